@@ -1,0 +1,273 @@
+#include "format/ExtendedHeaderCodec.h"
+
+#include <algorithm>
+#include <string>
+
+#include "format/HeaderError.h"
+#include "format/ItemCodec.h"
+#include "format/XorWords.h"
+#include "platform/RandomAccessFile.h"
+
+using ItemCodec::DecodedItem;
+using ItemCodec::DecodeItem;
+
+bool IsStorableLabel(std::string_view label) {
+    return !label.empty() && label.find('.') == std::string_view::npos;
+}
+
+namespace {
+
+// ---------------------------------------------------------------- decoding
+
+struct Pair {
+    std::string_view label;
+    DecodedItem value;
+    std::uint32_t childLevel = 0;  // for a List value: the index of its content's level
+};
+
+// One level of the block (the top level, or one list's content) in block order,
+// with what the ordered look-up needs.
+struct Level {
+    std::vector<Pair> pairs;
+    // prefixMax[j]: the index of the greatest label among pairs 0..j.
+    std::vector<std::uint32_t> prefixMax;
+    bool strictlyIncreasing = true;
+
+    void Index() {
+        prefixMax.resize(pairs.size());
+        for (std::size_t j = 0; j < pairs.size(); ++j) {
+            if (j == 0) {
+                prefixMax[j] = 0;
+                continue;
+            }
+            const int cmp = CompareLabels(pairs[j].label, pairs[j - 1].label);
+            if (cmp <= 0) strictlyIncreasing = false;
+            prefixMax[j] = CompareLabels(pairs[j].label, pairs[prefixMax[j - 1]].label) > 0
+                               ? static_cast<std::uint32_t>(j)
+                               : prefixMax[j - 1];
+        }
+    }
+
+    // The ordered search of the path procedures: walk the pairs in block order and
+    // stop at the first label not below `token`; found only if it equals `token`.
+    // The first such pair is the first whose prefix maximum is not below `token`,
+    // which a binary search over the prefix maxima finds.
+    const Pair* Find(std::string_view token, std::size_t selfIndex) const {
+        if (strictlyIncreasing) return &pairs[selfIndex];
+        auto it = std::partition_point(prefixMax.begin(), prefixMax.end(), [&](std::uint32_t m) {
+            return CompareLabels(pairs[m].label, token) < 0;
+        });
+        if (it == prefixMax.end()) return nullptr;
+        const Pair& p = pairs[static_cast<std::size_t>(it - prefixMax.begin())];
+        return CompareLabels(p.label, token) == 0 ? &p : nullptr;
+    }
+};
+
+// Parses the whole block structure once, with every check that enumerating the
+// top level (and skipping each list's content) makes.
+bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels) {
+    levels.emplace_back();
+    struct Open {
+        std::uint32_t level;
+        std::uint32_t pairsLeft;  // unused for the top level
+    };
+    std::vector<Open> open{{0, 0}};
+    std::size_t pos = 0;
+    while (!open.empty()) {
+        const bool top = open.size() == 1;
+        if (!top && open.back().pairsLeft == 0) {
+            open.pop_back();
+            continue;
+        }
+        auto label = DecodeItem(block, pos);
+        if (!label) return false;
+        if (top && label->IsEnd()) return true;
+        if (!label->IsAscii()) return false;
+        auto value = DecodeItem(block, label->next);
+        if (!value) return false;
+        if (!top) --open.back().pairsLeft;
+        Pair pair{label->Text(block), *value, 0};
+        pos = value->next;
+        if (value->IsList()) {
+            if (value->count % 2 != 0) return false;
+            pair.childLevel = static_cast<std::uint32_t>(levels.size());
+            levels[open.back().level].pairs.push_back(pair);
+            levels.emplace_back();
+            open.push_back({pair.childLevel, value->count / 2});
+        } else {
+            levels[open.back().level].pairs.push_back(pair);
+        }
+    }
+    return false;  // unreachable: the top level ends only at its End item
+}
+
+std::unique_ptr<HeaderNode> MakeLeaf(std::string_view label, const DecodedItem& item,
+                                     std::span<const std::uint8_t> block) {
+    auto node = std::make_unique<HeaderNode>(std::string(label), false);
+    node->value.Assign(item.type, item.count, item.Payload(block));
+    return node;
+}
+
+// ---------------------------------------------------------------- encoding
+
+// True when a single walk gives the same block as setting each leaf at its path:
+// every label can be stored and no leaf holds a List value.
+bool SuitsSingleWalk(const HeaderNode& root) {
+    bool ok = true;
+    HeaderTree::Walk(root, [&](const HeaderNode& node, std::string_view) {
+        if (!IsStorableLabel(node.label) || node.label.find('\0') != std::string::npos)
+            ok = false;
+        if (!node.isList && node.value.GetType() == ToCode(ElementType::List)) ok = false;
+    });
+    return ok;
+}
+
+// Writes the tree in one walk. Each list's item is first written with a 3-byte
+// length; a list that ends up with no entries is taken back out (the path
+// procedures never create a list without a leaf below it), and a final pass
+// gives every list item its smallest length field.
+std::vector<std::uint8_t> EncodeSingleWalk(const HeaderNode& root) {
+    std::vector<std::uint8_t> out;
+    struct ListFix {
+        std::size_t itemPosition;
+        std::uint32_t itemCount;
+    };
+    std::vector<ListFix> fixes;
+    struct Frame {
+        HeaderNode::ChildMap::const_iterator it, end;
+        std::size_t pairStart;   // of this list's pair (unused for the root)
+        std::size_t fixIndex;    // of this list's ListFix (unused for the root)
+        std::uint32_t entries;   // written so far
+    };
+    std::vector<Frame> stack{{root.children.begin(), root.children.end(), 0, 0, 0}};
+    auto fail = [] { throw HeaderError("The Extended Header cannot be encoded."); };
+
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.it == f.end) {
+            const Frame done = f;
+            stack.pop_back();
+            if (stack.empty()) break;
+            if (done.entries == 0) {
+                out.resize(done.pairStart);
+                fixes.resize(done.fixIndex);
+            } else {
+                if (2ull * done.entries > ItemCodec::kMaxPayload) fail();
+                fixes[done.fixIndex].itemCount = 2 * done.entries;
+                ++stack.back().entries;
+            }
+            continue;
+        }
+        const HeaderNode* node = (f.it++)->second.get();
+        if (!node) continue;
+        const std::size_t pairStart = out.size();
+        if (!ItemCodec::EncodeAsciiItem(out, node->label)) fail();
+        if (node->isList) {
+            fixes.push_back({out.size(), 0});
+            out.insert(out.end(), {0x03, 0, 0, 0});  // List, 3-byte length, filled in later
+            stack.push_back({node->children.begin(), node->children.end(), pairStart,
+                             fixes.size() - 1, 0});
+        } else {
+            if (!ItemCodec::EncodeItem(out, node->value)) fail();
+            ++f.entries;
+        }
+    }
+    // Give each list item its smallest length field, closing up the gaps.
+    std::size_t write = fixes.empty() ? out.size() : fixes.front().itemPosition;
+    for (std::size_t k = 0; k < fixes.size(); ++k) {
+        std::vector<std::uint8_t> item;
+        ItemCodec::EncodeListItem(item, fixes[k].itemCount);
+        std::copy(item.begin(), item.end(), out.begin() + static_cast<std::ptrdiff_t>(write));
+        write += item.size();
+        const std::size_t from = fixes[k].itemPosition + 4;
+        const std::size_t to = k + 1 < fixes.size() ? fixes[k + 1].itemPosition : out.size();
+        std::copy(out.begin() + static_cast<std::ptrdiff_t>(from),
+                  out.begin() + static_cast<std::ptrdiff_t>(to),
+                  out.begin() + static_cast<std::ptrdiff_t>(write));
+        write += to - from;
+    }
+    out.resize(write);
+    out.push_back(ItemCodec::kEndItem);
+    out.resize((out.size() + 3) / 4 * 4, 0);
+    return out;
+}
+
+}  // namespace
+
+bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root) {
+    std::vector<Level> levels;
+    if (!ParseLevels(block, levels)) return false;
+    for (auto& level : levels) {
+        for (const Pair& p : level.pairs)
+            if (!IsStorableLabel(p.label)) return false;
+        level.Index();
+    }
+    // Each level: its leaves in block order, then its lists in block order, each
+    // list's own level decoded before the next list is added, so that a list
+    // displaced by a later one of the same label is complete when it goes.
+    struct Frame {
+        HeaderNode* list;
+        std::uint32_t level;
+        std::size_t nextPair;  // scanning for list entries
+    };
+    std::vector<Frame> stack;
+    auto enter = [&](HeaderNode* list, std::uint32_t levelIndex) -> bool {
+        const Level& level = levels[levelIndex];
+        for (std::size_t k = 0; k < level.pairs.size(); ++k) {
+            const Pair& p = level.pairs[k];
+            if (p.value.IsList()) continue;
+            const Pair* found = level.Find(p.label, k);
+            if (!found) return false;
+            HeaderTree::Insert(*list, MakeLeaf(p.label, found->value, block), &root);
+        }
+        stack.push_back({list, levelIndex, 0});
+        return true;
+    };
+    if (!enter(&root, 0)) return false;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        const Level& level = levels[f.level];
+        while (f.nextPair < level.pairs.size() && !level.pairs[f.nextPair].value.IsList()) ++f.nextPair;
+        if (f.nextPair == level.pairs.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const std::size_t k = f.nextPair++;
+        const Pair& p = level.pairs[k];
+        HeaderNode* list = f.list;
+        HeaderNode* node =
+            HeaderTree::Insert(*list, std::make_unique<HeaderNode>(std::string(p.label), true), &root);
+        const Pair* found = level.Find(p.label, k);
+        if (!found || !found->value.IsList()) return false;
+        if (!enter(node, found->childLevel)) return false;
+    }
+    return true;
+}
+
+bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool pendingOnly) {
+    bool ok = true;
+    HeaderTree::Walk(root, [&](const HeaderNode& node, std::string_view path) {
+        if (!ok || node.isList || (pendingOnly && !node.pending)) return;
+        if (BlockPath::SetValueAtPath(buffer, path, node.value) == BlockPath::SetResult::Failed)
+            ok = false;
+    });
+    return ok;
+}
+
+std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {
+    if (root.children.empty()) return {};
+    if (SuitsSingleWalk(root)) return EncodeSingleWalk(root);
+    BlockPath::BlockBuffer buffer;
+    if (!EncodeEntries(root, buffer, false)) throw HeaderError("The Extended Header cannot be encoded.");
+    return buffer.ToBlock();
+}
+
+BlockResult EncodeExtendedHeader(const HeaderNode& root, RandomAccessFile& file) {
+    std::vector<std::uint8_t> block = EncodeExtendedHeaderBlock(root);
+    if (block.size() > 0xFFFFFFFFull - 632) throw HeaderError("The Extended Header is too large.");
+    BlockResult r;
+    r.length = static_cast<std::uint32_t>(block.size());
+    r.xorWords = XorWords(block);
+    file.Write(block.data(), block.size());
+    return r;
+}

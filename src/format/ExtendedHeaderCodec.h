@@ -1,0 +1,46 @@
+#pragma once
+// Whole-tree conversions between an Extended Header block and the entry tree.
+//
+// Decoding and encoding are the hot path of Open and Save, so neither rescans the
+// block from the top for each entry: decoding parses the block once and looks
+// labels up per level in logarithmic time; encoding writes the tree in one walk.
+// Their results are those of the path procedures in BlockPath (looking each entry
+// up from the top, setting each leaf at its path), failures and duplicate labels
+// included.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "format/BlockPath.h"
+#include "model/HeaderNode.h"
+
+class RandomAccessFile;
+
+// What a block writer reports: the block's length (a multiple of 4, 0 for none)
+// and the XorWords of its bytes.
+struct BlockResult {
+    std::uint32_t length = 0;
+    std::uint32_t xorWords = 0;
+};
+
+// A label as the reader accepts it: not empty and without the path separator.
+// (The writer never produces others; a file that holds one does not open.)
+bool IsStorableLabel(std::string_view label);
+
+// Fills the empty root list with the entries of `block`; false when the block
+// does not decode. The tree may then be partly filled.
+bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root);
+
+// Sets every leaf of the tree (with `pendingOnly`, every pending leaf) into the
+// block at its path, in walk order. False when a value cannot be set (a path with
+// no parts, an item that does not decode or does not fit).
+bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool pendingOnly);
+
+// The block for the whole tree, zero-padded to a multiple of 4; empty when the root
+// has no children. Throws HeaderError when the tree cannot be encoded.
+std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root);
+
+// Writes the block for the whole tree at the file's current position (the block
+// writer of Save).
+BlockResult EncodeExtendedHeader(const HeaderNode& root, RandomAccessFile& file);

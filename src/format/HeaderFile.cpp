@@ -1,0 +1,136 @@
+#include "format/HeaderFile.h"
+
+#include <optional>
+#include <vector>
+
+#include "format/HeaderError.h"
+#include "format/XorWords.h"
+#include "model/NumberText.h"
+#include "platform/AlreadyReported.h"
+#include "platform/RandomAccessFile.h"
+#include "platform/UserMessages.h"
+
+namespace {
+
+std::uint32_t RecordXor(const StandardHeader& record) {
+    auto bytes = record.ToBytes();
+    return XorWords(std::span(bytes).first(StandardHeader::kChecksumOffset));
+}
+
+// The checks of ReadStandardHeader; the failure's message, or nullopt.
+std::optional<std::string> CheckStandardHeader(RandomAccessFile& file, StandardHeader& record,
+                                               bool repair) {
+    if (file.Length() < StandardHeader::kSize) return HeaderMessages::kTooShort;
+    file.SeekFromEnd(StandardHeader::kSize);
+    StandardHeader::Bytes bytes{};
+    file.ReadExact(bytes.data(), bytes.size());
+    record = StandardHeader::FromBytes(bytes);
+    // A Version that is not a number is not below the minimum.
+    if (record.version < StandardHeader::kMinimumVersion) {
+        if (!repair) return HeaderMessages::VersionTooLow(record.version);
+        record.version = StandardHeader::kMinimumVersion;
+    }
+    if (repair) {
+        if (!record.HasMagic()) record.magicNumber = StandardHeader::kMagic;
+    } else if (record.extendedHeaderLength != 0 &&
+               static_cast<std::uint64_t>(record.extendedHeaderOffset) <
+                   static_cast<std::uint64_t>(record.extendedHeaderLength) + StandardHeader::kSize) {
+        return HeaderMessages::kCorrupt;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckExtendedHeaderXor(RandomAccessFile& file, std::uint32_t offset,
+                                                  std::uint32_t length, std::uint32_t& xorWords) {
+    xorWords = 0;
+    if (length == 0) return std::nullopt;
+    file.SeekFromEnd(offset);
+    // What lies between that position and the end of the file is all there is to
+    // read: a longer stored length cannot be read in full, whatever it claims.
+    if (length > offset) return HeaderMessages::kCannotReadBlock;
+    std::vector<std::uint8_t> chunk(std::min<std::uint32_t>(length, 1u << 16));
+    std::uint32_t left = length;
+    while (left > 0) {
+        const std::size_t n = std::min<std::size_t>(left, chunk.size());
+        if (file.Read(chunk.data(), n) != n) return HeaderMessages::kCannotReadBlock;
+        // Chunks are multiples of 4 except the last, so the words line up.
+        xorWords ^= XorWords(std::span(chunk).first(n));
+        left -= static_cast<std::uint32_t>(n);
+    }
+    return std::nullopt;
+}
+
+[[noreturn]] void Fail(UserMessages& messages, bool quiet, const std::string& text) {
+    ShowUnlessQuiet(messages, quiet, text);
+    throw AlreadyReported(text);
+}
+
+}  // namespace
+
+std::string HeaderMessages::VersionTooLow(float version) {
+    return std::string("This TKV file is version ") + NumberText::FormatG(version) +
+           " (minimum is " + NumberText::FormatG(StandardHeader::kMinimumVersion) + ")";
+}
+
+bool ReadStandardHeader(RandomAccessFile& file, StandardHeader& record, bool repair, bool quiet,
+                        UserMessages& messages) {
+    if (auto error = CheckStandardHeader(file, record, repair)) {
+        ShowUnlessQuiet(messages, quiet, *error);
+        return false;
+    }
+    return true;
+}
+
+bool ReadExtendedHeaderXor(RandomAccessFile& file, std::uint32_t offset, std::uint32_t length,
+                           bool quiet, UserMessages& messages, std::uint32_t& xorWords) {
+    if (auto error = CheckExtendedHeaderXor(file, offset, length, xorWords)) {
+        ShowUnlessQuiet(messages, quiet, *error);
+        return false;
+    }
+    return true;
+}
+
+void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& record,
+                 UserMessages& messages) {
+    StandardHeader read;
+    if (auto error = CheckStandardHeader(file, read, false)) Fail(messages, false, *error);
+    if (read.extendedHeaderLength != 0) {
+        // The bounds check above keeps the block inside the file (a seek past its
+        // start throws), so the buffer is never larger than the file.
+        file.SeekFromEnd(read.extendedHeaderOffset);
+        std::vector<std::uint8_t> block(read.extendedHeaderLength);
+        file.ReadExact(block.data(), block.size());
+        if (!DecodeExtendedHeader(block, root)) Fail(messages, false, HeaderMessages::kCannotParse);
+    }
+    record = read;
+}
+
+StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
+                            const BlockWriter& writeBlock, UserMessages& messages) {
+    StandardHeader record;
+    std::uint32_t oldBlockXor = 0;
+    if (newFile) {
+        record.InitNew();
+    } else {
+        if (auto error = CheckStandardHeader(file, record, true)) Fail(messages, quiet, *error);
+        if (auto error = CheckExtendedHeaderXor(file, record.extendedHeaderOffset,
+                                                record.extendedHeaderLength, oldBlockXor))
+            Fail(messages, quiet, *error);
+    }
+    // The data word: what the stored checksum holds beyond the headers' words.
+    const std::uint32_t dataWord = record.checksum ^ RecordXor(record) ^ oldBlockXor;
+
+    if (newFile) file.Seek(0);
+    else file.SeekFromEnd(record.extendedHeaderOffset);
+    const BlockResult block = writeBlock(file, record);
+    if (block.length % 4 != 0 || block.length > 0xFFFFFFFFu - StandardHeader::kSize)
+        throw HeaderError("The Extended Header block has an impossible length.");
+
+    record.extendedHeaderLength = block.length;
+    record.extendedHeaderOffset = block.length + static_cast<std::uint32_t>(StandardHeader::kSize);
+    record.checksum = RecordXor(record) ^ block.xorWords ^ dataWord;
+    const auto bytes = record.ToBytes();
+    file.Write(bytes.data(), bytes.size());
+    file.SetLength(file.Position());
+    return record;
+}

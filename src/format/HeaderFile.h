@@ -1,0 +1,57 @@
+#pragma once
+// Reading the headers of a sample data file and rewriting them in place.
+//
+//   sample data | Extended Header block | (gap) | Standard Header (last 632 bytes)
+//
+// The Extended Header Offset is counted back from the end of the file. A rewrite
+// keeps every byte in front of the old block, writes the new block and the record
+// directly behind it and cuts the file there.
+//
+// Failures: a check that fails shows its message (unless quiet) and throws
+// AlreadyReported; file operations throw FileError; a block writer that cannot
+// encode throws HeaderError.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "format/ExtendedHeaderCodec.h"
+#include "format/StandardHeader.h"
+
+class HeaderNode;
+class RandomAccessFile;
+class UserMessages;
+
+namespace HeaderMessages {
+inline constexpr const char* kTooShort = "File is too short to be an TKV file !";
+inline constexpr const char* kVersionFormat = "This TKV file is version %g (minimum is %g)";
+inline constexpr const char* kCorrupt = "TKV file is corrupt !";
+inline constexpr const char* kCannotReadBlock = "Couldn't read in TKV Extended Header !";
+inline constexpr const char* kCannotParse = "Failed to parse Extended Header info !";
+// The version message filled in.
+std::string VersionTooLow(float version);
+}  // namespace HeaderMessages
+
+// Reads and checks the record at the end of the file. With `repair` an
+// out-of-range Version and a wrong Magic Number are corrected instead of refused
+// and the bounds are not checked. With `quiet` no message is shown.
+bool ReadStandardHeader(RandomAccessFile& file, StandardHeader& record, bool repair, bool quiet,
+                        UserMessages& messages);
+
+// Reads the stored block only for its XorWords.
+bool ReadExtendedHeaderXor(RandomAccessFile& file, std::uint32_t offset, std::uint32_t length,
+                           bool quiet, UserMessages& messages, std::uint32_t& xorWords);
+
+// Reads the record and decodes the Extended Header into the empty tree under
+// `root`; `record` receives the file's record only on success.
+void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& record,
+                 UserMessages& messages);
+
+// Writes a new block at the file's current position (where the old block
+// starts); `oldRecord` is the file's record as read and repaired.
+using BlockWriter = std::function<BlockResult(RandomAccessFile& file, const StandardHeader& oldRecord)>;
+
+// Rewrites the Extended Header block and the record of an open file and returns
+// the record as written. `newFile`: the file was just created empty.
+StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
+                            const BlockWriter& writeBlock, UserMessages& messages);

@@ -1,0 +1,147 @@
+#include "model/NumberText.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace {
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+int DigitValue(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return 99;
+}
+
+std::size_t SkipSpace(std::u16string_view s, std::size_t i) {
+    while (i < s.size() && NumberText::IsSpace(s[i])) ++i;
+    return i;
+}
+
+bool OnlySpaceFrom(std::u16string_view s, std::size_t i) { return SkipSpace(s, i) == s.size(); }
+
+bool EqualsIgnoringCase(std::u16string_view s, std::u16string_view lowerWord) {
+    if (s.size() != lowerWord.size()) return false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char16_t c = s[i];
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+        if (c != lowerWord[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool NumberText::IsSpace(char16_t c) {
+    return c == u' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1680 || (c >= 0x2000 && c <= 0x2006) ||
+           (c >= 0x2008 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x205F ||
+           c == 0x3000;
+}
+
+std::optional<std::int32_t> NumberText::ParseLong(std::u16string_view s) {
+    std::size_t i = SkipSpace(s, 0);
+    bool negative = false;
+    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) negative = s[i++] == u'-';
+    int base = 10;
+    if (i < s.size() && s[i] == u'0') {
+        if (i + 2 < s.size() && (s[i + 1] == u'x' || s[i + 1] == u'X') && DigitValue(s[i + 2]) < 16) {
+            base = 16;
+            i += 2;
+        } else {
+            base = 8;  // the leading 0 is itself an octal digit
+        }
+    }
+    std::size_t first = i;
+    std::uint64_t magnitude = 0;
+    bool overflow = false;
+    while (i < s.size() && DigitValue(s[i]) < base) {
+        magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(DigitValue(s[i]));
+        if (magnitude > 0x80000000ull) {
+            overflow = true;
+            magnitude = 0x80000000ull + 1;  // keep saturated; only "too big" matters
+        }
+        ++i;
+    }
+    if (i == first) return std::nullopt;  // no digit converted
+    if (!OnlySpaceFrom(s, i)) return std::nullopt;
+    if (overflow) return std::nullopt;
+    if (negative) {
+        if (magnitude > 0x80000000ull) return std::nullopt;
+        return static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
+    }
+    if (magnitude > 0x7FFFFFFFull) return std::nullopt;
+    return static_cast<std::int32_t>(magnitude);
+}
+
+std::optional<double> NumberText::ParseDouble(std::u16string_view s) {
+    std::size_t i = SkipSpace(s, 0);
+    bool negative = false;
+    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) negative = s[i++] == u'-';
+    // Collect the longest decimal number: digits [. digits] [e [sign] digits].
+    std::string number;
+    bool anyDigit = false;
+    bool nonZeroDigit = false;
+    while (i < s.size() && IsDigit(s[i])) {
+        anyDigit = true;
+        nonZeroDigit |= s[i] != u'0';
+        number.push_back(static_cast<char>(s[i++]));
+    }
+    if (i < s.size() && s[i] == u'.') {
+        std::size_t j = i + 1;
+        std::string fraction;
+        while (j < s.size() && IsDigit(s[j])) {
+            nonZeroDigit |= s[j] != u'0';
+            fraction.push_back(static_cast<char>(s[j++]));
+        }
+        if (anyDigit || !fraction.empty()) {
+            anyDigit = true;
+            number += '.';
+            number += fraction;
+            i = j;
+        }
+    }
+    if (!anyDigit) return std::nullopt;
+    if (i < s.size() && (s[i] == u'e' || s[i] == u'E')) {
+        std::size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < s.size() && (s[j] == u'+' || s[j] == u'-')) exponent.push_back(static_cast<char>(s[j++]));
+        if (j < s.size() && IsDigit(s[j])) {
+            while (j < s.size() && IsDigit(s[j])) exponent.push_back(static_cast<char>(s[j++]));
+            number += exponent;
+            i = j;
+        }
+    }
+    if (!OnlySpaceFrom(s, i)) return std::nullopt;
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value,
+                                     std::chars_format::general);
+    if (ec != std::errc() || ptr != number.data() + number.size()) return std::nullopt;
+    if (std::isinf(value)) return std::nullopt;
+    if (nonZeroDigit && (value == 0 || std::fpclassify(value) == FP_SUBNORMAL)) return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::optional<bool> NumberText::ParseBoolean(std::u16string_view s) {
+    std::size_t b = SkipSpace(s, 0);
+    std::size_t e = s.size();
+    while (e > b && IsSpace(s[e - 1])) --e;
+    std::u16string_view word = s.substr(b, e - b);
+    if (EqualsIgnoringCase(word, u"true") || EqualsIgnoringCase(word, u"#true#")) return true;
+    if (EqualsIgnoringCase(word, u"false") || EqualsIgnoringCase(word, u"#false#")) return false;
+    if (auto v = ParseDouble(word)) return *v != 0;
+    return std::nullopt;
+}
+
+std::string NumberText::FormatG(double value) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    return std::string(buf, r.ptr);
+}
+
+std::string NumberText::FormatFixed2(double value) {
+    char buf[512];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 2);
+    return std::string(buf, r.ptr);
+}

@@ -1,0 +1,126 @@
+#include "platform/RandomAccessFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <limits>
+
+#include "platform/FileError.h"
+
+RandomAccessFile::~RandomAccessFile() { Abort(); }
+
+void RandomAccessFile::ThrowErrno(int errorNumber) const {
+    throw FileError::FromErrno(m_strPath, errorNumber);
+}
+
+void RandomAccessFile::CheckOpen() const {
+    if (m_fd < 0) throw FileError(m_strPath, "The file is not open.");
+}
+
+void RandomAccessFile::Open(const std::string& path, Mode mode) {
+    Abort();
+    m_strPath = path;
+    m_nPosition = 0;
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;  // non-blocking: a FIFO must not hang the open
+    switch (mode) {
+        case Mode::Read: flags |= O_RDONLY; break;
+        case Mode::ReadWrite: flags |= O_RDWR; break;
+        case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) ThrowErrno(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        ThrowErrno(e);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw FileError(path, S_ISDIR(st.st_mode) ? "It is a folder, not a file."
+                                                  : "It is not a regular file.");
+    }
+    int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    m_fd = fd;
+}
+
+void RandomAccessFile::Close() {
+    if (m_fd < 0) return;
+    int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) ThrowErrno(errno);
+}
+
+void RandomAccessFile::Abort() noexcept {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+std::uint64_t RandomAccessFile::Length() {
+    CheckOpen();
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) ThrowErrno(errno);
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+void RandomAccessFile::SeekFromEnd(std::uint64_t distance) {
+    std::uint64_t length = Length();
+    if (distance > length)
+        throw FileError(m_strPath,
+                        "An attempt was made to move the file pointer before the beginning of the "
+                        "file.",
+                        EINVAL);
+    m_nPosition = length - distance;
+}
+
+std::size_t RandomAccessFile::Read(void* buffer, std::size_t n) {
+    CheckOpen();
+    auto* p = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        if (m_nPosition > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) break;
+        ssize_t r = ::pread(m_fd, p + done, n - done, static_cast<off_t>(m_nPosition));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
+        }
+        if (r == 0) break;
+        done += static_cast<std::size_t>(r);
+        m_nPosition += static_cast<std::uint64_t>(r);
+    }
+    return done;
+}
+
+void RandomAccessFile::ReadExact(void* buffer, std::size_t n) {
+    if (Read(buffer, n) != n)
+        throw FileError(m_strPath, "An attempt was made to read past the end of the file.");
+}
+
+void RandomAccessFile::Write(const void* buffer, std::size_t n) {
+    CheckOpen();
+    const auto* p = static_cast<const unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::pwrite(m_fd, p + done, n - done, static_cast<off_t>(m_nPosition));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
+        }
+        if (r == 0) ThrowErrno(ENOSPC);
+        done += static_cast<std::size_t>(r);
+        m_nPosition += static_cast<std::uint64_t>(r);
+    }
+}
+
+void RandomAccessFile::SetLength(std::uint64_t length) {
+    CheckOpen();
+    if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) ThrowErrno(errno);
+}
+
+void RandomAccessFile::Flush() {
+    CheckOpen();
+    if (::fsync(m_fd) != 0) ThrowErrno(errno);
+}

@@ -1,0 +1,56 @@
+#pragma once
+// A random-access binary file over POSIX calls: the one place that reads and
+// writes files. Every failure throws FileError naming the file and the cause.
+// The I/O operations are virtual so that tests can wrap them (fault injection).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class RandomAccessFile {
+public:
+    enum class Mode {
+        Read,       // existing file, reading only; others may read and write
+        ReadWrite,  // existing file, reading and writing, not truncated
+        Create,     // new empty file (an existing one is emptied), reading and writing
+    };
+
+    RandomAccessFile() = default;
+    RandomAccessFile(const std::string& path, Mode mode) { Open(path, mode); }
+    virtual ~RandomAccessFile();
+    RandomAccessFile(const RandomAccessFile&) = delete;
+    RandomAccessFile& operator=(const RandomAccessFile&) = delete;
+
+    // Opens `path`; only regular files are accepted.
+    void Open(const std::string& path, Mode mode);
+    // Closes the file; a failure to close (lost write-back) throws.
+    void Close();
+    // Closes without throwing, for clean-up after another failure.
+    void Abort() noexcept;
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& Path() const { return m_strPath; }
+
+    virtual std::uint64_t Length();
+    std::uint64_t Position() const { return m_nPosition; }
+    void Seek(std::uint64_t position) { m_nPosition = position; }
+    // Positions the file `distance` bytes before its end; a position before the
+    // start of the file throws.
+    void SeekFromEnd(std::uint64_t distance);
+    // Reads up to n bytes at the current position; returns the count read (short
+    // only at the end of the file).
+    virtual std::size_t Read(void* buffer, std::size_t n);
+    // Reads exactly n bytes or throws.
+    void ReadExact(void* buffer, std::size_t n);
+    virtual void Write(const void* buffer, std::size_t n);
+    virtual void SetLength(std::uint64_t length);
+    // Forces written data to the disk.
+    virtual void Flush();
+
+private:
+    [[noreturn]] void ThrowErrno(int errorNumber) const;
+    void CheckOpen() const;
+
+    int m_fd = -1;
+    std::string m_strPath;
+    std::uint64_t m_nPosition = 0;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// The one channel through which the program speaks to its user: plain messages
+// and questions. The window shows message boxes, the command-line tool writes to
+// standard error, and tests record the texts and script the answers.
+
+#include <string>
+
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
+enum class MessageAnswer { Ok, Yes, No, Cancel };
+
+class UserMessages {
+public:
+    virtual ~UserMessages() = default;
+    // Shows `text` (UTF-8) with an OK button.
+    virtual void Show(const std::string& text) = 0;
+    // Asks `text` and returns the button chosen.
+    virtual MessageAnswer Ask(const std::string& text, MessageButtons buttons) = 0;
+};
+
+// Shows the message unless `quiet`; used by the file readers, whose batch callers
+// (the folder-wide edit) silence them.
+inline void ShowUnlessQuiet(UserMessages& messages, bool quiet, const std::string& text) {
+    if (!quiet) messages.Show(text);
+}
