@@ -1,0 +1,193 @@
+// The item and path layers of the Extended Header block.
+#include <gtest/gtest.h>
+
+#include "format/BlockPath.h"
+#include "format/ItemCodec.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+using BlockPath::BlockBuffer;
+using BlockPath::SetResult;
+using BlockPath::SetValueAtPath;
+
+const char* kGainName = "05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · 05 05 4E 61 6D 65 00 · 05 03 61 62 00 · FC · 00 00";
+const char* kRunGain = "05 04 52 75 6E 00 · 01 02 · 05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · FC · 00 00";
+
+HeaderElement Long(std::int32_t v) {
+    HeaderElement e(ElementType::Long, 1);
+    e.SetLong(0, v);
+    return e;
+}
+
+Bytes Set(std::initializer_list<std::pair<const char*, HeaderElement>> entries) {
+    BlockBuffer b;
+    for (const auto& [path, value] : entries) EXPECT_EQ(SetValueAtPath(b, path, value), SetResult::Written) << path;
+    return b.ToBlock();
+}
+
+TEST(ItemCodecTest, DecodesEachKindOfItem) {
+    Bytes block = Hex(kGainName);
+    auto label = ItemCodec::DecodeItem(block, 0);
+    ASSERT_TRUE(label);
+    EXPECT_TRUE(label->IsAscii());
+    EXPECT_EQ(label->count, 5u);
+    EXPECT_EQ(label->Text(block), "Gain");
+    auto value = ItemCodec::DecodeItem(block, label->next);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->type, 44u);
+    EXPECT_EQ(value->count, 1u);
+    EXPECT_EQ(value->next, 13u);
+    auto end = ItemCodec::DecodeItem(block, 25);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->IsEnd());
+    EXPECT_EQ(end->next, 26u);
+}
+
+TEST(ItemCodecTest, RefusesMalformedItems) {
+    auto bad = [](const char* hex, std::size_t limit = SIZE_MAX) {
+        Bytes b = Hex(hex);
+        std::span<const std::uint8_t> s(b.data(), std::min(limit, b.size()));
+        return !ItemCodec::DecodeItem(s, 0).has_value();
+    };
+    EXPECT_TRUE(bad("FD")) << "End with a length code";
+    EXPECT_TRUE(bad("B1 04")) << "nothing follows the length field";
+    EXPECT_TRUE(bad("B1 03 01 02 03 00")) << "size not a multiple of 4";
+    EXPECT_TRUE(bad("05 03 61 62 63 00")) << "ASCII without its terminator";
+    EXPECT_TRUE(bad("05 05 61 62 00")) << "ASCII payload past the limit";
+    EXPECT_TRUE(bad("09 01 00 FC")) << "Unicode shorter than one unit";
+    EXPECT_TRUE(bad("09 04 61 00 62 00 FC")) << "Unicode without its terminator";
+    EXPECT_TRUE(bad("21 01 02 FC")) << "Boolean whose first value is 2";
+    EXPECT_TRUE(bad("81 10 00 00 00 00 00 00 00 00")) << "Double payload past the limit";
+    EXPECT_TRUE(bad("")) << "no byte at all";
+    EXPECT_FALSE(bad("21 02 01 07 FC")) << "only the first Boolean value is checked";
+    EXPECT_FALSE(bad("15 03 01 02 03 FC")) << "an unknown code (5) with element size 1";
+    EXPECT_FALSE(bad("01 FF FC")) << "a List's count is not a payload";
+    EXPECT_FALSE(bad("03 00 00 00 FC")) << "a 3-byte length of zero";
+}
+
+TEST(ItemCodecTest, EncodesWithTheSmallestLengthCode) {
+    Bytes out;
+    ASSERT_TRUE(ItemCodec::EncodeAsciiItem(out, std::string(254, 'x')));
+    EXPECT_EQ(out[0], 0x05);
+    EXPECT_EQ(out[1], 255);
+    out.clear();
+    ASSERT_TRUE(ItemCodec::EncodeAsciiItem(out, std::string(255, 'x')));
+    EXPECT_EQ(out[0], 0x06) << "a 256-byte payload needs a 2-byte length";
+    EXPECT_EQ(out[1], 0x00);
+    EXPECT_EQ(out[2], 0x01);
+    EXPECT_EQ(out.size(), 3u + 256u);
+    out.clear();
+    ASSERT_TRUE(ItemCodec::EncodeItem(out, HeaderElement(ElementType::Byte, 70000)));
+    EXPECT_EQ(out[0], 0x67);
+    EXPECT_EQ(out.size(), 4u + 70000u);
+    out.clear();
+    EXPECT_FALSE(ItemCodec::EncodeListItem(out, 0x1000000));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(ItemCodec::EncodeItem(out, HeaderElement(ElementType::Double, 0x200000)))
+        << "a 16 MiB payload does not fit a 3-byte length";
+}
+
+TEST(BlockPathTest, WorkedExamplesComeOutByteForByte) {
+    EXPECT_EQ(Set({{"Gain", Long(5)}, {"Name", HeaderElement(std::string_view("ab"))}}), Hex(kGainName));
+    EXPECT_EQ(Set({{"Name", HeaderElement(std::string_view("ab"))}, {"Gain", Long(5)}}), Hex(kGainName))
+        << "insertion keeps the order whatever the order of setting";
+    EXPECT_EQ(Set({{"Run.Gain", Long(5)}}), Hex(kRunGain));
+}
+
+TEST(BlockPathTest, FindPathAndEnumerate) {
+    Bytes block = Hex(kRunGain);
+    auto r = BlockPath::FindPath(block, "run.GAIN");
+    ASSERT_TRUE(r && r->found);
+    EXPECT_EQ(r->pairPosition, 8u);
+    EXPECT_EQ(r->pairSize, 13u);
+    auto missing = BlockPath::FindPath(block, "Run.Alpha");
+    ASSERT_TRUE(missing);
+    EXPECT_FALSE(missing->found);
+    EXPECT_EQ(missing->insertPosition, 8u);
+    auto behind = BlockPath::FindPath(block, "Zed");
+    ASSERT_TRUE(behind && !behind->found);
+    EXPECT_EQ(behind->insertPosition, 21u) << "at the End item";
+    EXPECT_FALSE(BlockPath::FindPath(block, ".."));
+    EXPECT_FALSE(BlockPath::FindPath(block, "Run.Gain.X")) << "a path through a leaf";
+
+    auto top = BlockPath::EnumerateLevel(block, "");
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->lists, std::vector<std::string>{"Run"});
+    EXPECT_TRUE(top->leaves.empty());
+    auto run = BlockPath::EnumerateLevel(block, "RUN");
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->leaves, std::vector<std::string>{"Gain"});
+    EXPECT_FALSE(BlockPath::EnumerateLevel(block, "Run.Gain")) << "a leaf is not a level";
+    EXPECT_EQ(BlockPath::FindEnd(block), std::optional<std::size_t>(21));
+    EXPECT_EQ(BlockPath::SplitPath(".a..b."), (std::vector<std::string_view>{"a", "b"}));
+}
+
+TEST(BlockPathTest, SetValueLeavesOtherTypesAndLeavesOnTheWayUnchanged) {
+    BlockBuffer b = *BlockBuffer::FromBlock(Hex(kRunGain));
+    const Bytes before = b.ToBlock();
+    HeaderElement f(ElementType::Float, 1);
+    f.SetFloat(0, 1.5f);
+    EXPECT_EQ(SetValueAtPath(b, "Run.Gain", f), SetResult::Unchanged);
+    EXPECT_EQ(SetValueAtPath(b, "Run.Gain.Deeper", Long(1)), SetResult::Unchanged);
+    EXPECT_EQ(SetValueAtPath(b, "Run", Long(1)), SetResult::Unchanged) << "a list is not replaced by a leaf";
+    EXPECT_EQ(SetValueAtPath(b, "...", Long(1)), SetResult::Failed);
+    EXPECT_EQ(b.ToBlock(), before);
+
+    EXPECT_EQ(SetValueAtPath(b, "RUN.GAIN", Long(9)), SetResult::Written);
+    auto top = BlockPath::EnumerateLevel(b.Used(), "");
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->lists, std::vector<std::string>{"Run"}) << "replacing a leaf leaves its list alone";
+    auto run = BlockPath::EnumerateLevel(b.Used(), "Run");
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->leaves, std::vector<std::string>{"GAIN"}) << "the leaf takes the path's spelling";
+    auto r = BlockPath::FindPath(b.Used(), "run.gain");
+    ASSERT_TRUE(r && r->found);
+    EXPECT_EQ(b.Used()[r->value.data], 9);
+
+    // Adding to the list sets the list again with its new count, spelt as the path has it.
+    EXPECT_EQ(SetValueAtPath(b, "RUN.Alpha", Long(1)), SetResult::Written);
+    top = BlockPath::EnumerateLevel(b.Used(), "");
+    EXPECT_EQ(top->lists, std::vector<std::string>{"RUN"});
+    run = BlockPath::EnumerateLevel(b.Used(), "run");
+    EXPECT_EQ(run->leaves, (std::vector<std::string>{"Alpha", "GAIN"}));
+}
+
+TEST(BlockPathTest, CreatesMissingListsInOrder) {
+    Bytes block = Set({{"B.Y.Z", Long(1)}, {"A", Long(2)}, {"B.X", Long(3)}, {"_x", Long(4)}});
+    auto top = BlockPath::EnumerateLevel(block, "");
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->leaves, (std::vector<std::string>{"_x", "A"}));
+    EXPECT_EQ(top->lists, std::vector<std::string>{"B"});
+    auto b = BlockPath::EnumerateLevel(block, "B");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->leaves, std::vector<std::string>{"X"});
+    EXPECT_EQ(b->lists, std::vector<std::string>{"Y"});
+    EXPECT_EQ(block.size() % 4, 0u);
+}
+
+TEST(BlockPathTest, ListCountWidensPast255Items) {
+    BlockBuffer b;
+    for (int i = 0; i < 127; ++i)
+        ASSERT_EQ(SetValueAtPath(b, "L.E" + std::to_string(1000 + i), Long(i)), SetResult::Written);
+    auto r = BlockPath::FindPath(b.Used(), "L");
+    ASSERT_TRUE(r && r->found);
+    EXPECT_EQ(r->value.count, 254u);
+    EXPECT_EQ(b.Used()[r->value.position], 0x01) << "254 fits one length byte";
+    ASSERT_EQ(SetValueAtPath(b, "L.E0999", Long(-1)), SetResult::Written);
+    r = BlockPath::FindPath(b.Used(), "L");
+    ASSERT_TRUE(r && r->found);
+    EXPECT_EQ(r->value.count, 256u);
+    EXPECT_EQ(b.Used()[r->value.position], 0x02) << "256 needs two";
+    auto level = BlockPath::EnumerateLevel(b.Used(), "L");
+    ASSERT_TRUE(level);
+    ASSERT_EQ(level->leaves.size(), 128u);
+    EXPECT_EQ(level->leaves.front(), "E0999");
+    for (int i = 0; i < 127; ++i) {
+        auto e = BlockPath::FindPath(b.Used(), "L.E" + std::to_string(1000 + i));
+        ASSERT_TRUE(e && e->found) << i;
+        EXPECT_EQ(b.Used()[e->value.data], i);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,196 @@
+// The fast whole-tree codec must give exactly what the path procedures give:
+// encoding equals setting every leaf at its path into an empty block, and
+// decoding equals enumerating each level and looking every entry up from the
+// top, on well-formed blocks and on mutated, truncated and reordered ones.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "format/BlockPath.h"
+#include "format/ExtendedHeaderCodec.h"
+#include "format/ItemCodec.h"
+#include "support/ReferenceCodec.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+class TreeGenerator {
+public:
+    explicit TreeGenerator(std::uint32_t seed) : m_rng(seed) {}
+
+    std::unique_ptr<HeaderNode> Tree(int entries) {
+        auto root = ExtendedHeader::MakeRoot();
+        std::vector<HeaderNode*> lists{root.get()};
+        for (int i = 0; i < entries; ++i) {
+            HeaderNode* parent = lists[Pick(lists.size())];
+            const bool list = Pick(4) == 0;
+            std::string label = Label();
+            // A label already in the list would displace that entry (and any list
+            // this generator still holds as a parent); only fresh labels are added.
+            if (HeaderTree::Find(*parent, label)) continue;
+            auto node = std::make_unique<HeaderNode>(label, list);
+            if (!list) node->value = Value();
+            HeaderNode* added = HeaderTree::Insert(*parent, std::move(node), root.get());
+            if (list) lists.push_back(added);
+        }
+        return root;
+    }
+
+    std::size_t Pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_rng); }
+    std::mt19937& Rng() { return m_rng; }
+
+private:
+    std::string Label() {
+        // A small alphabet with both cases, so that labels collide and sort closely.
+        static const char kChars[] = "aAbB_zZ0~";
+        std::string s(1 + Pick(3), 'a');
+        for (char& c : s) c = kChars[Pick(sizeof kChars - 1)];
+        return s;
+    }
+
+    HeaderElement Value() {
+        static const std::uint32_t kTypes[] = {1, 2, 8, 25, 32, 36, 42, 44, 63, 5, 17};
+        const std::uint32_t type = kTypes[Pick(std::size(kTypes))];
+        if (type == 1) return HeaderElement(std::string_view(std::string(Pick(300), 'x')));
+        if (type == 2) return HeaderElement(std::u16string_view(std::u16string(Pick(5), u'\u00e9')));
+        if (type == 63) return HeaderElement();
+        HeaderElement e(type, static_cast<std::uint32_t>(1 + Pick(6)));
+        for (std::uint32_t i = 0; i < e.GetByteSize(); ++i)
+            e.SetByte(i, static_cast<std::uint8_t>(type == 8 ? Pick(2) : Pick(256)));
+        return e;
+    }
+
+    std::mt19937 m_rng;
+};
+
+// The byte ranges of the top-level pairs (with their list content) and the End.
+std::vector<std::pair<std::size_t, std::size_t>> TopLevelPairs(const Bytes& block, std::size_t& end) {
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    std::size_t pos = 0;
+    for (;;) {
+        auto label = ItemCodec::DecodeItem(block, pos);
+        if (!label || label->IsEnd()) break;
+        auto value = ItemCodec::DecodeItem(block, label->next);
+        if (!value) break;
+        std::size_t next = value->next;
+        if (value->IsList()) {
+            auto skipped = BlockPath::SkipListContent(block, value->next, value->count);
+            if (!skipped) break;
+            next = *skipped;
+        }
+        pairs.emplace_back(pos, next);
+        pos = next;
+    }
+    end = pos;
+    return pairs;
+}
+
+void ExpectDecodersAgree(const Bytes& block, const std::string& what) {
+    auto fast = ExtendedHeader::MakeRoot();
+    auto ref = ExtendedHeader::MakeRoot();
+    const bool okFast = DecodeExtendedHeader(block, *fast);
+    const bool okRef = ReferenceDecodeExtendedHeader(block, *ref);
+    ASSERT_EQ(okFast, okRef) << what;
+    std::string why;
+    if (okFast) {
+        ASSERT_TRUE(SameTree(*fast, *ref, &why)) << what << ": " << why;
+    }
+}
+
+TEST(CodecDifferentialTest, EncodingEqualsSettingEveryPath) {
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        TreeGenerator gen(seed);
+        auto tree = gen.Tree(1 + static_cast<int>(gen.Pick(60)));
+        BlockPath::BlockBuffer buffer;
+        ASSERT_TRUE(EncodeEntries(*tree, buffer, false)) << seed;
+        const Bytes expected = tree->children.empty() ? Bytes{} : buffer.ToBlock();
+        ASSERT_EQ(EncodeExtendedHeaderBlock(*tree), expected) << "seed " << seed;
+    }
+}
+
+TEST(CodecDifferentialTest, DecodingEqualsLookingEveryEntryUp) {
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        TreeGenerator gen(seed * 7919);
+        auto tree = gen.Tree(1 + static_cast<int>(gen.Pick(60)));
+        const Bytes block = EncodeExtendedHeaderBlock(*tree);
+        if (block.empty()) continue;
+        ExpectDecodersAgree(block, "seed " + std::to_string(seed));
+        // And what decodes encodes back to the same bytes.
+        auto back = ExtendedHeader::MakeRoot();
+        ASSERT_TRUE(DecodeExtendedHeader(block, *back));
+        // (A tree of empty lists only stores a lone End item and decodes empty.)
+        const Bytes again = EncodeExtendedHeaderBlock(*back);
+        const Bytes expected = back->children.empty() ? Bytes{0xFC, 0, 0, 0} : again;
+        ASSERT_EQ(expected, block) << seed;
+    }
+}
+
+TEST(CodecDifferentialTest, MutatedBlocksDecodeAlikeOrFailAlike) {
+    int decodedAfterMutation = 0;
+    for (std::uint32_t seed = 1; seed <= 150; ++seed) {
+        TreeGenerator gen(seed * 104729);
+        auto tree = gen.Tree(2 + static_cast<int>(gen.Pick(40)));
+        const Bytes block = EncodeExtendedHeaderBlock(*tree);
+        if (block.empty()) continue;
+        std::size_t end = 0;
+        const auto pairs = TopLevelPairs(block, end);
+
+        for (int m = 0; m < 30; ++m) {
+            Bytes b = block;
+            std::string what = "seed " + std::to_string(seed) + " mutation " + std::to_string(m);
+            switch (gen.Pick(6)) {
+                case 0:  // flip bytes
+                    for (std::size_t k = 0, n = 1 + gen.Pick(3); k < n; ++k)
+                        b[gen.Pick(b.size())] ^= static_cast<std::uint8_t>(1 + gen.Pick(255));
+                    break;
+                case 1:  // cut short
+                    b.resize(gen.Pick(b.size()));
+                    break;
+                case 2:  // swap two top-level pairs
+                    if (pairs.size() >= 2) {
+                        std::size_t i = gen.Pick(pairs.size()), j = gen.Pick(pairs.size());
+                        if (i > j) std::swap(i, j);
+                        if (i == j) break;
+                        Bytes out(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(pairs[i].first));
+                        auto append = [&](std::pair<std::size_t, std::size_t> r) {
+                            out.insert(out.end(), block.begin() + static_cast<std::ptrdiff_t>(r.first),
+                                       block.begin() + static_cast<std::ptrdiff_t>(r.second));
+                        };
+                        append(pairs[j]);
+                        append({pairs[i].second, pairs[j].first});
+                        append(pairs[i]);
+                        append({pairs[j].second, block.size()});
+                        b = out;
+                    }
+                    break;
+                case 3:  // duplicate a top-level pair elsewhere, maybe with a case change
+                    if (!pairs.empty()) {
+                        auto r = pairs[gen.Pick(pairs.size())];
+                        Bytes copy(block.begin() + static_cast<std::ptrdiff_t>(r.first),
+                                   block.begin() + static_cast<std::ptrdiff_t>(r.second));
+                        for (auto& c : copy)
+                            if (c >= 'a' && c <= 'z' && gen.Pick(2)) c = static_cast<std::uint8_t>(c - 32);
+                        std::size_t at = gen.Pick(pairs.size() + 1);
+                        std::size_t pos = at < pairs.size() ? pairs[at].first : end;
+                        b.insert(b.begin() + static_cast<std::ptrdiff_t>(pos), copy.begin(), copy.end());
+                    }
+                    break;
+                case 4:  // change the case of label letters
+                    for (auto& c : b)
+                        if (((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && gen.Pick(3) == 0) c ^= 0x20;
+                    break;
+                default:  // random bytes in the middle
+                    b.insert(b.begin() + static_cast<std::ptrdiff_t>(gen.Pick(b.size())),
+                             static_cast<std::uint8_t>(gen.Pick(256)));
+                    break;
+            }
+            ExpectDecodersAgree(b, what);
+            auto probe = ExtendedHeader::MakeRoot();
+            if (b != block && DecodeExtendedHeader(b, *probe)) ++decodedAfterMutation;
+        }
+    }
+    // The mutations must reach the interesting cases, not only broken blocks.
+    EXPECT_GT(decodedAfterMutation, 300);
+}
+
+}  // namespace

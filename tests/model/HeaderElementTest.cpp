@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/HeaderElement.h"
+
+namespace {
+
+HeaderElement ParseOk(std::u16string_view text, ElementType type) {
+    HeaderElement e;
+    std::uint32_t failed = 99;
+    EXPECT_TRUE(e.Parse(text, ToCode(type), failed)) << "text did not parse";
+    return e;
+}
+
+// The failed index of a parse that must fail.
+std::uint32_t ParseFails(std::u16string_view text, ElementType type) {
+    HeaderElement e;
+    std::uint32_t failed = 99;
+    EXPECT_FALSE(e.Parse(text, ToCode(type), failed));
+    EXPECT_EQ(e.GetType(), ToCode(type)) << "a failed parse keeps the new type";
+    return failed;
+}
+
+std::u16string Fmt(const HeaderElement& e, int base = 10) { return e.Format(base); }
+
+TEST(ElementTypeTest, NamesAndSizes) {
+    EXPECT_EQ(ElementTypeName(0), u"List");
+    EXPECT_EQ(ElementTypeName(1), u"ASCII");
+    EXPECT_EQ(ElementTypeName(36), u"Float");
+    EXPECT_EQ(ElementTypeName(63), u"End");
+    EXPECT_EQ(ElementTypeName(5), u"Unknown");
+    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Double)), 8u);
+    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Short)), 2u);
+    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Ascii)), 0u);
+    EXPECT_EQ(ValueSizeOf(7), 0u);
+}
+
+TEST(HeaderElementFormatTest, IntegersInBothBases) {
+    HeaderElement s = ParseOk(u"1,2,3", ElementType::Short);
+    EXPECT_EQ(s.GetCount(), 3u);
+    EXPECT_EQ(Fmt(s, 16), u"0x1,0x2,0x3");
+    EXPECT_EQ(Fmt(s, 10), u"1,2,3");
+
+    HeaderElement neg = ParseOk(u"-1,0,-32768", ElementType::Short);
+    EXPECT_EQ(Fmt(neg, 16), u"0xffff,0x0,0x8000");
+    EXPECT_EQ(Fmt(neg, 10), u"-1,0,-32768");
+
+    HeaderElement l = ParseOk(u"-1,2147483647", ElementType::Long);
+    EXPECT_EQ(Fmt(l, 16), u"0xffffffff,0x7fffffff");
+    HeaderElement b = ParseOk(u"0,255,16", ElementType::Byte);
+    EXPECT_EQ(Fmt(b, 16), u"0x0,0xff,0x10");
+    EXPECT_EQ(Fmt(b, 10), u"0,255,16");
+}
+
+TEST(HeaderElementFormatTest, RealsUseSixSignificantDigits) {
+    EXPECT_EQ(Fmt(ParseOk(u"3.14159265358979", ElementType::Double)), u"3.14159");
+    EXPECT_EQ(Fmt(ParseOk(u"0.1", ElementType::Float)), u"0.1");
+    EXPECT_EQ(Fmt(ParseOk(u"1234567", ElementType::Double), 16), u"1.23457e+06");
+    EXPECT_EQ(Fmt(ParseOk(u"0.0001,0.00001,100000,1e6", ElementType::Double)),
+              u"0.0001,1e-05,100000,1e+06");
+}
+
+TEST(HeaderElementFormatTest, BooleansStringsAndEmptyValues) {
+    HeaderElement b(ElementType::Boolean, 3);
+    b.SetByte(0, 1);
+    b.SetByte(1, 0);
+    b.SetByte(2, 7);
+    EXPECT_EQ(Fmt(b, 10), u"True,False,True");
+    EXPECT_EQ(Fmt(b, 16), u"True,False,True");
+
+    EXPECT_EQ(Fmt(HeaderElement(std::string_view("\xE9"))), std::u16string(1, u'\u00E9'));
+    EXPECT_EQ(Fmt(HeaderElement(std::u16string_view(u"\u20ac x"))), u"\u20ac x");
+    EXPECT_EQ(Fmt(HeaderElement(ElementType::Long, 0)), u"");
+    EXPECT_EQ(Fmt(HeaderElement()), u"");
+    EXPECT_EQ(Fmt(HeaderElement(5u, 3u)), u",,") << "unknown codes keep their separators";
+}
+
+TEST(HeaderElementParseTest, TokensAndFailedIndex) {
+    HeaderElement l = ParseOk(u" 12 , 0x1F", ElementType::Long);
+    ASSERT_EQ(l.GetCount(), 2u);
+    EXPECT_EQ(l.GetLong(0), 12);
+    EXPECT_EQ(l.GetLong(1), 31);
+
+    EXPECT_EQ(ParseFails(u"1,,2", ElementType::Long), 1u);
+    EXPECT_EQ(ParseFails(u"1,", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u"", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u",", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u",,,", ElementType::Short), 0u);
+    EXPECT_EQ(ParseFails(u"5,abc,7", ElementType::Byte), 1u);
+    EXPECT_EQ(ParseFails(u"1,2,3,x", ElementType::Double), 3u);
+    EXPECT_EQ(ParseFails(u",1,2", ElementType::Long), 1u) << "a leading comma still counts";
+}
+
+TEST(HeaderElementParseTest, IntegerRules) {
+    EXPECT_EQ(ParseOk(u"010", ElementType::Long).GetLong(0), 8);
+    EXPECT_EQ(ParseOk(u"-0x10", ElementType::Long).GetLong(0), -16);
+    EXPECT_EQ(ParseOk(u"+7", ElementType::Long).GetLong(0), 7);
+    EXPECT_EQ(ParseOk(u"-2147483648", ElementType::Long).GetLong(0), INT32_MIN);
+    EXPECT_EQ(ParseOk(u"-0x80000000", ElementType::Long).GetLong(0), INT32_MIN);
+    EXPECT_EQ(ParseOk(u"0XfF", ElementType::Byte).GetByte(0), 255);
+    EXPECT_EQ(ParseOk(u"\t42\u3000", ElementType::Short).GetShort(0), 42);
+    EXPECT_EQ(ParseFails(u"08", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u"2147483648", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u"0xffffffff", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u"0xffff", ElementType::Short), 0u);
+    EXPECT_EQ(ParseFails(u"256", ElementType::Byte), 0u);
+    EXPECT_EQ(ParseFails(u"-1", ElementType::Byte), 0u);
+    EXPECT_EQ(ParseFails(u"0x", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u"12abc", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u"1 2", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u"- 1", ElementType::Long), 0u);
+    EXPECT_EQ(ParseFails(u"99999999999999999999", ElementType::Long), 0u);
+}
+
+TEST(HeaderElementParseTest, HexTextOfNegativeValuesDoesNotParseBack) {
+    HeaderElement s = ParseOk(u"-1", ElementType::Short);
+    ParseFails(Fmt(s, 16), ElementType::Short);
+    HeaderElement l = ParseOk(u"-5", ElementType::Long);
+    ParseFails(Fmt(l, 16), ElementType::Long);
+}
+
+TEST(HeaderElementParseTest, RealRules) {
+    EXPECT_EQ(ParseOk(u"0", ElementType::Double).GetDouble(0), 0.0);
+    EXPECT_EQ(ParseOk(u"1e39", ElementType::Double).GetDouble(0), 1e39);
+    EXPECT_EQ(ParseOk(u".5", ElementType::Double).GetDouble(0), 0.5);
+    EXPECT_EQ(ParseOk(u"5.", ElementType::Double).GetDouble(0), 5.0);
+    EXPECT_EQ(ParseOk(u"-1.5E+2 ", ElementType::Double).GetDouble(0), -150.0);
+    EXPECT_EQ(ParseOk(u"1e-300", ElementType::Double).GetDouble(0), 1e-300);
+    EXPECT_FLOAT_EQ(ParseOk(u"-2.5e-3", ElementType::Float).GetFloat(0), -2.5e-3f);
+    EXPECT_EQ(ParseFails(u"0", ElementType::Float), 0u);
+    EXPECT_EQ(ParseFails(u"1e39", ElementType::Float), 0u);
+    EXPECT_EQ(ParseFails(u"1e-39", ElementType::Float), 0u) << "below the smallest normal float";
+    EXPECT_EQ(ParseOk(u"3.4028234663852886e+38", ElementType::Float).GetFloat(0), 3.4028234663852886e+38f);
+    for (auto bad : {u"inf", u"-infinity", u"nan", u"NAN(1)", u"0x10", u"0x1p3", u".", u"e5", u"1e",
+                     u"1e+", u"1.2.3", u"1e400", u"-1e400", u"1e-320", u"1,5e3x"}) {
+        HeaderElement e;
+        std::uint32_t failed = 0;
+        EXPECT_FALSE(e.Parse(bad, ToCode(ElementType::Double), failed)) << "accepted a bad real";
+    }
+}
+
+TEST(HeaderElementParseTest, FormattedRealsLoseDigitsOnTheWayBack) {
+    HeaderElement d = ParseOk(u"3.14159265358979", ElementType::Double);
+    HeaderElement again = ParseOk(Fmt(d), ElementType::Double);
+    EXPECT_EQ(again.GetDouble(0), 3.14159);
+}
+
+TEST(HeaderElementParseTest, BooleanWords) {
+    HeaderElement b = ParseOk(u"True,false, TRUE ,#FALSE#,#true#,0,2,-1", ElementType::Boolean);
+    ASSERT_EQ(b.GetCount(), 8u);
+    const std::uint8_t expect[] = {1, 0, 1, 0, 1, 0, 1, 1};
+    for (std::uint32_t i = 0; i < 8; ++i) EXPECT_EQ(b.GetByte(i), expect[i]) << i;
+    EXPECT_EQ(ParseFails(u"True,maybe", ElementType::Boolean), 1u);
+    EXPECT_EQ(Fmt(b), u"True,False,True,False,True,False,True,True");
+}
+
+TEST(HeaderElementParseTest, StringsAlwaysSucceed) {
+    HeaderElement a;
+    std::uint32_t failed = 7;
+    ASSERT_TRUE(a.Parse(u"Caf\u00e9 \u20ac", ToCode(ElementType::Ascii), failed));
+    EXPECT_EQ(a.Ascii(), "Caf\xE9 ?") << "characters outside ISO-8859-1 become '?'";
+    EXPECT_EQ(a.GetCount(), 1u);
+    ASSERT_TRUE(a.Parse(u"\U0001F600x", ToCode(ElementType::Ascii), failed));
+    EXPECT_EQ(a.Ascii(), "?x") << "a surrogate pair is one character";
+    ASSERT_TRUE(a.Parse(u"\u20ac,1", ToCode(ElementType::Unicode), failed));
+    EXPECT_EQ(a.Unicode(), u"\u20ac,1");
+    EXPECT_EQ(a.GetType(), ToCode(ElementType::Unicode));
+}
+
+TEST(HeaderElementParseTest, FormatThenParseRoundTripsIntegers) {
+    for (auto type : {ElementType::Byte, ElementType::Short, ElementType::Long}) {
+        HeaderElement e = ParseOk(u"0,1,7,100,127", type);
+        for (int base : {10, 16}) EXPECT_TRUE(ParseOk(Fmt(e, base), type) == e) << base;
+    }
+}
+
+TEST(HeaderElementTest, EncodedSizes) {
+    EXPECT_EQ(HeaderElement(std::string_view("AB")).GetEncodedSize(), 3u);
+    EXPECT_EQ(HeaderElement(std::u16string_view(u"AB")).GetEncodedSize(), 6u);
+    EXPECT_EQ(HeaderElement(ElementType::Double, 3).GetEncodedSize(), 24u);
+    EXPECT_EQ(HeaderElement().GetEncodedSize(), 0u);
+    EXPECT_EQ(HeaderElement(5u, 4u).GetEncodedSize(), 4u) << "unknown codes keep one byte per element";
+    EXPECT_EQ(HeaderElement(ElementType::List, 9).GetEncodedSize(), 0u);
+}
+
+TEST(HeaderElementTest, CopiesAreDeepAndStringsStopAtNul) {
+    HeaderElement a = ParseOk(u"1,2", ElementType::Long);
+    HeaderElement b = a;
+    b.SetLong(0, 99);
+    EXPECT_EQ(a.GetLong(0), 1);
+    a = HeaderElement();
+    EXPECT_EQ(a.GetType(), ToCode(ElementType::End));
+    EXPECT_TRUE(a.GetBytes().empty());
+    EXPECT_EQ(HeaderElement(std::string_view("ab\0cd", 5)).Ascii(), "ab");
+
+    HeaderElement r;
+    const std::uint8_t payload[] = {'h', 0, 'i', 0, 0, 0, 'x', 0};
+    r.Assign(ToCode(ElementType::Unicode), 1, payload);
+    EXPECT_EQ(r.Unicode(), u"hi");
+    const std::uint8_t shorts[] = {0xFF, 0xFF, 0x02, 0x00};
+    r.Assign(ToCode(ElementType::Short), 2, shorts);
+    EXPECT_EQ(r.GetShort(0), -1);
+    EXPECT_EQ(r.GetShort(1), 2);
+    r.Release();
+    EXPECT_EQ(r.GetCount(), 0u);
+}
+
+}  // namespace

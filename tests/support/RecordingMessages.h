@@ -1,0 +1,25 @@
+#pragma once
+// A message sink for tests: records every text shown or asked and answers
+// questions from a script.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/UserMessages.h"
+
+class RecordingMessages : public UserMessages {
+public:
+    void Show(const std::string& text) override { shown.push_back(text); }
+    MessageAnswer Ask(const std::string& text, MessageButtons) override {
+        asked.push_back(text);
+        if (answers.empty()) return MessageAnswer::Cancel;
+        MessageAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+
+    std::vector<std::string> shown;
+    std::vector<std::string> asked;
+    std::deque<MessageAnswer> answers;
+};
