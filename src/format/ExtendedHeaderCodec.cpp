@@ -1,6 +1,7 @@
 #include "format/ExtendedHeaderCodec.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "format/HeaderError.h"
@@ -111,22 +112,18 @@ std::unique_ptr<HeaderNode> MakeLeaf(std::string_view label, const DecodedItem& 
 // ---------------------------------------------------------------- encoding
 
 // True when a single walk gives the same block as setting each leaf at its path:
-// every label can be stored and no leaf holds a List value.
-bool SuitsSingleWalk(const HeaderNode& root) {
-    bool ok = true;
-    HeaderTree::Walk(root, [&](const HeaderNode& node, std::string_view) {
-        if (!IsStorableLabel(node.label) || node.label.find('\0') != std::string::npos)
-            ok = false;
-        if (!node.isList && node.value.GetType() == ToCode(ElementType::List)) ok = false;
-    });
-    return ok;
+// the label can be stored as one path part, and a leaf holds no List value.
+bool SuitsSingleWalk(const HeaderNode& node) {
+    if (!IsStorableLabel(node.label) || node.label.find('\0') != std::string::npos) return false;
+    return node.isList || node.value.GetType() != ToCode(ElementType::List);
 }
 
 // Writes the tree in one walk. Each list's item is first written with a 3-byte
 // length; a list that ends up with no entries is taken back out (the path
 // procedures never create a list without a leaf below it), and a final pass
-// gives every list item its smallest length field.
-std::vector<std::uint8_t> EncodeSingleWalk(const HeaderNode& root) {
+// gives every list item its smallest length field. nullopt when the tree holds
+// an entry that only setting each path can place (see SuitsSingleWalk).
+std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root) {
     std::vector<std::uint8_t> out;
     struct ListFix {
         std::size_t itemPosition;
@@ -160,6 +157,7 @@ std::vector<std::uint8_t> EncodeSingleWalk(const HeaderNode& root) {
         }
         const HeaderNode* node = (f.it++)->second.get();
         if (!node) continue;
+        if (!SuitsSingleWalk(*node)) return std::nullopt;
         const std::size_t pairStart = out.size();
         if (!ItemCodec::EncodeAsciiItem(out, node->label)) fail();
         if (node->isList) {
@@ -256,7 +254,7 @@ bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool 
 
 std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {
     if (root.children.empty()) return {};
-    if (SuitsSingleWalk(root)) return EncodeSingleWalk(root);
+    if (auto block = EncodeSingleWalk(root)) return std::move(*block);
     BlockPath::BlockBuffer buffer;
     if (!EncodeEntries(root, buffer, false)) throw HeaderError("The Extended Header cannot be encoded.");
     return buffer.ToBlock();

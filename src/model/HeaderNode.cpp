@@ -46,11 +46,17 @@ HeaderNode* HeaderTree::Insert(HeaderNode& parent, std::unique_ptr<HeaderNode> n
                                const HeaderNode* root) {
     node->parent = (&parent == root) ? nullptr : &parent;
     HeaderNode* raw = node.get();
-    auto it = parent.children.lower_bound(node->label);
-    if (it != parent.children.end() && LabelsEqual(it->first, node->label)) {
+    auto& children = parent.children;
+    // Files store labels in order, so most inserts append: no search needed.
+    if (children.empty() || CompareLabels(children.rbegin()->first, node->label) < 0) {
+        children.emplace_hint(children.end(), node->label, std::move(node));
+        return raw;
+    }
+    auto it = children.lower_bound(node->label);
+    if (it != children.end() && LabelsEqual(it->first, node->label)) {
         it->second = std::move(node);
     } else {
-        parent.children.emplace_hint(it, node->label, std::move(node));
+        children.emplace_hint(it, node->label, std::move(node));
     }
     return raw;
 }
