@@ -1,0 +1,21 @@
+# Shared by run.sh and test.sh: installs the Debian packages that are missing.
+# Usage: ensure_packages PKG...
+ensure_packages() {
+    local missing=()
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The packages every build needs.
+BUILD_PACKAGES=(g++ make cmake)
+# What the tests and benchmarks add.
+TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev)
+
+JOBS=2
