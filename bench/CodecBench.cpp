@@ -2,9 +2,9 @@
 // 100,000 entries, flat and nested, and a whole open + resave of a sample file.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderFile.h"
@@ -28,19 +28,30 @@ std::unique_ptr<HeaderNode> MakeTree(int entries, bool nested) {
         HeaderNode* parent = root.get();
         if (nested) {
             if (i % 1000 == 0)
-                lists[0] = HeaderTree::Insert(*root, std::make_unique<HeaderNode>(Name("L", i / 1000), true), root.get());
+                lists[0] = HeaderTree::Insert(
+                    *root, std::make_unique<HeaderNode>(Name("L", i / 1000), true), root.get());
             if (i % 100 == 0)
-                lists[1] = HeaderTree::Insert(*lists[0], std::make_unique<HeaderNode>(Name("M", i / 100), true), root.get());
+                lists[1] = HeaderTree::Insert(
+                    *lists[0], std::make_unique<HeaderNode>(Name("M", i / 100), true), root.get());
             if (i % 10 == 0)
-                lists[2] = HeaderTree::Insert(*lists[1], std::make_unique<HeaderNode>(Name("N", i / 10), true), root.get());
+                lists[2] = HeaderTree::Insert(
+                    *lists[1], std::make_unique<HeaderNode>(Name("N", i / 10), true), root.get());
             parent = lists[2];
         }
         auto node = std::make_unique<HeaderNode>(Name("ENTRY_", i), false);
         switch (i % 4) {
-            case 0: node->value = HeaderElement(ElementType::Long, 4); break;
-            case 1: node->value = HeaderElement(std::string_view("sample text value")); break;
-            case 2: node->value = HeaderElement(ElementType::Double, 2); break;
-            default: node->value = HeaderElement(ElementType::Short, 8); break;
+            case 0:
+                node->value = HeaderElement(ElementType::Long, 4);
+                break;
+            case 1:
+                node->value = HeaderElement(std::string_view("sample text value"));
+                break;
+            case 2:
+                node->value = HeaderElement(ElementType::Double, 2);
+                break;
+            default:
+                node->value = HeaderElement(ElementType::Short, 8);
+                break;
         }
         HeaderTree::Insert(*parent, std::move(node), root.get());
     }
@@ -86,7 +97,7 @@ void BM_Decode(benchmark::State& state) {
 }
 
 class NoMessages : public UserMessages {
-public:
+  public:
     void Show(const std::string&) override {}
     MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
 };
@@ -94,7 +105,9 @@ public:
 // Open (read and decode) and Save (encode and rewrite in place) of a file with
 // 1 MB of sample data and an Extended Header of the given size.
 void BM_OpenAndResave(benchmark::State& state) {
-    const std::string path = (std::filesystem::temp_directory_path() / ("tkvbench-" + std::to_string(::getpid()) + ".tkv")).string();
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("tkvbench-" + std::to_string(::getpid()) + ".tkv"))
+                                 .string();
     {
         std::vector<std::uint8_t> data(1 << 20, 0x5A);
         StandardHeader h;
@@ -107,7 +120,12 @@ void BM_OpenAndResave(benchmark::State& state) {
         f.Write(rec.data(), rec.size());
         auto root = MakeTree(static_cast<int>(state.range(0)), true);
         NoMessages m;
-        WriteHeaders(f, false, true, [&](RandomAccessFile& w, const StandardHeader&) { return EncodeExtendedHeader(*root, w); }, m);
+        WriteHeaders(
+            f, false, true,
+            [&](RandomAccessFile& w, const StandardHeader&) {
+                return EncodeExtendedHeader(*root, w);
+            },
+            m);
         f.Close();
     }
     NoMessages messages;
@@ -118,7 +136,12 @@ void BM_OpenAndResave(benchmark::State& state) {
         ReadHeaders(in, *root, record, messages);
         in.Close();
         RandomAccessFile out(path, RandomAccessFile::Mode::ReadWrite);
-        WriteHeaders(out, false, false, [&](RandomAccessFile& w, const StandardHeader&) { return EncodeExtendedHeader(*root, w); }, messages);
+        WriteHeaders(
+            out, false, false,
+            [&](RandomAccessFile& w, const StandardHeader&) {
+                return EncodeExtendedHeader(*root, w);
+            },
+            messages);
         out.Close();
     }
     std::remove(path.c_str());
@@ -126,7 +149,17 @@ void BM_OpenAndResave(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Encode)->ArgsProduct({{1000, 10000, 100000}, {0, 1}})->ArgNames({"entries", "nested"})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Encode)
+    ->ArgsProduct({{1000, 10000, 100000}, {0, 1}})
+    ->ArgNames({"entries", "nested"})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeScattered)->Arg(100000)->ArgName("entries")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Decode)->ArgsProduct({{1000, 10000, 100000}, {0, 1}})->ArgNames({"entries", "nested"})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OpenAndResave)->Arg(1000)->Arg(100000)->ArgName("entries")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode)
+    ->ArgsProduct({{1000, 10000, 100000}, {0, 1}})
+    ->ArgNames({"entries", "nested"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenAndResave)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->ArgName("entries")
+    ->Unit(benchmark::kMillisecond);

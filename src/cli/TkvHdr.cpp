@@ -23,7 +23,7 @@ constexpr const char* kVersion = "3.1";
 // Messages go to standard error; the tool asks nothing, so a question is
 // answered Cancel.
 class StderrMessages : public UserMessages {
-public:
+  public:
     explicit StderrMessages(std::ostream& err) : m_err(err) {}
     void Show(const std::string& text) override { m_err << text << '\n'; }
     MessageAnswer Ask(const std::string& text, MessageButtons) override {
@@ -31,7 +31,7 @@ public:
         return MessageAnswer::Cancel;
     }
 
-private:
+  private:
     std::ostream& m_err;
 };
 
@@ -42,15 +42,19 @@ std::string OneLine(std::string_view utf8) {
     out.reserve(utf8.size());
     for (char c : utf8) {
         auto u = static_cast<unsigned char>(c);
-        if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
         else if (u < 0x20 || u == 0x7F) {
             static constexpr char kHex[] = "0123456789ABCDEF";
             out += "\\x";
             out += kHex[u >> 4];
             out += kHex[u & 0xF];
-        } else out += c;
+        } else
+            out += c;
     }
     return out;
 }
@@ -62,7 +66,8 @@ struct Context {
 };
 
 // Opens the file as the editor's Open does and reads its headers.
-std::unique_ptr<HeaderNode> OpenHeaders(Context& cx, const std::string& path, StandardHeader& record) {
+std::unique_ptr<HeaderNode> OpenHeaders(Context& cx, const std::string& path,
+                                        StandardHeader& record) {
     RandomAccessFile file(path, RandomAccessFile::Mode::Read);
     auto root = ExtendedHeader::MakeRoot();
     ReadHeaders(file, *root, record, cx.messages);
@@ -97,7 +102,8 @@ int Header(Context& cx, const std::string& path) {
     StandardHeader record;
     if (!ReadStandardHeader(file, record, false, false, cx.messages)) return 1;
     for (const auto& row : BuildStandardHeaderRows(record))
-        cx.out << TextCodec::ToUtf8(row.label) << '\t' << OneLine(TextCodec::ToUtf8(row.value)) << '\n';
+        cx.out << TextCodec::ToUtf8(row.label) << '\t' << OneLine(TextCodec::ToUtf8(row.value))
+               << '\n';
     return 0;
 }
 
@@ -109,9 +115,10 @@ int Resave(Context& cx, const std::string& path) {
         return 1;
     }
     RandomAccessFile file(path, RandomAccessFile::Mode::ReadWrite);
-    WriteHeaders(file, false, false,
-                 [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
-                 cx.messages);
+    WriteHeaders(
+        file, false, false,
+        [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
+        cx.messages);
     file.Flush();
     file.Close();
     return 0;
@@ -162,7 +169,9 @@ const std::vector<Verb>& Verbs() {
 void Usage(std::ostream& os) {
     os << "Usage: tkvhdr VERB FILE\n"
           "Reads and rewrites the headers of .tkv and .pkv sample data files.\n\nVerbs:\n";
-    for (const auto& v : Verbs()) os << "  " << v.name << std::string(10 - std::string(v.name).size(), ' ') << v.summary << '\n';
+    for (const auto& v : Verbs())
+        os << "  " << v.name << std::string(10 - std::string(v.name).size(), ' ') << v.summary
+           << '\n';
     os << "\nOptions:\n  --help     this text (after a verb: that verb's help)\n"
           "  --version  the program's version\n";
 }

@@ -164,7 +164,8 @@ std::vector<std::uint8_t> BlockBuffer::ToBlock() const {
     return block;
 }
 
-void BlockBuffer::Replace(std::size_t pos, std::size_t length, std::span<const std::uint8_t> bytes) {
+void BlockBuffer::Replace(std::size_t pos, std::size_t length,
+                          std::span<const std::uint8_t> bytes) {
     auto at = m_bytes.begin() + static_cast<std::ptrdiff_t>(pos);
     const std::size_t common = std::min(length, bytes.size());
     std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(common), at);
@@ -172,7 +173,8 @@ void BlockBuffer::Replace(std::size_t pos, std::size_t length, std::span<const s
         m_bytes.insert(at + static_cast<std::ptrdiff_t>(common),
                        bytes.begin() + static_cast<std::ptrdiff_t>(common), bytes.end());
     } else if (length > bytes.size()) {
-        m_bytes.erase(at + static_cast<std::ptrdiff_t>(common), at + static_cast<std::ptrdiff_t>(length));
+        m_bytes.erase(at + static_cast<std::ptrdiff_t>(common),
+                      at + static_cast<std::ptrdiff_t>(length));
     }
 }
 
@@ -185,7 +187,8 @@ struct Containing {
     std::uint32_t count;
 };
 
-std::vector<std::uint8_t> MakePair(std::string_view label, std::span<const std::uint8_t> valueItem) {
+std::vector<std::uint8_t> MakePair(std::string_view label,
+                                   std::span<const std::uint8_t> valueItem) {
     std::vector<std::uint8_t> pair;
     pair.reserve(ItemCodec::AsciiItemSize(label) + valueItem.size());
     ItemCodec::EncodeAsciiItem(pair, label);
@@ -199,7 +202,8 @@ std::ptrdiff_t RaiseCount(BlockBuffer& buffer, Containing& list) {
     std::vector<std::uint8_t> item;
     ItemCodec::EncodeListItem(item, list.count + 2);
     auto pair = MakePair(list.part, item);
-    const auto delta = static_cast<std::ptrdiff_t>(pair.size()) - static_cast<std::ptrdiff_t>(list.pairSize);
+    const auto delta =
+        static_cast<std::ptrdiff_t>(pair.size()) - static_cast<std::ptrdiff_t>(list.pairSize);
     buffer.Replace(list.pairPosition, list.pairSize, pair);
     list.count += 2;
     list.pairSize = pair.size();
@@ -238,7 +242,8 @@ SetResult SetValueAtPath(BlockBuffer& buffer, std::string_view path, const Heade
         std::size_t pos = r->insertPosition;
         if (containing) {
             if (!canRaise(*containing)) return SetResult::Failed;
-            pos = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(pos) + RaiseCount(buffer, *containing));
+            pos = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(pos) +
+                                           RaiseCount(buffer, *containing));
         }
         std::vector<std::uint8_t> listItem;
         ItemCodec::EncodeListItem(listItem, 0);
@@ -256,14 +261,16 @@ SetResult SetValueAtPath(BlockBuffer& buffer, std::string_view path, const Heade
         std::size_t pos = r->insertPosition;
         if (containing) {
             if (!canRaise(*containing)) return SetResult::Failed;
-            pos = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(pos) + RaiseCount(buffer, *containing));
+            pos = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(pos) +
+                                           RaiseCount(buffer, *containing));
         }
         buffer.Replace(pos, 0, MakePair(parts.back(), valueItem));
         return SetResult::Written;
     }
     const bool storedIsList = r->value.IsList();
     if (storedIsList && !newIsList) return SetResult::Unchanged;
-    if (!storedIsList && !newIsList && r->value.type != value.GetType()) return SetResult::Unchanged;
+    if (!storedIsList && !newIsList && r->value.type != value.GetType())
+        return SetResult::Unchanged;
     buffer.Replace(r->pairPosition, r->pairSize, MakePair(parts.back(), valueItem));
     return SetResult::Written;
 }

@@ -62,7 +62,7 @@ std::optional<std::size_t> FindEnd(std::span<const std::uint8_t> block);
 
 // A block being edited: its used part always ends with the top-level End item.
 class BlockBuffer {
-public:
+  public:
     // An empty block: the End item alone.
     BlockBuffer() : m_bytes{ItemCodec::kEndItem} {}
     // The used part of a stored block (up to its top-level End item); nullopt when
@@ -77,7 +77,7 @@ public:
     // Replaces `length` bytes at `pos` by `bytes`.
     void Replace(std::size_t pos, std::size_t length, std::span<const std::uint8_t> bytes);
 
-private:
+  private:
     std::vector<std::uint8_t> m_bytes;
 };
 

@@ -8,7 +8,7 @@
 #include <span>
 
 class ByteReader {
-public:
+  public:
     explicit ByteReader(std::span<const std::uint8_t> bytes, std::size_t pos = 0)
         : m_bytes(bytes), m_pos(pos <= bytes.size() ? pos : bytes.size()) {}
 
@@ -24,7 +24,8 @@ public:
     std::optional<std::uint32_t> ReadLE(std::size_t n) {
         if (n > 4 || !CanRead(n)) return std::nullopt;
         std::uint32_t v = 0;
-        for (std::size_t k = 0; k < n; ++k) v |= static_cast<std::uint32_t>(m_bytes[m_pos + k]) << (8 * k);
+        for (std::size_t k = 0; k < n; ++k)
+            v |= static_cast<std::uint32_t>(m_bytes[m_pos + k]) << (8 * k);
         m_pos += n;
         return v;
     }
@@ -40,7 +41,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::span<const std::uint8_t> m_bytes;
     std::size_t m_pos;
 };

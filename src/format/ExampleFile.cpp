@@ -30,7 +30,8 @@ void AddLeaf(HeaderNode& root, HeaderNode& parent, const std::string& label, Hea
 HeaderElement Parsed(std::u16string_view text, ElementType type) {
     HeaderElement e;
     std::uint32_t failed = 0;
-    if (!e.Parse(text, ToCode(type), failed)) throw std::logic_error("example value does not parse");
+    if (!e.Parse(text, ToCode(type), failed))
+        throw std::logic_error("example value does not parse");
     return e;
 }
 
@@ -51,9 +52,12 @@ std::vector<std::uint8_t> MakeTraceData() {
             double x = static_cast<double>(scan);
             double level = 400.0 * std::exp(-x / 9000.0) + 80.0;
             for (std::size_t peak = 0; peak < 60; ++peak) {
-                double centre = 2500.0 + 580.0 * static_cast<double>(peak) + 37.0 * static_cast<double>(dye);
+                double centre =
+                    2500.0 + 580.0 * static_cast<double>(peak) + 37.0 * static_cast<double>(dye);
                 double d = (x - centre) / 6.0;
-                if (std::abs(d) < 6) level += (1500.0 + 350.0 * static_cast<double>((peak * 7 + dye * 3) % 11)) * std::exp(-d * d / 2);
+                if (std::abs(d) < 6)
+                    level += (1500.0 + 350.0 * static_cast<double>((peak * 7 + dye * 3) % 11)) *
+                             std::exp(-d * d / 2);
             }
             int v = static_cast<int>(level) + noise();
             if (v < 0) v = 0;
@@ -66,7 +70,7 @@ std::vector<std::uint8_t> MakeTraceData() {
 }
 
 class SilentMessages : public UserMessages {
-public:
+  public:
     void Show(const std::string&) override {}
     MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
 };
@@ -84,7 +88,9 @@ std::unique_ptr<HeaderNode> ExampleFile::MakeTree() {
     AddLeaf(r, *run, "OVEN_TEMP", Parsed(u"60", ElementType::Float));
     AddLeaf(r, *run, "RAMP_VOLTAGES", Parsed(u"1.2,2.4,4.8,8.5,13.2", ElementType::Float));
     AddLeaf(r, *run, "CURRENT_UA", Parsed(u"14,15,15,16,15,15,14", ElementType::Short));
-    AddLeaf(r, *run, "COMMENT", HeaderElement(std::u16string_view(u"Plate re-run after 3\u2032 cleanup \u2013 \u00c5ngstr\u00f6m lab")));
+    AddLeaf(r, *run, "COMMENT",
+            HeaderElement(std::u16string_view(
+                u"Plate re-run after 3\u2032 cleanup \u2013 \u00c5ngstr\u00f6m lab")));
     HeaderNode* laser = AddList(r, *run, "LASER");
     AddLeaf(r, *laser, "POWER_MW", Parsed(u"25", ElementType::Float));
     AddLeaf(r, *laser, "WAVELENGTHS", Parsed(u"488,505", ElementType::Short));
@@ -101,9 +107,10 @@ std::unique_ptr<HeaderNode> ExampleFile::MakeTree() {
 
     HeaderNode* cal = AddList(r, r, "CALIBRATION");
     AddLeaf(r, *cal, "DYE_SET", HeaderElement(std::string_view("Z")));
-    AddLeaf(r, *cal, "MATRIX",
-            Parsed(u"1,0.312,0.051,0.004,0.221,1,0.296,0.032,0.018,0.184,1,0.351,0.002,0.021,0.142,1",
-                   ElementType::Double));
+    AddLeaf(
+        r, *cal, "MATRIX",
+        Parsed(u"1,0.312,0.051,0.004,0.221,1,0.296,0.032,0.018,0.184,1,0.351,0.002,0.021,0.142,1",
+               ElementType::Double));
     HeaderNode* mob = AddList(r, *cal, "MOBILITY");
     AddLeaf(r, *mob, "FILE", HeaderElement(std::string_view("KB_3730_POP7_BDTv3.mob")));
     AddLeaf(r, *mob, "SHIFTS", Parsed(u"-0.42,0.13,0.87,-1.05", ElementType::Double));
@@ -113,9 +120,12 @@ std::unique_ptr<HeaderNode> ExampleFile::MakeTree() {
     AddLeaf(r, *analysis, "BASECALLER", HeaderElement(std::string_view("KB 1.4.1")));
     AddLeaf(r, *analysis, "QV20_PLUS", Parsed(u"712", ElementType::Long));
     HeaderNode* peaks = AddList(r, *analysis, "PEAKS");
-    AddLeaf(r, *peaks, "POSITIONS", Parsed(u"2512,3091,3675,4252,4838,5417,5996,6580", ElementType::Long));
-    AddLeaf(r, *peaks, "HEIGHTS", Parsed(u"1840,2210,1975,2630,1512,2088,1797,2345", ElementType::Short));
-    AddLeaf(r, *peaks, "QUALITY", Parsed(u"0x3f,0x3c,0x3e,0x2a,0x3f,0x3d,0x31,0x3f", ElementType::Byte));
+    AddLeaf(r, *peaks, "POSITIONS",
+            Parsed(u"2512,3091,3675,4252,4838,5417,5996,6580", ElementType::Long));
+    AddLeaf(r, *peaks, "HEIGHTS",
+            Parsed(u"1840,2210,1975,2630,1512,2088,1797,2345", ElementType::Short));
+    AddLeaf(r, *peaks, "QUALITY",
+            Parsed(u"0x3f,0x3c,0x3e,0x2a,0x3f,0x3d,0x31,0x3f", ElementType::Byte));
 
     AddLeaf(r, r, "CHECKED", Parsed(u"True,True,False,True", ElementType::Boolean));
     AddLeaf(r, r, "USER_FLAGS", Parsed(u"0,4,16,255", ElementType::Byte));
@@ -191,13 +201,15 @@ StandardHeader ExampleFile::MakeRecord() {
 }
 
 void ExampleFile::Write(const std::string& path) {
-    if (FileSystem::Exists(path)) throw FileError(path, "The file exists already; it is not overwritten.");
+    if (FileSystem::Exists(path))
+        throw FileError(path, "The file exists already; it is not overwritten.");
     const std::vector<std::uint8_t> data = MakeTraceData();
     StandardHeader record = MakeRecord();
     // The instrument's checksum covers its data too; the example takes the trace
     // data's words as that data word.
     auto bytes = record.ToBytes();
-    record.checksum = XorWords(std::span(bytes).first(StandardHeader::kChecksumOffset)) ^ XorWords(data);
+    record.checksum =
+        XorWords(std::span(bytes).first(StandardHeader::kChecksumOffset)) ^ XorWords(data);
     bytes = record.ToBytes();
 
     RandomAccessFile file(path, RandomAccessFile::Mode::Create);
@@ -206,9 +218,10 @@ void ExampleFile::Write(const std::string& path) {
     // The Extended Header goes in through the same rewrite that Save uses.
     auto root = MakeTree();
     SilentMessages quiet;
-    WriteHeaders(file, false, true,
-                 [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
-                 quiet);
+    WriteHeaders(
+        file, false, true,
+        [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
+        quiet);
     file.Flush();
     file.Close();
 }

@@ -132,9 +132,9 @@ std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root
     std::vector<ListFix> fixes;
     struct Frame {
         HeaderNode::ChildMap::const_iterator it, end;
-        std::size_t pairStart;   // of this list's pair (unused for the root)
-        std::size_t fixIndex;    // of this list's ListFix (unused for the root)
-        std::uint32_t entries;   // written so far
+        std::size_t pairStart;  // of this list's pair (unused for the root)
+        std::size_t fixIndex;   // of this list's ListFix (unused for the root)
+        std::uint32_t entries;  // written so far
     };
     std::vector<Frame> stack{{root.children.begin(), root.children.end(), 0, 0, 0}};
     auto fail = [] { throw HeaderError("The Extended Header cannot be encoded."); };
@@ -163,8 +163,8 @@ std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root
         if (node->isList) {
             fixes.push_back({out.size(), 0});
             out.insert(out.end(), {0x03, 0, 0, 0});  // List, 3-byte length, filled in later
-            stack.push_back({node->children.begin(), node->children.end(), pairStart,
-                             fixes.size() - 1, 0});
+            stack.push_back(
+                {node->children.begin(), node->children.end(), pairStart, fixes.size() - 1, 0});
         } else {
             if (!ItemCodec::EncodeItem(out, node->value)) fail();
             ++f.entries;
@@ -225,7 +225,8 @@ bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root)
     while (!stack.empty()) {
         Frame& f = stack.back();
         const Level& level = levels[f.level];
-        while (f.nextPair < level.pairs.size() && !level.pairs[f.nextPair].value.IsList()) ++f.nextPair;
+        while (f.nextPair < level.pairs.size() && !level.pairs[f.nextPair].value.IsList())
+            ++f.nextPair;
         if (f.nextPair == level.pairs.size()) {
             stack.pop_back();
             continue;
@@ -233,8 +234,8 @@ bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root)
         const std::size_t k = f.nextPair++;
         const Pair& p = level.pairs[k];
         HeaderNode* list = f.list;
-        HeaderNode* node =
-            HeaderTree::Insert(*list, std::make_unique<HeaderNode>(std::string(p.label), true), &root);
+        HeaderNode* node = HeaderTree::Insert(
+            *list, std::make_unique<HeaderNode>(std::string(p.label), true), &root);
         const Pair* found = level.Find(p.label, k);
         if (!found || !found->value.IsList()) return false;
         if (!enter(node, found->childLevel)) return false;
@@ -256,7 +257,8 @@ std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {
     if (root.children.empty()) return {};
     if (auto block = EncodeSingleWalk(root)) return std::move(*block);
     BlockPath::BlockBuffer buffer;
-    if (!EncodeEntries(root, buffer, false)) throw HeaderError("The Extended Header cannot be encoded.");
+    if (!EncodeEntries(root, buffer, false))
+        throw HeaderError("The Extended Header cannot be encoded.");
     return buffer.ToBlock();
 }
 

@@ -6,6 +6,6 @@
 #include <string>
 
 class HeaderError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };

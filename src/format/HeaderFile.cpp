@@ -34,7 +34,8 @@ std::optional<std::string> CheckStandardHeader(RandomAccessFile& file, StandardH
         if (!record.HasMagic()) record.magicNumber = StandardHeader::kMagic;
     } else if (record.extendedHeaderLength != 0 &&
                static_cast<std::uint64_t>(record.extendedHeaderOffset) <
-                   static_cast<std::uint64_t>(record.extendedHeaderLength) + StandardHeader::kSize) {
+                   static_cast<std::uint64_t>(record.extendedHeaderLength) +
+                       StandardHeader::kSize) {
         return HeaderMessages::kCorrupt;
     }
     return std::nullopt;
@@ -120,8 +121,10 @@ StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
     // The data word: what the stored checksum holds beyond the headers' words.
     const std::uint32_t dataWord = record.checksum ^ RecordXor(record) ^ oldBlockXor;
 
-    if (newFile) file.Seek(0);
-    else file.SeekFromEnd(record.extendedHeaderOffset);
+    if (newFile)
+        file.Seek(0);
+    else
+        file.SeekFromEnd(record.extendedHeaderOffset);
     const BlockResult block = writeBlock(file, record);
     if (block.length % 4 != 0 || block.length > 0xFFFFFFFFu - StandardHeader::kSize)
         throw HeaderError("The Extended Header block has an impossible length.");

@@ -49,7 +49,8 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
 
 // Writes a new block at the file's current position (where the old block
 // starts); `oldRecord` is the file's record as read and repaired.
-using BlockWriter = std::function<BlockResult(RandomAccessFile& file, const StandardHeader& oldRecord)>;
+using BlockWriter =
+    std::function<BlockResult(RandomAccessFile& file, const StandardHeader& oldRecord)>;
 
 // Rewrites the Extended Header block and the record of an open file and returns
 // the record as written. `newFile`: the file was just created empty.

@@ -16,23 +16,33 @@ void AppendHeader(std::vector<std::uint8_t>& out, std::uint32_t type, std::uint3
 
 std::uint32_t ElementSizeOf(std::uint32_t type) {
     switch (static_cast<ElementType>(type)) {
-        case ElementType::Double: return 8;
+        case ElementType::Double:
+            return 8;
         case ElementType::Float:
-        case ElementType::Long: return 4;
-        case ElementType::Short: return 2;
-        case ElementType::End: return 0;
-        default: return 1;
+        case ElementType::Long:
+            return 4;
+        case ElementType::Short:
+            return 2;
+        case ElementType::End:
+            return 0;
+        default:
+            return 1;
     }
 }
 
-unsigned LengthCodeFor(std::uint32_t size) { return size < 0x100 ? 1 : size < 0x10000 ? 2 : 3; }
+unsigned LengthCodeFor(std::uint32_t size) {
+    return size < 0x100 ? 1 : size < 0x10000 ? 2 : 3;
+}
 
 std::span<const std::uint8_t> DecodedItem::Payload(std::span<const std::uint8_t> block) const {
     switch (static_cast<ElementType>(type)) {
         case ElementType::List:
-        case ElementType::End: return {};
-        case ElementType::Unicode: return block.subspan(data, 2 * (size / 2));
-        default: return block.subspan(data, size);
+        case ElementType::End:
+            return {};
+        case ElementType::Unicode:
+            return block.subspan(data, 2 * (size / 2));
+        default:
+            return block.subspan(data, size);
     }
 }
 
@@ -73,7 +83,8 @@ std::optional<DecodedItem> DecodeItem(std::span<const std::uint8_t> block, std::
         case ElementType::Unicode: {
             const std::size_t bytes = 2 * (item.size / 2);
             if (bytes < 2 || !r.CanRead(bytes)) return std::nullopt;
-            if (block[item.data + bytes - 2] != 0 || block[item.data + bytes - 1] != 0) return std::nullopt;
+            if (block[item.data + bytes - 2] != 0 || block[item.data + bytes - 1] != 0)
+                return std::nullopt;
             item.count = 1;
             break;
         }
@@ -83,8 +94,12 @@ std::optional<DecodedItem> DecodeItem(std::span<const std::uint8_t> block, std::
             if (item.size > 0 && block[item.data] > 1) return std::nullopt;
             item.count = item.size;
             break;
-        case ElementType::List: item.count = item.size; break;
-        default: item.count = item.size / elementSize; break;
+        case ElementType::List:
+            item.count = item.size;
+            break;
+        default:
+            item.count = item.size / elementSize;
+            break;
     }
     if (item.IsList()) {
         item.next = item.data;
@@ -98,9 +113,14 @@ std::optional<DecodedItem> DecodeItem(std::span<const std::uint8_t> block, std::
 std::optional<std::uint32_t> PayloadSizeOf(const HeaderElement& value) {
     std::uint64_t size = 0;
     switch (static_cast<ElementType>(value.GetType())) {
-        case ElementType::List: size = value.GetCount(); break;
-        case ElementType::End: return 0;
-        default: size = value.GetEncodedSize(); break;
+        case ElementType::List:
+            size = value.GetCount();
+            break;
+        case ElementType::End:
+            return 0;
+        default:
+            size = value.GetEncodedSize();
+            break;
     }
     if (size > kMaxPayload) return std::nullopt;
     return static_cast<std::uint32_t>(size);
@@ -136,9 +156,13 @@ bool EncodeListItem(std::vector<std::uint8_t>& out, std::uint32_t itemCount) {
 bool EncodeItem(std::vector<std::uint8_t>& out, const HeaderElement& value) {
     const std::uint32_t type = value.GetType();
     switch (static_cast<ElementType>(type)) {
-        case ElementType::End: out.push_back(kEndItem); return true;
-        case ElementType::List: return EncodeListItem(out, value.GetCount());
-        case ElementType::Ascii: return EncodeAsciiItem(out, value.Ascii());
+        case ElementType::End:
+            out.push_back(kEndItem);
+            return true;
+        case ElementType::List:
+            return EncodeListItem(out, value.GetCount());
+        case ElementType::Ascii:
+            return EncodeAsciiItem(out, value.Ascii());
         case ElementType::Unicode: {
             auto size = PayloadSizeOf(value);
             if (!size) return false;

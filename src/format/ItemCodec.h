@@ -26,10 +26,10 @@ struct DecodedItem {
     // ASCII: payload size (terminator included); Unicode: 1; List: the number of
     // content items; End: 1; others: payload size / element size.
     std::uint32_t count = 0;
-    std::uint32_t size = 0;     // the length field's value
-    std::size_t position = 0;   // of the code byte
-    std::size_t data = 0;       // of the payload (for a List, of its content)
-    std::size_t next = 0;       // of the following item (for a List, its content)
+    std::uint32_t size = 0;    // the length field's value
+    std::size_t position = 0;  // of the code byte
+    std::size_t data = 0;      // of the payload (for a List, of its content)
+    std::size_t next = 0;      // of the following item (for a List, its content)
 
     bool IsList() const { return type == ToCode(ElementType::List); }
     bool IsEnd() const { return type == ToCode(ElementType::End); }

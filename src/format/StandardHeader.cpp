@@ -37,7 +37,8 @@ void ForEachField(H& h, F&& f) {
     f(286, h.relaxationTime);
     f(290, h.prerunTime);
     for (std::size_t r = 0; r < 4; ++r)
-        for (std::size_t c = 0; c < 4; ++c) f(294 + 16 * r + 4 * c, h.spectralSeparationMatrix[r][c]);
+        for (std::size_t c = 0; c < 4; ++c)
+            f(294 + 16 * r + 4 * c, h.spectralSeparationMatrix[r][c]);
     f(358, h.baseOrder1);
     f(368, h.baseOrder2);
     f(378, h.baseOrder3);
@@ -83,7 +84,7 @@ template <class C, std::size_t N>
 struct IsByteArray<std::array<C, N>> : std::bool_constant<sizeof(C) == 1> {};
 
 class Cursor {
-public:
+  public:
     void At(std::size_t offset, std::size_t size) {
         if (offset != m_pos || size > StandardHeader::kSize - offset)
             throw std::logic_error("Standard Header field table is inconsistent");
@@ -91,7 +92,7 @@ public:
     }
     std::size_t End() const { return m_pos; }
 
-private:
+  private:
     std::size_t m_pos = 0;
 };
 
@@ -111,11 +112,13 @@ StandardHeader StandardHeader::FromBytes(std::span<const std::uint8_t, kSize> by
             for (std::size_t i = 0; i < field.size(); ++i)
                 field[i] = static_cast<typename T::value_type>(bytes[off + i]);
         } else {
-            using U = std::conditional_t<sizeof(T) == 4, std::uint32_t,
-                                         std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint8_t>>;
+            using U =
+                std::conditional_t<sizeof(T) == 4, std::uint32_t,
+                                   std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint8_t>>;
             cursor.At(off, sizeof(T));
             U v = 0;
-            for (std::size_t k = 0; k < sizeof(T); ++k) v = static_cast<U>(v | (static_cast<U>(bytes[off + k]) << (8 * k)));
+            for (std::size_t k = 0; k < sizeof(T); ++k)
+                v = static_cast<U>(v | (static_cast<U>(bytes[off + k]) << (8 * k)));
             field = std::bit_cast<T>(v);
         }
     });
@@ -130,13 +133,16 @@ StandardHeader::Bytes StandardHeader::ToBytes() const {
         using T = std::remove_cvref_t<decltype(field)>;
         if constexpr (IsByteArray<T>::value) {
             cursor.At(off, field.size());
-            for (std::size_t i = 0; i < field.size(); ++i) bytes[off + i] = static_cast<std::uint8_t>(field[i]);
+            for (std::size_t i = 0; i < field.size(); ++i)
+                bytes[off + i] = static_cast<std::uint8_t>(field[i]);
         } else {
-            using U = std::conditional_t<sizeof(T) == 4, std::uint32_t,
-                                         std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint8_t>>;
+            using U =
+                std::conditional_t<sizeof(T) == 4, std::uint32_t,
+                                   std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint8_t>>;
             cursor.At(off, sizeof(T));
             U v = std::bit_cast<U>(field);
-            for (std::size_t k = 0; k < sizeof(T); ++k) bytes[off + k] = static_cast<std::uint8_t>(v >> (8 * k));
+            for (std::size_t k = 0; k < sizeof(T); ++k)
+                bytes[off + k] = static_cast<std::uint8_t>(v >> (8 * k));
         }
     });
     if (cursor.End() != kSize) throw std::logic_error("Standard Header field table is incomplete");
@@ -152,4 +158,6 @@ void StandardHeader::InitNew() {
     checksum = XorWords(std::span(b).first(kChecksumOffset));
 }
 
-bool operator==(const StandardHeader& a, const StandardHeader& b) { return a.ToBytes() == b.ToBytes(); }
+bool operator==(const StandardHeader& a, const StandardHeader& b) {
+    return a.ToBytes() == b.ToBytes();
+}

@@ -8,7 +8,9 @@
 
 namespace {
 
-std::u16string Ascii(const std::string& s) { return TextCodec::WidenAnsi(s); }
+std::u16string Ascii(const std::string& s) {
+    return TextCodec::WidenAnsi(s);
+}
 
 std::string Hex(std::uint32_t v) {
     char buf[16];
@@ -17,8 +19,10 @@ std::string Hex(std::uint32_t v) {
 }
 
 class RowList {
-public:
-    void Text(const char* label, const std::string& text) { Add(label, TextCodec::WidenAnsi(text)); }
+  public:
+    void Text(const char* label, const std::string& text) {
+        Add(label, TextCodec::WidenAnsi(text));
+    }
     void Integer(const char* label, std::int64_t v) { Add(label, Ascii(std::to_string(v))); }
     void Real(const char* label, float v) { Add(label, Ascii(NumberText::FormatG(v))); }
     void HexValue(const char* label, std::uint32_t v) { Add(label, Ascii(Hex(v))); }
@@ -36,7 +40,9 @@ public:
 
 // "At least" for versions compared as floats; a version that is not a number
 // fails every such test.
-bool AtLeast(float version, float bound) { return version >= bound; }
+bool AtLeast(float version, float bound) {
+    return version >= bound;
+}
 
 }  // namespace
 
@@ -119,7 +125,8 @@ std::vector<StandardHeaderRow> BuildStandardHeaderRows(const StandardHeader& h) 
     r.Text("Instrument ID", StandardHeader::Text(h.instrumentId));
     std::uint32_t magic = 0;
     for (std::size_t k = 0; k < 4; ++k)
-        magic |= static_cast<std::uint32_t>(static_cast<unsigned char>(h.magicNumber[k])) << (8 * k);
+        magic |= static_cast<std::uint32_t>(static_cast<unsigned char>(h.magicNumber[k]))
+                 << (8 * k);
     r.Integer("Magic Number", static_cast<std::int32_t>(magic));
     r.Integer("Extended Header Offset", static_cast<std::int32_t>(h.extendedHeaderOffset));
     r.Integer("Extended Header Length", static_cast<std::int32_t>(h.extendedHeaderLength));
@@ -133,7 +140,8 @@ std::vector<StandardHeaderRow> BuildStandardHeaderRows(const StandardHeader& h) 
         r.Integer("Number of Columns", h.numberOfColumns);
         r.Integer("Number of Rows", h.numberOfRows);
     }
-    if (AtLeast(v, 2.5f) && h.intervalVoltage > 0) r.Real("Interval Voltage [KV]", h.intervalVoltage);
+    if (AtLeast(v, 2.5f) && h.intervalVoltage > 0)
+        r.Real("Interval Voltage [KV]", h.intervalVoltage);
     if (AtLeast(v, 2.5f) && h.intervalTime != 0) r.Integer("Interval Time", h.intervalTime);
     if (v30Type2) {
         r.Real("PMT Voltage 3", h.pmtVoltage3);

@@ -18,7 +18,9 @@ enum class ElementType : std::uint32_t {
     End = 63,
 };
 
-constexpr std::uint32_t ToCode(ElementType t) { return static_cast<std::uint32_t>(t); }
+constexpr std::uint32_t ToCode(ElementType t) {
+    return static_cast<std::uint32_t>(t);
+}
 
 // True for the codes named above.
 bool IsKnownElementType(std::uint32_t code);

@@ -34,8 +34,12 @@ void AppendHex(std::u16string& out, std::uint32_t v) {
     while (n > 0) out.push_back(static_cast<char16_t>(buf[--n]));
 }
 
-std::string_view UpToNul(std::string_view s) { return s.substr(0, s.find('\0')); }
-std::u16string_view UpToNul(std::u16string_view s) { return s.substr(0, s.find(u'\0')); }
+std::string_view UpToNul(std::string_view s) {
+    return s.substr(0, s.find('\0'));
+}
+std::u16string_view UpToNul(std::u16string_view s) {
+    return s.substr(0, s.find(u'\0'));
+}
 
 }  // namespace
 
@@ -44,7 +48,9 @@ std::uint32_t StorageSizeOf(std::uint32_t code) {
     return 1;
 }
 
-HeaderElement::HeaderElement(std::uint32_t type, std::uint32_t count) { Reset(count, type); }
+HeaderElement::HeaderElement(std::uint32_t type, std::uint32_t count) {
+    Reset(count, type);
+}
 
 HeaderElement::HeaderElement(std::string_view text)
     : m_nType(ToCode(ElementType::Ascii)), m_nCount(1), m_data(std::string(UpToNul(text))) {}
@@ -61,9 +67,15 @@ void HeaderElement::Reset(std::uint32_t count, std::uint32_t type) {
     m_nCount = count;
     m_nByteSize = 0;
     switch (static_cast<ElementType>(type)) {
-        case ElementType::Ascii: m_data = std::string(); break;
-        case ElementType::Unicode: m_data = std::u16string(); break;
-        case ElementType::End: m_data = std::monostate(); break;
+        case ElementType::Ascii:
+            m_data = std::string();
+            break;
+        case ElementType::Unicode:
+            m_data = std::u16string();
+            break;
+        case ElementType::End:
+            m_data = std::monostate();
+            break;
         default: {
             std::uint64_t bytes = static_cast<std::uint64_t>(count) * StorageSizeOf(type);
             m_nByteSize = static_cast<std::uint32_t>(bytes);
@@ -97,7 +109,8 @@ void HeaderElement::Assign(std::uint32_t type, std::uint32_t count,
             m_data = std::move(s);
             return;
         }
-        default: break;
+        default:
+            break;
     }
     Reset(count, type);
     if (m_nByteSize != 0) {
@@ -114,10 +127,14 @@ void HeaderElement::Release() {
 
 std::uint64_t HeaderElement::GetEncodedSize() const {
     switch (static_cast<ElementType>(m_nType)) {
-        case ElementType::Ascii: return Ascii().size() + 1;
-        case ElementType::Unicode: return 2 * static_cast<std::uint64_t>(Unicode().size()) + 2;
-        case ElementType::End: return 0;
-        default: return m_nByteSize;
+        case ElementType::Ascii:
+            return Ascii().size() + 1;
+        case ElementType::Unicode:
+            return 2 * static_cast<std::uint64_t>(Unicode().size()) + 2;
+        case ElementType::End:
+            return 0;
+        default:
+            return m_nByteSize;
     }
 }
 
@@ -133,17 +150,27 @@ const std::uint8_t* HeaderElement::At(std::uint32_t i, std::uint32_t size) const
     return std::get<std::vector<std::uint8_t>>(m_data).data() + static_cast<std::size_t>(i) * size;
 }
 
-std::uint8_t HeaderElement::GetByte(std::uint32_t i) const { return *At(i, 1); }
-void HeaderElement::SetByte(std::uint32_t i, std::uint8_t v) { *At(i, 1) = v; }
+std::uint8_t HeaderElement::GetByte(std::uint32_t i) const {
+    return *At(i, 1);
+}
+void HeaderElement::SetByte(std::uint32_t i, std::uint8_t v) {
+    *At(i, 1) = v;
+}
 std::int16_t HeaderElement::GetShort(std::uint32_t i) const {
     return static_cast<std::int16_t>(LoadLE(At(i, 2), 2));
 }
 void HeaderElement::SetShort(std::uint32_t i, std::int16_t v) {
     StoreLE(At(i, 2), static_cast<std::uint16_t>(v), 2);
 }
-std::uint32_t HeaderElement::GetUInt32(std::uint32_t i) const { return LoadLE(At(i, 4), 4); }
-void HeaderElement::SetUInt32(std::uint32_t i, std::uint32_t v) { StoreLE(At(i, 4), v, 4); }
-float HeaderElement::GetFloat(std::uint32_t i) const { return std::bit_cast<float>(GetUInt32(i)); }
+std::uint32_t HeaderElement::GetUInt32(std::uint32_t i) const {
+    return LoadLE(At(i, 4), 4);
+}
+void HeaderElement::SetUInt32(std::uint32_t i, std::uint32_t v) {
+    StoreLE(At(i, 4), v, 4);
+}
+float HeaderElement::GetFloat(std::uint32_t i) const {
+    return std::bit_cast<float>(GetUInt32(i));
+}
 void HeaderElement::SetFloat(std::uint32_t i, float v) {
     SetUInt32(i, std::bit_cast<std::uint32_t>(v));
 }
@@ -151,7 +178,9 @@ std::uint64_t HeaderElement::GetUInt64(std::uint32_t i) const {
     const std::uint8_t* p = At(i, 8);
     return LoadLE(p, 4) | (static_cast<std::uint64_t>(LoadLE(p + 4, 4)) << 32);
 }
-double HeaderElement::GetDouble(std::uint32_t i) const { return std::bit_cast<double>(GetUInt64(i)); }
+double HeaderElement::GetDouble(std::uint32_t i) const {
+    return std::bit_cast<double>(GetUInt64(i));
+}
 void HeaderElement::SetDouble(std::uint32_t i, double v) {
     StoreLE(At(i, 8), std::bit_cast<std::uint64_t>(v), 8);
 }
@@ -171,31 +200,50 @@ const std::u16string& HeaderElement::Unicode() const {
 void HeaderElement::Format(std::u16string& out, int base) const {
     out.clear();
     switch (static_cast<ElementType>(m_nType)) {
-        case ElementType::Ascii: out = TextCodec::WidenAnsi(Ascii()); return;
-        case ElementType::Unicode: out = Unicode(); return;
-        case ElementType::End: return;
-        default: break;
+        case ElementType::Ascii:
+            out = TextCodec::WidenAnsi(Ascii());
+            return;
+        case ElementType::Unicode:
+            out = Unicode();
+            return;
+        case ElementType::End:
+            return;
+        default:
+            break;
     }
     const bool hex = base == 16;
     for (std::uint32_t i = 0; i < m_nCount; ++i) {
         if (i > 0) out.push_back(u',');
         switch (static_cast<ElementType>(m_nType)) {
-            case ElementType::Boolean: out += GetByte(i) ? u"True" : u"False"; break;
+            case ElementType::Boolean:
+                out += GetByte(i) ? u"True" : u"False";
+                break;
             case ElementType::Byte:
-                if (hex) AppendHex(out, GetByte(i));
-                else AppendAscii(out, std::to_string(GetByte(i)));
+                if (hex)
+                    AppendHex(out, GetByte(i));
+                else
+                    AppendAscii(out, std::to_string(GetByte(i)));
                 break;
             case ElementType::Short:
-                if (hex) AppendHex(out, static_cast<std::uint16_t>(GetShort(i)));
-                else AppendAscii(out, std::to_string(GetShort(i)));
+                if (hex)
+                    AppendHex(out, static_cast<std::uint16_t>(GetShort(i)));
+                else
+                    AppendAscii(out, std::to_string(GetShort(i)));
                 break;
             case ElementType::Long:
-                if (hex) AppendHex(out, GetUInt32(i));
-                else AppendAscii(out, std::to_string(GetLong(i)));
+                if (hex)
+                    AppendHex(out, GetUInt32(i));
+                else
+                    AppendAscii(out, std::to_string(GetLong(i)));
                 break;
-            case ElementType::Float: AppendAscii(out, NumberText::FormatG(GetFloat(i))); break;
-            case ElementType::Double: AppendAscii(out, NumberText::FormatG(GetDouble(i))); break;
-            default: break;  // unknown codes show no value, only the separators
+            case ElementType::Float:
+                AppendAscii(out, NumberText::FormatG(GetFloat(i)));
+                break;
+            case ElementType::Double:
+                AppendAscii(out, NumberText::FormatG(GetDouble(i)));
+                break;
+            default:
+                break;  // unknown codes show no value, only the separators
         }
     }
 }
@@ -203,7 +251,8 @@ void HeaderElement::Format(std::u16string& out, int base) const {
 namespace {
 
 // Converts one token for `type` into element i; false when it does not convert.
-bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i, std::u16string_view token) {
+bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i,
+                  std::u16string_view token) {
     switch (static_cast<ElementType>(type)) {
         case ElementType::Long: {
             auto v = NumberText::ParseLong(token);
@@ -244,13 +293,15 @@ bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i, std::u1
             e.SetByte(i, *v ? 1 : 0);
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
 }  // namespace
 
-bool HeaderElement::Parse(std::u16string_view text, std::uint32_t type, std::uint32_t& failedIndex) {
+bool HeaderElement::Parse(std::u16string_view text, std::uint32_t type,
+                          std::uint32_t& failedIndex) {
     if (type == ToCode(ElementType::Ascii)) {
         *this = HeaderElement(std::string_view(TextCodec::NarrowAnsi(text)));
         return true;
@@ -291,9 +342,12 @@ bool HeaderElement::Parse(std::u16string_view text, std::uint32_t type, std::uin
 bool operator==(const HeaderElement& a, const HeaderElement& b) {
     if (a.m_nType != b.m_nType) return false;
     switch (static_cast<ElementType>(a.m_nType)) {
-        case ElementType::Ascii: return a.Ascii() == b.Ascii();
-        case ElementType::Unicode: return a.Unicode() == b.Unicode();
-        case ElementType::End: return true;
+        case ElementType::Ascii:
+            return a.Ascii() == b.Ascii();
+        case ElementType::Unicode:
+            return a.Unicode() == b.Unicode();
+        case ElementType::End:
+            return true;
         default: {
             auto x = a.GetBytes();
             auto y = b.GetBytes();

@@ -19,7 +19,7 @@
 #include "model/ElementType.h"
 
 class HeaderElement {
-public:
+  public:
     // End with count 1: "no value".
     HeaderElement() : HeaderElement(ToCode(ElementType::End), 1) {}
     // Allocates the data for `count` values of `type` (zeroed; empty strings).
@@ -91,7 +91,7 @@ public:
 
     friend bool operator==(const HeaderElement& a, const HeaderElement& b);
 
-private:
+  private:
     std::uint8_t* At(std::uint32_t i, std::uint32_t size);
     const std::uint8_t* At(std::uint32_t i, std::uint32_t size) const;
 

@@ -13,7 +13,7 @@
 #include "model/LabelCompare.h"
 
 class HeaderNode {
-public:
+  public:
     // Children in label order; an entry may refer to no node only during the
     // folder-wide cancel's walk (see ClearEntry).
     using ChildMap = std::map<std::string, std::unique_ptr<HeaderNode>, LabelLess>;
@@ -39,7 +39,7 @@ public:
 
 // The tree of one file: a root list labelled "Extended Header".
 class ExtendedHeader {
-public:
+  public:
     static constexpr std::string_view kRootLabel = "Extended Header";
     static std::unique_ptr<HeaderNode> MakeRoot();
 };

@@ -14,7 +14,9 @@ inline bool LabelsEqual(std::string_view a, std::string_view b) {
 
 struct LabelLess {
     using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const { return CompareLabels(a, b) < 0; }
+    bool operator()(std::string_view a, std::string_view b) const {
+        return CompareLabels(a, b) < 0;
+    }
 };
 
 // The label in upper case (a-z only), as labels typed by the user are stored.

@@ -6,7 +6,9 @@
 
 namespace {
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 int DigitValue(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
@@ -20,7 +22,9 @@ std::size_t SkipSpace(std::u16string_view s, std::size_t i) {
     return i;
 }
 
-bool OnlySpaceFrom(std::u16string_view s, std::size_t i) { return SkipSpace(s, i) == s.size(); }
+bool OnlySpaceFrom(std::u16string_view s, std::size_t i) {
+    return SkipSpace(s, i) == s.size();
+}
 
 bool EqualsIgnoringCase(std::u16string_view s, std::u16string_view lowerWord) {
     if (s.size() != lowerWord.size()) return false;
@@ -36,8 +40,7 @@ bool EqualsIgnoringCase(std::u16string_view s, std::u16string_view lowerWord) {
 
 bool NumberText::IsSpace(char16_t c) {
     return c == u' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1680 || (c >= 0x2000 && c <= 0x2006) ||
-           (c >= 0x2008 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x205F ||
-           c == 0x3000;
+           (c >= 0x2008 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x205F || c == 0x3000;
 }
 
 std::optional<std::int32_t> NumberText::ParseLong(std::u16string_view s) {
@@ -46,7 +49,8 @@ std::optional<std::int32_t> NumberText::ParseLong(std::u16string_view s) {
     if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) negative = s[i++] == u'-';
     int base = 10;
     if (i < s.size() && s[i] == u'0') {
-        if (i + 2 < s.size() && (s[i + 1] == u'x' || s[i + 1] == u'X') && DigitValue(s[i + 2]) < 16) {
+        if (i + 2 < s.size() && (s[i + 1] == u'x' || s[i + 1] == u'X') &&
+            DigitValue(s[i + 2]) < 16) {
             base = 16;
             i += 2;
         } else {
@@ -57,7 +61,8 @@ std::optional<std::int32_t> NumberText::ParseLong(std::u16string_view s) {
     std::uint64_t magnitude = 0;
     bool overflow = false;
     while (i < s.size() && DigitValue(s[i]) < base) {
-        magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(DigitValue(s[i]));
+        magnitude =
+            magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(DigitValue(s[i]));
         if (magnitude > 0x80000000ull) {
             overflow = true;
             magnitude = 0x80000000ull + 1;  // keep saturated; only "too big" matters
@@ -106,7 +111,8 @@ std::optional<double> NumberText::ParseDouble(std::u16string_view s) {
     if (i < s.size() && (s[i] == u'e' || s[i] == u'E')) {
         std::size_t j = i + 1;
         std::string exponent = "e";
-        if (j < s.size() && (s[j] == u'+' || s[j] == u'-')) exponent.push_back(static_cast<char>(s[j++]));
+        if (j < s.size() && (s[j] == u'+' || s[j] == u'-'))
+            exponent.push_back(static_cast<char>(s[j++]));
         if (j < s.size() && IsDigit(s[j])) {
             while (j < s.size() && IsDigit(s[j])) exponent.push_back(static_cast<char>(s[j++]));
             number += exponent;

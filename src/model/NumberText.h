@@ -15,7 +15,7 @@
 #include <string_view>
 
 class NumberText {
-public:
+  public:
     // The whitespace of iswspace in a UTF-8 locale of the GNU C library.
     static bool IsSpace(char16_t c);
 

@@ -7,11 +7,11 @@
 #include <string>
 
 class AlreadyReported : public std::exception {
-public:
+  public:
     explicit AlreadyReported(std::string message) : m_strMessage(std::move(message)) {}
     const char* what() const noexcept override { return m_strMessage.c_str(); }
     const std::string& Message() const { return m_strMessage; }
 
-private:
+  private:
     std::string m_strMessage;
 };

@@ -6,7 +6,7 @@
 #include <string>
 
 class FileError : public std::runtime_error {
-public:
+  public:
     // `cause` is a sentence for the user; `errorNumber` the POSIX errno (0 when the
     // failure was detected by this program rather than reported by the system).
     FileError(std::string path, std::string cause, int errorNumber = 0);
@@ -18,7 +18,7 @@ public:
     const std::string& Cause() const { return m_strCause; }
     int ErrorNumber() const { return m_nErrno; }
 
-private:
+  private:
     std::string m_strPath;
     std::string m_strCause;
     int m_nErrno;

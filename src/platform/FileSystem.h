@@ -4,7 +4,7 @@
 #include <string>
 
 class FileSystem {
-public:
+  public:
     // True when the file may not be written: its owner's write permission is
     // clear, or it cannot be queried (a missing file counts as read-only). The
     // mode bits decide, not access(): root may write any file.

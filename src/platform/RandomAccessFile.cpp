@@ -9,7 +9,9 @@
 
 #include "platform/FileError.h"
 
-RandomAccessFile::~RandomAccessFile() { Abort(); }
+RandomAccessFile::~RandomAccessFile() {
+    Abort();
+}
 
 void RandomAccessFile::ThrowErrno(int errorNumber) const {
     throw FileError::FromErrno(m_strPath, errorNumber);
@@ -25,9 +27,15 @@ void RandomAccessFile::Open(const std::string& path, Mode mode) {
     m_nPosition = 0;
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;  // non-blocking: a FIFO must not hang the open
     switch (mode) {
-        case Mode::Read: flags |= O_RDONLY; break;
-        case Mode::ReadWrite: flags |= O_RDWR; break;
-        case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case Mode::Read:
+            flags |= O_RDONLY;
+            break;
+        case Mode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case Mode::Create:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
     }
     int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) ThrowErrno(errno);

@@ -8,7 +8,7 @@
 #include <string>
 
 class RandomAccessFile {
-public:
+  public:
     enum class Mode {
         Read,       // existing file, reading only; others may read and write
         ReadWrite,  // existing file, reading and writing, not truncated
@@ -46,7 +46,7 @@ public:
     // Forces written data to the disk.
     virtual void Flush();
 
-private:
+  private:
     [[noreturn]] void ThrowErrno(int errorNumber) const;
     void CheckOpen() const;
 

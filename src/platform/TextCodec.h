@@ -8,7 +8,7 @@
 #include <string_view>
 
 class TextCodec {
-public:
+  public:
     static constexpr char kDefaultChar = '?';
 
     static std::u16string WidenAnsi(std::string_view bytes);

@@ -9,7 +9,7 @@ enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Yes, No, Cancel };
 
 class UserMessages {
-public:
+  public:
     virtual ~UserMessages() = default;
     // Shows `text` (UTF-8) with an OK button.
     virtual void Show(const std::string& text) = 0;

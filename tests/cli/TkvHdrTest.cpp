@@ -1,8 +1,8 @@
 // tkvhdr driven as a script drives it (in-process: same code as the binary).
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <sys/stat.h>
+#include <sstream>
 
 #include "cli/TkvHdr.h"
 #include "format/ExampleFile.h"
@@ -22,7 +22,7 @@ ToolRun Tool(std::vector<std::string> args) {
 }
 
 class TkvHdrTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         example = dir.File("example.tkv");
         ASSERT_EQ(Tool({"example", example}).status, 0);
@@ -43,8 +43,10 @@ TEST_F(TkvHdrTest, DumpListsEveryEntryInWalkOrder) {
     EXPECT_EQ(all.front(), "ANALYSIS\tList\t");
     EXPECT_NE(r.out.find("RUN.GAIN\tLong\t5\n"), std::string::npos);
     EXPECT_NE(r.out.find("RUN.LASER.ENABLED\tBoolean\tTrue,False\n"), std::string::npos);
-    EXPECT_NE(r.out.find("SAMPLE.OWNER\tUnicode\tDr. Zo\u00eb M\u00fcller\n"), std::string::npos) << "UTF-8 out";
-    EXPECT_NE(r.out.find("ANALYSIS.PEAKS.QUALITY\tByte\t63,60,62,42,63,61,49,63\n"), std::string::npos);
+    EXPECT_NE(r.out.find("SAMPLE.OWNER\tUnicode\tDr. Zo\u00eb M\u00fcller\n"), std::string::npos)
+        << "UTF-8 out";
+    EXPECT_NE(r.out.find("ANALYSIS.PEAKS.QUALITY\tByte\t63,60,62,42,63,61,49,63\n"),
+              std::string::npos);
     for (std::size_t i = 1; i < all.size(); ++i) {
         // Siblings in label order: compare paths as the walk gives them.
         EXPECT_NE(all[i - 1], all[i]);
@@ -57,7 +59,8 @@ TEST_F(TkvHdrTest, HeaderPrintsTheViewerRows) {
     EXPECT_EQ(r.out.rfind("Sample Name\tA01_HBB_exon1_F\n", 0), 0u);
     EXPECT_NE(r.out.find("\nVersion\t3.00\n"), std::string::npos);
     EXPECT_NE(r.out.find("\nRun Start Time\tSun Nov  1 08:00:00 2026 UTC\n"), std::string::npos);
-    EXPECT_NE(r.out.find("\nFlush Time\t30\n"), std::string::npos) << "a type 2 instrument, version 3";
+    EXPECT_NE(r.out.find("\nFlush Time\t30\n"), std::string::npos)
+        << "a type 2 instrument, version 3";
 }
 
 TEST_F(TkvHdrTest, ResaveOfAFileItWroteChangesNoByte) {

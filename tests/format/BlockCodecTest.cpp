@@ -11,8 +11,10 @@ using BlockPath::BlockBuffer;
 using BlockPath::SetResult;
 using BlockPath::SetValueAtPath;
 
-const char* kGainName = "05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · 05 05 4E 61 6D 65 00 · 05 03 61 62 00 · FC · 00 00";
-const char* kRunGain = "05 04 52 75 6E 00 · 01 02 · 05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · FC · 00 00";
+const char* kGainName =
+    "05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · 05 05 4E 61 6D 65 00 · 05 03 61 62 00 · FC · 00 00";
+const char* kRunGain =
+    "05 04 52 75 6E 00 · 01 02 · 05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · FC · 00 00";
 
 HeaderElement Long(std::int32_t v) {
     HeaderElement e(ElementType::Long, 1);
@@ -22,7 +24,8 @@ HeaderElement Long(std::int32_t v) {
 
 Bytes Set(std::initializer_list<std::pair<const char*, HeaderElement>> entries) {
     BlockBuffer b;
-    for (const auto& [path, value] : entries) EXPECT_EQ(SetValueAtPath(b, path, value), SetResult::Written) << path;
+    for (const auto& [path, value] : entries)
+        EXPECT_EQ(SetValueAtPath(b, path, value), SetResult::Written) << path;
     return b.ToBlock();
 }
 
@@ -89,8 +92,10 @@ TEST(ItemCodecTest, EncodesWithTheSmallestLengthCode) {
 }
 
 TEST(BlockPathTest, WorkedExamplesComeOutByteForByte) {
-    EXPECT_EQ(Set({{"Gain", Long(5)}, {"Name", HeaderElement(std::string_view("ab"))}}), Hex(kGainName));
-    EXPECT_EQ(Set({{"Name", HeaderElement(std::string_view("ab"))}, {"Gain", Long(5)}}), Hex(kGainName))
+    EXPECT_EQ(Set({{"Gain", Long(5)}, {"Name", HeaderElement(std::string_view("ab"))}}),
+              Hex(kGainName));
+    EXPECT_EQ(Set({{"Name", HeaderElement(std::string_view("ab"))}, {"Gain", Long(5)}}),
+              Hex(kGainName))
         << "insertion keeps the order whatever the order of setting";
     EXPECT_EQ(Set({{"Run.Gain", Long(5)}}), Hex(kRunGain));
 }
@@ -130,17 +135,20 @@ TEST(BlockPathTest, SetValueLeavesOtherTypesAndLeavesOnTheWayUnchanged) {
     f.SetFloat(0, 1.5f);
     EXPECT_EQ(SetValueAtPath(b, "Run.Gain", f), SetResult::Unchanged);
     EXPECT_EQ(SetValueAtPath(b, "Run.Gain.Deeper", Long(1)), SetResult::Unchanged);
-    EXPECT_EQ(SetValueAtPath(b, "Run", Long(1)), SetResult::Unchanged) << "a list is not replaced by a leaf";
+    EXPECT_EQ(SetValueAtPath(b, "Run", Long(1)), SetResult::Unchanged)
+        << "a list is not replaced by a leaf";
     EXPECT_EQ(SetValueAtPath(b, "...", Long(1)), SetResult::Failed);
     EXPECT_EQ(b.ToBlock(), before);
 
     EXPECT_EQ(SetValueAtPath(b, "RUN.GAIN", Long(9)), SetResult::Written);
     auto top = BlockPath::EnumerateLevel(b.Used(), "");
     ASSERT_TRUE(top);
-    EXPECT_EQ(top->lists, std::vector<std::string>{"Run"}) << "replacing a leaf leaves its list alone";
+    EXPECT_EQ(top->lists, std::vector<std::string>{"Run"})
+        << "replacing a leaf leaves its list alone";
     auto run = BlockPath::EnumerateLevel(b.Used(), "Run");
     ASSERT_TRUE(run);
-    EXPECT_EQ(run->leaves, std::vector<std::string>{"GAIN"}) << "the leaf takes the path's spelling";
+    EXPECT_EQ(run->leaves, std::vector<std::string>{"GAIN"})
+        << "the leaf takes the path's spelling";
     auto r = BlockPath::FindPath(b.Used(), "run.gain");
     ASSERT_TRUE(r && r->found);
     EXPECT_EQ(b.Used()[r->value.data], 9);

@@ -15,7 +15,7 @@
 namespace {
 
 class TreeGenerator {
-public:
+  public:
     explicit TreeGenerator(std::uint32_t seed) : m_rng(seed) {}
 
     std::unique_ptr<HeaderNode> Tree(int entries) {
@@ -36,10 +36,12 @@ public:
         return root;
     }
 
-    std::size_t Pick(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_rng); }
+    std::size_t Pick(std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_rng);
+    }
     std::mt19937& Rng() { return m_rng; }
 
-private:
+  private:
     std::string Label() {
         // A small alphabet with both cases, so that labels collide and sort closely.
         static const char kChars[] = "aAbB_zZ0~";
@@ -52,7 +54,8 @@ private:
         static const std::uint32_t kTypes[] = {1, 2, 8, 25, 32, 36, 42, 44, 63, 5, 17};
         const std::uint32_t type = kTypes[Pick(std::size(kTypes))];
         if (type == 1) return HeaderElement(std::string_view(std::string(Pick(300), 'x')));
-        if (type == 2) return HeaderElement(std::u16string_view(std::u16string(Pick(5), u'\u00e9')));
+        if (type == 2)
+            return HeaderElement(std::u16string_view(std::u16string(Pick(5), u'\u00e9')));
         if (type == 63) return HeaderElement();
         HeaderElement e(type, static_cast<std::uint32_t>(1 + Pick(6)));
         for (std::uint32_t i = 0; i < e.GetByteSize(); ++i)
@@ -64,7 +67,8 @@ private:
 };
 
 // The byte ranges of the top-level pairs (with their list content) and the End.
-std::vector<std::pair<std::size_t, std::size_t>> TopLevelPairs(const Bytes& block, std::size_t& end) {
+std::vector<std::pair<std::size_t, std::size_t>> TopLevelPairs(const Bytes& block,
+                                                               std::size_t& end) {
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
     std::size_t pos = 0;
     for (;;) {
@@ -151,9 +155,11 @@ TEST(CodecDifferentialTest, MutatedBlocksDecodeAlikeOrFailAlike) {
                         std::size_t i = gen.Pick(pairs.size()), j = gen.Pick(pairs.size());
                         if (i > j) std::swap(i, j);
                         if (i == j) break;
-                        Bytes out(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(pairs[i].first));
+                        Bytes out(block.begin(),
+                                  block.begin() + static_cast<std::ptrdiff_t>(pairs[i].first));
                         auto append = [&](std::pair<std::size_t, std::size_t> r) {
-                            out.insert(out.end(), block.begin() + static_cast<std::ptrdiff_t>(r.first),
+                            out.insert(out.end(),
+                                       block.begin() + static_cast<std::ptrdiff_t>(r.first),
                                        block.begin() + static_cast<std::ptrdiff_t>(r.second));
                         };
                         append(pairs[j]);
@@ -169,15 +175,18 @@ TEST(CodecDifferentialTest, MutatedBlocksDecodeAlikeOrFailAlike) {
                         Bytes copy(block.begin() + static_cast<std::ptrdiff_t>(r.first),
                                    block.begin() + static_cast<std::ptrdiff_t>(r.second));
                         for (auto& c : copy)
-                            if (c >= 'a' && c <= 'z' && gen.Pick(2)) c = static_cast<std::uint8_t>(c - 32);
+                            if (c >= 'a' && c <= 'z' && gen.Pick(2))
+                                c = static_cast<std::uint8_t>(c - 32);
                         std::size_t at = gen.Pick(pairs.size() + 1);
                         std::size_t pos = at < pairs.size() ? pairs[at].first : end;
-                        b.insert(b.begin() + static_cast<std::ptrdiff_t>(pos), copy.begin(), copy.end());
+                        b.insert(b.begin() + static_cast<std::ptrdiff_t>(pos), copy.begin(),
+                                 copy.end());
                     }
                     break;
                 case 4:  // change the case of label letters
                     for (auto& c : b)
-                        if (((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && gen.Pick(3) == 0) c ^= 0x20;
+                        if (((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && gen.Pick(3) == 0)
+                            c ^= 0x20;
                     break;
                 default:  // random bytes in the middle
                     b.insert(b.begin() + static_cast<std::ptrdiff_t>(gen.Pick(b.size())),

@@ -27,9 +27,10 @@ StandardHeader RecordOf(const Bytes& file) {
 }
 
 class HeaderFileTest : public ::testing::Test {
-protected:
+  protected:
     // Opens and reads; returns the messages shown; `ok` tells whether it read.
-    std::vector<std::string> Read(const Bytes& content, bool& ok, std::unique_ptr<HeaderNode>* tree = nullptr) {
+    std::vector<std::string> Read(const Bytes& content, bool& ok,
+                                  std::unique_ptr<HeaderNode>* tree = nullptr) {
         const std::string path = dir.File("s.tkv");
         WriteAll(path, content);
         RecordingMessages messages;
@@ -60,7 +61,10 @@ protected:
         RecordingMessages local;
         RandomAccessFile file(path, RandomAccessFile::Mode::ReadWrite);
         StandardHeader written = WriteHeaders(
-            file, false, quiet, [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(root, f); },
+            file, false, quiet,
+            [&](RandomAccessFile& f, const StandardHeader&) {
+                return EncodeExtendedHeader(root, f);
+            },
             messages ? *messages : local);
         file.Close();
         Bytes out = ReadAll(path);
@@ -89,7 +93,8 @@ TEST_F(HeaderFileTest, OpensAnEmptyAndAFullFile) {
 
 TEST_F(HeaderFileTest, RecordChecksAndTheirMessages) {
     bool ok = true;
-    EXPECT_EQ(Read(Bytes(631, 0), ok), std::vector<std::string>{"File is too short to be an TKV file !"});
+    EXPECT_EQ(Read(Bytes(631, 0), ok),
+              std::vector<std::string>{"File is too short to be an TKV file !"});
     EXPECT_FALSE(ok);
 
     StandardHeader old = SampleRecord();
@@ -100,7 +105,8 @@ TEST_F(HeaderFileTest, RecordChecksAndTheirMessages) {
 
     StandardHeader nan = SampleRecord();
     nan.version = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_TRUE(Read(MakeFileBytes({}, {}, nan), ok).empty()) << "a Version that is not a number passes";
+    EXPECT_TRUE(Read(MakeFileBytes({}, {}, nan), ok).empty())
+        << "a Version that is not a number passes";
     EXPECT_TRUE(ok);
 
     StandardHeader badMagic = SampleRecord();
@@ -137,7 +143,8 @@ TEST_F(HeaderFileTest, OversizedLengthsNeverAllocateBeyondTheFile) {
     RandomAccessFile file(path, RandomAccessFile::Mode::Read);
     auto root = ExtendedHeader::MakeRoot();
     StandardHeader record;
-    EXPECT_THROW(ReadHeaders(file, *root, record, messages), FileError) << "the seek before the start fails";
+    EXPECT_THROW(ReadHeaders(file, *root, record, messages), FileError)
+        << "the seek before the start fails";
 
     // Rewriting repairs without the bounds check; the stored block cannot be read.
     h.extendedHeaderOffset = 632;
@@ -170,7 +177,8 @@ TEST_F(HeaderFileTest, RewriteKeepsSampleDataAndUnnamedBytesAndCarriesTheDataWor
     const Bytes out = Rewrite(content, *root);
     ASSERT_EQ(out.size(), data.size() + block.size() + 632) << "the gap is dropped, the file grows";
     EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin())) << "sample data untouched";
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), out.begin() + static_cast<std::ptrdiff_t>(data.size())));
+    EXPECT_TRUE(std::equal(block.begin(), block.end(),
+                           out.begin() + static_cast<std::ptrdiff_t>(data.size())));
     const StandardHeader after = RecordOf(out);
     EXPECT_EQ(after.extendedHeaderLength, block.size());
     EXPECT_EQ(after.extendedHeaderOffset, block.size() + 632);
@@ -233,13 +241,15 @@ TEST_F(HeaderFileTest, NewFileGetsAFreshRecord) {
     auto root = ExtendedHeader::MakeRoot();
     ASSERT_TRUE(DecodeExtendedHeader(kGainBlock, *root));
     StandardHeader written = WriteHeaders(
-        file, true, false, [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
+        file, true, false,
+        [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
         messages);
     file.Close();
     const Bytes out = ReadAll(path);
     ASSERT_EQ(out.size(), kGainBlock.size() + 632);
     EXPECT_EQ(written.version, 1.1f);
-    EXPECT_EQ(written.checksum, RecordXor(written) ^ XorWords(kGainBlock)) << "a new file has data word 0";
+    EXPECT_EQ(written.checksum, RecordXor(written) ^ XorWords(kGainBlock))
+        << "a new file has data word 0";
     bool ok = false;
     std::unique_ptr<HeaderNode> back;
     Read(out, ok, &back);

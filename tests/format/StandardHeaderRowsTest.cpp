@@ -15,11 +15,14 @@ std::vector<std::string> Labels(const StandardHeader& h) {
 
 std::string Value(const StandardHeader& h, const std::string& label, int occurrence = 0) {
     for (const auto& r : BuildStandardHeaderRows(h))
-        if (TextCodec::ToUtf8(r.label) == label && occurrence-- == 0) return TextCodec::ToUtf8(r.value);
+        if (TextCodec::ToUtf8(r.label) == label && occurrence-- == 0)
+            return TextCodec::ToUtf8(r.value);
     return "<absent>";
 }
 
-bool Has(const StandardHeader& h, const std::string& label) { return Value(h, label) != "<absent>"; }
+bool Has(const StandardHeader& h, const std::string& label) {
+    return Value(h, label) != "<absent>";
+}
 
 TEST(StandardHeaderRowsTest, RowsDependOnVersion) {
     StandardHeader h;
@@ -27,7 +30,8 @@ TEST(StandardHeaderRowsTest, RowsDependOnVersion) {
     auto labels = Labels(h);
     EXPECT_EQ(labels.size(), 54u);
     EXPECT_FALSE(Has(h, "Number of Columns"));
-    EXPECT_EQ(labels[labels.size() - 3], "Number of Capillaries") << "the 8-bit count after File Type";
+    EXPECT_EQ(labels[labels.size() - 3], "Number of Capillaries")
+        << "the 8-bit count after File Type";
     h.version = 2.3f;
     EXPECT_TRUE(Has(h, "Number of Columns"));
     EXPECT_TRUE(Has(h, "Number of Rows"));

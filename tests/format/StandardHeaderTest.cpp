@@ -10,7 +10,8 @@
 namespace {
 
 std::uint32_t U32At(const StandardHeader::Bytes& b, std::size_t off) {
-    return b[off] | b[off + 1] << 8 | b[off + 2] << 16 | static_cast<std::uint32_t>(b[off + 3]) << 24;
+    return b[off] | b[off + 1] << 8 | b[off + 2] << 16 |
+           static_cast<std::uint32_t>(b[off + 3]) << 24;
 }
 
 TEST(XorWordsTest, LittleEndianWordsAndIgnoredTail) {
@@ -28,7 +29,8 @@ TEST(StandardHeaderTest, DefaultsOfANewRecord) {
     auto b = h.ToBytes();
     for (std::size_t r = 0; r < 4; ++r)
         for (std::size_t c = 0; c < 4; ++c)
-            EXPECT_EQ(U32At(b, 294 + 16 * r + 4 * c), std::bit_cast<std::uint32_t>(r == c ? 1.0f : 0.0f));
+            EXPECT_EQ(U32At(b, 294 + 16 * r + 4 * c),
+                      std::bit_cast<std::uint32_t>(r == c ? 1.0f : 0.0f));
     EXPECT_EQ(U32At(b, 596), 1u) << "Raw";
     EXPECT_EQ(b[626], 2) << "Cap Usage";
     EXPECT_EQ(U32At(b, 604), 0u) << "Version";

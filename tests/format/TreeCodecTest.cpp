@@ -23,7 +23,8 @@ HeaderElement Long(std::int32_t v) {
 }
 
 // Decodes with both decoders; they must agree on success and on the tree.
-std::unique_ptr<HeaderNode> Decode(const Bytes& block, bool expectOk = true, const char* what = "") {
+std::unique_ptr<HeaderNode> Decode(const Bytes& block, bool expectOk = true,
+                                   const char* what = "") {
     SCOPED_TRACE(what);
     auto fast = ExtendedHeader::MakeRoot();
     auto ref = ExtendedHeader::MakeRoot();
@@ -53,7 +54,9 @@ TEST(TreeCodecTest, WorkedExamplesEncodeAndDecode) {
     Leaf(*root, *root, "Name", HeaderElement(std::string_view("ab")));
     Leaf(*root, *root, "Gain", Long(5));
     const Bytes flat = EncodeExtendedHeaderBlock(*root);
-    EXPECT_EQ(flat, Hex("05 05 47 61 69 6E 00 B1 04 05 00 00 00 05 05 4E 61 6D 65 00 05 03 61 62 00 FC 00 00"));
+    EXPECT_EQ(
+        flat,
+        Hex("05 05 47 61 69 6E 00 B1 04 05 00 00 00 05 05 4E 61 6D 65 00 05 03 61 62 00 FC 00 00"));
     auto back = Decode(flat);
     std::string why;
     EXPECT_TRUE(SameTree(*root, *back, &why)) << why;
@@ -61,10 +64,12 @@ TEST(TreeCodecTest, WorkedExamplesEncodeAndDecode) {
     auto nested = ExtendedHeader::MakeRoot();
     Leaf(*nested, *List(*nested, *nested, "Run"), "Gain", Long(5));
     const Bytes runGain = EncodeExtendedHeaderBlock(*nested);
-    EXPECT_EQ(runGain, Hex("05 04 52 75 6E 00 01 02 05 05 47 61 69 6E 00 B1 04 05 00 00 00 FC 00 00"));
+    EXPECT_EQ(runGain,
+              Hex("05 04 52 75 6E 00 01 02 05 05 47 61 69 6E 00 B1 04 05 00 00 00 FC 00 00"));
     back = Decode(runGain);
     EXPECT_TRUE(SameTree(*nested, *back, &why)) << why;
-    EXPECT_EQ(HeaderTree::Find(*HeaderTree::Find(*back, "Run"), "Gain")->parent, HeaderTree::Find(*back, "Run"));
+    EXPECT_EQ(HeaderTree::Find(*HeaderTree::Find(*back, "Run"), "Gain")->parent,
+              HeaderTree::Find(*back, "Run"));
 }
 
 TEST(TreeCodecTest, EmptyListsAreNotStored) {
@@ -126,7 +131,8 @@ TEST(TreeCodecTest, EveryTypeRoundTripsUnknownCodesIncluded) {
 }
 
 TEST(TreeCodecTest, BadBlocksFailToDecode) {
-    Decode(Hex("05 05 4E 61 6D 65 00 05 03 61 62 00 05 05 47 61 69 6E 00 B1 04 05 00 00 00 FC"), false, "Name before Gain: order broken");
+    Decode(Hex("05 05 4E 61 6D 65 00 05 03 61 62 00 05 05 47 61 69 6E 00 B1 04 05 00 00 00 FC"),
+           false, "Name before Gain: order broken");
     Decode(Hex("05 02 41 00 21 01 02 FC"), false, "Boolean value 2");
     Decode(Hex("05 02 41 00 B1 04 05 00 00 00"), false, "no End item");
     Decode(Hex("05 02 41 00 01 01 05 02 42 00 B1 04 01 00 00 00 FC"), false, "odd list count");
@@ -134,7 +140,8 @@ TEST(TreeCodecTest, BadBlocksFailToDecode) {
     Decode(Hex("25 01 01 B1 04 01 00 00 00 FC"), false, "a label that is not ASCII");
     Decode(Hex("05 01 00 B1 04 01 00 00 00 FC"), false, "an empty label");
     Decode(Hex("05 04 41 2E 42 00 B1 04 01 00 00 00 FC"), false, "a label with a period");
-    Decode(Hex("05 02 41 00 B1 04 01 00 00 00 05 02 61 00 01 02 05 02 42 00 B1 04 01 00 00 00 FC"), false, "a list whose label first names a leaf");
+    Decode(Hex("05 02 41 00 B1 04 01 00 00 00 05 02 61 00 01 02 05 02 42 00 B1 04 01 00 00 00 FC"),
+           false, "a list whose label first names a leaf");
     Decode(Hex("FC"), true);
     Decode(Hex(""), false);
 }
@@ -147,7 +154,8 @@ TEST(TreeCodecTest, DuplicateLabelsTakeTheFirstOccurrence) {
     EXPECT_EQ(root->children.begin()->second->label, "a");
     EXPECT_EQ(root->children.begin()->second->value.GetLong(0), 1);
     // A list first, then a leaf of the same label: the list wins.
-    root = Decode(Hex("05 02 41 00 01 02 05 02 42 00 B1 04 07 00 00 00 05 02 61 00 B1 04 02 00 00 00 FC"));
+    root = Decode(
+        Hex("05 02 41 00 01 02 05 02 42 00 B1 04 07 00 00 00 05 02 61 00 B1 04 02 00 00 00 FC"));
     EXPECT_EQ(Dump(*root), (std::vector<std::string>{"A/", "A.B=Long"}));
 }
 

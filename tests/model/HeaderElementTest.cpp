@@ -22,7 +22,9 @@ std::uint32_t ParseFails(std::u16string_view text, ElementType type) {
     return failed;
 }
 
-std::u16string Fmt(const HeaderElement& e, int base = 10) { return e.Format(base); }
+std::u16string Fmt(const HeaderElement& e, int base = 10) {
+    return e.Format(base);
+}
 
 TEST(ElementTypeTest, NamesAndSizes) {
     EXPECT_EQ(ElementTypeName(0), u"List");
@@ -131,7 +133,8 @@ TEST(HeaderElementParseTest, RealRules) {
     EXPECT_EQ(ParseFails(u"0", ElementType::Float), 0u);
     EXPECT_EQ(ParseFails(u"1e39", ElementType::Float), 0u);
     EXPECT_EQ(ParseFails(u"1e-39", ElementType::Float), 0u) << "below the smallest normal float";
-    EXPECT_EQ(ParseOk(u"3.4028234663852886e+38", ElementType::Float).GetFloat(0), 3.4028234663852886e+38f);
+    EXPECT_EQ(ParseOk(u"3.4028234663852886e+38", ElementType::Float).GetFloat(0),
+              3.4028234663852886e+38f);
     for (auto bad : {u"inf", u"-infinity", u"nan", u"NAN(1)", u"0x10", u"0x1p3", u".", u"e5", u"1e",
                      u"1e+", u"1.2.3", u"1e400", u"-1e400", u"1e-320", u"1,5e3x"}) {
         HeaderElement e;
@@ -180,7 +183,8 @@ TEST(HeaderElementTest, EncodedSizes) {
     EXPECT_EQ(HeaderElement(std::u16string_view(u"AB")).GetEncodedSize(), 6u);
     EXPECT_EQ(HeaderElement(ElementType::Double, 3).GetEncodedSize(), 24u);
     EXPECT_EQ(HeaderElement().GetEncodedSize(), 0u);
-    EXPECT_EQ(HeaderElement(5u, 4u).GetEncodedSize(), 4u) << "unknown codes keep one byte per element";
+    EXPECT_EQ(HeaderElement(5u, 4u).GetEncodedSize(), 4u)
+        << "unknown codes keep one byte per element";
     EXPECT_EQ(HeaderElement(ElementType::List, 9).GetEncodedSize(), 0u);
 }
 

@@ -4,7 +4,8 @@
 
 namespace {
 
-HeaderNode* AddLeaf(HeaderNode& root, HeaderNode& parent, const std::string& label, std::int32_t v) {
+HeaderNode* AddLeaf(HeaderNode& root, HeaderNode& parent, const std::string& label,
+                    std::int32_t v) {
     auto n = std::make_unique<HeaderNode>(label, false);
     n->value = HeaderElement(ElementType::Long, 1);
     n->value.SetLong(0, v);
@@ -64,7 +65,8 @@ TEST(HeaderTreeTest, ParentsPathsAndWalkOrder) {
     EXPECT_EQ(leaf->parent, inner);
     EXPECT_EQ(HeaderTree::PathOf(*leaf), "Run.Inner.Gain");
     EXPECT_EQ(&HeaderTree::ParentList(*root, *run), root.get());
-    EXPECT_EQ(WalkPaths(*root), (std::vector<std::string>{"Alpha", "Run", "Run.Inner", "Run.Inner.Gain"}));
+    EXPECT_EQ(WalkPaths(*root),
+              (std::vector<std::string>{"Alpha", "Run", "Run.Inner", "Run.Inner.Gain"}));
 }
 
 TEST(HeaderTreeTest, DeepCopyIsIndependentAndDropsPendingState) {

@@ -9,7 +9,7 @@
 #include "platform/UserMessages.h"
 
 class RecordingMessages : public UserMessages {
-public:
+  public:
     void Show(const std::string& text) override { shown.push_back(text); }
     MessageAnswer Ask(const std::string& text, MessageButtons) override {
         asked.push_back(text);

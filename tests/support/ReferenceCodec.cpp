@@ -42,7 +42,8 @@ bool DecodeLevel(std::span<const std::uint8_t> block, HeaderNode& root, HeaderNo
         HeaderTree::Insert(list, std::move(node), &root);
     }
     for (const auto& label : labels->lists) {
-        HeaderNode* node = HeaderTree::Insert(list, std::make_unique<HeaderNode>(label, true), &root);
+        HeaderNode* node =
+            HeaderTree::Insert(list, std::make_unique<HeaderNode>(label, true), &root);
         if (!DecodeLevel(block, root, *node, Join(path, label))) return false;
     }
     return true;

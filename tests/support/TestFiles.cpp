@@ -1,10 +1,10 @@
 #include "support/TestFiles.h"
 
+#include <unistd.h>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 TempDir::TempDir() {
     std::string templ = (std::filesystem::temp_directory_path() / "tkvtest-XXXXXX").string();
@@ -29,7 +29,8 @@ Bytes ReadAll(const std::string& path) {
 
 void WriteAll(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -52,15 +53,18 @@ StandardHeader SampleRecord() {
     h.version = 3.0f;
     h.runVoltage = 12.25f;
     h.unnamed470 = {0xDE, 0xAD, 0xBE, 0xEF};
-    for (std::size_t i = 0; i < h.unnamed520.size(); ++i) h.unnamed520[i] = static_cast<std::uint8_t>(0x40 + i);
+    for (std::size_t i = 0; i < h.unnamed520.size(); ++i)
+        h.unnamed520[i] = static_cast<std::uint8_t>(0x40 + i);
     h.unnamed627 = 0x5A;
     h.checksum = 0x12345678;
     return h;
 }
 
-Bytes MakeFileBytes(const Bytes& sampleData, const Bytes& block, StandardHeader record, std::size_t gap) {
+Bytes MakeFileBytes(const Bytes& sampleData, const Bytes& block, StandardHeader record,
+                    std::size_t gap) {
     record.extendedHeaderLength = static_cast<std::uint32_t>(block.size());
-    record.extendedHeaderOffset = static_cast<std::uint32_t>(block.size() + gap + StandardHeader::kSize);
+    record.extendedHeaderOffset =
+        static_cast<std::uint32_t>(block.size() + gap + StandardHeader::kSize);
     Bytes out(sampleData);
     out.insert(out.end(), block.begin(), block.end());
     out.insert(out.end(), gap, 0xEE);
