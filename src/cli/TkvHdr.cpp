@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderError.h"
@@ -63,24 +64,15 @@ struct Context {
     std::ostream& out;
     std::ostream& err;
     StderrMessages messages;
+    AllowEditing permission;
 };
 
-// Opens the file as the editor's Open does and reads its headers.
-std::unique_ptr<HeaderNode> OpenHeaders(Context& cx, const std::string& path,
-                                        StandardHeader& record) {
-    RandomAccessFile file(path, RandomAccessFile::Mode::Read);
-    auto root = ExtendedHeader::MakeRoot();
-    ReadHeaders(file, *root, record, cx.messages);
-    file.Close();
-    return root;
-}
-
 int Dump(Context& cx, const std::string& path) {
-    StandardHeader record;
-    auto root = OpenHeaders(cx, path, record);
+    CTKVEditorDoc doc(cx.messages, cx.permission);
+    if (!doc.OpenDocumentFile(path)) return 1;  // the editor's Open
     std::string line;
     std::u16string text;
-    HeaderTree::Walk(*root, [&](const HeaderNode& node, std::string_view nodePath) {
+    HeaderTree::Walk(*doc.m_pRoot, [&](const HeaderNode& node, std::string_view nodePath) {
         line = OneLine(TextCodec::AnsiToUtf8(nodePath));
         line += '\t';
         if (node.isList) {
@@ -108,20 +100,9 @@ int Header(Context& cx, const std::string& path) {
 }
 
 int Resave(Context& cx, const std::string& path) {
-    StandardHeader record;
-    auto root = OpenHeaders(cx, path, record);
-    if (FileSystem::IsReadOnly(path)) {
-        cx.messages.Show("Cannot save to a read-only file !");
-        return 1;
-    }
-    RandomAccessFile file(path, RandomAccessFile::Mode::ReadWrite);
-    WriteHeaders(
-        file, false, false,
-        [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
-        cx.messages);
-    file.Flush();
-    file.Close();
-    return 0;
+    CTKVEditorDoc doc(cx.messages, cx.permission);
+    if (!doc.OpenDocumentFile(path)) return 1;  // the editor's Open
+    return doc.DoSave(path) ? 0 : 1;            // the editor's Save
 }
 
 int Example(Context&, const std::string& path) {
@@ -207,7 +188,7 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << verb->help;
         return 2;
     }
-    Context cx{out, err, StderrMessages(err)};
+    Context cx{out, err, StderrMessages(err), {}};
     try {
         return verb->run(cx, args[1]);
     } catch (const AlreadyReported&) {

@@ -1,14 +1,149 @@
 #include "platform/FileSystem.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/FileError.h"
+
+namespace fs = std::filesystem;
+
+std::optional<FileSystem::Attributes> FileSystem::GetAttributes(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    Attributes a;
+    a.readOnly = (st.st_mode & S_IWUSR) == 0;
+    a.directory = S_ISDIR(st.st_mode);
+    return a;
+}
 
 bool FileSystem::IsReadOnly(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return true;
-    return (st.st_mode & S_IWUSR) == 0;
+    auto a = GetAttributes(path);
+    return !a || a->readOnly;
 }
 
 bool FileSystem::Exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+void FileSystem::ClearReadOnly(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) throw FileError::FromErrno(path, errno);
+    if (::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0)
+        throw FileError::FromErrno(path, errno);
+}
+
+bool FileSystem::CopyFileNoOverwrite(const std::string& from, const std::string& to) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat st {};
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return false;
+    }
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+        if (!ok) break;
+    }
+    if (ok && ::fsync(out) != 0) ok = false;
+    ::close(in);
+    if (::close(out) != 0) ok = false;
+    if (!ok) ::unlink(to.c_str());
+    return ok;
+}
+
+std::string FileSystem::DisplayName(const std::string& path) {
+    return fs::path(path).filename().string();
+}
+
+std::string FileSystem::FolderOf(const std::string& path) {
+    fs::path parent = fs::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+std::string FileSystem::ExtensionOf(const std::string& path) {
+    return fs::path(path).extension().string();
+}
+
+bool FileSystem::SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+    return fs::absolute(a, ec).lexically_normal() == fs::absolute(b, ec).lexically_normal();
+}
+
+namespace {
+bool EndsWithIgnoringCase(const std::string& name, const std::string& ending) {
+    if (ending.size() > name.size()) return false;
+    return std::equal(ending.begin(), ending.end(),
+                      name.end() - static_cast<std::ptrdiff_t>(ending.size()), [](char x, char y) {
+                          auto fold = [](char c) {
+                              return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+                          };
+                          return fold(x) == fold(y);
+                      });
+}
+}  // namespace
+
+std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& folder,
+                                                           const std::string& extension) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) throw FileError::FromErrno(folder, errno);
+    std::error_code ec;
+    const fs::path realFolder = fs::canonical(folder, ec);
+    std::vector<FolderEntry> out;
+    for (;;) {
+        errno = 0;
+        dirent* e = ::readdir(dir);
+        if (!e) {
+            int err = errno;
+            ::closedir(dir);
+            if (err != 0) throw FileError::FromErrno(folder, err);
+            break;
+        }
+        std::string name = e->d_name;
+        if (name == "." || name == ".." || !EndsWithIgnoringCase(name, extension)) continue;
+        const std::string full = (fs::path(folder) / name).string();
+        struct stat lst {};
+        if (::lstat(full.c_str(), &lst) != 0) continue;
+        if (S_ISLNK(lst.st_mode)) {
+            // A link is followed only when it stays in the folder.
+            fs::path target = fs::canonical(full, ec);
+            if (ec || target.parent_path() != realFolder) continue;
+        }
+        auto attrs = GetAttributes(full);
+        if (!attrs || attrs->directory) continue;
+        struct stat st {};
+        if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        out.push_back({full, name, attrs->readOnly});
+    }
+    std::sort(out.begin(), out.end(),
+              [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });
+    return out;
 }

@@ -1,13 +1,47 @@
 #pragma once
-// Small file-system queries over POSIX.
+// File-system services over POSIX: attributes, copying, folder listing.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 class FileSystem {
   public:
-    // True when the file may not be written: its owner's write permission is
-    // clear, or it cannot be queried (a missing file counts as read-only). The
-    // mode bits decide, not access(): root may write any file.
+    struct Attributes {
+        bool readOnly = false;
+        bool directory = false;
+    };
+    // The file's attributes; nullopt when it does not exist or cannot be queried.
+    // Read-only means the owner's write permission is clear: the mode bits decide,
+    // not access(), for which root may write any file.
+    static std::optional<Attributes> GetAttributes(const std::string& path);
+    // True when the attributes are unavailable or say read-only.
     static bool IsReadOnly(const std::string& path);
     static bool Exists(const std::string& path);
+    // Gives the owner write permission. Throws FileError.
+    static void ClearReadOnly(const std::string& path);
+    // Copies `from` to `to` unless `to` exists; false when it exists or the copy
+    // fails (a partial copy is removed). The copy keeps the source's permissions.
+    static bool CopyFileNoOverwrite(const std::string& from, const std::string& to);
+    // The file's name without its folder.
+    static std::string DisplayName(const std::string& path);
+    // The folder part of a path ("." when it has none) and the extension with its
+    // dot ("" when it has none).
+    static std::string FolderOf(const std::string& path);
+    static std::string ExtensionOf(const std::string& path);
+    // True when both paths name the same file (or, for a missing file, the same
+    // path once made absolute and normal).
+    static bool SameFile(const std::string& a, const std::string& b);
+
+    struct FolderEntry {
+        std::string path;  // full path
+        std::string name;
+        bool readOnly = false;
+    };
+    // The regular files of `folder` whose names end with `extension` without
+    // regard to case, in name order. Folders are left out, and so are symbolic
+    // links that lead out of the folder. Throws FileError when the folder cannot
+    // be read.
+    static std::vector<FolderEntry> ListFiles(const std::string& folder,
+                                              const std::string& extension);
 };

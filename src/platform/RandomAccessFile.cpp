@@ -1,6 +1,7 @@
 #include "platform/RandomAccessFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,20 @@ void RandomAccessFile::Open(const std::string& path, Mode mode) {
         ::close(fd);
         throw FileError(path, S_ISDIR(st.st_mode) ? "It is a folder, not a file."
                                                   : "It is not a regular file.");
+    }
+    if (mode != Mode::Read) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            int e = errno;
+            ::close(fd);
+            if (e == EWOULDBLOCK)
+                throw FileError(path, "The file is being written by another program.", e);
+            ThrowErrno(e);
+        }
+        if (mode == Mode::Create && ::ftruncate(fd, 0) != 0) {
+            int e = errno;
+            ::close(fd);
+            ThrowErrno(e);
+        }
     }
     int fl = ::fcntl(fd, F_GETFL);
     if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);

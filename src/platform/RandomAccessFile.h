@@ -9,10 +9,13 @@
 
 class RandomAccessFile {
   public:
+    // The writing modes take an exclusive lock on the whole file, so that two
+    // editors or scripts never rewrite one file at once; a file another writer
+    // holds fails to open at once, without waiting.
     enum class Mode {
         Read,       // existing file, reading only; others may read and write
-        ReadWrite,  // existing file, reading and writing, not truncated
-        Create,     // new empty file (an existing one is emptied), reading and writing
+        ReadWrite,  // existing file, reading and writing, not truncated; no sharing
+        Create,     // new empty file (an existing one is emptied), reading and writing; no sharing
     };
 
     RandomAccessFile() = default;

@@ -15,6 +15,23 @@ class UserMessages {
     virtual void Show(const std::string& text) = 0;
     // Asks `text` and returns the button chosen.
     virtual MessageAnswer Ask(const std::string& text, MessageButtons buttons) = 0;
+    // Shows and takes back the busy indicator around synchronous file work.
+    virtual void BeginWaitCursor() {}
+    virtual void EndWaitCursor() {}
+};
+
+// Shows the busy indicator for its lifetime.
+class CWaitCursor {
+  public:
+    explicit CWaitCursor(UserMessages& messages) : m_messages(messages) {
+        m_messages.BeginWaitCursor();
+    }
+    ~CWaitCursor() { m_messages.EndWaitCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+  private:
+    UserMessages& m_messages;
 };
 
 // Shows the message unless `quiet`; used by the file readers, whose batch callers

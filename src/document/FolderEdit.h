@@ -1,0 +1,47 @@
+#pragma once
+// The file side of the folder-wide edit: merging the pending entries of a tree
+// into the Extended Header block of each sample file of a folder, leaving every
+// other entry and byte of those files as it was.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "format/ExtendedHeaderCodec.h"
+#include "format/StandardHeader.h"
+
+class HeaderNode;
+class RandomAccessFile;
+class UserMessages;
+
+class FolderEdit {
+  public:
+    enum class Outcome { Updated, SkippedReadOnly, Failed };
+    struct FileResult {
+        std::string path;
+        Outcome outcome = Outcome::Failed;
+        std::string reason;                    // why it failed
+        std::optional<StandardHeader> record;  // the record as written
+    };
+    struct Report {
+        std::vector<FileResult> files;
+        std::string listingError;  // the folder could not be read (fully)
+        bool AllSucceeded() const;
+        bool AnySkipped() const;
+    };
+
+    // The block writer of the merge: reads the file's old block (the file is
+    // positioned at its start), sets every pending leaf of `root` into it at its
+    // path, and writes it back. Throws HeaderError when the old block does not
+    // decode or a value cannot be set; the file is then unchanged.
+    static BlockResult MergePendingEntries(const HeaderNode& root, RandomAccessFile& file,
+                                           const StandardHeader& oldRecord);
+    // Rewrites one file with the pending entries, quietly.
+    static FileResult ApplyToFile(const HeaderNode& root, const std::string& path,
+                                  UserMessages& messages);
+    // Every file of the folder of `path` with the same extension (without regard to
+    // case), in name order; read-only files are skipped. A path without an
+    // extension names only itself: "*" alone would take in every file of the folder.
+    static Report ApplyToFolder(const HeaderNode& root, const std::string& path,
+                                UserMessages& messages);
+};

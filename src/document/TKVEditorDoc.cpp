@@ -1,0 +1,252 @@
+#include "document/TKVEditorDoc.h"
+
+#include <vector>
+
+#include "document/FolderEdit.h"
+#include "format/ExtendedHeaderCodec.h"
+#include "format/HeaderError.h"
+#include "format/HeaderFile.h"
+#include "platform/AlreadyReported.h"
+#include "platform/FileError.h"
+#include "platform/FileSystem.h"
+#include "platform/RandomAccessFile.h"
+#include "platform/UserMessages.h"
+
+// The document starts with an empty tree rather than none, so that no caller can
+// meet a missing root; no view is attached yet to hear of it.
+CTKVEditorDoc::CTKVEditorDoc(UserMessages& messages, const EditPermission& permission)
+    : CDocument(messages), m_pRoot(ExtendedHeader::MakeRoot()), m_permission(permission) {}
+
+CTKVEditorDoc::~CTKVEditorDoc() = default;
+
+void CTKVEditorDoc::DeleteContents() {
+    auto root = ExtendedHeader::MakeRoot();
+    m_pRoot = std::move(root);  // the old tree goes with everything below it
+    UpdateAllViews(nullptr, HINT_REFRESH_ALL, nullptr);
+    CDocument::DeleteContents();
+}
+
+bool CTKVEditorDoc::OnNewDocument() {
+    UpdateAllViews(nullptr, HINT_NEW_DOCUMENT, nullptr);
+    return CDocument::OnNewDocument();
+}
+
+bool CTKVEditorDoc::OnOpenDocument(const std::string& path) {
+    RandomAccessFile file;
+    try {
+        file.Open(path, RandomAccessFile::Mode::Read);
+    } catch (...) {
+        ReportOpenFailure(path, std::current_exception());
+        return false;
+    }
+    DeleteContents();
+    SetModifiedFlag(true);
+    try {
+        CWaitCursor wait(Messages());
+        ReadHeaders(file, *m_pRoot, m_standardHeader, Messages());
+        file.Close();
+    } catch (...) {
+        file.Abort();
+        DeleteContents();
+        ReportOpenFailure(path, std::current_exception());
+        return false;
+    }
+    UpdateAllViews(nullptr, HINT_NEW_DOCUMENT, nullptr);
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CTKVEditorDoc::OnSaveDocument(const std::string& path) {
+    if (path.empty()) return false;
+    if (m_bFolderEditMode) {
+        if (!HasPendingChanges(*m_pRoot)) return true;
+        switch (Messages().Ask(kConfirmFolderSave, MessageButtons::YesNoCancel)) {
+            case MessageAnswer::Yes:
+                ApplyToFolder(path);  // its result is not used: failures were left out quietly
+                ClearPending(*m_pRoot);
+                SetModified(false);
+                return true;
+            case MessageAnswer::No:
+                break;  // save this document only
+            default:
+                return false;
+        }
+    }
+    return SaveThisFile(path);
+}
+
+bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
+    bool targetMissing = !FileSystem::GetAttributes(path).has_value();
+    // A Save As to another name starts from a copy of the open file, so that its
+    // sample data and Standard Header come along. (Paths compare as files here:
+    // this file system tells letter case apart.)
+    if (!GetPathName().empty() && !FileSystem::SameFile(GetPathName(), path) &&
+        FileSystem::CopyFileNoOverwrite(GetPathName(), path)) {
+        targetMissing = false;
+        try {
+            FileSystem::ClearReadOnly(path);
+        } catch (const FileError&) {
+            // The read-only check below refuses the copy then.
+        }
+    }
+    if (auto a = FileSystem::GetAttributes(path); a && a->readOnly) {
+        Messages().Show(kReadOnlyTarget);
+        return false;
+    }
+    RandomAccessFile file;
+    try {
+        file.Open(path, targetMissing ? RandomAccessFile::Mode::Create
+                                      : RandomAccessFile::Mode::ReadWrite);
+    } catch (...) {
+        ReportInvalidFileName(path, std::current_exception());
+        return false;
+    }
+    try {
+        CWaitCursor wait(Messages());
+        const HeaderNode& root = *m_pRoot;
+        m_standardHeader = WriteHeaders(
+            file, targetMissing, false,
+            [&root](RandomAccessFile& f, const StandardHeader&) {
+                return EncodeExtendedHeader(root, f);
+            },
+            Messages());
+        file.Flush();
+        file.Close();
+    } catch (const std::bad_alloc&) {
+        file.Abort();
+        Messages().Show(kUnknownWriteError);
+        return false;
+    } catch (...) {
+        file.Abort();
+        ReportSaveFailure(path, std::current_exception());
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CTKVEditorDoc::IsReadOnly() {
+    if (!GetPathName().empty()) {
+        std::string title = IsModified() ? "*" : "";
+        title += FileSystem::DisplayName(GetPathName());
+        if (FileSystem::IsReadOnly(GetPathName())) {
+            SetTitle(title + kReadOnlyMark);
+            return true;
+        }
+        SetTitle(title);
+    }
+    return !m_permission.IsEditAllowed();
+}
+
+void CTKVEditorDoc::SetModified(bool modified) {
+    std::string title = GetTitle();
+    const bool marked = !title.empty() && title.front() == '*';
+    if (modified && !marked) title.insert(title.begin(), '*');
+    if (!modified && marked) title.erase(title.begin());
+    SetTitle(title);
+    SetModifiedFlag(modified);
+}
+
+void CTKVEditorDoc::SetCopiedEntry(const HeaderNode& entry) {
+    m_pCopiedEntry = entry.DeepCopy();
+}
+
+void CTKVEditorDoc::DeleteEntry(HeaderNode* entry) {
+    HeaderNode& holder = HeaderTree::ParentList(*m_pRoot, *entry);
+    NotifyEntryRemoving(nullptr, entry);
+    auto it = holder.children.find(entry->label);
+    if (it != holder.children.end() && it->second.get() == entry) holder.children.erase(it);
+    SetModified(true);
+}
+
+// ------------------------------------------------------------ folder-wide edit
+
+void CTKVEditorDoc::SetFolderEditMode(bool on) {
+    if (on == m_bFolderEditMode) return;
+    m_bFolderEditMode = on;
+    UpdateAllViews(nullptr, HINT_FOLDER_MODE_CHANGED, nullptr);
+    if (on) {
+        m_bSavedModified = IsModified();
+        SetModifiedFlag(false);
+    } else {
+        SetModified(m_bSavedModified);
+    }
+}
+
+bool CTKVEditorDoc::HasPendingChanges(const HeaderNode& entry) {
+    std::vector<const HeaderNode*> work{&entry};
+    while (!work.empty()) {
+        const HeaderNode* n = work.back();
+        work.pop_back();
+        if (n->pending) return true;
+        for (const auto& [key, child] : n->children)
+            if (child) work.push_back(child.get());
+    }
+    return false;
+}
+
+bool CTKVEditorDoc::IsPendingInsertion(const HeaderNode& entry) {
+    return entry.pending &&
+           (entry.isList || entry.savedValue.GetType() == ToCode(ElementType::End));
+}
+
+void CTKVEditorDoc::ClearPending(HeaderNode& entry) {
+    // Pre-order, children in label order, without recursion.
+    std::vector<HeaderNode*> work{&entry};
+    while (!work.empty()) {
+        HeaderNode* n = work.back();
+        work.pop_back();
+        if (n->pending) {
+            n->pending = false;
+            UpdateAllViews(nullptr, HINT_ENTRY_CHANGED, n);
+        }
+        for (auto it = n->children.rbegin(); it != n->children.rend(); ++it)
+            if (it->second) work.push_back(it->second.get());
+    }
+}
+
+void CTKVEditorDoc::CancelField(HeaderNode* entry) {
+    CancelWalk(entry, false);
+}
+
+void CTKVEditorDoc::CancelWalk(HeaderNode* entry, bool insideList) {
+    if (entry->pending) {
+        if (!entry->isList && entry->savedValue.GetType() != ToCode(ElementType::End)) {
+            entry->value = entry->savedValue;
+            entry->pending = false;
+            UpdateAllViews(nullptr, HINT_ENTRY_CHANGED, entry);
+            SetModified(true);
+            return;
+        }
+        if (!insideList) {
+            DeleteEntry(entry);
+        } else {
+            // Inside a list's walk the place stays, empty, for the list to remove.
+            UpdateAllViews(nullptr, HINT_ENTRY_REMOVING, entry);
+            HeaderNode& holder = HeaderTree::ParentList(*m_pRoot, *entry);
+            auto it = holder.children.find(entry->label);
+            if (it != holder.children.end() && it->second.get() == entry) it->second.reset();
+        }
+        SetModified(true);
+        return;
+    }
+    if (!entry->isList) return;
+    for (auto& [key, child] : entry->children)
+        if (child) CancelWalk(child.get(), true);
+    HeaderTree::EraseEmptyEntries(*entry);
+}
+
+bool CTKVEditorDoc::ApplyToFolder(const std::string& path) {
+    const FolderEdit::Report report = FolderEdit::ApplyToFolder(*m_pRoot, path, Messages());
+    // The document keeps the record of the file it was saved to (not that of the
+    // last file processed), so the Standard Header viewer shows its own file.
+    for (const auto& f : report.files)
+        if (f.record && FileSystem::SameFile(f.path, path)) m_standardHeader = *f.record;
+    if (report.AnySkipped()) Messages().Show(kReadOnlySkipped);
+    return report.AllSucceeded();
+}
+
+bool CTKVEditorDoc::ApplyToFile(const std::string& path) {
+    return FolderEdit::ApplyToFile(*m_pRoot, path, Messages()).outcome ==
+           FolderEdit::Outcome::Updated;
+}

@@ -1,0 +1,101 @@
+#pragma once
+// The document: the one open sample data file. It owns the file's Standard Header
+// record, its Extended Header tree, a one-entry copy buffer and the state of the
+// folder-wide edit, opens and saves the file, keeps the title in step with the
+// modified and read-only states, and tells the views of every change through
+// update hints.
+
+#include <memory>
+#include <string>
+
+#include "document/EditPermission.h"
+#include "document/UpdateHint.h"
+#include "format/StandardHeader.h"
+#include "model/HeaderNode.h"
+#include "platform/Document.h"
+
+class CTKVEditorDoc : public CDocument {
+  public:
+    static constexpr const char* kConfirmFolderSave =
+        "All files in this folder will be modified.  Is this OK ?";
+    static constexpr const char* kReadOnlyTarget = "Cannot save to a read-only file !";
+    static constexpr const char* kUnknownWriteError = "Unknown error writing file !";
+    static constexpr const char* kReadOnlySkipped =
+        "Some files in this folder were read-only and were not modified.";
+    static constexpr const char* kReadOnlyMark = " [read-only]";
+
+    CTKVEditorDoc(UserMessages& messages, const EditPermission& permission);
+    ~CTKVEditorDoc() override;
+
+    // Framework overrides.
+    void DeleteContents() override;
+    bool OnNewDocument() override;
+    bool OnOpenDocument(const std::string& path) override;
+    bool OnSaveDocument(const std::string& path) override;
+
+    // True when the file is read-only (or gone) or editing is not allowed;
+    // rebuilds the title.
+    bool IsReadOnly();
+    // Sets the modified flag and the title's leading "*".
+    void SetModified(bool modified);
+
+    HeaderNode* GetCopiedEntry() const { return m_pCopiedEntry.get(); }
+    // Puts a deep copy of `entry` into the copy buffer.
+    void SetCopiedEntry(const HeaderNode& entry);
+    // Removes the entry with everything below it.
+    void DeleteEntry(HeaderNode* entry);
+
+    // Hint senders: each updates every view but the sender with its fixed hint.
+    void NotifyEntryInserted(CView* sender, HeaderNode* entry) {
+        Send(sender, HINT_ENTRY_INSERTED, entry);
+    }
+    void NotifyShowEntry(CView* sender, HeaderNode* entry) { Send(sender, HINT_SHOW_ENTRY, entry); }
+    void NotifyEditEntry(CView* sender, HeaderNode* entry) { Send(sender, HINT_EDIT_ENTRY, entry); }
+    void NotifyEntryChanged(CView* sender, HeaderNode* entry) {
+        Send(sender, HINT_ENTRY_CHANGED, entry);
+    }
+    void NotifyEntryRemoving(CView* sender, HeaderNode* entry) {
+        Send(sender, HINT_ENTRY_REMOVING, entry);
+    }
+    void NotifyCopyEntry(CView* sender, HeaderNode* entry) { Send(sender, HINT_COPY_ENTRY, entry); }
+    void NotifyDeleteEntry(CView* sender, HeaderNode* entry) {
+        Send(sender, HINT_DELETE_ENTRY, entry);
+    }
+    void NotifyPasteEntry(CView* sender, HeaderNode* list) { Send(sender, HINT_PASTE_ENTRY, list); }
+    void NotifyInsertBoolean(CView* sender, HeaderNode* list) {
+        Send(sender, HINT_INSERT_BOOLEAN, list);
+    }
+    void NotifyInsertNumber(CView* sender, HeaderNode* list) {
+        Send(sender, HINT_INSERT_NUMBER, list);
+    }
+    void NotifyInsertString(CView* sender, HeaderNode* list) {
+        Send(sender, HINT_INSERT_STRING, list);
+    }
+    void NotifyInsertList(CView* sender, HeaderNode* list) { Send(sender, HINT_INSERT_LIST, list); }
+
+    // The folder-wide edit.
+    void SetFolderEditMode(bool on);
+    static bool HasPendingChanges(const HeaderNode& entry);
+    static bool IsPendingInsertion(const HeaderNode& entry);
+    void ClearPending(HeaderNode& entry);
+    void CancelField(HeaderNode* entry);
+    // Writes the pending leaf entries into every sample file of the folder of
+    // `path` with its extension; true when every file tried succeeded.
+    bool ApplyToFolder(const std::string& path);
+    bool ApplyToFile(const std::string& path);
+
+    std::unique_ptr<HeaderNode> m_pRoot;
+    std::unique_ptr<HeaderNode> m_pCopiedEntry;
+    StandardHeader m_standardHeader;
+    bool m_bFolderEditMode = false;
+    bool m_bSavedModified = false;
+
+  private:
+    void Send(CView* sender, UpdateHint hint, HeaderNode* entry) {
+        UpdateAllViews(sender, hint, entry);
+    }
+    void CancelWalk(HeaderNode* entry, bool insideList);
+    bool SaveThisFile(const std::string& path);
+
+    const EditPermission& m_permission;
+};

@@ -1,0 +1,94 @@
+#include "platform/Document.h"
+
+#include <algorithm>
+
+#include "platform/AlreadyReported.h"
+#include "platform/FileError.h"
+#include "platform/FileSystem.h"
+#include "platform/UserMessages.h"
+#include "platform/View.h"
+
+CView::~CView() {
+    if (m_pDocument) m_pDocument->RemoveView(this);
+}
+
+CDocument::~CDocument() {
+    for (CView* v : m_views) v->m_pDocument = nullptr;
+}
+
+void CDocument::SetPathName(const std::string& path) {
+    m_strPathName = path;
+    m_strTitle = FileSystem::DisplayName(path);
+}
+
+void CDocument::AddView(CView* view) {
+    if (view->m_pDocument) view->m_pDocument->RemoveView(view);
+    view->m_pDocument = this;
+    m_views.push_back(view);
+}
+
+void CDocument::RemoveView(CView* view) {
+    std::erase(m_views, view);
+    if (view->m_pDocument == this) view->m_pDocument = nullptr;
+}
+
+void CDocument::UpdateAllViews(CView* pSender, int hint, void* pObject) {
+    // A copy: a view may be added or removed while the update runs.
+    const std::vector<CView*> views = m_views;
+    for (CView* v : views)
+        if (v != pSender && std::find(m_views.begin(), m_views.end(), v) != m_views.end())
+            v->OnUpdate(pSender, hint, pObject);
+}
+
+bool CDocument::OnNewDocument() {
+    DeleteContents();
+    m_strPathName.clear();
+    m_strTitle = kUntitled;
+    m_bModified = false;
+    return true;
+}
+
+bool CDocument::OpenDocumentFile(const std::string& path) {
+    if (!OnOpenDocument(path)) return false;
+    SetPathName(path);
+    return true;
+}
+
+bool CDocument::DoSave(const std::string& path) {
+    if (!OnSaveDocument(path)) return false;
+    SetPathName(path);
+    return true;
+}
+
+void CDocument::Report(const char* what, const std::string& path, std::exception_ptr error) {
+    std::string text = what;
+    if (error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const AlreadyReported&) {
+            return;
+        } catch (const FileError& e) {
+            text += "\n";
+            text += e.what();
+        } catch (const std::exception& e) {
+            text += "\n";
+            text += path;
+            text += ": ";
+            text += e.what();
+        } catch (...) {
+        }
+    }
+    m_messages.Show(text);
+}
+
+void CDocument::ReportOpenFailure(const std::string& path, std::exception_ptr error) {
+    Report("Failed to open document.", path, error);
+}
+
+void CDocument::ReportSaveFailure(const std::string& path, std::exception_ptr error) {
+    Report("Failed to save document.", path, error);
+}
+
+void CDocument::ReportInvalidFileName(const std::string& path, std::exception_ptr error) {
+    Report("Invalid filename.", path, error);
+}

@@ -1,0 +1,308 @@
+// The document: open, save, titles, read-only, copy buffer, delete and hints.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/FileSystem.h"
+
+#include "format/ExtendedHeaderCodec.h"
+#include "platform/RandomAccessFile.h"
+#include "support/DocumentFixture.h"
+
+namespace {
+
+StandardHeader RecordOf(const Bytes& file) {
+    std::array<std::uint8_t, 632> b{};
+    std::copy(file.end() - 632, file.end(), b.begin());
+    return StandardHeader::FromBytes(b);
+}
+
+class DocumentTest : public ::testing::Test {
+  protected:
+    DocumentTest() : doc(messages, permission), first(log), second(log) {
+        doc.AddView(&first);
+        doc.AddView(&second);
+        doc.OnNewDocument();
+        log.clear();
+    }
+
+    // A sample file holding Run.Gain = 5 and Name = "ab".
+    std::string MakeFile(const std::string& name, std::uint32_t seed = 1,
+                         std::size_t dataSize = 3000) {
+        auto root = ExtendedHeader::MakeRoot();
+        AddAt(*root, "Run.Gain", LongValue(5));
+        AddAt(*root, "Name", HeaderElement(std::string_view("ab")));
+        const std::string path = dir.File(name);
+        StandardHeader record = SampleRecord();
+        StandardHeader::SetText(record.sampleName, name);
+        WriteAll(path, SampleFile(*root, record, dataSize, seed));
+        return path;
+    }
+
+    std::vector<int> Hints() const {
+        std::vector<int> h;
+        for (const auto& r : log) h.push_back(r.hint);
+        return h;
+    }
+
+    TempDir dir;
+    RecordingMessages messages;
+    SettablePermission permission;
+    CTKVEditorDoc doc;
+    std::vector<HintRecord> log;
+    RecordingView first, second;
+};
+
+TEST_F(DocumentTest, OpenFillsTheTreeAndTellsBothViews) {
+    const std::string path = MakeFile("a.tkv");
+    ASSERT_TRUE(doc.OpenDocumentFile(path));
+    EXPECT_TRUE(messages.shown.empty());
+    ASSERT_NE(FindAt(*doc.m_pRoot, "run.gain"), nullptr);
+    EXPECT_EQ(FindAt(*doc.m_pRoot, "Run.Gain")->value.GetLong(0), 5);
+    EXPECT_EQ(StandardHeader::Text(doc.m_standardHeader.sampleName), "a.tkv");
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), "a.tkv");
+    EXPECT_EQ(doc.GetPathName(), path);
+    // Hint 0 (reset, to each view) then 13, no sender, no object.
+    EXPECT_EQ(Hints(), (std::vector<int>{HINT_REFRESH_ALL, HINT_REFRESH_ALL, HINT_NEW_DOCUMENT,
+                                         HINT_NEW_DOCUMENT}));
+    EXPECT_EQ(log[0].receiver, &first);
+    EXPECT_EQ(log[1].receiver, &second);
+    for (const auto& r : log) {
+        EXPECT_EQ(r.sender, nullptr);
+        EXPECT_EQ(r.object, nullptr);
+    }
+}
+
+TEST_F(DocumentTest, FailedOpensReportOnceAndKeepTheRecord) {
+    const std::string good = MakeFile("good.tkv");
+    ASSERT_TRUE(doc.OpenDocumentFile(good));
+    messages.shown.clear();
+
+    EXPECT_FALSE(doc.OpenDocumentFile(dir.File("missing.tkv")));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].rfind("Failed to open document.\n", 0), 0u);
+    EXPECT_NE(messages.shown[0].find("missing.tkv: No such file or directory"), std::string::npos);
+    EXPECT_NE(FindAt(*doc.m_pRoot, "Run.Gain"), nullptr)
+        << "a file that cannot be opened changes nothing";
+    EXPECT_EQ(doc.GetPathName(), good);
+
+    StandardHeader old = SampleRecord();
+    old.version = 1.0f;
+    const std::string v10 = dir.File("old.tkv");
+    WriteAll(v10, MakeFileBytes(PatternBytes(10, 1), {}, old));
+    messages.shown.clear();
+    EXPECT_FALSE(doc.OpenDocumentFile(v10));
+    EXPECT_EQ(messages.shown,
+              std::vector<std::string>{"This TKV file is version 1 (minimum is 1.1)"})
+        << "the reader's message alone, no second report";
+    EXPECT_TRUE(doc.m_pRoot->children.empty());
+    EXPECT_EQ(doc.m_pRoot->label, "Extended Header");
+    EXPECT_EQ(StandardHeader::Text(doc.m_standardHeader.sampleName), "good.tkv")
+        << "the record stays";
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(DocumentTest, SaveWritesTheTreeBehindTheUntouchedData) {
+    const std::string path = MakeFile("a.tkv", 7);
+    const Bytes before = ReadAll(path);
+    ASSERT_TRUE(doc.OpenDocumentFile(path));
+    InsertLeaf(doc, "Run.Extra", HeaderElement(std::u16string_view(u"\u00e9t\u00e9")));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), "*a.tkv");
+    ASSERT_TRUE(doc.DoSave(path));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetTitle(), "a.tkv") << "the name is taken again after a save";
+
+    const Bytes after = ReadAll(path);
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 3000, after.begin()))
+        << "sample data kept";
+    EXPECT_EQ(RecordOf(after), doc.m_standardHeader);
+    CTKVEditorDoc again(messages, permission);
+    ASSERT_TRUE(again.OpenDocumentFile(path));
+    ASSERT_NE(FindAt(*again.m_pRoot, "Run.Extra"), nullptr);
+    EXPECT_EQ(FindAt(*again.m_pRoot, "Run.Extra")->value.Unicode(), u"\u00e9t\u00e9");
+}
+
+TEST_F(DocumentTest, SaveAsToANewNameStartsFromACopy) {
+    const std::string a = MakeFile("a.tkv", 3);
+    ::chmod(a.c_str(), 0444);
+    ASSERT_TRUE(doc.OpenDocumentFile(a));
+    EXPECT_TRUE(doc.IsReadOnly());
+    EXPECT_EQ(doc.GetTitle(), "a.tkv [read-only]");
+    InsertLeaf(doc, "Added", LongValue(1));
+    const std::string b = dir.File("b.tkv");
+    ASSERT_TRUE(doc.DoSave(b));
+    EXPECT_EQ(doc.GetPathName(), b);
+    EXPECT_FALSE(FileSystem::IsReadOnly(b)) << "a read-only source gives a writable copy";
+    const Bytes src = ReadAll(a);
+    const Bytes copy = ReadAll(b);
+    EXPECT_TRUE(std::equal(src.begin(), src.begin() + 3000, copy.begin()));
+    const StandardHeader r = RecordOf(copy);
+    EXPECT_EQ(StandardHeader::Text(r.sampleName), "a.tkv") << "the source's record came along";
+    EXPECT_EQ(r.unnamed520, RecordOf(src).unnamed520);
+    CTKVEditorDoc check(messages, permission);
+    ASSERT_TRUE(check.OpenDocumentFile(b));
+    EXPECT_NE(FindAt(*check.m_pRoot, "Added"), nullptr);
+    EXPECT_FALSE(doc.IsReadOnly());
+}
+
+TEST_F(DocumentTest, SaveAsOverAnotherSampleFileKeepsItsDataAndRecord) {
+    const std::string a = MakeFile("a.tkv", 3);
+    const std::string other = MakeFile("other.tkv", 9, 5000);
+    const Bytes otherBefore = ReadAll(other);
+    ASSERT_TRUE(doc.OpenDocumentFile(a));
+    HeaderTree::Remove(*doc.m_pRoot, FindAt(*doc.m_pRoot, "Name"));
+    ASSERT_TRUE(doc.DoSave(other));
+    const Bytes after = ReadAll(other);
+    EXPECT_TRUE(std::equal(otherBefore.begin(), otherBefore.begin() + 5000, after.begin()));
+    EXPECT_EQ(StandardHeader::Text(doc.m_standardHeader.sampleName), "other.tkv");
+    CTKVEditorDoc check(messages, permission);
+    ASSERT_TRUE(check.OpenDocumentFile(other));
+    EXPECT_EQ(FindAt(*check.m_pRoot, "Name"), nullptr);
+    EXPECT_NE(FindAt(*check.m_pRoot, "Run.Gain"), nullptr);
+}
+
+TEST_F(DocumentTest, SavingANewDocumentCreatesHeadersOnly) {
+    InsertLeaf(doc, "Gain", LongValue(5));
+    const std::string path = dir.File("new.tkv");
+    ASSERT_TRUE(doc.DoSave(path));
+    const Bytes out = ReadAll(path);
+    const Bytes block = EncodeExtendedHeaderBlock(*doc.m_pRoot);
+    ASSERT_EQ(out.size(), block.size() + 632);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), out.begin()));
+    EXPECT_EQ(RecordOf(out).version, 1.1f);
+}
+
+TEST_F(DocumentTest, ReadOnlyTargetsAndFailedSavesChangeNothing) {
+    const std::string path = MakeFile("a.tkv");
+    ASSERT_TRUE(doc.OpenDocumentFile(path));
+    InsertLeaf(doc, "X", LongValue(1));
+    ::chmod(path.c_str(), 0444);
+    const Bytes before = ReadAll(path);
+    EXPECT_FALSE(doc.DoSave(path));
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"Cannot save to a read-only file !"});
+    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_TRUE(doc.IsModified());
+
+    const std::string shortFile = dir.File("short.tkv");
+    WriteAll(shortFile, Bytes(100, 7));
+    messages.shown.clear();
+    EXPECT_FALSE(doc.DoSave(shortFile));
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"File is too short to be an TKV file !"});
+    EXPECT_EQ(ReadAll(shortFile), Bytes(100, 7));
+    EXPECT_EQ(doc.GetPathName(), path) << "a failed Save As keeps the old name";
+
+    const std::string locked = MakeFile("locked.tkv");
+    const Bytes lockedBefore = ReadAll(locked);
+    RandomAccessFile other(locked, RandomAccessFile::Mode::ReadWrite);  // another writer
+    messages.shown.clear();
+    EXPECT_FALSE(doc.DoSave(locked));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].rfind("Invalid filename.\n", 0), 0u);
+    EXPECT_NE(messages.shown[0].find("being written by another program"), std::string::npos);
+    EXPECT_EQ(ReadAll(locked), lockedBefore);
+}
+
+TEST_F(DocumentTest, TitleMarksAndReadOnlyState) {
+    const std::string path = MakeFile("a.tkv");
+    ASSERT_TRUE(doc.OpenDocumentFile(path));
+    EXPECT_FALSE(doc.IsReadOnly());
+    doc.SetModified(true);
+    doc.SetModified(true);
+    EXPECT_EQ(doc.GetTitle(), "*a.tkv");
+    doc.SetModified(false);
+    EXPECT_EQ(doc.GetTitle(), "a.tkv");
+    permission.allowed = false;
+    EXPECT_TRUE(doc.IsReadOnly()) << "editing not allowed";
+    EXPECT_EQ(doc.GetTitle(), "a.tkv");
+    permission.allowed = true;
+    doc.SetModified(true);
+    std::filesystem::remove(path);
+    EXPECT_TRUE(doc.IsReadOnly()) << "a deleted file counts as read-only";
+    EXPECT_EQ(doc.GetTitle(), "*a.tkv [read-only]");
+}
+
+TEST_F(DocumentTest, DeleteEntryTellsTheViewsBeforeTheEntryGoes) {
+    ASSERT_TRUE(doc.OpenDocumentFile(MakeFile("a.tkv")));
+    log.clear();
+    HeaderNode* run = FindAt(*doc.m_pRoot, "Run");
+    doc.DeleteEntry(run);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], (HintRecord{&first, nullptr, HINT_ENTRY_REMOVING, run, "Run"}));
+    EXPECT_EQ(log[1], (HintRecord{&second, nullptr, HINT_ENTRY_REMOVING, run, "Run"}));
+    EXPECT_EQ(FindAt(*doc.m_pRoot, "Run"), nullptr);
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(DocumentTest, CopyBufferHoldsADeepCopy) {
+    ASSERT_TRUE(doc.OpenDocumentFile(MakeFile("a.tkv")));
+    HeaderNode* run = FindAt(*doc.m_pRoot, "Run");
+    run->pending = true;
+    doc.SetCopiedEntry(*run);
+    EXPECT_FALSE(doc.IsModified());
+    HeaderNode* copy = doc.GetCopiedEntry();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, run);
+    EXPECT_FALSE(copy->pending);
+    EXPECT_EQ(copy->parent, nullptr);
+    doc.DeleteEntry(run);
+    ASSERT_NE(HeaderTree::Find(*copy, "Gain"), nullptr) << "the buffer outlives the entry";
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.GetCopiedEntry(), copy) << "untouched by a reset";
+}
+
+TEST_F(DocumentTest, HintSendersReachEveryViewButTheSenderInOrder) {
+    HeaderNode* n = InsertLeaf(doc, "A", LongValue(1));
+    log.clear();
+    doc.NotifyEntryInserted(&first, n);
+    doc.NotifyShowEntry(&second, n);
+    doc.NotifyEditEntry(&first, n);
+    doc.NotifyEntryChanged(nullptr, n);
+    doc.NotifyCopyEntry(&first, n);
+    doc.NotifyDeleteEntry(&first, n);
+    doc.NotifyPasteEntry(&first, doc.m_pRoot.get());
+    doc.NotifyInsertBoolean(&first, doc.m_pRoot.get());
+    doc.NotifyInsertNumber(&first, doc.m_pRoot.get());
+    doc.NotifyInsertString(&first, doc.m_pRoot.get());
+    doc.NotifyInsertList(&first, doc.m_pRoot.get());
+    EXPECT_EQ(Hints(), (std::vector<int>{1, 2, 3, 4, 4, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(log[0].receiver, &second);
+    EXPECT_EQ(log[1].receiver, &first);
+    EXPECT_EQ(log[3].receiver, &first) << "no sender: both views, in creation order";
+    EXPECT_EQ(log[4].receiver, &second);
+    EXPECT_EQ(log[7].object, doc.m_pRoot.get());
+}
+
+TEST_F(DocumentTest, NestedUpdatesReachAllViewsBeforeReturning) {
+    HeaderNode* n = InsertLeaf(doc, "A", LongValue(1));
+    RecordingView third(log);
+    doc.AddView(&third);
+    // The first view answers a show hint by sending an edit hint of its own.
+    first.onUpdate = [&](CView*, int hint, void* object) {
+        if (hint == HINT_SHOW_ENTRY) doc.NotifyEditEntry(&first, static_cast<HeaderNode*>(object));
+    };
+    log.clear();
+    doc.NotifyShowEntry(&second, n);
+    std::vector<std::pair<const CView*, int>> got;
+    for (const auto& r : log) got.emplace_back(r.receiver, r.hint);
+    EXPECT_EQ(got, (std::vector<std::pair<const CView*, int>>{{&first, HINT_SHOW_ENTRY},
+                                                              {&second, HINT_EDIT_ENTRY},
+                                                              {&third, HINT_EDIT_ENTRY},
+                                                              {&third, HINT_SHOW_ENTRY}}));
+}
+
+TEST_F(DocumentTest, NewDocumentResetsAndAnnounces) {
+    InsertLeaf(doc, "A", LongValue(1));
+    log.clear();
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(Hints(), (std::vector<int>{HINT_NEW_DOCUMENT, HINT_NEW_DOCUMENT, HINT_REFRESH_ALL,
+                                         HINT_REFRESH_ALL}));
+    EXPECT_TRUE(doc.m_pRoot->children.empty());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_TRUE(doc.GetPathName().empty());
+}
+
+}  // namespace

@@ -1,0 +1,281 @@
+// The folder-wide edit: pending bookkeeping, cancel, and the merge into every
+// sample file of the folder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "format/BlockPath.h"
+#include "format/ExtendedHeaderCodec.h"
+#include "format/XorWords.h"
+#include "support/DocumentFixture.h"
+
+namespace {
+
+StandardHeader RecordOf(const Bytes& file) {
+    std::array<std::uint8_t, 632> b{};
+    std::copy(file.end() - 632, file.end(), b.begin());
+    return StandardHeader::FromBytes(b);
+}
+
+// The stored block of a file.
+Bytes BlockOf(const Bytes& file) {
+    const StandardHeader r = RecordOf(file);
+    const auto start = file.size() - r.extendedHeaderOffset;
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(start),
+                 file.begin() + static_cast<std::ptrdiff_t>(start + r.extendedHeaderLength));
+}
+
+class FolderEditTest : public ::testing::Test {
+  protected:
+    FolderEditTest() : doc(messages, permission), view(log) { doc.AddView(&view); }
+
+    // A folder of sample files, each with its own tree; returns the path.
+    std::string Put(const std::string& name, const HeaderNode& root, StandardHeader record,
+                    std::size_t dataSize = 2000) {
+        const std::string path = dir.File(name);
+        StandardHeader::SetText(record.sampleName, name);
+        WriteAll(path, SampleFile(root, record, dataSize,
+                                  static_cast<std::uint32_t>(name.size() * 31 + name[0])));
+        before[name] = ReadAll(path);
+        return path;
+    }
+
+    // What a merged file must hold: the stored block with `entries` set at their
+    // paths (each the way the path procedures set it), the record repaired and
+    // re-summed, the sample data as it was.
+    Bytes Expected(const std::string& name,
+                   const std::vector<std::pair<std::string, HeaderElement>>& entries) {
+        const Bytes& old = before.at(name);
+        StandardHeader r = RecordOf(old);
+        auto stored = r.extendedHeaderLength
+                          ? BlockPath::BlockBuffer::FromBlock(BlockOf(old))
+                          : std::optional<BlockPath::BlockBuffer>(BlockPath::BlockBuffer());
+        EXPECT_TRUE(stored.has_value());
+        for (const auto& [path, value] : entries) BlockPath::SetValueAtPath(*stored, path, value);
+        const Bytes block = stored->ToBlock();
+        StandardHeader repaired = r;
+        if (repaired.version < 1.1f) repaired.version = 1.1f;
+        repaired.magicNumber = StandardHeader::kMagic;
+        auto rb = repaired.ToBytes();
+        const std::uint32_t dataWord =
+            r.checksum ^ XorWords(std::span(rb).first(628)) ^ XorWords(BlockOf(old));
+        repaired.extendedHeaderLength = static_cast<std::uint32_t>(block.size());
+        repaired.extendedHeaderOffset = static_cast<std::uint32_t>(block.size() + 632);
+        rb = repaired.ToBytes();
+        repaired.checksum = XorWords(std::span(rb).first(628)) ^ XorWords(block) ^ dataWord;
+        Bytes out(old.begin(), old.end() - static_cast<std::ptrdiff_t>(r.extendedHeaderOffset));
+        out.insert(out.end(), block.begin(), block.end());
+        rb = repaired.ToBytes();
+        out.insert(out.end(), rb.begin(), rb.end());
+        return out;
+    }
+
+    bool Unchanged(const std::string& name) { return ReadAll(dir.File(name)) == before.at(name); }
+
+    TempDir dir;
+    RecordingMessages messages;
+    SettablePermission permission;
+    CTKVEditorDoc doc;
+    std::vector<HintRecord> log;
+    RecordingView view;
+    std::map<std::string, Bytes> before;
+};
+
+TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
+    auto standard = ExtendedHeader::MakeRoot();
+    AddAt(*standard, "Run.Gain", LongValue(5));
+    AddAt(*standard, "Run.Temp", FloatValue(60));
+    AddAt(*standard, "Sample", HeaderElement(std::string_view("A01")));
+    auto gainIsFloat = ExtendedHeader::MakeRoot();
+    AddAt(*gainIsFloat, "Run.Gain", FloatValue(2.5f));
+    auto runIsLeaf = ExtendedHeader::MakeRoot();
+    AddAt(*runIsLeaf, "Run", LongValue(77));
+    auto gainIsList = ExtendedHeader::MakeRoot();
+    AddAt(*gainIsList, "Run.Gain.Inner", LongValue(1));
+    auto empty = ExtendedHeader::MakeRoot();
+
+    const std::string a = Put("a.tkv", *standard, SampleRecord(), 3000);
+    Put("b.tkv", *gainIsFloat, SampleRecord());
+    Put("c.tkv", *runIsLeaf, SampleRecord());
+    Put("ca.tkv", *gainIsList, SampleRecord());
+    Put("d.pkv", *standard, SampleRecord());
+    StandardHeader v10 = SampleRecord();
+    v10.version = 1.0f;
+    v10.magicNumber = {'o', 'l', 'd', '!'};
+    Put("e.tkv", *empty, v10);
+    Put("f.tkv", *standard, SampleRecord());
+    ::chmod(dir.File("f.tkv").c_str(), 0444);
+    Put("g.tkv", *standard, SampleRecord());
+    {  // g.tkv's block does not decode: its first label becomes an invalid item
+        Bytes g = before["g.tkv"];
+        g[g.size() - RecordOf(g).extendedHeaderOffset] = 0xFD;
+        WriteAll(dir.File("g.tkv"), g);
+        before["g.tkv"] = g;
+    }
+    Put("H.TKV", *standard, SampleRecord());
+    std::filesystem::create_directory(dir.File("folder.tkv"));
+    WriteAll(dir.File("notes.txt"), Bytes{1, 2, 3});
+    before["notes.txt"] = Bytes{1, 2, 3};
+
+    ASSERT_TRUE(doc.OpenDocumentFile(a));
+    doc.SetModified(true);
+    doc.SetFolderEditMode(true);
+    EXPECT_FALSE(doc.IsModified());
+    HeaderNode* gain = FindAt(*doc.m_pRoot, "Run.Gain");
+    EditValue(doc, gain, LongValue(9));
+    InsertList(doc, "New");
+    InsertLeaf(doc, "New.X", HeaderElement(std::u16string_view(u"x\u20ac")));
+    // Not pending: a deletion and a paste reach no file.
+    doc.DeleteEntry(FindAt(*doc.m_pRoot, "Sample"));
+    doc.SetCopiedEntry(*FindAt(*doc.m_pRoot, "Run"));
+    auto pasted = doc.GetCopiedEntry()->DeepCopy();
+    pasted->label = "RUN2";
+    HeaderTree::Insert(*doc.m_pRoot, std::move(pasted), doc.m_pRoot.get());
+    ASSERT_TRUE(doc.IsModified());
+
+    messages.answers = {MessageAnswer::Yes};
+    ASSERT_TRUE(doc.DoSave(a));
+    EXPECT_EQ(messages.asked,
+              std::vector<std::string>{"All files in this folder will be modified.  Is this OK ?"});
+    EXPECT_EQ(messages.shown,
+              std::vector<std::string>{
+                  "Some files in this folder were read-only and were not modified."});
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
+
+    const std::vector<std::pair<std::string, HeaderElement>> pending = {
+        {"New.X", HeaderElement(std::u16string_view(u"x\u20ac"))}, {"Run.Gain", LongValue(9)}};
+    for (const char* name : {"a.tkv", "b.tkv", "c.tkv", "ca.tkv", "e.tkv", "H.TKV"})
+        EXPECT_EQ(ReadAll(dir.File(name)), Expected(name, pending)) << name;
+    for (const char* name : {"d.pkv", "f.tkv", "g.tkv", "notes.txt"})
+        EXPECT_TRUE(Unchanged(name)) << name;
+
+    // What the merge gave each file, read back as a user would see it.
+    CTKVEditorDoc check(messages, permission);
+    ASSERT_TRUE(check.OpenDocumentFile(dir.File("b.tkv")));
+    EXPECT_EQ(FindAt(*check.m_pRoot, "Run.Gain")->value.GetType(), ToCode(ElementType::Float))
+        << "another type stays";
+    ASSERT_TRUE(check.OpenDocumentFile(dir.File("c.tkv")));
+    EXPECT_FALSE(FindAt(*check.m_pRoot, "Run")->isList) << "a leaf on the way stays a leaf";
+    EXPECT_NE(FindAt(*check.m_pRoot, "New.X"), nullptr);
+    ASSERT_TRUE(check.OpenDocumentFile(dir.File("ca.tkv")));
+    EXPECT_TRUE(FindAt(*check.m_pRoot, "Run.Gain")->isList)
+        << "a stored list is not replaced by a leaf";
+    EXPECT_NE(FindAt(*check.m_pRoot, "Run.Gain.Inner"), nullptr);
+    ASSERT_TRUE(check.OpenDocumentFile(dir.File("e.tkv")));
+    EXPECT_EQ(check.m_standardHeader.version, 1.1f) << "a version 1.0 file is raised silently";
+    ASSERT_TRUE(check.OpenDocumentFile(a));
+    EXPECT_NE(FindAt(*check.m_pRoot, "Sample"), nullptr) << "the deletion was saved nowhere";
+    EXPECT_EQ(FindAt(*check.m_pRoot, "RUN2"), nullptr) << "nor the paste";
+    EXPECT_EQ(FindAt(*check.m_pRoot, "Run.Gain")->value.GetLong(0), 9);
+    EXPECT_EQ(doc.m_standardHeader, check.m_standardHeader)
+        << "the document keeps its own file's record";
+
+    doc.SetFolderEditMode(false);
+    EXPECT_TRUE(doc.IsModified()) << "leaving the mode brings back the flag saved on entering it";
+    EXPECT_EQ(doc.GetTitle(), "*a.tkv");
+}
+
+TEST_F(FolderEditTest, NothingPendingWritesNothingAndNoAndCancelAnswers) {
+    auto standard = ExtendedHeader::MakeRoot();
+    AddAt(*standard, "Run.Gain", LongValue(5));
+    const std::string a = Put("a.tkv", *standard, SampleRecord());
+    Put("b.tkv", *standard, SampleRecord());
+    ASSERT_TRUE(doc.OpenDocumentFile(a));
+    doc.SetFolderEditMode(true);
+    doc.DeleteEntry(FindAt(*doc.m_pRoot, "Run.Gain"));
+    ASSERT_TRUE(doc.IsModified());
+    EXPECT_TRUE(doc.DoSave(a)) << "nothing pending: success";
+    EXPECT_TRUE(messages.asked.empty());
+    EXPECT_TRUE(doc.IsModified()) << "the flag is left as it was";
+    EXPECT_TRUE(Unchanged("a.tkv"));
+
+    InsertLeaf(doc, "Run.Gain", LongValue(6));
+    messages.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(doc.DoSave(a));
+    EXPECT_TRUE(Unchanged("a.tkv"));
+    EXPECT_TRUE(Unchanged("b.tkv"));
+
+    messages.answers = {MessageAnswer::No};
+    EXPECT_TRUE(doc.DoSave(a)) << "No saves this document only";
+    EXPECT_FALSE(Unchanged("a.tkv"));
+    EXPECT_TRUE(Unchanged("b.tkv"));
+    EXPECT_TRUE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot)) << "still pending for the folder";
+}
+
+TEST_F(FolderEditTest, ModeSwitchKeepsTheModifiedFlagApart) {
+    std::size_t modeHints = 0;
+    view.onUpdate = [&](CView*, int hint, void*) { modeHints += hint == HINT_FOLDER_MODE_CHANGED; };
+    doc.SetModified(false);
+    doc.SetFolderEditMode(true);
+    doc.SetFolderEditMode(true);
+    EXPECT_EQ(modeHints, 1u) << "only a change of mode is announced";
+    InsertLeaf(doc, "A", LongValue(1));
+    EXPECT_TRUE(doc.IsModified());
+    doc.SetFolderEditMode(false);
+    EXPECT_FALSE(doc.IsModified()) << "back to the flag from before the mode";
+    EXPECT_EQ(modeHints, 2u);
+}
+
+TEST_F(FolderEditTest, PendingBookkeeping) {
+    doc.SetFolderEditMode(true);
+    HeaderNode* list = InsertList(doc, "L");
+    HeaderNode* leaf = InsertLeaf(doc, "L.X", LongValue(1));
+    doc.SetFolderEditMode(false);
+    HeaderNode* plain = InsertLeaf(doc, "P", LongValue(2));
+    EXPECT_TRUE(CTKVEditorDoc::IsPendingInsertion(*list));
+    EXPECT_TRUE(CTKVEditorDoc::IsPendingInsertion(*leaf));
+    EXPECT_FALSE(CTKVEditorDoc::IsPendingInsertion(*plain));
+    doc.SetFolderEditMode(true);
+    EditValue(doc, plain, LongValue(3));
+    EXPECT_FALSE(CTKVEditorDoc::IsPendingInsertion(*plain)) << "an edit keeps the old value";
+    EXPECT_TRUE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
+
+    log.clear();
+    doc.ClearPending(*doc.m_pRoot);
+    EXPECT_FALSE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
+    std::vector<std::string> changed;
+    for (const auto& r : log) {
+        EXPECT_EQ(r.hint, HINT_ENTRY_CHANGED);
+        changed.push_back(r.label);
+    }
+    EXPECT_EQ(changed, (std::vector<std::string>{"L", "X", "P"})) << "pre-order, label order";
+}
+
+TEST_F(FolderEditTest, CancelFieldTakesBackEditsAndInsertions) {
+    HeaderNode* gain = InsertLeaf(doc, "Run.Gain", LongValue(5));
+    HeaderNode* keep = InsertLeaf(doc, "Run.Keep", LongValue(1));
+    doc.SetFolderEditMode(true);
+    EditValue(doc, gain, LongValue(6));
+    EditValue(doc, gain, LongValue(7));
+    HeaderNode* added = InsertList(doc, "Run.Added");
+    InsertLeaf(doc, "Run.Added.Deep", LongValue(1));
+    HeaderNode* pastedBelow = HeaderTree::Insert(*added, keep->DeepCopy(), doc.m_pRoot.get());
+    (void)pastedBelow;
+    HeaderNode* newTop = InsertLeaf(doc, "Top", LongValue(3));
+    doc.SetModified(false);
+
+    log.clear();
+    doc.CancelField(FindAt(*doc.m_pRoot, "Run"));
+    EXPECT_EQ(gain->value.GetLong(0), 6) << "the value after the first edit, not the file's";
+    EXPECT_FALSE(gain->pending);
+    EXPECT_EQ(FindAt(*doc.m_pRoot, "Run.Added"), nullptr) << "a pending list goes whole";
+    EXPECT_EQ(FindAt(*doc.m_pRoot, "Run")->children.size(), 2u) << "its emptied place is removed";
+    EXPECT_NE(FindAt(*doc.m_pRoot, "Run.Keep"), nullptr);
+    EXPECT_TRUE(doc.IsModified());
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], (HintRecord{&view, nullptr, HINT_ENTRY_REMOVING, added, "Added"}));
+    EXPECT_EQ(log[1], (HintRecord{&view, nullptr, HINT_ENTRY_CHANGED, gain, "Gain"}));
+
+    log.clear();
+    doc.CancelField(newTop);
+    EXPECT_EQ(FindAt(*doc.m_pRoot, "Top"), nullptr)
+        << "a pending insertion, cancelled directly, is deleted";
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].hint, HINT_ENTRY_REMOVING);
+    EXPECT_FALSE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
+}
+
+}  // namespace
