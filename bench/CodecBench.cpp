@@ -120,12 +120,7 @@ void BM_OpenAndResave(benchmark::State& state) {
         f.Write(rec.data(), rec.size());
         auto root = MakeTree(static_cast<int>(state.range(0)), true);
         NoMessages m;
-        WriteHeaders(
-            f, false, true,
-            [&](RandomAccessFile& w, const StandardHeader&) {
-                return EncodeExtendedHeader(*root, w);
-            },
-            m);
+        WriteHeaders(f, false, true, EncodeExtendedHeader(*root), m);
         f.Close();
     }
     NoMessages messages;
@@ -136,12 +131,7 @@ void BM_OpenAndResave(benchmark::State& state) {
         ReadHeaders(in, *root, record, messages);
         in.Close();
         RandomAccessFile out(path, RandomAccessFile::Mode::ReadWrite);
-        WriteHeaders(
-            out, false, false,
-            [&](RandomAccessFile& w, const StandardHeader&) {
-                return EncodeExtendedHeader(*root, w);
-            },
-            messages);
+        WriteHeaders(out, false, false, EncodeExtendedHeader(*root), messages);
         out.Close();
     }
     std::remove(path.c_str());

@@ -5,7 +5,6 @@
 #include "format/BlockPath.h"
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
-#include "format/XorWords.h"
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
@@ -25,12 +24,12 @@ bool FolderEdit::Report::AnySkipped() const {
     return false;
 }
 
-BlockResult FolderEdit::MergePendingEntries(const HeaderNode& root, RandomAccessFile& file,
-                                            const StandardHeader& oldRecord) {
-    const std::uint64_t start = file.Position();
+std::vector<std::uint8_t> FolderEdit::MergePendingEntries(const HeaderNode& root,
+                                                          RandomAccessFile& file,
+                                                          const StandardHeader& oldRecord) {
     BlockPath::BlockBuffer buffer;
     if (oldRecord.extendedHeaderLength != 0) {
-        // WriteHeaders has read the whole stored block for its checksum already,
+        // The rewrite has read the whole stored block for its checksum already,
         // so its length is known to be within the file.
         std::vector<std::uint8_t> block(oldRecord.extendedHeaderLength);
         file.ReadExact(block.data(), block.size());
@@ -38,32 +37,28 @@ BlockResult FolderEdit::MergePendingEntries(const HeaderNode& root, RandomAccess
         if (!stored) throw HeaderError("The stored Extended Header does not decode.");
         buffer = std::move(*stored);
     }
-    file.Seek(start);
     if (!EncodeEntries(root, buffer, true)) throw HeaderError("A pending entry cannot be set.");
-    const std::vector<std::uint8_t> out = buffer.ToBlock();
-    BlockResult r;
-    r.length = static_cast<std::uint32_t>(out.size());
-    r.xorWords = XorWords(out);
-    file.Write(out.data(), out.size());
-    return r;
+    return buffer.ToBlock();
 }
 
 FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std::string& path,
-                                               UserMessages& messages) {
+                                               UserMessages& messages, bool dryRun) {
     FileResult result;
     result.path = path;
     RandomAccessFile file;
     try {
-        file.Open(path, RandomAccessFile::Mode::ReadWrite);
+        file.Open(path, dryRun ? RandomAccessFile::Mode::Read : RandomAccessFile::Mode::ReadWrite);
         CWaitCursor wait(messages);
-        result.record = WriteHeaders(
+        const RewritePlan plan = PrepareRewrite(
             file, false, true,
             [&](RandomAccessFile& f, const StandardHeader& old) {
                 return MergePendingEntries(root, f, old);
             },
             messages);
+        if (!plan.unchanged && !dryRun) CommitRewrite(file, plan);
         file.Close();
-        result.outcome = Outcome::Updated;
+        result.record = plan.record;
+        result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
     } catch (const AlreadyReported& e) {
         result.reason = e.Message();
     } catch (const FileError& e) {
@@ -79,7 +74,7 @@ FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std
 }
 
 FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::string& path,
-                                             UserMessages& messages) {
+                                             UserMessages& messages, bool dryRun) {
     Report report;
     const std::string extension = FileSystem::ExtensionOf(path);
     std::vector<FileSystem::FolderEntry> entries;
@@ -98,7 +93,7 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             report.files.push_back({entry.path, Outcome::SkippedReadOnly, {}, std::nullopt});
             continue;
         }
-        report.files.push_back(ApplyToFile(root, entry.path, messages));
+        report.files.push_back(ApplyToFile(root, entry.path, messages, dryRun));
     }
     return report;
 }

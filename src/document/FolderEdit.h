@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <cstdint>
+
 #include "format/ExtendedHeaderCodec.h"
 #include "format/StandardHeader.h"
 
@@ -16,7 +18,7 @@ class UserMessages;
 
 class FolderEdit {
   public:
-    enum class Outcome { Updated, SkippedReadOnly, Failed };
+    enum class Outcome { Updated, Unchanged, SkippedReadOnly, Failed };
     struct FileResult {
         std::string path;
         Outcome outcome = Outcome::Failed;
@@ -30,18 +32,21 @@ class FolderEdit {
         bool AnySkipped() const;
     };
 
-    // The block writer of the merge: reads the file's old block (the file is
-    // positioned at its start), sets every pending leaf of `root` into it at its
-    // path, and writes it back. Throws HeaderError when the old block does not
-    // decode or a value cannot be set; the file is then unchanged.
-    static BlockResult MergePendingEntries(const HeaderNode& root, RandomAccessFile& file,
-                                           const StandardHeader& oldRecord);
-    // Rewrites one file with the pending entries, quietly.
+    // The block maker of the merge: reads the file's old block (the file is
+    // positioned at its start) and sets every pending leaf of `root` into it at
+    // its path. Throws HeaderError when the old block does not decode or a value
+    // cannot be set.
+    static std::vector<std::uint8_t> MergePendingEntries(const HeaderNode& root,
+                                                         RandomAccessFile& file,
+                                                         const StandardHeader& oldRecord);
+    // Rewrites one file with the pending entries, quietly. A file the merge would
+    // not change is left alone (Unchanged). With `dryRun` nothing is written: the
+    // outcome says what would happen.
     static FileResult ApplyToFile(const HeaderNode& root, const std::string& path,
-                                  UserMessages& messages);
+                                  UserMessages& messages, bool dryRun = false);
     // Every file of the folder of `path` with the same extension (without regard to
     // case), in name order; read-only files are skipped. A path without an
     // extension names only itself: "*" alone would take in every file of the folder.
     static Report ApplyToFolder(const HeaderNode& root, const std::string& path,
-                                UserMessages& messages);
+                                UserMessages& messages, bool dryRun = false);
 };

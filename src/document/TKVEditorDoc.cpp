@@ -104,12 +104,8 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
     try {
         CWaitCursor wait(Messages());
         const HeaderNode& root = *m_pRoot;
-        m_standardHeader = WriteHeaders(
-            file, targetMissing, false,
-            [&root](RandomAccessFile& f, const StandardHeader&) {
-                return EncodeExtendedHeader(root, f);
-            },
-            Messages());
+        m_standardHeader =
+            WriteHeaders(file, targetMissing, false, EncodeExtendedHeader(root), Messages());
         file.Flush();
         file.Close();
     } catch (const std::bad_alloc&) {
@@ -247,6 +243,6 @@ bool CTKVEditorDoc::ApplyToFolder(const std::string& path) {
 }
 
 bool CTKVEditorDoc::ApplyToFile(const std::string& path) {
-    return FolderEdit::ApplyToFile(*m_pRoot, path, Messages()).outcome ==
-           FolderEdit::Outcome::Updated;
+    return FolderEdit::ApplyToFile(*m_pRoot, path, Messages()).outcome !=
+           FolderEdit::Outcome::Failed;
 }

@@ -218,10 +218,7 @@ void ExampleFile::Write(const std::string& path) {
     // The Extended Header goes in through the same rewrite that Save uses.
     auto root = MakeTree();
     SilentMessages quiet;
-    WriteHeaders(
-        file, false, true,
-        [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
-        quiet);
+    WriteHeaders(file, false, true, EncodeExtendedHeader(*root), quiet);
     file.Flush();
     file.Close();
 }

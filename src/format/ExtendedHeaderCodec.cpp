@@ -6,8 +6,6 @@
 
 #include "format/HeaderError.h"
 #include "format/ItemCodec.h"
-#include "format/XorWords.h"
-#include "platform/RandomAccessFile.h"
 
 using ItemCodec::DecodedItem;
 using ItemCodec::DecodeItem;
@@ -262,12 +260,8 @@ std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {
     return buffer.ToBlock();
 }
 
-BlockResult EncodeExtendedHeader(const HeaderNode& root, RandomAccessFile& file) {
-    std::vector<std::uint8_t> block = EncodeExtendedHeaderBlock(root);
-    if (block.size() > 0xFFFFFFFFull - 632) throw HeaderError("The Extended Header is too large.");
-    BlockResult r;
-    r.length = static_cast<std::uint32_t>(block.size());
-    r.xorWords = XorWords(block);
-    file.Write(block.data(), block.size());
-    return r;
+BlockMaker EncodeExtendedHeader(const HeaderNode& root) {
+    return [&root](RandomAccessFile&, const StandardHeader&) {
+        return EncodeExtendedHeaderBlock(root);
+    };
 }

@@ -9,6 +9,7 @@
 // included.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -16,13 +17,7 @@
 #include "model/HeaderNode.h"
 
 class RandomAccessFile;
-
-// What a block writer reports: the block's length (a multiple of 4, 0 for none)
-// and the XorWords of its bytes.
-struct BlockResult {
-    std::uint32_t length = 0;
-    std::uint32_t xorWords = 0;
-};
+struct StandardHeader;
 
 // A label as the reader accepts it: not empty and without the path separator.
 // (The writer never produces others; a file that holds one does not open.)
@@ -41,6 +36,12 @@ bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool 
 // has no children. Throws HeaderError when the tree cannot be encoded.
 std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root);
 
-// Writes the block for the whole tree at the file's current position (the block
-// writer of Save).
-BlockResult EncodeExtendedHeader(const HeaderNode& root, RandomAccessFile& file);
+// Makes the new block for a rewrite, given the file positioned at the start of
+// its old block and the file's record as read and repaired. Returns the block
+// (a multiple of 4 bytes, empty for none). Throws HeaderError when it cannot.
+using BlockMaker = std::function<std::vector<std::uint8_t>(RandomAccessFile& file,
+                                                           const StandardHeader& oldRecord)>;
+
+// The block maker of Save: the block for the whole tree under `root`, which must
+// outlive the maker.
+BlockMaker EncodeExtendedHeader(const HeaderNode& root);

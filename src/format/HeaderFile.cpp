@@ -1,5 +1,6 @@
 #include "format/HeaderFile.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -106,9 +107,10 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
     record = read;
 }
 
-StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
-                            const BlockWriter& writeBlock, UserMessages& messages) {
-    StandardHeader record;
+RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
+                           const BlockMaker& makeBlock, UserMessages& messages) {
+    RewritePlan plan;
+    StandardHeader& record = plan.record;
     std::uint32_t oldBlockXor = 0;
     if (newFile) {
         record.InitNew();
@@ -125,15 +127,43 @@ StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
         file.Seek(0);
     else
         file.SeekFromEnd(record.extendedHeaderOffset);
-    const BlockResult block = writeBlock(file, record);
-    if (block.length % 4 != 0 || block.length > 0xFFFFFFFFu - StandardHeader::kSize)
+    plan.position = file.Position();
+    plan.block = makeBlock(file, record);
+    if (plan.block.size() % 4 != 0 || plan.block.size() > 0xFFFFFFFFu - StandardHeader::kSize)
         throw HeaderError("The Extended Header block has an impossible length.");
 
-    record.extendedHeaderLength = block.length;
-    record.extendedHeaderOffset = block.length + static_cast<std::uint32_t>(StandardHeader::kSize);
-    record.checksum = RecordXor(record) ^ block.xorWords ^ dataWord;
-    const auto bytes = record.ToBytes();
+    const auto length = static_cast<std::uint32_t>(plan.block.size());
+    record.extendedHeaderLength = length;
+    record.extendedHeaderOffset = length + static_cast<std::uint32_t>(StandardHeader::kSize);
+    record.checksum = RecordXor(record) ^ XorWords(plan.block) ^ dataWord;
+
+    // Unchanged when the file already ends, from the block's place, with exactly
+    // the bytes the rewrite would write.
+    const std::uint64_t fileLength = file.Length();
+    if (!newFile && fileLength - plan.position == plan.block.size() + StandardHeader::kSize) {
+        std::vector<std::uint8_t> current(plan.block.size() + StandardHeader::kSize);
+        file.Seek(plan.position);
+        const auto bytes = record.ToBytes();
+        plan.unchanged =
+            file.Read(current.data(), current.size()) == current.size() &&
+            std::equal(plan.block.begin(), plan.block.end(), current.begin()) &&
+            std::equal(bytes.begin(), bytes.end(),
+                       current.begin() + static_cast<std::ptrdiff_t>(plan.block.size()));
+    }
+    return plan;
+}
+
+void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan) {
+    file.Seek(plan.position);
+    file.Write(plan.block.data(), plan.block.size());
+    const auto bytes = plan.record.ToBytes();
     file.Write(bytes.data(), bytes.size());
     file.SetLength(file.Position());
-    return record;
+}
+
+StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
+                            const BlockMaker& makeBlock, UserMessages& messages) {
+    RewritePlan plan = PrepareRewrite(file, newFile, quiet, makeBlock, messages);
+    if (!plan.unchanged) CommitRewrite(file, plan);
+    return plan.record;
 }

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "format/ExtendedHeaderCodec.h"
 #include "format/StandardHeader.h"
@@ -47,12 +48,23 @@ bool ReadExtendedHeaderXor(RandomAccessFile& file, std::uint32_t offset, std::ui
 void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& record,
                  UserMessages& messages);
 
-// Writes a new block at the file's current position (where the old block
-// starts); `oldRecord` is the file's record as read and repaired.
-using BlockWriter =
-    std::function<BlockResult(RandomAccessFile& file, const StandardHeader& oldRecord)>;
+// A rewrite worked out in full before anything is written.
+struct RewritePlan {
+    StandardHeader record;            // the record to write
+    std::vector<std::uint8_t> block;  // the block to write in front of it
+    std::uint64_t position = 0;       // where the block goes
+    bool unchanged = false;           // the file already ends with exactly these bytes
+};
+
+// Reads and repairs the record, carries the checksum's data word over and makes
+// the new block: everything a rewrite does, except writing.
+RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
+                           const BlockMaker& makeBlock, UserMessages& messages);
+// Writes the block and the record at the planned place and cuts the file there.
+void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan);
 
 // Rewrites the Extended Header block and the record of an open file and returns
-// the record as written. `newFile`: the file was just created empty.
+// the record as written (a file that would not change is not written at all).
+// `newFile`: the file was just created empty.
 StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
-                            const BlockWriter& writeBlock, UserMessages& messages);
+                            const BlockMaker& makeBlock, UserMessages& messages);

@@ -60,12 +60,8 @@ class HeaderFileTest : public ::testing::Test {
         WriteAll(path, content);
         RecordingMessages local;
         RandomAccessFile file(path, RandomAccessFile::Mode::ReadWrite);
-        StandardHeader written = WriteHeaders(
-            file, false, quiet,
-            [&](RandomAccessFile& f, const StandardHeader&) {
-                return EncodeExtendedHeader(root, f);
-            },
-            messages ? *messages : local);
+        StandardHeader written = WriteHeaders(file, false, quiet, EncodeExtendedHeader(root),
+                                              messages ? *messages : local);
         file.Close();
         Bytes out = ReadAll(path);
         EXPECT_EQ(written, RecordOf(out)) << "the returned record is the one written";
@@ -240,10 +236,7 @@ TEST_F(HeaderFileTest, NewFileGetsAFreshRecord) {
     RandomAccessFile file(path, RandomAccessFile::Mode::Create);
     auto root = ExtendedHeader::MakeRoot();
     ASSERT_TRUE(DecodeExtendedHeader(kGainBlock, *root));
-    StandardHeader written = WriteHeaders(
-        file, true, false,
-        [&](RandomAccessFile& f, const StandardHeader&) { return EncodeExtendedHeader(*root, f); },
-        messages);
+    StandardHeader written = WriteHeaders(file, true, false, EncodeExtendedHeader(*root), messages);
     file.Close();
     const Bytes out = ReadAll(path);
     ASSERT_EQ(out.size(), kGainBlock.size() + 632);
