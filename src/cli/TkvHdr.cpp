@@ -1,18 +1,21 @@
 #include "cli/TkvHdr.h"
 
+#include <fstream>
 #include <functional>
-#include <map>
+#include <iostream>
+#include <sstream>
 
+#include "cli/EntryArguments.h"
+#include "cli/HeaderJson.h"
+#include "document/FolderEdit.h"
 #include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
-#include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
 #include "format/StandardHeaderRows.h"
 #include "model/HeaderNode.h"
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
-#include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/TextCodec.h"
 #include "platform/UserMessages.h"
@@ -54,8 +57,9 @@ std::string OneLine(std::string_view utf8) {
             out += "\\x";
             out += kHex[u >> 4];
             out += kHex[u & 0xF];
-        } else
+        } else {
             out += c;
+        }
     }
     return out;
 }
@@ -63,16 +67,53 @@ std::string OneLine(std::string_view utf8) {
 struct Context {
     std::ostream& out;
     std::ostream& err;
+    std::istream& in;
     StderrMessages messages;
     AllowEditing permission;
+    std::vector<std::string> args;  // the verb's arguments, options removed
+    bool hex = false;
+    bool dryRun = false;
 };
 
-int Dump(Context& cx, const std::string& path) {
-    CTKVEditorDoc doc(cx.messages, cx.permission);
-    if (!doc.OpenDocumentFile(path)) return 1;  // the editor's Open
+// A failure whose message has been written; the verb returns 1.
+struct Failed {};
+
+void Refuse(Context& cx, const std::string& message) {
+    cx.err << message << '\n';
+    throw Failed{};
+}
+
+// Opens the file through the document, as the editor's Open does.
+std::unique_ptr<CTKVEditorDoc> Open(Context& cx, const std::string& path) {
+    auto doc = std::make_unique<CTKVEditorDoc>(cx.messages, cx.permission);
+    if (!doc->OpenDocumentFile(path)) throw Failed{};
+    return doc;
+}
+
+// Saves through the document, as the editor's Save does.
+void Save(CTKVEditorDoc& doc) {
+    if (!doc.DoSave(doc.GetPathName())) throw Failed{};
+}
+
+HeaderNode& EntryAt(Context& cx, CTKVEditorDoc& doc, const std::string& path) {
+    HeaderNode* node = EntryArguments::Find(*doc.m_pRoot, EntryArguments::SplitPath(path));
+    if (!node) Refuse(cx, "No entry '" + path + "' in the Extended Header of " + doc.GetPathName());
+    return *node;
+}
+
+std::uint32_t TypeArgument(const std::string& name) {
+    auto type = EntryArguments::TypeFromName(name);
+    if (!type)
+        throw EntryArguments::Failure{
+            "tkvhdr: unknown type '" + name + "' (" + EntryArguments::TypeNames() + ")", true};
+    return *type;
+}
+
+int Dump(Context& cx) {
+    auto doc = Open(cx, cx.args[0]);
     std::string line;
     std::u16string text;
-    HeaderTree::Walk(*doc.m_pRoot, [&](const HeaderNode& node, std::string_view nodePath) {
+    HeaderTree::Walk(*doc->m_pRoot, [&](const HeaderNode& node, std::string_view nodePath) {
         line = OneLine(TextCodec::AnsiToUtf8(nodePath));
         line += '\t';
         if (node.isList) {
@@ -89,8 +130,8 @@ int Dump(Context& cx, const std::string& path) {
     return 0;
 }
 
-int Header(Context& cx, const std::string& path) {
-    RandomAccessFile file(path, RandomAccessFile::Mode::Read);
+int Header(Context& cx) {
+    RandomAccessFile file(cx.args[0], RandomAccessFile::Mode::Read);
     StandardHeader record;
     if (!ReadStandardHeader(file, record, false, false, cx.messages)) return 1;
     for (const auto& row : BuildStandardHeaderRows(record))
@@ -99,57 +140,213 @@ int Header(Context& cx, const std::string& path) {
     return 0;
 }
 
-int Resave(Context& cx, const std::string& path) {
-    CTKVEditorDoc doc(cx.messages, cx.permission);
-    if (!doc.OpenDocumentFile(path)) return 1;  // the editor's Open
-    return doc.DoSave(path) ? 0 : 1;            // the editor's Save
+int Resave(Context& cx) {
+    auto doc = Open(cx, cx.args[0]);
+    Save(*doc);
+    return 0;
 }
 
-int Example(Context&, const std::string& path) {
-    ExampleFile::Write(path);
+int Example(Context& cx) {
+    ExampleFile::Write(cx.args[0]);
     return 0;
+}
+
+int Get(Context& cx) {
+    auto doc = Open(cx, cx.args[0]);
+    const HeaderNode& node = EntryAt(cx, *doc, cx.args[1]);
+    if (!node.isList) cx.out << TextCodec::ToUtf8(node.value.Format(cx.hex ? 16 : 10));
+    cx.out << '\n';
+    return 0;
+}
+
+int Set(Context& cx) {
+    const std::uint32_t type = TypeArgument(cx.args[2]);
+    HeaderElement value = EntryArguments::ParseValues(cx.args[3], type);
+    auto doc = Open(cx, cx.args[0]);
+    EntryArguments::SetAtPath(*doc->m_pRoot, cx.args[1], std::move(value), false);
+    doc->SetModified(true);
+    Save(*doc);
+    return 0;
+}
+
+int Delete(Context& cx) {
+    auto doc = Open(cx, cx.args[0]);
+    doc->DeleteEntry(&EntryAt(cx, *doc, cx.args[1]));
+    Save(*doc);
+    return 0;
+}
+
+int Export(Context& cx) {
+    auto doc = Open(cx, cx.args[0]);
+    cx.out << HeaderJson::Export(*doc->m_pRoot).dump(2) << '\n';
+    return 0;
+}
+
+int Import(Context& cx) {
+    HeaderJson::Json json;
+    try {
+        if (cx.args[1] == "-") {
+            json = HeaderJson::Json::parse(cx.in);
+        } else {
+            std::ifstream in(cx.args[1], std::ios::binary);
+            if (!in) throw FileError::FromErrno(cx.args[1], errno);
+            json = HeaderJson::Json::parse(in);
+        }
+    } catch (const nlohmann::json::exception& e) {
+        Refuse(cx, "JSON: " + std::string(e.what()));
+    }
+    std::unique_ptr<HeaderNode> root;
+    try {
+        root = HeaderJson::Import(json);
+    } catch (const HeaderJson::Error& e) {
+        Refuse(cx, e.what());
+    }
+    auto doc = Open(cx, cx.args[0]);
+    doc->m_pRoot = std::move(root);
+    doc->SetModified(true);
+    Save(*doc);
+    return 0;
+}
+
+int Apply(Context& cx) {
+    if (cx.args.size() < 4 || (cx.args.size() - 1) % 3 != 0)
+        throw EntryArguments::Failure{"tkvhdr apply: give PATH TYPE VALUES in threes", true};
+    std::vector<std::pair<std::string, HeaderElement>> entries;
+    for (std::size_t i = 1; i < cx.args.size(); i += 3) {
+        EntryArguments::SplitPath(cx.args[i]);  // malformed paths are refused before anything else
+        const std::uint32_t type = TypeArgument(cx.args[i + 1]);
+        entries.emplace_back(cx.args[i], EntryArguments::ParseValues(cx.args[i + 2], type));
+    }
+    // The named file is opened as the editor opens it, and the entries are made
+    // in folder-edit mode there, so each is pending exactly as the editor's
+    // commands would leave it.
+    auto doc = Open(cx, cx.args[0]);
+    doc->SetFolderEditMode(true);
+    for (auto& [path, value] : entries)
+        EntryArguments::SetAtPath(*doc->m_pRoot, path, std::move(value), true);
+
+    const FolderEdit::Report report =
+        FolderEdit::ApplyToFolder(*doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun);
+    std::size_t updated = 0, unchanged = 0, skipped = 0, failed = 0;
+    const char* would = cx.dryRun ? "would update" : "updated";
+    for (const auto& f : report.files) {
+        switch (f.outcome) {
+            case FolderEdit::Outcome::Updated:
+                ++updated;
+                cx.out << would << ": " << f.path << '\n';
+                break;
+            case FolderEdit::Outcome::Unchanged:
+                ++unchanged;
+                cx.out << "unchanged: " << f.path << '\n';
+                break;
+            case FolderEdit::Outcome::SkippedReadOnly:
+                ++skipped;
+                cx.out << "skipped (read-only): " << f.path << '\n';
+                break;
+            case FolderEdit::Outcome::Failed:
+                ++failed;
+                cx.out << "failed: " << f.path << ": " << f.reason << '\n';
+                break;
+        }
+    }
+    if (!report.listingError.empty()) {
+        ++failed;
+        cx.out << "failed: " << report.listingError << '\n';
+    }
+    cx.out << updated << " updated, " << unchanged << " unchanged, " << skipped << " skipped, "
+           << failed << " failed" << (cx.dryRun ? " (dry run: nothing was written)" : "") << '\n';
+    return failed == 0 ? 0 : 1;
 }
 
 struct Verb {
     const char* name;
+    std::size_t minArgs;
+    std::size_t maxArgs;  // 0: no limit
     const char* summary;
     const char* help;
-    std::function<int(Context&, const std::string&)> run;
+    std::function<int(Context&)> run;
 };
 
 const std::vector<Verb>& Verbs() {
     static const std::vector<Verb> verbs = {
-        {"dump", "print every Extended Header entry",
+        {"dump", 1, 1, "print every Extended Header entry",
          "Usage: tkvhdr dump FILE\n"
          "Prints one line per Extended Header entry in walk order (a list before its\n"
          "entries, siblings in label order): PATH<TAB>TYPE<TAB>VALUE, where PATH is the\n"
          "dotted label path, TYPE the type name (List for a list) and VALUE the value in\n"
          "base 10 (empty for a list). Tab, line feed and carriage return in values are\n"
-         "written as \\t, \\n and \\r, other control characters as \\xHH.\n",
+         "written as \\t, \\n and \\r, other control characters as \\xHH.\n"
+         "Example: tkvhdr dump A01.tkv\n",
          Dump},
-        {"header", "print the Standard Header",
+        {"header", 1, 1, "print the Standard Header",
          "Usage: tkvhdr header FILE\n"
          "Prints the Standard Header as the editor's viewer shows it, one row a line:\n"
-         "LABEL<TAB>VALUE. Times are in UTC.\n",
+         "LABEL<TAB>VALUE. Times are in UTC.\n"
+         "Example: tkvhdr header A01.tkv\n",
          Header},
-        {"resave", "open the file and save it back, as the editor does",
+        {"get", 2, 2, "print one entry's value",
+         "Usage: tkvhdr get [--hex] FILE PATH\n"
+         "Prints the value of the entry at PATH as the editor's list shows it (base 10),\n"
+         "or with --hex integers in hexadecimal (0x...). A list prints an empty line.\n"
+         "Example: tkvhdr get A01.tkv RUN.GAIN\n",
+         Get},
+        {"set", 4, 4, "insert or replace one value",
+         "Usage: tkvhdr set FILE PATH TYPE VALUES\n"
+         "Sets the value at PATH, inserting it (and the lists on its way) when missing;\n"
+         "new labels are stored in upper case. TYPE is one of ascii, unicode, boolean,\n"
+         "byte, short, long, float, double. VALUES are comma-separated for the number\n"
+         "types and booleans (True/False), and the text itself for ascii and unicode.\n"
+         "Example: tkvhdr set A01.tkv RUN.VOLTAGES float 1.5,2.5,3\n",
+         Set},
+        {"delete", 2, 2, "remove one entry with everything below it",
+         "Usage: tkvhdr delete FILE PATH\n"
+         "Removes the entry at PATH; a list goes with every entry in it.\n"
+         "Example: tkvhdr delete A01.tkv ANALYSIS.PEAKS\n",
+         Delete},
+        {"export", 1, 1, "write the Extended Header as JSON",
+         "Usage: tkvhdr export FILE\n"
+         "Writes the whole Extended Header as JSON to standard output: each entry is an\n"
+         "object with its \"type\" and its \"entries\" (a list), \"value\" (text) or\n"
+         "\"values\" (numbers, booleans). Import gives the same file back.\n"
+         "Example: tkvhdr export A01.tkv > A01.json\n",
+         Export},
+        {"import", 2, 2, "replace the Extended Header from JSON",
+         "Usage: tkvhdr import FILE JSON_FILE\n"
+         "Replaces the Extended Header of FILE with the tree in JSON_FILE (- for\n"
+         "standard input), in the form export writes. Nothing is written unless the\n"
+         "whole JSON is valid.\n"
+         "Example: tkvhdr import A01.tkv A01.json\n",
+         Import},
+        {"apply", 4, 0, "set entries in every sample file of a folder",
+         "Usage: tkvhdr apply [--dry-run] FILE PATH TYPE VALUES [PATH TYPE VALUES ...]\n"
+         "The editor's \"Edit All Samples in Folder\": the entries are set in every file\n"
+         "of FILE's folder with FILE's extension, as the editor's folder-wide Save sets\n"
+         "them. A file that stores an entry with another type, or has a value where the\n"
+         "path needs a list, keeps its entry. Read-only files are skipped. One line per\n"
+         "file, then N updated, N unchanged, N skipped, N failed. --dry-run writes\n"
+         "nothing and says what would change. Exit status 1 when any file failed.\n"
+         "Example: tkvhdr apply plate7/A01.tkv RUN.GAIN long 5 SAMPLE.BATCH ascii B-17\n",
+         Apply},
+        {"resave", 1, 1, "open the file and save it back, as the editor does",
          "Usage: tkvhdr resave FILE\n"
          "Opens FILE as the editor's Open does and writes its headers back as the\n"
-         "editor's Save does. The sample data are never changed.\n",
+         "editor's Save does. The sample data are never changed.\n"
+         "Example: tkvhdr resave A01.tkv\n",
          Resave},
-        {"example", "write an example sample file",
+        {"example", 1, 1, "write an example sample file",
          "Usage: tkvhdr example FILE\n"
          "Writes a realistic example sample file (trace data, a version 3.0 Standard\n"
          "Header and an Extended Header with entries of every type) to FILE, which must\n"
-         "not exist yet.\n",
+         "not exist yet.\n"
+         "Example: tkvhdr example demo.tkv\n",
          Example},
     };
     return verbs;
 }
 
 void Usage(std::ostream& os) {
-    os << "Usage: tkvhdr VERB FILE\n"
-          "Reads and rewrites the headers of .tkv and .pkv sample data files.\n\nVerbs:\n";
+    os << "Usage: tkvhdr VERB [OPTIONS] FILE [ARGUMENTS]\n"
+          "Reads and changes the headers of .tkv and .pkv sample data files.\n\nVerbs:\n";
     for (const auto& v : Verbs())
         os << "  " << v.name << std::string(10 - std::string(v.name).size(), ' ') << v.summary
            << '\n';
@@ -157,9 +354,16 @@ void Usage(std::ostream& os) {
           "  --version  the program's version\n";
 }
 
+// The first line of a verb's help: its usage line.
+std::string UsageLine(const Verb& v) {
+    std::string help = v.help;
+    return help.substr(0, help.find('\n'));
+}
+
 }  // namespace
 
-int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              std::istream& in) {
     if (args.empty()) {
         Usage(err);
         return 2;
@@ -180,25 +384,54 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         Usage(err);
         return 2;
     }
-    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
-        out << verb->help;
-        return 0;
+    Context cx{out, err, in, StderrMessages(err), {}, {}};
+    bool optionsDone = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsDone && (a == "--help" || a == "-h")) {
+            out << verb->help;
+            return 0;
+        }
+        if (!optionsDone && a == "--") {
+            optionsDone = true;
+        } else if (!optionsDone && a == "--hex" && std::string(verb->name) == "get") {
+            cx.hex = true;
+        } else if (!optionsDone && a == "--dry-run" && std::string(verb->name) == "apply") {
+            cx.dryRun = true;
+        } else if (!optionsDone && a.size() > 2 && a.rfind("--", 0) == 0) {
+            err << "tkvhdr " << verb->name << ": unknown option '" << a << "'\n"
+                << UsageLine(*verb) << '\n';
+            return 2;
+        } else {
+            cx.args.push_back(a);
+        }
     }
-    if (args.size() != 2) {
-        err << verb->help;
+    if (cx.args.size() < verb->minArgs || (verb->maxArgs && cx.args.size() > verb->maxArgs)) {
+        err << UsageLine(*verb) << '\n';
         return 2;
     }
-    Context cx{out, err, StderrMessages(err), {}};
+    const std::string& file = cx.args[0];
     try {
-        return verb->run(cx, args[1]);
-    } catch (const AlreadyReported&) {
+        return verb->run(cx);
+    } catch (const Failed&) {
         return 1;  // its message is on standard error already
+    } catch (const EntryArguments::Failure& f) {
+        err << f.message << '\n';
+        if (f.usage) err << UsageLine(*verb) << '\n';
+        return f.usage ? 2 : 1;
+    } catch (const AlreadyReported&) {
+        return 1;
     } catch (const FileError& e) {
         err << e.what() << '\n';
     } catch (const HeaderError& e) {
-        err << args[1] << ": " << e.what() << '\n';
+        err << file << ": " << e.what() << '\n';
     } catch (const std::bad_alloc&) {
-        err << args[1] << ": not enough memory\n";
+        err << file << ": not enough memory\n";
     }
     return 1;
+}
+
+int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::istringstream none;
+    return RunTkvHdr(args, out, err, none);
 }

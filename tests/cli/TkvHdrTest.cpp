@@ -15,9 +15,10 @@ struct ToolRun {
     std::string out, err;
 };
 
-ToolRun Tool(std::vector<std::string> args) {
+ToolRun Tool(std::vector<std::string> args, const std::string& input = "") {
     std::ostringstream out, err;
-    int status = RunTkvHdr(args, out, err);
+    std::istringstream in(input);
+    int status = RunTkvHdr(args, out, err, in);
     return {status, out.str(), err.str()};
 }
 

@@ -1,0 +1,89 @@
+#include "cli/EntryArguments.h"
+
+#include "model/HeaderNode.h"
+#include "platform/TextCodec.h"
+
+namespace {
+[[noreturn]] void Fail(std::string message, bool usage = false) {
+    throw EntryArguments::Failure{std::move(message), usage};
+}
+}  // namespace
+
+std::optional<std::uint32_t> EntryArguments::TypeFromName(const std::string& name) {
+    std::string lower;
+    for (char c : name) lower.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c);
+    static const std::pair<const char*, ElementType> kTypes[] = {
+        {"ascii", ElementType::Ascii},     {"unicode", ElementType::Unicode},
+        {"boolean", ElementType::Boolean}, {"byte", ElementType::Byte},
+        {"short", ElementType::Short},     {"long", ElementType::Long},
+        {"float", ElementType::Float},     {"double", ElementType::Double}};
+    for (const auto& [n, t] : kTypes)
+        if (lower == n) return ToCode(t);
+    return std::nullopt;
+}
+
+HeaderElement EntryArguments::ParseValues(const std::string& values, std::uint32_t type) {
+    HeaderElement e;
+    std::uint32_t failed = 0;
+    if (!e.Parse(TextCodec::FromUtf8(values), type, failed))
+        Fail("Can't convert element at index " + std::to_string(failed) +
+             " to specified type of number");
+    return e;
+}
+
+std::vector<std::string> EntryArguments::SplitPath(const std::string& path) {
+    std::vector<std::string> labels;
+    std::string narrow = TextCodec::NarrowAnsi(TextCodec::FromUtf8(path));
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t dot = narrow.find('.', pos);
+        std::string label =
+            narrow.substr(pos, dot == std::string::npos ? std::string::npos : dot - pos);
+        if (label.empty()) Fail("Label must not be empty ! (in the path '" + path + "')", true);
+        labels.push_back(label);
+        if (dot == std::string::npos) break;
+        pos = dot + 1;
+    }
+    return labels;
+}
+
+HeaderNode* EntryArguments::Find(HeaderNode& root, const std::vector<std::string>& labels) {
+    HeaderNode* n = &root;
+    for (const auto& label : labels) {
+        if (!n->isList) return nullptr;
+        n = HeaderTree::Find(*n, label);
+        if (!n) return nullptr;
+    }
+    return n;
+}
+
+void EntryArguments::SetAtPath(HeaderNode& root, const std::string& path, HeaderElement value,
+                               bool pending) {
+    const auto labels = SplitPath(path);
+    HeaderNode* list = &root;
+    std::string walked;
+    for (std::size_t i = 0; i + 1 < labels.size(); ++i) {
+        walked += (i ? "." : "") + labels[i];
+        HeaderNode* next = HeaderTree::Find(*list, labels[i]);
+        if (next && !next->isList)
+            Fail("'" + TextCodec::AnsiToUtf8(walked) + "' is a value, not a list: the path '" +
+                 path + "' cannot lead through it");
+        if (!next) {
+            auto created = std::make_unique<HeaderNode>(UpperCaseLabel(labels[i]), true);
+            created->pending = pending;
+            next = HeaderTree::Insert(*list, std::move(created), &root);
+        }
+        list = next;
+    }
+    if (HeaderNode* existing = HeaderTree::Find(*list, labels.back())) {
+        if (existing->isList) Fail("'" + path + "' is a list, not a value");
+        if (pending) existing->savedValue = existing->value;
+        existing->pending = pending;
+        existing->value = std::move(value);
+        return;
+    }
+    auto leaf = std::make_unique<HeaderNode>(UpperCaseLabel(labels.back()), false);
+    leaf->value = std::move(value);
+    leaf->pending = pending;
+    HeaderTree::Insert(*list, std::move(leaf), &root);
+}

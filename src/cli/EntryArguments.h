@@ -1,0 +1,44 @@
+#pragma once
+// Entries as scripts name them on the command line: a dotted path, a type name
+// and the values as text, checked the way the editor's dialogs check them.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/HeaderElement.h"
+
+class HeaderNode;
+
+class EntryArguments {
+  public:
+    // A failure with the message for the user; `usage` marks malformed arguments.
+    struct Failure {
+        std::string message;
+        bool usage = false;
+    };
+
+    // "ascii", "unicode", "boolean", "byte", "short", "long", "float", "double"
+    // (any letter case) to the type code.
+    static std::optional<std::uint32_t> TypeFromName(const std::string& name);
+    static const char* TypeNames() {
+        return "ascii, unicode, boolean, byte, short, long, float, double";
+    }
+
+    // VALUES (UTF-8) as a value of `type`, parsed as the Number dialog parses.
+    static HeaderElement ParseValues(const std::string& values, std::uint32_t type);
+
+    // The labels of a dotted path (ISO-8859-1); empty labels are refused.
+    static std::vector<std::string> SplitPath(const std::string& path);
+
+    // The entry at the path, or null.
+    static HeaderNode* Find(HeaderNode& root, const std::vector<std::string>& labels);
+
+    // Sets `value` at the path as the editor's commands would: missing lists are
+    // inserted and a missing leaf too, with their labels in upper case; an existing
+    // leaf gets the new value and keeps its label. In folder-edit mode (`pending`)
+    // the changes are marked pending and an edited leaf keeps its old value for
+    // Cancel Field. A path through a value, or to a list, is refused.
+    static void SetAtPath(HeaderNode& root, const std::string& path, HeaderElement value,
+                          bool pending);
+};

@@ -1,0 +1,326 @@
+#include "cli/HeaderJson.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "model/NumberText.h"
+#include "platform/TextCodec.h"
+
+namespace {
+
+using Json = HeaderJson::Json;
+
+std::string Hex(std::uint64_t bits) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, bits, 16);
+    return "0x" + std::string(buf, r.ptr);
+}
+
+// A Float or Double value: a JSON number when finite, else a word.
+template <class T, class Bits>
+Json RealToJson(T value) {
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    if (std::isnan(value)) {
+        const Bits bits = std::bit_cast<Bits>(value);
+        const Bits quiet = std::bit_cast<Bits>(std::numeric_limits<T>::quiet_NaN());
+        return bits == quiet ? std::string("NaN") : "NaN:" + Hex(bits);
+    }
+    if constexpr (std::is_same_v<T, float>) {
+        // The shortest text that names this float, when it survives the trip
+        // through double precision; else the exact double.
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, value);
+        double d = 0;
+        std::from_chars(buf, r.ptr, d);
+        if (static_cast<float>(d) == value && std::signbit(d) == std::signbit(value)) return d;
+        return static_cast<double>(value);
+    } else {
+        return value;
+    }
+}
+
+bool IsValidUtf16(const std::u16string& s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] >= 0xD800 && s[i] <= 0xDBFF) {
+            if (i + 1 >= s.size() || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF) return false;
+            ++i;
+        } else if (s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Json LeafToJson(const HeaderElement& v) {
+    Json j = Json::object();
+    const std::uint32_t type = v.GetType();
+    j["type"] = std::string(ElementTypeNameAscii(type));
+    switch (static_cast<ElementType>(type)) {
+        case ElementType::Ascii:
+            j["value"] = TextCodec::AnsiToUtf8(v.Ascii());
+            break;
+        case ElementType::Unicode:
+            if (IsValidUtf16(v.Unicode())) {
+                j["value"] = TextCodec::ToUtf8(v.Unicode());
+            } else {
+                Json units = Json::array();
+                for (char16_t c : v.Unicode()) units.push_back(static_cast<unsigned>(c));
+                j["units"] = units;
+            }
+            break;
+        case ElementType::End:
+            break;
+        default: {
+            Json values = Json::array();
+            for (std::uint32_t i = 0; i < v.GetCount(); ++i) {
+                switch (static_cast<ElementType>(type)) {
+                    case ElementType::Boolean: {
+                        const std::uint8_t b = v.GetByte(i);
+                        if (b <= 1)
+                            values.push_back(b == 1);
+                        else
+                            values.push_back(b);
+                        break;
+                    }
+                    case ElementType::Byte:
+                        values.push_back(v.GetByte(i));
+                        break;
+                    case ElementType::Short:
+                        values.push_back(v.GetShort(i));
+                        break;
+                    case ElementType::Long:
+                        values.push_back(v.GetLong(i));
+                        break;
+                    case ElementType::Float:
+                        values.push_back(RealToJson<float, std::uint32_t>(v.GetFloat(i)));
+                        break;
+                    case ElementType::Double:
+                        values.push_back(RealToJson<double, std::uint64_t>(v.GetDouble(i)));
+                        break;
+                    default:
+                        break;
+                }
+            }
+            if (IsKnownElementType(type)) {
+                j["values"] = values;
+            } else {
+                j["type"] = "Unknown";
+                j["code"] = type;
+                Json bytes = Json::array();
+                for (std::uint8_t b : v.GetBytes()) bytes.push_back(b);
+                j["bytes"] = bytes;
+            }
+        }
+    }
+    return j;
+}
+
+Json EntriesToJson(const HeaderNode& list);
+
+Json EntryToJson(const HeaderNode& node) {
+    if (!node.isList) return LeafToJson(node.value);
+    Json j = Json::object();
+    j["type"] = "List";
+    j["entries"] = EntriesToJson(node);
+    return j;
+}
+
+Json EntriesToJson(const HeaderNode& list) {
+    Json j = Json::object();
+    for (const auto& [key, child] : list.children)
+        if (child) j[TextCodec::AnsiToUtf8(child->label)] = EntryToJson(*child);
+    return j;
+}
+
+// ------------------------------------------------------------------ import
+
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+    throw HeaderJson::Error(
+        "JSON: " + (where.empty() ? std::string("the top level") : "'" + where + "'") + ": " +
+        what);
+}
+
+// UTF-8 text as ISO-8859-1 bytes; characters beyond it are refused.
+std::string ToAnsi(const std::string& utf8, const std::string& where) {
+    std::u16string wide = TextCodec::FromUtf8(utf8);
+    std::string out;
+    for (char16_t c : wide) {
+        if (c > 0xFF) Fail(where, "has characters that ISO-8859-1 cannot hold");
+        out.push_back(static_cast<char>(c));
+    }
+    return out;
+}
+
+std::uint32_t TypeCode(const std::string& name, const std::string& where) {
+    for (std::uint32_t code : {0u, 1u, 2u, 8u, 25u, 32u, 36u, 42u, 44u, 63u})
+        if (ElementTypeNameAscii(code) == name) return code;
+    Fail(where, "unknown type '" + name + "'");
+}
+
+void OnlyKeys(const Json& j, std::initializer_list<const char*> keys, const std::string& where) {
+    for (const auto& [key, value] : j.items()) {
+        bool known = false;
+        for (const char* k : keys) known |= key == k;
+        if (!known) Fail(where, "unexpected key '" + key + "'");
+    }
+    for (const char* k : keys)
+        if (!j.contains(k)) Fail(where, std::string("missing '") + k + "'");
+}
+
+template <class T>
+T IntegerIn(const Json& v, std::int64_t lo, std::int64_t hi, const std::string& where) {
+    if (!v.is_number_integer()) Fail(where, "values must be integers");
+    if (v.is_number_unsigned() ? v.get<std::uint64_t>() > static_cast<std::uint64_t>(hi)
+                               : (v.get<std::int64_t>() < lo || v.get<std::int64_t>() > hi))
+        Fail(where, "value " + v.dump() + " is outside " + std::to_string(lo) + " to " +
+                        std::to_string(hi));
+    return static_cast<T>(v.get<std::int64_t>());
+}
+
+template <class T, class Bits>
+T RealFrom(const Json& v, const std::string& where) {
+    if (v.is_number()) {
+        const double d = v.get<double>();
+        if constexpr (std::is_same_v<T, float>) {
+            // Values up to half a unit beyond the largest float still round to it.
+            constexpr double kLimit = 3.4028234663852886e38 + 0x1p103;
+            if (std::isfinite(d) && std::abs(d) >= kLimit)
+                Fail(where, "value " + v.dump() + " is too large for a Float");
+        }
+        return static_cast<T>(d);
+    }
+    if (v.is_string()) {
+        const std::string s = v.get<std::string>();
+        if (s == "Infinity") return std::numeric_limits<T>::infinity();
+        if (s == "-Infinity") return -std::numeric_limits<T>::infinity();
+        if (s == "NaN") return std::numeric_limits<T>::quiet_NaN();
+        if (s.rfind("NaN:0x", 0) == 0) {
+            Bits bits = 0;
+            auto r = std::from_chars(s.data() + 6, s.data() + s.size(), bits, 16);
+            const T value = std::bit_cast<T>(bits);
+            if (r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isnan(value))
+                return value;
+        }
+    }
+    Fail(where, "values must be numbers, \"Infinity\", \"-Infinity\" or \"NaN\"");
+}
+
+HeaderElement LeafFromJson(const Json& j, std::uint32_t type, const std::string& where) {
+    switch (static_cast<ElementType>(type)) {
+        case ElementType::Ascii: {
+            OnlyKeys(j, {"type", "value"}, where);
+            if (!j["value"].is_string()) Fail(where, "'value' must be a string");
+            std::string text = ToAnsi(j["value"].get<std::string>(), where);
+            if (text.find('\0') != std::string::npos)
+                Fail(where, "text must not hold the character 0");
+            return HeaderElement(std::string_view(text));
+        }
+        case ElementType::Unicode: {
+            std::u16string text;
+            if (j.contains("units")) {
+                OnlyKeys(j, {"type", "units"}, where);
+                if (!j["units"].is_array()) Fail(where, "'units' must be an array");
+                for (const auto& u : j["units"])
+                    text.push_back(IntegerIn<char16_t>(u, 1, 0xFFFF, where));
+            } else {
+                OnlyKeys(j, {"type", "value"}, where);
+                if (!j["value"].is_string()) Fail(where, "'value' must be a string");
+                text = TextCodec::FromUtf8(j["value"].get<std::string>());
+                if (text.find(u'\0') != std::u16string::npos)
+                    Fail(where, "text must not hold the character 0");
+            }
+            return HeaderElement(std::u16string_view(text));
+        }
+        case ElementType::End:
+            OnlyKeys(j, {"type"}, where);
+            return HeaderElement();
+        default:
+            break;
+    }
+    OnlyKeys(j, {"type", "values"}, where);
+    const Json& values = j["values"];
+    if (!values.is_array()) Fail(where, "'values' must be an array");
+    HeaderElement e(type, static_cast<std::uint32_t>(values.size()));
+    std::uint32_t i = 0;
+    for (const auto& v : values) {
+        switch (static_cast<ElementType>(type)) {
+            case ElementType::Boolean:
+                e.SetByte(i, v.is_boolean() ? (v.get<bool>() ? 1 : 0)
+                                            : IntegerIn<std::uint8_t>(v, 0, 255, where));
+                break;
+            case ElementType::Byte:
+                e.SetByte(i, IntegerIn<std::uint8_t>(v, 0, 255, where));
+                break;
+            case ElementType::Short:
+                e.SetShort(i, IntegerIn<std::int16_t>(v, -32768, 32767, where));
+                break;
+            case ElementType::Long:
+                e.SetLong(i, IntegerIn<std::int32_t>(v, INT32_MIN, INT32_MAX, where));
+                break;
+            case ElementType::Float:
+                e.SetFloat(i, RealFrom<float, std::uint32_t>(v, where));
+                break;
+            case ElementType::Double:
+                e.SetDouble(i, RealFrom<double, std::uint64_t>(v, where));
+                break;
+            default:
+                Fail(where, "a value cannot have the type List");
+        }
+        ++i;
+    }
+    return e;
+}
+
+void EntriesFromJson(const Json& entries, HeaderNode& list, HeaderNode& root,
+                     const std::string& prefix) {
+    if (!entries.is_object()) Fail(prefix, "entries must be a JSON object");
+    for (const auto& [key, value] : entries.items()) {
+        const std::string where = prefix.empty() ? key : prefix + "." + key;
+        const std::string label = ToAnsi(key, where);
+        if (label.empty()) Fail(where, "Label must not be empty !");
+        if (label.find('.') != std::string::npos) Fail(where, "Label must not contain a period");
+        if (HeaderTree::Find(list, label))
+            Fail(where, "Label " + key + " already exists in parent list !");
+        if (!value.is_object() || !value.contains("type") || !value["type"].is_string())
+            Fail(where, "an entry must be an object with a \"type\"");
+        const std::string typeName = value["type"].get<std::string>();
+        std::unique_ptr<HeaderNode> node;
+        if (typeName == "List") {
+            OnlyKeys(value, {"type", "entries"}, where);
+            node = std::make_unique<HeaderNode>(label, true);
+            HeaderNode* added = HeaderTree::Insert(list, std::move(node), &root);
+            EntriesFromJson(value["entries"], *added, root, where);
+            continue;
+        }
+        node = std::make_unique<HeaderNode>(label, false);
+        if (typeName == "Unknown") {
+            OnlyKeys(value, {"type", "code", "bytes"}, where);
+            const auto code = IntegerIn<std::uint32_t>(value["code"], 0, 63, where);
+            if (IsKnownElementType(code))
+                Fail(where, "code " + std::to_string(code) + " is a known type");
+            if (!value["bytes"].is_array()) Fail(where, "'bytes' must be an array");
+            HeaderElement e(code, static_cast<std::uint32_t>(value["bytes"].size()));
+            std::uint32_t i = 0;
+            for (const auto& b : value["bytes"])
+                e.SetByte(i++, IntegerIn<std::uint8_t>(b, 0, 255, where));
+            node->value = std::move(e);
+        } else {
+            node->value = LeafFromJson(value, TypeCode(typeName, where), where);
+        }
+        HeaderTree::Insert(list, std::move(node), &root);
+    }
+}
+
+}  // namespace
+
+HeaderJson::Json HeaderJson::Export(const HeaderNode& root) {
+    return EntriesToJson(root);
+}
+
+std::unique_ptr<HeaderNode> HeaderJson::Import(const Json& json) {
+    auto root = ExtendedHeader::MakeRoot();
+    EntriesFromJson(json, *root, *root, "");
+    return root;
+}

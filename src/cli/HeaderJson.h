@@ -1,0 +1,43 @@
+#pragma once
+// The Extended Header as JSON, without loss: export then import gives the same
+// tree, and so the same file.
+//
+//   { "LABEL": ENTRY, ... }                       the root's entries, in label order
+//   ENTRY := {"type": "List", "entries": { "LABEL": ENTRY, ... }}
+//          | {"type": "ASCII" | "Unicode", "value": "text"}
+//          | {"type": "Unicode", "units": [UTF-16 code units]}   (text with unpaired surrogates)
+//          | {"type": "Boolean", "values": [true, false, ...]}   (a stored byte other than 0 or 1
+//                                                                  appears as that integer)
+//          | {"type": "Byte" | "Short" | "Long", "values": [integers]}
+//          | {"type": "Float" | "Double", "values": [numbers]}   (written so that they read
+//            back to the same bits; "Infinity", "-Infinity", "NaN", or "NaN:0x..." with the
+//            value's bits for other not-a-number patterns)
+//          | {"type": "End"}
+//          | {"type": "Unknown", "code": N, "bytes": [0..255, ...]}
+//
+// Labels and ASCII text are ISO-8859-1 bytes, written as the characters of the
+// same codes.
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "model/HeaderNode.h"
+
+class HeaderJson {
+  public:
+    using Json = nlohmann::ordered_json;
+
+    // A JSON document that does not describe a valid tree; the message names
+    // the entry concerned.
+    class Error : public std::runtime_error {
+      public:
+        using std::runtime_error::runtime_error;
+    };
+
+    static Json Export(const HeaderNode& root);
+    // A new root holding the JSON's tree. Throws Error.
+    static std::unique_ptr<HeaderNode> Import(const Json& json);
+};

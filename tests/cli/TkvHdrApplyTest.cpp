@@ -1,0 +1,134 @@
+// tkvhdr apply: the editor's folder-wide edit, from a script.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "cli/TkvHdr.h"
+#include "support/DocumentFixture.h"
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+ToolRun Tool(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    std::istringstream in;
+    int status = RunTkvHdr(args, out, err, in);
+    return {status, out.str(), err.str()};
+}
+
+// The same folder of generated files, twice.
+class TkvHdrApplyTest : public ::testing::Test {
+  protected:
+    void Fill(const std::filesystem::path& folder) {
+        std::filesystem::create_directory(folder);
+        auto plain = ExtendedHeader::MakeRoot();
+        AddAt(*plain, "Run.Gain", LongValue(5));
+        AddAt(*plain, "Sample.Well", HeaderElement(std::string_view("A01")));
+        auto floatGain = ExtendedHeader::MakeRoot();
+        AddAt(*floatGain, "Run.Gain", FloatValue(1.5f));
+        auto runLeaf = ExtendedHeader::MakeRoot();
+        AddAt(*runLeaf, "Run", LongValue(1));
+        auto empty = ExtendedHeader::MakeRoot();
+        auto put = [&](const char* name, const HeaderNode& root, std::uint32_t seed) {
+            WriteAll((folder / name).string(), SampleFile(root, SampleRecord(), 1500, seed));
+        };
+        put("A01.tkv", *plain, 1);
+        put("A02.tkv", *floatGain, 2);
+        put("A03.tkv", *runLeaf, 3);
+        put("A04.tkv", *empty, 4);
+        put("A05.pkv", *plain, 5);
+        WriteAll((folder / "A06.tkv").string(), Bytes(300, 9));  // too short to be a sample file
+    }
+
+    std::map<std::string, Bytes> Contents(const std::filesystem::path& folder) {
+        std::map<std::string, Bytes> files;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            files[e.path().filename().string()] = ReadAll(e.path().string());
+        return files;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(TkvHdrApplyTest, GivesTheSameFilesAsTheEditorsFolderWideEdit) {
+    const auto byEditor = dir.Path() / "editor";
+    const auto byTool = dir.Path() / "tool";
+    Fill(byEditor);
+    Fill(byTool);
+
+    // The editor: open A01, mode on, edit Gain, insert Sample.Batch, Save, Yes.
+    RecordingMessages messages;
+    AllowEditing allow;
+    CTKVEditorDoc doc(messages, allow);
+    ASSERT_TRUE(doc.OpenDocumentFile((byEditor / "A01.tkv").string()));
+    doc.SetFolderEditMode(true);
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
+    InsertLeaf(doc, "SAMPLE.BATCH", HeaderElement(std::string_view("B-17")));
+    InsertList(doc, "QC");
+    InsertLeaf(doc, "QC.PASSED", HeaderElement(std::uint8_t{1}));
+    messages.answers = {MessageAnswer::Yes};
+    ASSERT_TRUE(doc.DoSave(doc.GetPathName()));
+
+    ToolRun r = Tool({"apply", (byTool / "A01.tkv").string(), "Run.Gain", "long", "9",
+                      "sample.batch", "ascii", "B-17", "qc.passed", "boolean", "True"});
+    EXPECT_EQ(r.status, 1) << "A06.tkv cannot be rewritten";
+    EXPECT_EQ(Contents(byTool), Contents(byEditor));
+    EXPECT_NE(r.out.find("updated: " + (byTool / "A01.tkv").string() + "\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("failed: " + (byTool / "A06.tkv").string() +
+                         ": File is too short to be an TKV file !\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("4 updated, 0 unchanged, 0 skipped, 1 failed\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("A05.pkv"), std::string::npos) << "another extension is not touched";
+}
+
+TEST_F(TkvHdrApplyTest, DryRunWritesNothingAndAgainFindsNothingToDo) {
+    const auto folder = dir.Path() / "plate";
+    Fill(folder);
+    std::filesystem::remove(folder / "A06.tkv");
+    ::chmod((folder / "A04.tkv").c_str(), 0444);
+    const auto before = Contents(folder);
+    const std::string a01 = (folder / "A01.tkv").string();
+
+    ToolRun dry = Tool({"apply", "--dry-run", a01, "RUN.GAIN", "long", "9"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(Contents(folder), before);
+    EXPECT_NE(dry.out.find("would update: " + a01), std::string::npos);
+    EXPECT_NE(dry.out.find("skipped (read-only): " + (folder / "A04.tkv").string()),
+              std::string::npos);
+    EXPECT_NE(dry.out.find("1 updated, 2 unchanged, 1 skipped, 0 failed (dry run"),
+              std::string::npos)
+        << "A02 stores Gain as a Float, A03 has Run as a value" << dry.out;
+
+    ASSERT_EQ(Tool({"apply", a01, "RUN.GAIN", "long", "9"}).status, 0);
+    EXPECT_NE(Contents(folder), before);
+    ToolRun again = Tool({"apply", a01, "RUN.GAIN", "long", "9"});
+    EXPECT_NE(again.out.find("0 updated, 3 unchanged, 1 skipped, 0 failed"), std::string::npos)
+        << again.out;
+}
+
+TEST_F(TkvHdrApplyTest, BadArgumentsWriteNothing) {
+    const auto folder = dir.Path() / "plate";
+    Fill(folder);
+    const auto before = Contents(folder);
+    const std::string a01 = (folder / "A01.tkv").string();
+    EXPECT_EQ(Tool({"apply", a01, "RUN.GAIN", "long"}).status, 2);
+    EXPECT_EQ(Tool({"apply", a01, "RUN.GAIN", "quux", "1"}).status, 2);
+    ToolRun bad = Tool({"apply", a01, "RUN.GAIN", "long", "1", "X", "short", "99999"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "Can't convert element at index 0 to specified type of number\n");
+    EXPECT_EQ(Tool({"apply", a01, "SAMPLE.WELL.X", "long", "1"}).status, 1)
+        << "through a value of the named file";
+    EXPECT_EQ(Contents(folder), before);
+}
+
+}  // namespace
