@@ -16,7 +16,9 @@
 #include "model/HeaderNode.h"
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
+#include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
+#include "platform/RewriteJournal.h"
 #include "platform/TextCodec.h"
 #include "platform/UserMessages.h"
 
@@ -131,6 +133,7 @@ int Dump(Context& cx) {
 }
 
 int Header(Context& cx) {
+    RewriteJournal::Recover(FileSystem::FolderOf(cx.args[0]));
     RandomAccessFile file(cx.args[0], RandomAccessFile::Mode::Read);
     StandardHeader record;
     if (!ReadStandardHeader(file, record, false, false, cx.messages)) return 1;

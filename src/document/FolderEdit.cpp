@@ -1,5 +1,7 @@
 #include "document/FolderEdit.h"
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "format/BlockPath.h"
@@ -9,6 +11,7 @@
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
+#include "platform/RewriteJournal.h"
 #include "platform/UserMessages.h"
 
 bool FolderEdit::Report::AllSucceeded() const {
@@ -45,6 +48,7 @@ FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std
                                                UserMessages& messages, bool dryRun) {
     FileResult result;
     result.path = path;
+    RewriteJournal::Recover(FileSystem::FolderOf(path));
     RandomAccessFile file;
     try {
         file.Open(path, dryRun ? RandomAccessFile::Mode::Read : RandomAccessFile::Mode::ReadWrite);
@@ -55,7 +59,7 @@ FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std
                 return MergePendingEntries(root, f, old);
             },
             messages);
-        if (!plan.unchanged && !dryRun) CommitRewrite(file, plan);
+        if (!plan.unchanged && !dryRun) CommitRewriteSafely(file, plan);
         file.Close();
         result.record = plan.record;
         result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
@@ -76,6 +80,8 @@ FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std
 FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::string& path,
                                              UserMessages& messages, bool dryRun) {
     Report report;
+    const std::string folder = FileSystem::FolderOf(path);
+    RewriteJournal::Recover(folder);
     const std::string extension = FileSystem::ExtensionOf(path);
     std::vector<FileSystem::FolderEntry> entries;
     if (extension.empty()) {
@@ -83,17 +89,89 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             entries.push_back({path, FileSystem::DisplayName(path), a->readOnly});
     } else {
         try {
-            entries = FileSystem::ListFiles(FileSystem::FolderOf(path), extension);
+            entries = FileSystem::ListFiles(folder, extension);
         } catch (const FileError& e) {
             report.listingError = e.what();
         }
     }
-    for (const auto& entry : entries) {
-        if (entry.readOnly) {
-            report.files.push_back({entry.path, Outcome::SkippedReadOnly, {}, std::nullopt});
+    CWaitCursor wait(messages);
+    // Files go in batches: each batch is planned with its files held open (and
+    // locked), journalled once, rewritten, and flushed with one flush of the
+    // file system. A batch is small enough to stay within the open-file limit.
+    constexpr std::size_t kBatch = 256;
+    struct Planned {
+        std::size_t result;
+        std::unique_ptr<RandomAccessFile> file;
+        RewritePlan plan;
+    };
+    for (std::size_t first = 0; first < entries.size(); first += kBatch) {
+        std::vector<Planned> planned;
+        for (std::size_t i = first; i < std::min(entries.size(), first + kBatch); ++i) {
+            const auto& entry = entries[i];
+            FileResult result;
+            result.path = entry.path;
+            if (entry.readOnly) {
+                result.outcome = Outcome::SkippedReadOnly;
+                report.files.push_back(result);
+                continue;
+            }
+            auto file = std::make_unique<RandomAccessFile>();
+            try {
+                file->Open(entry.path, dryRun ? RandomAccessFile::Mode::Read
+                                              : RandomAccessFile::Mode::ReadWrite);
+                RewritePlan plan = PrepareRewrite(
+                    *file, false, true,
+                    [&](RandomAccessFile& f, const StandardHeader& old) {
+                        return MergePendingEntries(root, f, old);
+                    },
+                    messages);
+                result.record = plan.record;
+                result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
+                if (!plan.unchanged && !dryRun)
+                    planned.push_back({report.files.size(), std::move(file), std::move(plan)});
+            } catch (const AlreadyReported& e) {
+                result.reason = e.Message();
+            } catch (const FileError& e) {
+                result.reason = e.Cause();
+            } catch (const std::exception& e) {
+                result.reason = e.what();
+            }
+            report.files.push_back(result);
+        }
+        if (planned.empty()) continue;
+        auto fail = [&](std::size_t index, const std::string& reason) {
+            report.files[index].outcome = Outcome::Failed;
+            report.files[index].reason = reason;
+            report.files[index].record.reset();
+        };
+        RewriteJournal journal(folder);
+        for (const auto& p : planned) journal.Add(JournalEntry(*p.file, p.plan));
+        try {
+            journal.Begin();
+        } catch (const FileError& e) {
+            for (const auto& p : planned)
+                fail(p.result, "the rewrite journal cannot be written: " + e.Cause());
             continue;
         }
-        report.files.push_back(ApplyToFile(root, entry.path, messages, dryRun));
+        for (std::size_t k = 0; k < planned.size(); ++k) {
+            try {
+                CommitRewrite(*planned[k].file, planned[k].plan);
+            } catch (const std::exception& e) {
+                fail(planned[k].result, e.what());
+                try {
+                    RewriteJournal::RollBack(journal.Entries()[k], *planned[k].file);
+                } catch (...) {
+                    // The journal stays (Finish is not reached cleanly) and the next open rolls
+                    // back.
+                }
+            }
+        }
+        try {
+            journal.Finish(true);
+        } catch (const FileError& e) {
+            for (const auto& p : planned)
+                fail(p.result, "the files cannot be flushed to disk: " + e.Cause());
+        }
     }
     return report;
 }

@@ -10,6 +10,7 @@
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
+#include "platform/RewriteJournal.h"
 #include "platform/UserMessages.h"
 
 // The document starts with an empty tree rather than none, so that no caller can
@@ -32,6 +33,7 @@ bool CTKVEditorDoc::OnNewDocument() {
 }
 
 bool CTKVEditorDoc::OnOpenDocument(const std::string& path) {
+    RewriteJournal::Recover(FileSystem::FolderOf(path));  // a rewrite cut short is undone first
     RandomAccessFile file;
     try {
         file.Open(path, RandomAccessFile::Mode::Read);
@@ -76,6 +78,7 @@ bool CTKVEditorDoc::OnSaveDocument(const std::string& path) {
 }
 
 bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
+    RewriteJournal::Recover(FileSystem::FolderOf(path));
     bool targetMissing = !FileSystem::GetAttributes(path).has_value();
     // A Save As to another name starts from a copy of the open file, so that its
     // sample data and Standard Header come along. (Paths compare as files here:

@@ -8,6 +8,7 @@
 #include "format/XorWords.h"
 #include "model/NumberText.h"
 #include "platform/AlreadyReported.h"
+#include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/UserMessages.h"
 
@@ -137,18 +138,20 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
     record.extendedHeaderOffset = length + static_cast<std::uint32_t>(StandardHeader::kSize);
     record.checksum = RecordXor(record) ^ XorWords(plan.block) ^ dataWord;
 
-    // Unchanged when the file already ends, from the block's place, with exactly
-    // the bytes the rewrite would write.
-    const std::uint64_t fileLength = file.Length();
-    if (!newFile && fileLength - plan.position == plan.block.size() + StandardHeader::kSize) {
-        std::vector<std::uint8_t> current(plan.block.size() + StandardHeader::kSize);
-        file.Seek(plan.position);
+    // What the rewrite may change, kept for the journal; the file is unchanged
+    // when it already ends, from the block's place, with exactly the new bytes.
+    plan.oldLength = file.Length();
+    if (plan.position > plan.oldLength)
+        throw HeaderError("The Extended Header lies beyond the end of the file.");
+    plan.oldTail.resize(static_cast<std::size_t>(plan.oldLength - plan.position));
+    file.Seek(plan.position);
+    file.ReadExact(plan.oldTail.data(), plan.oldTail.size());
+    if (!newFile && plan.oldTail.size() == plan.block.size() + StandardHeader::kSize) {
         const auto bytes = record.ToBytes();
         plan.unchanged =
-            file.Read(current.data(), current.size()) == current.size() &&
-            std::equal(plan.block.begin(), plan.block.end(), current.begin()) &&
+            std::equal(plan.block.begin(), plan.block.end(), plan.oldTail.begin()) &&
             std::equal(bytes.begin(), bytes.end(),
-                       current.begin() + static_cast<std::ptrdiff_t>(plan.block.size()));
+                       plan.oldTail.begin() + static_cast<std::ptrdiff_t>(plan.block.size()));
     }
     return plan;
 }
@@ -161,9 +164,40 @@ void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan) {
     file.SetLength(file.Position());
 }
 
+RewriteJournal::Entry JournalEntry(const RandomAccessFile& file, const RewritePlan& plan) {
+    RewriteJournal::Entry e;
+    e.path = FileSystem::Absolute(file.Path());
+    e.oldLength = plan.oldLength;
+    e.tailStart = plan.position;
+    e.oldTail = plan.oldTail;
+    e.newTail = plan.block;
+    const auto bytes = plan.record.ToBytes();
+    e.newTail.insert(e.newTail.end(), bytes.begin(), bytes.end());
+    return e;
+}
+
+void CommitRewriteSafely(RandomAccessFile& file, const RewritePlan& plan) {
+    RewriteJournal journal(FileSystem::FolderOf(file.Path()));
+    journal.Add(JournalEntry(file, plan));
+    journal.Begin();
+    try {
+        CommitRewrite(file, plan);
+        file.Flush();
+    } catch (...) {
+        try {
+            RewriteJournal::RollBack(journal.Entries().front(), file);
+            journal.Finish(false);
+        } catch (...) {
+            // The journal stays; the next open rolls the file back.
+        }
+        throw;
+    }
+    journal.Finish(false);
+}
+
 StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
                             const BlockMaker& makeBlock, UserMessages& messages) {
     RewritePlan plan = PrepareRewrite(file, newFile, quiet, makeBlock, messages);
-    if (!plan.unchanged) CommitRewrite(file, plan);
+    if (!plan.unchanged) CommitRewriteSafely(file, plan);
     return plan.record;
 }

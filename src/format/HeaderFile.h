@@ -18,6 +18,7 @@
 
 #include "format/ExtendedHeaderCodec.h"
 #include "format/StandardHeader.h"
+#include "platform/RewriteJournal.h"
 
 class HeaderNode;
 class RandomAccessFile;
@@ -50,18 +51,26 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
 
 // A rewrite worked out in full before anything is written.
 struct RewritePlan {
-    StandardHeader record;            // the record to write
-    std::vector<std::uint8_t> block;  // the block to write in front of it
-    std::uint64_t position = 0;       // where the block goes
-    bool unchanged = false;           // the file already ends with exactly these bytes
+    StandardHeader record;              // the record to write
+    std::vector<std::uint8_t> block;    // the block to write in front of it
+    std::uint64_t position = 0;         // where the block goes
+    bool unchanged = false;             // the file already ends with exactly these bytes
+    std::uint64_t oldLength = 0;        // the file's length before
+    std::vector<std::uint8_t> oldTail;  // its bytes from `position` to its end before
 };
 
 // Reads and repairs the record, carries the checksum's data word over and makes
 // the new block: everything a rewrite does, except writing.
 RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
                            const BlockMaker& makeBlock, UserMessages& messages);
-// Writes the block and the record at the planned place and cuts the file there.
+// Writes the block and the record at the planned place and cuts the file there
+// (no journal, no flush: callers that journal a whole batch use it).
 void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan);
+// What the rollback journal keeps for this rewrite.
+RewriteJournal::Entry JournalEntry(const RandomAccessFile& file, const RewritePlan& plan);
+// The crash-safe rewrite of one file: journal, rewrite, flush, journal removed.
+// A failure puts the old bytes back before it passes on.
+void CommitRewriteSafely(RandomAccessFile& file, const RewritePlan& plan);
 
 // Rewrites the Extended Header block and the record of an open file and returns
 // the record as written (a file that would not change is not written at all).

@@ -1,6 +1,6 @@
 #include "format/ItemCodec.h"
 
-#include "format/ByteReader.h"
+#include "platform/ByteReader.h"
 
 namespace ItemCodec {
 

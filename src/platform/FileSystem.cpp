@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/FileError.h"
+#include "platform/RandomAccessFile.h"
 
 namespace fs = std::filesystem;
 
@@ -129,6 +130,7 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
         }
         std::string name = e->d_name;
         if (name == "." || name == ".." || !EndsWithIgnoringCase(name, extension)) continue;
+        if (name.rfind(".tkvjournal-", 0) == 0) continue;  // a rewrite journal, never a sample file
         const std::string full = (fs::path(folder) / name).string();
         struct stat lst {};
         if (::lstat(full.c_str(), &lst) != 0) continue;
@@ -146,4 +148,58 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
     std::sort(out.begin(), out.end(),
               [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });
     return out;
+}
+
+void FileSystem::FlushFolder(const std::string& folder) {
+    RandomAccessFile::InjectFault(RandomAccessFile::FaultInjector::Op::Flush, folder);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw FileError::FromErrno(folder, errno);
+    int r = ::fsync(fd);
+    int e = errno;
+    ::close(fd);
+    if (r != 0) throw FileError::FromErrno(folder, e);
+}
+
+void FileSystem::FlushFileSystem(const std::string& path) {
+    RandomAccessFile::InjectFault(RandomAccessFile::FaultInjector::Op::Flush, path);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw FileError::FromErrno(path, errno);
+#ifdef __linux__
+    int r = ::syncfs(fd);
+#else
+    int r = ::fsync(fd);
+#endif
+    int e = errno;
+    ::close(fd);
+    if (r != 0) throw FileError::FromErrno(path, e);
+}
+
+void FileSystem::RemoveFile(const std::string& path) {
+    RandomAccessFile::InjectFault(RandomAccessFile::FaultInjector::Op::Remove, path);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileError::FromErrno(path, errno);
+}
+
+void FileSystem::CreateFolders(const std::string& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw FileError(folder, ec.message(), ec.value());
+}
+
+std::string FileSystem::Absolute(const std::string& path) {
+    std::error_code ec;
+    return fs::absolute(path, ec).lexically_normal().string();
+}
+
+std::vector<std::string> FileSystem::NamesStartingWith(const std::string& folder,
+                                                       const std::string& prefix) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name.rfind(prefix, 0) == 0) names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }

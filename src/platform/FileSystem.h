@@ -33,6 +33,21 @@ class FileSystem {
     // path once made absolute and normal).
     static bool SameFile(const std::string& a, const std::string& b);
 
+    // Flushes a folder's entries (new and removed names) to the disk.
+    static void FlushFolder(const std::string& folder);
+    // Flushes everything written to the file system that holds `path`.
+    static void FlushFileSystem(const std::string& path);
+    // Removes a file; a missing one is no error. Throws FileError.
+    static void RemoveFile(const std::string& path);
+    // Creates a folder and its parents. Throws FileError.
+    static void CreateFolders(const std::string& folder);
+    // The absolute form of a path.
+    static std::string Absolute(const std::string& path);
+    // Names in a folder that start with `prefix`, in name order (none when it
+    // cannot be read).
+    static std::vector<std::string> NamesStartingWith(const std::string& folder,
+                                                      const std::string& prefix);
+
     struct FolderEntry {
         std::string path;  // full path
         std::string name;

@@ -35,7 +35,10 @@ void RandomAccessFile::Open(const std::string& path, Mode mode) {
             flags |= O_RDWR;
             break;
         case Mode::Create:
-            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            flags |= O_RDWR | O_CREAT;  // emptied once locked
+            break;
+        case Mode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
     }
     int fd = ::open(path.c_str(), flags, 0666);
@@ -124,6 +127,7 @@ void RandomAccessFile::ReadExact(void* buffer, std::size_t n) {
 
 void RandomAccessFile::Write(const void* buffer, std::size_t n) {
     CheckOpen();
+    InjectFault(FaultInjector::Op::Write, m_strPath);
     const auto* p = static_cast<const unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < n) {
@@ -140,10 +144,12 @@ void RandomAccessFile::Write(const void* buffer, std::size_t n) {
 
 void RandomAccessFile::SetLength(std::uint64_t length) {
     CheckOpen();
+    InjectFault(FaultInjector::Op::SetLength, m_strPath);
     if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) ThrowErrno(errno);
 }
 
 void RandomAccessFile::Flush() {
     CheckOpen();
+    InjectFault(FaultInjector::Op::Flush, m_strPath);
     if (::fsync(m_fd) != 0) ThrowErrno(errno);
 }

@@ -16,7 +16,21 @@ class RandomAccessFile {
         Read,       // existing file, reading only; others may read and write
         ReadWrite,  // existing file, reading and writing, not truncated; no sharing
         Create,     // new empty file (an existing one is emptied), reading and writing; no sharing
+        CreateNew,  // new file that must not exist yet, reading and writing; no sharing
     };
+
+    // Tests only: called before every write, truncation, flush and removal, so a
+    // test can make the n-th one fail (by throwing) or stop the process there.
+    class FaultInjector {
+      public:
+        enum class Op { Write, SetLength, Flush, Remove };
+        virtual ~FaultInjector() = default;
+        virtual void Before(Op op, const std::string& path) = 0;
+    };
+    static void SetFaultInjector(FaultInjector* injector) { s_pFaults = injector; }
+    static void InjectFault(FaultInjector::Op op, const std::string& path) {
+        if (s_pFaults) s_pFaults->Before(op, path);
+    }
 
     RandomAccessFile() = default;
     RandomAccessFile(const std::string& path, Mode mode) { Open(path, mode); }
@@ -52,6 +66,8 @@ class RandomAccessFile {
   private:
     [[noreturn]] void ThrowErrno(int errorNumber) const;
     void CheckOpen() const;
+
+    static inline FaultInjector* s_pFaults = nullptr;
 
     int m_fd = -1;
     std::string m_strPath;
