@@ -1,0 +1,215 @@
+// Every rewrite survives a failure or a crash at any file operation: after
+// recovery each file is exactly its old or its new self.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "platform/FileError.h"
+#include "platform/FileSystem.h"
+#include "platform/RandomAccessFile.h"
+#include "platform/RewriteJournal.h"
+#include "support/DocumentFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Counts file operations; at the chosen one it fails it or ends the process.
+class Faults : public RandomAccessFile::FaultInjector {
+  public:
+    enum class Mode { Count, Fail, Stop };
+    Faults(Mode mode, int at) : m_mode(mode), m_at(at) { RandomAccessFile::SetFaultInjector(this); }
+    ~Faults() override { RandomAccessFile::SetFaultInjector(nullptr); }
+    void Before(Op, const std::string& path) override {
+        if (++count != m_at) return;
+        if (m_mode == Mode::Stop) ::_exit(0);  // no clean-up of any kind: as a power cut
+        if (m_mode == Mode::Fail)
+            throw FileError(path, "No space left on device (injected)", ENOSPC);
+    }
+    int count = 0;
+
+  private:
+    Mode m_mode;
+    int m_at;
+};
+
+using Files = std::map<std::string, Bytes>;
+
+Files Contents(const fs::path& folder) {
+    Files files;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.is_regular_file()) files[e.path().filename().string()] = ReadAll(e.path().string());
+    return files;
+}
+
+// A scenario: lays out its folder and runs one operation on it.
+struct Scenario {
+    std::string name;
+    std::function<void(const fs::path&)> setUp;
+    std::function<void(const fs::path&)> run;
+};
+
+class CrashSafetyTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1); }
+    void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
+
+    static Files ExpectedAfter(const Scenario& s, const fs::path& folder) {
+        s.setUp(folder);
+        s.run(folder);
+        return Contents(folder);
+    }
+
+    // Runs the scenario with the fault at every operation, both ways.
+    void Check(const Scenario& s) {
+        const fs::path base = dir.Path() / s.name;
+        fs::create_directories(base);
+        const fs::path oldFolder = base / "old", newFolder = base / "new";
+        fs::create_directories(oldFolder);
+        fs::create_directories(newFolder);
+        s.setUp(oldFolder);
+        const Files oldFiles = Contents(oldFolder);
+        int operations = 0;
+        {
+            Faults counting(Faults::Mode::Count, 0);
+            s.setUp(newFolder);
+            counting.count = 0;
+            s.run(newFolder);
+            operations = counting.count;
+        }
+        const Files newFiles = Contents(newFolder);
+        ASSERT_NE(oldFiles, newFiles) << s.name << ": the operation must change something";
+        ASSERT_GT(operations, 2);
+
+        int sawOld = 0, sawNew = 0;
+        for (int at = 1; at <= operations; ++at) {
+            for (auto mode : {Faults::Mode::Fail, Faults::Mode::Stop}) {
+                const fs::path work =
+                    base / ("run" + std::to_string(at) + (mode == Faults::Mode::Stop ? "s" : "f"));
+                fs::create_directories(work);
+                s.setUp(work);
+                if (mode == Faults::Mode::Stop) {
+                    pid_t pid = ::fork();
+                    ASSERT_GE(pid, 0);
+                    if (pid == 0) {
+                        Faults stop(mode, at);
+                        s.run(work);
+                        ::_exit(0);
+                    }
+                    int status = 0;
+                    ::waitpid(pid, &status, 0);
+                } else {
+                    Faults fail(mode, at);
+                    s.run(work);
+                }
+                RewriteJournal::Recover(work.string());  // what the next open does
+                const Files after = Contents(work);
+                for (const auto& [name, bytes] : oldFiles) {
+                    ASSERT_TRUE(after.count(name))
+                        << s.name << " at " << at << ": " << name << " is gone";
+                    const bool isOld = bytes == after.at(name);
+                    const bool isNew = newFiles.at(name) == after.at(name);
+                    ASSERT_TRUE(isOld || isNew)
+                        << s.name << (mode == Faults::Mode::Stop ? " stopped" : " failing")
+                        << " at operation " << at << " of " << operations << ": " << name
+                        << " is neither old nor new";
+                    sawOld += isOld && !isNew;
+                    sawNew += isNew && !isOld;
+                }
+                for (const auto& [name, bytes] : after)
+                    EXPECT_TRUE(oldFiles.count(name))
+                        << s.name << " at " << at << ": left behind " << name;
+            }
+        }
+        EXPECT_GT(sawOld, 0) << "some faults must come before the change";
+        EXPECT_GT(sawNew, 0) << "and some after it";
+    }
+
+    TempDir dir;
+};
+
+std::unique_ptr<HeaderNode> Tree(std::int32_t gain) {
+    auto root = ExtendedHeader::MakeRoot();
+    AddAt(*root, "Run.Gain", LongValue(gain));
+    AddAt(*root, "Sample.Well", HeaderElement(std::string_view("A01")));
+    return root;
+}
+
+void Put(const fs::path& folder, const std::string& name, std::int32_t gain, std::uint32_t seed) {
+    WriteAll((folder / name).string(), SampleFile(*Tree(gain), SampleRecord(), 4000, seed));
+}
+
+TEST_F(CrashSafetyTest, Save) {
+    Check({"save", [](const fs::path& f) { Put(f, "a.tkv", 5, 1); },
+           [](const fs::path& f) {
+               RecordingMessages m;
+               AllowEditing allow;
+               CTKVEditorDoc doc(m, allow);
+               if (!doc.OpenDocumentFile((f / "a.tkv").string())) return;
+               InsertLeaf(doc, "Run.Note", HeaderElement(std::string_view(std::string(300, 'n'))));
+               doc.DoSave(doc.GetPathName());
+           }});
+}
+
+TEST_F(CrashSafetyTest, SaveAsOverAnotherFile) {
+    Check({"saveas",
+           [](const fs::path& f) {
+               Put(f, "a.tkv", 5, 1);
+               Put(f, "b.tkv", 7, 2);
+           },
+           [](const fs::path& f) {
+               RecordingMessages m;
+               AllowEditing allow;
+               CTKVEditorDoc doc(m, allow);
+               if (!doc.OpenDocumentFile((f / "a.tkv").string())) return;
+               HeaderTree::Remove(*doc.m_pRoot, FindAt(*doc.m_pRoot, "Sample"));
+               doc.DoSave((f / "b.tkv").string());
+           }});
+}
+
+TEST_F(CrashSafetyTest, FolderWideEdit) {
+    Check({"folder",
+           [](const fs::path& f) {
+               for (int i = 0; i < 5; ++i) Put(f, "s" + std::to_string(i) + ".tkv", i, 10 + i);
+           },
+           [](const fs::path& f) {
+               RecordingMessages m;
+               AllowEditing allow;
+               CTKVEditorDoc doc(m, allow);
+               if (!doc.OpenDocumentFile((f / "s0.tkv").string())) return;
+               doc.SetFolderEditMode(true);
+               EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(99));
+               InsertLeaf(doc, "QC.BATCH", HeaderElement(std::string_view("B-17")));
+               m.answers = {MessageAnswer::Yes};
+               doc.DoSave(doc.GetPathName());
+           }});
+}
+
+TEST_F(CrashSafetyTest, AJournalCutShortIsDiscardedAndTheFileLeftAlone) {
+    const fs::path folder = dir.Path() / "cut";
+    fs::create_directories(folder);
+    Put(folder, "a.tkv", 5, 1);
+    const Bytes before = ReadAll((folder / "a.tkv").string());
+    RewriteJournal::Entry e;
+    e.path = (folder / "a.tkv").string();
+    e.oldLength = 10;
+    e.tailStart = 0;
+    e.oldTail = Bytes(10, 0xAA);
+    e.newTail = Bytes(3, 0xBB);
+    Bytes journal = RewriteJournal::Encode({e});
+    std::vector<RewriteJournal::Entry> decoded;
+    ASSERT_TRUE(RewriteJournal::Decode(journal, decoded));
+    journal.resize(journal.size() - 5);
+    EXPECT_FALSE(RewriteJournal::Decode(journal, decoded));
+    WriteAll((folder / ".tkvjournal-cut").string(), journal);
+    RewriteJournal::Recover(folder.string());
+    EXPECT_EQ(ReadAll((folder / "a.tkv").string()), before);
+    EXPECT_FALSE(fs::exists(folder / ".tkvjournal-cut"));
+}
+
+}  // namespace
