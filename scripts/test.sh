@@ -16,3 +16,6 @@ cmake -S . -B build-sanitize -DTKV_WERROR=ON -DTKV_SANITIZE=ON -DTKV_BUILD_BENCH
 cmake --build build-sanitize -j"$JOBS"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest -j"$JOBS" --output-on-failure)
+
+# Each fuzzer for a short, bounded time.
+bash scripts/fuzz.sh 30

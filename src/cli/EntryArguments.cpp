@@ -1,5 +1,6 @@
 #include "cli/EntryArguments.h"
 
+#include "format/ExtendedHeaderCodec.h"
 #include "model/HeaderNode.h"
 #include "platform/TextCodec.h"
 
@@ -44,6 +45,9 @@ std::vector<std::string> EntryArguments::SplitPath(const std::string& path) {
         if (dot == std::string::npos) break;
         pos = dot + 1;
     }
+    if (labels.size() > kMaxListDepth + 1)
+        Fail("The path '" + path + "' nests lists more than " + std::to_string(kMaxListDepth) +
+             " deep");
     return labels;
 }
 

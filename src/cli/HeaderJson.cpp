@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "format/ExtendedHeaderCodec.h"
 #include "model/NumberText.h"
 #include "platform/TextCodec.h"
 
@@ -274,7 +275,9 @@ HeaderElement LeafFromJson(const Json& j, std::uint32_t type, const std::string&
 }
 
 void EntriesFromJson(const Json& entries, HeaderNode& list, HeaderNode& root,
-                     const std::string& prefix) {
+                     const std::string& prefix, std::size_t depth) {
+    if (depth > kMaxListDepth)
+        Fail(prefix, "lists nest more than " + std::to_string(kMaxListDepth) + " deep");
     if (!entries.is_object()) Fail(prefix, "entries must be a JSON object");
     for (const auto& [key, value] : entries.items()) {
         const std::string where = prefix.empty() ? key : prefix + "." + key;
@@ -291,7 +294,7 @@ void EntriesFromJson(const Json& entries, HeaderNode& list, HeaderNode& root,
             OnlyKeys(value, {"type", "entries"}, where);
             node = std::make_unique<HeaderNode>(label, true);
             HeaderNode* added = HeaderTree::Insert(list, std::move(node), &root);
-            EntriesFromJson(value["entries"], *added, root, where);
+            EntriesFromJson(value["entries"], *added, root, where, depth + 1);
             continue;
         }
         node = std::make_unique<HeaderNode>(label, false);
@@ -321,6 +324,6 @@ HeaderJson::Json HeaderJson::Export(const HeaderNode& root) {
 
 std::unique_ptr<HeaderNode> HeaderJson::Import(const Json& json) {
     auto root = ExtendedHeader::MakeRoot();
-    EntriesFromJson(json, *root, *root, "");
+    EntriesFromJson(json, *root, *root, "", 0);
     return root;
 }

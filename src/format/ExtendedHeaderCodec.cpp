@@ -88,7 +88,7 @@ bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels
         Pair pair{label->Text(block), *value, 0};
         pos = value->next;
         if (value->IsList()) {
-            if (value->count % 2 != 0) return false;
+            if (value->count % 2 != 0 || open.size() > kMaxListDepth) return false;
             pair.childLevel = static_cast<std::uint32_t>(levels.size());
             levels[open.back().level].pairs.push_back(pair);
             levels.emplace_back();
@@ -159,6 +159,7 @@ std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root
         const std::size_t pairStart = out.size();
         if (!ItemCodec::EncodeAsciiItem(out, node->label)) fail();
         if (node->isList) {
+            if (stack.size() > kMaxListDepth) fail();
             fixes.push_back({out.size(), 0});
             out.insert(out.end(), {0x03, 0, 0, 0});  // List, 3-byte length, filled in later
             stack.push_back(

@@ -19,6 +19,11 @@
 class RandomAccessFile;
 struct StandardHeader;
 
+// How deeply lists may nest (a top-level list is depth 1). Deeper blocks do not
+// decode and deeper trees do not encode, so that no reader's work or stack grows
+// with what a hostile file claims.
+constexpr std::size_t kMaxListDepth = 100;
+
 // A label as the reader accepts it: not empty and without the path separator.
 // (The writer never produces others; a file that holds one does not open.)
 bool IsStorableLabel(std::string_view label);

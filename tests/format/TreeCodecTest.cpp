@@ -3,6 +3,7 @@
 
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderError.h"
+#include "format/ItemCodec.h"
 #include "support/ReferenceCodec.h"
 #include "support/TestFiles.h"
 
@@ -180,6 +181,39 @@ TEST(TreeCodecTest, OddTreesFallBackToSettingEachPath) {
     auto empty = ExtendedHeader::MakeRoot();
     Leaf(*empty, *empty, "", Long(1));
     EXPECT_THROW(EncodeExtendedHeaderBlock(*empty), HeaderError) << "a path with no parts";
+}
+
+}  // namespace
+
+namespace {
+
+// A block of `depth` nested lists holding one Long at the bottom.
+Bytes NestedBlock(std::size_t depth) {
+    Bytes out;
+    for (std::size_t i = 0; i < depth; ++i) {
+        ItemCodec::EncodeAsciiItem(out, "L");
+        ItemCodec::EncodeListItem(out, 2);
+    }
+    ItemCodec::EncodeAsciiItem(out, "V");
+    HeaderElement v(ElementType::Long, 1);
+    ItemCodec::EncodeItem(out, v);
+    out.push_back(ItemCodec::kEndItem);
+    return out;
+}
+
+TEST(TreeCodecDepthTest, NestingIsBoundedBothWays) {
+    Decode(NestedBlock(kMaxListDepth), true, "as deep as allowed");
+    Decode(NestedBlock(kMaxListDepth + 1), false, "one list too deep");
+    Decode(NestedBlock(100000), false, "a hostile depth fails quickly, without recursion");
+
+    auto root = ExtendedHeader::MakeRoot();
+    HeaderNode* list = root.get();
+    for (std::size_t i = 0; i < kMaxListDepth; ++i) list = List(*root, *list, "L");
+    Leaf(*root, *list, "V", Long(1));
+    EXPECT_NO_THROW(EncodeExtendedHeaderBlock(*root));
+    Leaf(*root, *List(*root, *list, "M"), "W", Long(2));
+    EXPECT_THROW(EncodeExtendedHeaderBlock(*root), HeaderError)
+        << "a file that would not open again is not written";
 }
 
 }  // namespace

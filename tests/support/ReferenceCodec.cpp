@@ -22,7 +22,10 @@ bool AllLabelsStorable(std::span<const std::uint8_t> block) {
         auto value = ItemCodec::DecodeItem(block, label->next);
         if (!value) return false;
         pos = value->next;
-        if (value->IsList()) open.push_back(value->count / 2);
+        if (value->IsList()) {
+            if (open.size() >= kMaxListDepth) return false;
+            open.push_back(value->count / 2);
+        }
     }
 }
 

@@ -1,0 +1,52 @@
+// Writes seed corpora for the fuzzers from generated files:
+//   make_fuzz_seeds DIR  ->  DIR/{decode_block,open_file,parse,merge}/...
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "format/ExampleFile.h"
+#include "format/ExtendedHeaderCodec.h"
+#include "format/HeaderFile.h"
+
+namespace fs = std::filesystem;
+
+static void Put(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
+    const fs::path dir = argv[1];
+    for (const char* sub : {"decode_block", "open_file", "parse", "merge"})
+        fs::create_directories(dir / sub);
+    const auto tree = ExampleFile::MakeTree();
+    const auto block = EncodeExtendedHeaderBlock(*tree);
+    Put(dir / "decode_block" / "example", block);
+    std::vector<std::uint8_t> merge{0x1B};
+    merge.insert(merge.end(), block.begin(), block.end());
+    Put(dir / "merge" / "example", merge);
+    Put(dir / "merge" / "empty", {0x00, 0xFC, 0, 0, 0});
+    // A small whole file: 64 bytes of data, the block, the record.
+    StandardHeader record = ExampleFile::MakeRecord();
+    record.extendedHeaderLength = static_cast<std::uint32_t>(block.size());
+    record.extendedHeaderOffset = static_cast<std::uint32_t>(block.size() + StandardHeader::kSize);
+    std::vector<std::uint8_t> file(64, 0x11);
+    file.insert(file.end(), block.begin(), block.end());
+    const auto rec = record.ToBytes();
+    file.insert(file.end(), rec.begin(), rec.end());
+    Put(dir / "open_file" / "example", file);
+    int n = 0;
+    for (std::uint8_t type = 0; type < 8; ++type)
+        for (const char* text :
+             {"1,2,3", " 0x1F ,010", "3.14159,-1e-5", "True,False", "-32768", "caf\xc3\xa9"}) {
+            std::vector<std::uint8_t> seed{type};
+            for (const char* c = text; *c; ++c) {
+                seed.push_back(static_cast<std::uint8_t>(*c));
+                seed.push_back(0);
+            }
+            Put(dir / "parse" / std::to_string(n++), seed);
+        }
+    return 0;
+}
