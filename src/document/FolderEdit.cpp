@@ -95,14 +95,19 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
         }
     }
     CWaitCursor wait(messages);
-    // Files go in batches: each batch is planned with its files held open (and
-    // locked), journalled once, rewritten, and flushed with one flush of the
-    // file system. A batch is small enough to stay within the open-file limit.
-    constexpr std::size_t kBatch = 256;
+    // Files go in batches, each with one journal and one flush of the file system:
+    // every file is planned (read and merged) and closed; the batch's journal is
+    // written; then each file is opened again, under its lock, and rewritten only
+    // when it still holds exactly the bytes it was planned from.
+    constexpr std::size_t kBatch = 4096;
     struct Planned {
         std::size_t result;
-        std::unique_ptr<RandomAccessFile> file;
         RewritePlan plan;
+    };
+    auto fail = [&](std::size_t index, const std::string& reason) {
+        report.files[index].outcome = Outcome::Failed;
+        report.files[index].reason = reason;
+        report.files[index].record.reset();
     };
     for (std::size_t first = 0; first < entries.size(); first += kBatch) {
         std::vector<Planned> planned;
@@ -115,20 +120,19 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                 report.files.push_back(result);
                 continue;
             }
-            auto file = std::make_unique<RandomAccessFile>();
             try {
-                file->Open(entry.path, dryRun ? RandomAccessFile::Mode::Read
-                                              : RandomAccessFile::Mode::ReadWrite);
+                RandomAccessFile file(entry.path, RandomAccessFile::Mode::Read);
                 RewritePlan plan = PrepareRewrite(
-                    *file, false, true,
+                    file, false, true,
                     [&](RandomAccessFile& f, const StandardHeader& old) {
                         return MergePendingEntries(root, f, old);
                     },
                     messages);
+                file.Close();
                 result.record = plan.record;
                 result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
                 if (!plan.unchanged && !dryRun)
-                    planned.push_back({report.files.size(), std::move(file), std::move(plan)});
+                    planned.push_back({report.files.size(), std::move(plan)});
             } catch (const AlreadyReported& e) {
                 result.reason = e.Message();
             } catch (const FileError& e) {
@@ -139,13 +143,18 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             report.files.push_back(result);
         }
         if (planned.empty()) continue;
-        auto fail = [&](std::size_t index, const std::string& reason) {
-            report.files[index].outcome = Outcome::Failed;
-            report.files[index].reason = reason;
-            report.files[index].record.reset();
-        };
         RewriteJournal journal(folder);
-        for (const auto& p : planned) journal.Add(JournalEntry(*p.file, p.plan));
+        for (const auto& p : planned) {
+            RewriteJournal::Entry e;
+            e.path = FileSystem::Absolute(report.files[p.result].path);
+            e.oldLength = p.plan.oldLength;
+            e.tailStart = p.plan.position;
+            e.oldTail = p.plan.oldTail;
+            e.newTail = p.plan.block;
+            const auto bytes = p.plan.record.ToBytes();
+            e.newTail.insert(e.newTail.end(), bytes.begin(), bytes.end());
+            journal.Add(std::move(e));
+        }
         try {
             journal.Begin();
         } catch (const FileError& e) {
@@ -154,15 +163,25 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             continue;
         }
         for (std::size_t k = 0; k < planned.size(); ++k) {
+            const RewritePlan& plan = planned[k].plan;
+            RandomAccessFile file;
             try {
-                CommitRewrite(*planned[k].file, planned[k].plan);
+                file.Open(report.files[planned[k].result].path, RandomAccessFile::Mode::ReadWrite);
+                std::vector<std::uint8_t> now(plan.oldTail.size());
+                file.Seek(plan.position);
+                if (file.Length() != plan.oldLength ||
+                    file.Read(now.data(), now.size()) != now.size() || now != plan.oldTail) {
+                    fail(planned[k].result, "the file changed while the folder was being edited");
+                    continue;
+                }
+                CommitRewrite(file, plan);
+                file.Close();
             } catch (const std::exception& e) {
                 fail(planned[k].result, e.what());
                 try {
-                    RewriteJournal::RollBack(journal.Entries()[k], *planned[k].file);
+                    if (file.IsOpen()) RewriteJournal::RollBack(journal.Entries()[k], file);
                 } catch (...) {
-                    // The journal stays (Finish is not reached cleanly) and the next open rolls
-                    // back.
+                    // The journal is still there for the next open.
                 }
             }
         }

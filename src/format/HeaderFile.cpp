@@ -161,7 +161,8 @@ void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan) {
     file.Write(plan.block.data(), plan.block.size());
     const auto bytes = plan.record.ToBytes();
     file.Write(bytes.data(), bytes.size());
-    file.SetLength(file.Position());
+    // A file whose length stays needs no truncation (and no change of its size).
+    if (file.Position() != plan.oldLength) file.SetLength(file.Position());
 }
 
 RewriteJournal::Entry JournalEntry(const RandomAccessFile& file, const RewritePlan& plan) {

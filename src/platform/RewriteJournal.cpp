@@ -108,7 +108,11 @@ RewriteJournal::~RewriteJournal() {
 }
 
 std::vector<std::uint8_t> RewriteJournal::Encode(const std::vector<Entry>& entries) {
+    std::size_t size = 8 + 8 + 8;
+    for (const auto& e : entries)
+        size += 5 * 8 + e.path.size() + e.oldTail.size() + e.newTail.size();
     std::vector<std::uint8_t> out(kMagic, kMagic + 8);
+    out.reserve(size);
     Put(out, entries.size(), 8);
     for (const auto& e : entries) {
         Put(out, e.path.size(), 8);

@@ -1,0 +1,129 @@
+// A real `tkvhdr apply` killed with SIGKILL at random moments: after the next
+// open, every file of the folder is its old or its new self.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "platform/FileSystem.h"
+#include "platform/RewriteJournal.h"
+#include "support/DocumentFixture.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, Bytes>;
+
+Files Contents(const fs::path& folder) {
+    Files files;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.is_regular_file()) files[e.path().filename().string()] = ReadAll(e.path().string());
+    return files;
+}
+
+pid_t Spawn(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+std::vector<std::string> ApplyArgs(const fs::path& folder) {
+    return {TKVHDR_BINARY, "apply", (folder / "S000.tkv").string(), "RUN.GAIN", "long", "9",
+            "QC.BATCH",    "ascii", std::string(200, 'b')};
+}
+
+TEST(TkvHdrKillTest, EveryFileIsOldOrNewAfterSigkill) {
+    TempDir dir;
+    ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+    const fs::path pristine = dir.Path() / "pristine";
+    fs::create_directories(pristine);
+    for (int i = 0; i < 300; ++i) {
+        auto root = ExtendedHeader::MakeRoot();
+        AddAt(*root, "Run.Gain", LongValue(i));
+        AddAt(*root, "Sample.Well", HeaderElement(std::string_view("A01")));
+        char name[16];
+        std::snprintf(name, sizeof name, "S%03d.tkv", i);
+        WriteAll((pristine / name).string(),
+                 SampleFile(*root, SampleRecord(), 2048, static_cast<std::uint32_t>(i)));
+    }
+    const Files oldFiles = Contents(pristine);
+
+    const fs::path finished = dir.Path() / "finished";
+    fs::copy(pristine, finished);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Wait(Spawn(ApplyArgs(finished))), 0);
+    const auto fullRun = std::chrono::steady_clock::now() - start;
+    const Files newFiles = Contents(finished);
+
+    std::mt19937 rng(20261206);
+    int kills = 0, rounds = 0, mixed = 0;
+    while (kills < 20 && rounds < 200) {
+        ++rounds;
+        const fs::path work = dir.Path() / ("round" + std::to_string(rounds));
+        fs::copy(pristine, work);
+        const pid_t pid = Spawn(ApplyArgs(work));
+        ASSERT_GT(pid, 0);
+        if (rounds % 2) {
+            std::this_thread::sleep_for(fullRun *
+                                        std::uniform_real_distribution<double>(0.05, 1.0)(rng));
+        } else {
+            // Aimed at the rewrites themselves: they start once the journal is there.
+            const auto deadline = std::chrono::steady_clock::now() + 4 * fullRun;
+            while (FileSystem::NamesStartingWith(work.string(), RewriteJournal::kPrefix).empty() &&
+                   std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(std::uniform_int_distribution<int>(0, 3000)(rng)));
+        }
+        ::kill(pid, SIGKILL);
+        const int status = Wait(pid);
+        if (WIFSIGNALED(status)) ++kills;
+        // The next open of any file of the folder puts things right.
+        ASSERT_EQ(Wait(Spawn({TKVHDR_BINARY, "dump", (work / "S001.tkv").string()})), 0);
+        const Files after = Contents(work);
+        int olds = 0, news = 0;
+        for (const auto& [name, bytes] : oldFiles) {
+            ASSERT_TRUE(after.count(name)) << name;
+            const bool isOld = after.at(name) == bytes, isNew = after.at(name) == newFiles.at(name);
+            ASSERT_TRUE(isOld || isNew)
+                << "round " << rounds << ": " << name << " is neither old nor new";
+            olds += isOld;
+            news += isNew;
+        }
+        ASSERT_EQ(after.size(), oldFiles.size())
+            << "round " << rounds << ": a journal was left behind";
+        mixed += olds > 0 && news > 0;
+        fs::remove_all(work);
+    }
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_GE(kills, 20) << "in " << rounds << " rounds";
+    std::printf("%d kills in %d rounds; %d rounds left old and new files side by side\n", kills,
+                rounds, mixed);
+}
+
+}  // namespace
