@@ -14,6 +14,23 @@
 #include "platform/RewriteJournal.h"
 #include "platform/UserMessages.h"
 
+namespace {
+// Why a file failed, in words for the report.
+std::string ReasonOf(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const AlreadyReported& e) {
+        return e.Message();
+    } catch (const FileError& e) {
+        return e.Cause();
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+}  // namespace
+
 bool FolderEdit::Report::AllSucceeded() const {
     if (!listingError.empty()) return false;
     for (const auto& f : files)
@@ -63,12 +80,8 @@ FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std
         file.Close();
         result.record = plan.record;
         result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
-    } catch (const AlreadyReported& e) {
-        result.reason = e.Message();
-    } catch (const FileError& e) {
-        result.reason = e.Cause();
-    } catch (const std::exception& e) {
-        result.reason = e.what();
+    } catch (...) {
+        result.reason = ReasonOf(std::current_exception());
     }
     if (result.outcome == Outcome::Failed) {
         file.Abort();
@@ -133,28 +146,15 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                 result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
                 if (!plan.unchanged && !dryRun)
                     planned.push_back({report.files.size(), std::move(plan)});
-            } catch (const AlreadyReported& e) {
-                result.reason = e.Message();
-            } catch (const FileError& e) {
-                result.reason = e.Cause();
-            } catch (const std::exception& e) {
-                result.reason = e.what();
+            } catch (...) {
+                result.reason = ReasonOf(std::current_exception());
             }
             report.files.push_back(result);
         }
         if (planned.empty()) continue;
         RewriteJournal journal(folder);
-        for (const auto& p : planned) {
-            RewriteJournal::Entry e;
-            e.path = FileSystem::Absolute(report.files[p.result].path);
-            e.oldLength = p.plan.oldLength;
-            e.tailStart = p.plan.position;
-            e.oldTail = p.plan.oldTail;
-            e.newTail = p.plan.block;
-            const auto bytes = p.plan.record.ToBytes();
-            e.newTail.insert(e.newTail.end(), bytes.begin(), bytes.end());
-            journal.Add(std::move(e));
-        }
+        for (const auto& p : planned)
+            journal.Add(JournalEntry(report.files[p.result].path, p.plan));
         try {
             journal.Begin();
         } catch (const FileError& e) {

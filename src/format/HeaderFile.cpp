@@ -165,9 +165,9 @@ void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan) {
     if (file.Position() != plan.oldLength) file.SetLength(file.Position());
 }
 
-RewriteJournal::Entry JournalEntry(const RandomAccessFile& file, const RewritePlan& plan) {
+RewriteJournal::Entry JournalEntry(const std::string& path, const RewritePlan& plan) {
     RewriteJournal::Entry e;
-    e.path = FileSystem::Absolute(file.Path());
+    e.path = FileSystem::Absolute(path);
     e.oldLength = plan.oldLength;
     e.tailStart = plan.position;
     e.oldTail = plan.oldTail;
@@ -179,7 +179,7 @@ RewriteJournal::Entry JournalEntry(const RandomAccessFile& file, const RewritePl
 
 void CommitRewriteSafely(RandomAccessFile& file, const RewritePlan& plan) {
     RewriteJournal journal(FileSystem::FolderOf(file.Path()));
-    journal.Add(JournalEntry(file, plan));
+    journal.Add(JournalEntry(file.Path(), plan));
     journal.Begin();
     try {
         CommitRewrite(file, plan);

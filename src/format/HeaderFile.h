@@ -67,7 +67,7 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
 // (no journal, no flush: callers that journal a whole batch use it).
 void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan);
 // What the rollback journal keeps for this rewrite.
-RewriteJournal::Entry JournalEntry(const RandomAccessFile& file, const RewritePlan& plan);
+RewriteJournal::Entry JournalEntry(const std::string& path, const RewritePlan& plan);
 // The crash-safe rewrite of one file: journal, rewrite, flush, journal removed.
 // A failure puts the old bytes back before it passes on.
 void CommitRewriteSafely(RandomAccessFile& file, const RewritePlan& plan);

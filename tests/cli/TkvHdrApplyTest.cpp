@@ -6,22 +6,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/TkvHdr.h"
 #include "support/DocumentFixture.h"
+#include "support/ToolRunner.h"
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    std::istringstream in;
-    int status = RunTkvHdr(args, out, err, in);
-    return {status, out.str(), err.str()};
-}
 
 // The same folder of generated files, twice.
 class TkvHdrApplyTest : public ::testing::Test {
@@ -45,13 +33,6 @@ class TkvHdrApplyTest : public ::testing::Test {
         put("A04.tkv", *empty, 4);
         put("A05.pkv", *plain, 5);
         WriteAll((folder / "A06.tkv").string(), Bytes(300, 9));  // too short to be a sample file
-    }
-
-    std::map<std::string, Bytes> Contents(const std::filesystem::path& folder) {
-        std::map<std::string, Bytes> files;
-        for (const auto& e : std::filesystem::directory_iterator(folder))
-            files[e.path().filename().string()] = ReadAll(e.path().string());
-        return files;
     }
 
     TempDir dir;
@@ -79,7 +60,7 @@ TEST_F(TkvHdrApplyTest, GivesTheSameFilesAsTheEditorsFolderWideEdit) {
     ToolRun r = Tool({"apply", (byTool / "A01.tkv").string(), "Run.Gain", "long", "9",
                       "sample.batch", "ascii", "B-17", "qc.passed", "boolean", "True"});
     EXPECT_EQ(r.status, 1) << "A06.tkv cannot be rewritten";
-    EXPECT_EQ(Contents(byTool), Contents(byEditor));
+    EXPECT_EQ(FolderContents(byTool), FolderContents(byEditor));
     EXPECT_NE(r.out.find("updated: " + (byTool / "A01.tkv").string() + "\n"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("failed: " + (byTool / "A06.tkv").string() +
@@ -96,12 +77,12 @@ TEST_F(TkvHdrApplyTest, DryRunWritesNothingAndAgainFindsNothingToDo) {
     Fill(folder);
     std::filesystem::remove(folder / "A06.tkv");
     ::chmod((folder / "A04.tkv").c_str(), 0444);
-    const auto before = Contents(folder);
+    const auto before = FolderContents(folder);
     const std::string a01 = (folder / "A01.tkv").string();
 
     ToolRun dry = Tool({"apply", "--dry-run", a01, "RUN.GAIN", "long", "9"});
     EXPECT_EQ(dry.status, 0) << dry.err;
-    EXPECT_EQ(Contents(folder), before);
+    EXPECT_EQ(FolderContents(folder), before);
     EXPECT_NE(dry.out.find("would update: " + a01), std::string::npos);
     EXPECT_NE(dry.out.find("skipped (read-only): " + (folder / "A04.tkv").string()),
               std::string::npos);
@@ -110,7 +91,7 @@ TEST_F(TkvHdrApplyTest, DryRunWritesNothingAndAgainFindsNothingToDo) {
         << "A02 stores Gain as a Float, A03 has Run as a value" << dry.out;
 
     ASSERT_EQ(Tool({"apply", a01, "RUN.GAIN", "long", "9"}).status, 0);
-    EXPECT_NE(Contents(folder), before);
+    EXPECT_NE(FolderContents(folder), before);
     ToolRun again = Tool({"apply", a01, "RUN.GAIN", "long", "9"});
     EXPECT_NE(again.out.find("0 updated, 3 unchanged, 1 skipped, 0 failed"), std::string::npos)
         << again.out;
@@ -119,7 +100,7 @@ TEST_F(TkvHdrApplyTest, DryRunWritesNothingAndAgainFindsNothingToDo) {
 TEST_F(TkvHdrApplyTest, BadArgumentsWriteNothing) {
     const auto folder = dir.Path() / "plate";
     Fill(folder);
-    const auto before = Contents(folder);
+    const auto before = FolderContents(folder);
     const std::string a01 = (folder / "A01.tkv").string();
     EXPECT_EQ(Tool({"apply", a01, "RUN.GAIN", "long"}).status, 2);
     EXPECT_EQ(Tool({"apply", a01, "RUN.GAIN", "quux", "1"}).status, 2);
@@ -128,7 +109,7 @@ TEST_F(TkvHdrApplyTest, BadArgumentsWriteNothing) {
     EXPECT_EQ(bad.err, "Can't convert element at index 0 to specified type of number\n");
     EXPECT_EQ(Tool({"apply", a01, "SAMPLE.WELL.X", "long", "1"}).status, 1)
         << "through a value of the named file";
-    EXPECT_EQ(Contents(folder), before);
+    EXPECT_EQ(FolderContents(folder), before);
 }
 
 }  // namespace

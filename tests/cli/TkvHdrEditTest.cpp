@@ -7,23 +7,11 @@
 #include <sstream>
 
 #include "cli/HeaderJson.h"
-#include "cli/TkvHdr.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "support/DocumentFixture.h"
+#include "support/ToolRunner.h"
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args, const std::string& input = "") {
-    std::ostringstream out, err;
-    std::istringstream in(input);
-    int status = RunTkvHdr(args, out, err, in);
-    return {status, out.str(), err.str()};
-}
 
 class TkvHdrEditTest : public ::testing::Test {
   protected:

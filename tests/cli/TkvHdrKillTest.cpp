@@ -25,13 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using Files = std::map<std::string, Bytes>;
 
-Files Contents(const fs::path& folder) {
-    Files files;
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.is_regular_file()) files[e.path().filename().string()] = ReadAll(e.path().string());
-    return files;
-}
-
 pid_t Spawn(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -71,14 +64,14 @@ TEST(TkvHdrKillTest, EveryFileIsOldOrNewAfterSigkill) {
         WriteAll((pristine / name).string(),
                  SampleFile(*root, SampleRecord(), 2048, static_cast<std::uint32_t>(i)));
     }
-    const Files oldFiles = Contents(pristine);
+    const Files oldFiles = FolderContents(pristine);
 
     const fs::path finished = dir.Path() / "finished";
     fs::copy(pristine, finished);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(Wait(Spawn(ApplyArgs(finished))), 0);
     const auto fullRun = std::chrono::steady_clock::now() - start;
-    const Files newFiles = Contents(finished);
+    const Files newFiles = FolderContents(finished);
 
     std::mt19937 rng(20261206);
     int kills = 0, rounds = 0, mixed = 0;
@@ -105,7 +98,7 @@ TEST(TkvHdrKillTest, EveryFileIsOldOrNewAfterSigkill) {
         if (WIFSIGNALED(status)) ++kills;
         // The next open of any file of the folder puts things right.
         ASSERT_EQ(Wait(Spawn({TKVHDR_BINARY, "dump", (work / "S001.tkv").string()})), 0);
-        const Files after = Contents(work);
+        const Files after = FolderContents(work);
         int olds = 0, news = 0;
         for (const auto& [name, bytes] : oldFiles) {
             ASSERT_TRUE(after.count(name)) << name;

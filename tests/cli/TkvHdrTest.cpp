@@ -4,23 +4,11 @@
 #include <sys/stat.h>
 #include <sstream>
 
-#include "cli/TkvHdr.h"
 #include "format/ExampleFile.h"
 #include "support/TestFiles.h"
+#include "support/ToolRunner.h"
 
 namespace {
-
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args, const std::string& input = "") {
-    std::ostringstream out, err;
-    std::istringstream in(input);
-    int status = RunTkvHdr(args, out, err, in);
-    return {status, out.str(), err.str()};
-}
 
 class TkvHdrTest : public ::testing::Test {
   protected:

@@ -40,13 +40,6 @@ class Faults : public RandomAccessFile::FaultInjector {
 
 using Files = std::map<std::string, Bytes>;
 
-Files Contents(const fs::path& folder) {
-    Files files;
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.is_regular_file()) files[e.path().filename().string()] = ReadAll(e.path().string());
-    return files;
-}
-
 // A scenario: lays out its folder and runs one operation on it.
 struct Scenario {
     std::string name;
@@ -62,7 +55,7 @@ class CrashSafetyTest : public ::testing::Test {
     static Files ExpectedAfter(const Scenario& s, const fs::path& folder) {
         s.setUp(folder);
         s.run(folder);
-        return Contents(folder);
+        return FolderContents(folder);
     }
 
     // Runs the scenario with the fault at every operation, both ways.
@@ -73,7 +66,7 @@ class CrashSafetyTest : public ::testing::Test {
         fs::create_directories(oldFolder);
         fs::create_directories(newFolder);
         s.setUp(oldFolder);
-        const Files oldFiles = Contents(oldFolder);
+        const Files oldFiles = FolderContents(oldFolder);
         int operations = 0;
         {
             Faults counting(Faults::Mode::Count, 0);
@@ -82,7 +75,7 @@ class CrashSafetyTest : public ::testing::Test {
             s.run(newFolder);
             operations = counting.count;
         }
-        const Files newFiles = Contents(newFolder);
+        const Files newFiles = FolderContents(newFolder);
         ASSERT_NE(oldFiles, newFiles) << s.name << ": the operation must change something";
         ASSERT_GT(operations, 2);
 
@@ -108,7 +101,7 @@ class CrashSafetyTest : public ::testing::Test {
                     s.run(work);
                 }
                 RewriteJournal::Recover(work.string());  // what the next open does
-                const Files after = Contents(work);
+                const Files after = FolderContents(work);
                 for (const auto& [name, bytes] : oldFiles) {
                     ASSERT_TRUE(after.count(name))
                         << s.name << " at " << at << ": " << name << " is gone";

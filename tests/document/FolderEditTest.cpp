@@ -13,12 +13,6 @@
 
 namespace {
 
-StandardHeader RecordOf(const Bytes& file) {
-    std::array<std::uint8_t, 632> b{};
-    std::copy(file.end() - 632, file.end(), b.begin());
-    return StandardHeader::FromBytes(b);
-}
-
 // The stored block of a file.
 Bytes BlockOf(const Bytes& file) {
     const StandardHeader r = RecordOf(file);

@@ -20,12 +20,6 @@ std::uint32_t RecordXor(const StandardHeader& h) {
     return XorWords(std::span(b).first(628));
 }
 
-StandardHeader RecordOf(const Bytes& file) {
-    std::array<std::uint8_t, 632> b{};
-    std::copy(file.end() - 632, file.end(), b.begin());
-    return StandardHeader::FromBytes(b);
-}
-
 class HeaderFileTest : public ::testing::Test {
   protected:
     // Opens and reads; returns the messages shown; `ok` tells whether it read.

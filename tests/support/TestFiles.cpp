@@ -79,3 +79,16 @@ Bytes PatternBytes(std::size_t n, std::uint32_t seed) {
     for (auto& b : out) b = static_cast<std::uint8_t>(rng());
     return out;
 }
+
+std::map<std::string, Bytes> FolderContents(const std::filesystem::path& folder) {
+    std::map<std::string, Bytes> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.is_regular_file()) files[e.path().filename().string()] = ReadAll(e.path().string());
+    return files;
+}
+
+StandardHeader RecordOf(const Bytes& file) {
+    std::array<std::uint8_t, StandardHeader::kSize> b{};
+    std::copy(file.end() - StandardHeader::kSize, file.end(), b.begin());
+    return StandardHeader::FromBytes(b);
+}

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,9 @@ StandardHeader SampleRecord();
 // describe the block (Offset counts the gap too) and the checksum left as given.
 Bytes MakeFileBytes(const Bytes& sampleData, const Bytes& block, StandardHeader record,
                     std::size_t gap = 0);
+// The regular files of a folder by name, with their bytes.
+std::map<std::string, Bytes> FolderContents(const std::filesystem::path& folder);
+// The Standard Header record of a file's bytes (its last 632 bytes).
+StandardHeader RecordOf(const Bytes& file);
 // Deterministic pseudo-random bytes.
 Bytes PatternBytes(std::size_t n, std::uint32_t seed);
