@@ -162,6 +162,7 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                 fail(p.result, "the rewrite journal cannot be written: " + e.Cause());
             continue;
         }
+        bool keepJournal = false;  // a file could not be put back: the next open must do it
         for (std::size_t k = 0; k < planned.size(); ++k) {
             const RewritePlan& plan = planned[k].plan;
             RandomAccessFile file;
@@ -181,10 +182,11 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                 try {
                     if (file.IsOpen()) RewriteJournal::RollBack(journal.Entries()[k], file);
                 } catch (...) {
-                    // The journal is still there for the next open.
+                    keepJournal = true;
                 }
             }
         }
+        if (keepJournal) continue;  // the journal stays on disk (see RewriteJournal's destructor)
         try {
             journal.Finish(true);
         } catch (const FileError& e) {
