@@ -1,5 +1,7 @@
 #include "document/FolderEdit.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -31,6 +33,20 @@ std::string ReasonOf(std::exception_ptr error) {
 }
 }  // namespace
 
+// How many files a batch holds open at once: a share of the open-file limit,
+// which is first raised to its maximum where the system allows.
+static std::size_t BatchSize() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 64;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536);
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    const rlim_t usable = limit.rlim_cur > 128 ? (limit.rlim_cur - 64) / 2 : 16;
+    return static_cast<std::size_t>(std::clamp<rlim_t>(usable, 16, 4096));
+}
+
 bool FolderEdit::Report::AllSucceeded() const {
     if (!listingError.empty()) return false;
     for (const auto& f : files)
@@ -45,15 +61,10 @@ bool FolderEdit::Report::AnySkipped() const {
 }
 
 std::vector<std::uint8_t> FolderEdit::MergePendingEntries(const HeaderNode& root,
-                                                          RandomAccessFile& file,
-                                                          const StandardHeader& oldRecord) {
+                                                          std::span<const std::uint8_t> oldBlock) {
     BlockPath::BlockBuffer buffer;
-    if (oldRecord.extendedHeaderLength != 0) {
-        // The rewrite has read the whole stored block for its checksum already,
-        // so its length is known to be within the file.
-        std::vector<std::uint8_t> block(oldRecord.extendedHeaderLength);
-        file.ReadExact(block.data(), block.size());
-        auto stored = BlockPath::BlockBuffer::FromBlock(block);
+    if (!oldBlock.empty()) {
+        auto stored = BlockPath::BlockBuffer::FromBlock(oldBlock);
         if (!stored) throw HeaderError("The stored Extended Header does not decode.");
         buffer = std::move(*stored);
     }
@@ -72,8 +83,8 @@ FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std
         CWaitCursor wait(messages);
         const RewritePlan plan = PrepareRewrite(
             file, false, true,
-            [&](RandomAccessFile& f, const StandardHeader& old) {
-                return MergePendingEntries(root, f, old);
+            [&](std::span<const std::uint8_t> old, const StandardHeader&) {
+                return MergePendingEntries(root, old);
             },
             messages);
         if (!plan.unchanged && !dryRun) CommitRewriteSafely(file, plan);
@@ -109,12 +120,12 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
     }
     CWaitCursor wait(messages);
     // Files go in batches, each with one journal and one flush of the file system:
-    // every file is planned (read and merged) and closed; the batch's journal is
-    // written; then each file is opened again, under its lock, and rewritten only
-    // when it still holds exactly the bytes it was planned from.
-    constexpr std::size_t kBatch = 4096;
+    // every file of a batch is opened (and locked) and planned, the batch's journal
+    // is written, then every file is rewritten and closed.
+    const std::size_t batch = BatchSize();
     struct Planned {
         std::size_t result;
+        std::unique_ptr<RandomAccessFile> file;
         RewritePlan plan;
     };
     auto fail = [&](std::size_t index, const std::string& reason) {
@@ -122,9 +133,9 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
         report.files[index].reason = reason;
         report.files[index].record.reset();
     };
-    for (std::size_t first = 0; first < entries.size(); first += kBatch) {
+    for (std::size_t first = 0; first < entries.size(); first += batch) {
         std::vector<Planned> planned;
-        for (std::size_t i = first; i < std::min(entries.size(), first + kBatch); ++i) {
+        for (std::size_t i = first; i < std::min(entries.size(), first + batch); ++i) {
             const auto& entry = entries[i];
             FileResult result;
             result.path = entry.path;
@@ -133,19 +144,20 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                 report.files.push_back(result);
                 continue;
             }
+            auto file = std::make_unique<RandomAccessFile>();
             try {
-                RandomAccessFile file(entry.path, RandomAccessFile::Mode::Read);
+                file->Open(entry.path, dryRun ? RandomAccessFile::Mode::Read
+                                              : RandomAccessFile::Mode::ReadWrite);
                 RewritePlan plan = PrepareRewrite(
-                    file, false, true,
-                    [&](RandomAccessFile& f, const StandardHeader& old) {
-                        return MergePendingEntries(root, f, old);
+                    *file, false, true,
+                    [&](std::span<const std::uint8_t> old, const StandardHeader&) {
+                        return MergePendingEntries(root, old);
                     },
                     messages);
-                file.Close();
                 result.record = plan.record;
                 result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
                 if (!plan.unchanged && !dryRun)
-                    planned.push_back({report.files.size(), std::move(plan)});
+                    planned.push_back({report.files.size(), std::move(file), std::move(plan)});
             } catch (...) {
                 result.reason = ReasonOf(std::current_exception());
             }
@@ -164,18 +176,9 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
         }
         bool keepJournal = false;  // a file could not be put back: the next open must do it
         for (std::size_t k = 0; k < planned.size(); ++k) {
-            const RewritePlan& plan = planned[k].plan;
-            RandomAccessFile file;
+            RandomAccessFile& file = *planned[k].file;
             try {
-                file.Open(report.files[planned[k].result].path, RandomAccessFile::Mode::ReadWrite);
-                std::vector<std::uint8_t> now(plan.oldTail.size());
-                file.Seek(plan.position);
-                if (file.Length() != plan.oldLength ||
-                    file.Read(now.data(), now.size()) != now.size() || now != plan.oldTail) {
-                    fail(planned[k].result, "the file changed while the folder was being edited");
-                    continue;
-                }
-                CommitRewrite(file, plan);
+                CommitRewrite(file, planned[k].plan);
                 file.Close();
             } catch (const std::exception& e) {
                 fail(planned[k].result, e.what());
@@ -184,6 +187,7 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                 } catch (...) {
                     keepJournal = true;
                 }
+                file.Abort();
             }
         }
         if (keepJournal) continue;  // the journal stays on disk (see RewriteJournal's destructor)

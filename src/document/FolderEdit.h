@@ -32,13 +32,11 @@ class FolderEdit {
         bool AnySkipped() const;
     };
 
-    // The block maker of the merge: reads the file's old block (the file is
-    // positioned at its start) and sets every pending leaf of `root` into it at
-    // its path. Throws HeaderError when the old block does not decode or a value
-    // cannot be set.
+    // The block maker of the merge: sets every pending leaf of `root` into the
+    // stored block at its path. Throws HeaderError when the stored block does not
+    // decode or a value cannot be set.
     static std::vector<std::uint8_t> MergePendingEntries(const HeaderNode& root,
-                                                         RandomAccessFile& file,
-                                                         const StandardHeader& oldRecord);
+                                                         std::span<const std::uint8_t> oldBlock);
     // Rewrites one file with the pending entries, quietly. A file the merge would
     // not change is left alone (Unchanged). With `dryRun` nothing is written: the
     // outcome says what would happen.

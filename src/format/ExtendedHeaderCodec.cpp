@@ -262,7 +262,7 @@ std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {
 }
 
 BlockMaker EncodeExtendedHeader(const HeaderNode& root) {
-    return [&root](RandomAccessFile&, const StandardHeader&) {
+    return [&root](std::span<const std::uint8_t>, const StandardHeader&) {
         return EncodeExtendedHeaderBlock(root);
     };
 }

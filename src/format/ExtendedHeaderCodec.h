@@ -16,7 +16,6 @@
 #include "format/BlockPath.h"
 #include "model/HeaderNode.h"
 
-class RandomAccessFile;
 struct StandardHeader;
 
 // How deeply lists may nest (a top-level list is depth 1). Deeper blocks do not
@@ -41,10 +40,10 @@ bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool 
 // has no children. Throws HeaderError when the tree cannot be encoded.
 std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root);
 
-// Makes the new block for a rewrite, given the file positioned at the start of
-// its old block and the file's record as read and repaired. Returns the block
-// (a multiple of 4 bytes, empty for none). Throws HeaderError when it cannot.
-using BlockMaker = std::function<std::vector<std::uint8_t>(RandomAccessFile& file,
+// Makes the new block for a rewrite, given the file's stored block (Extended
+// Header Length bytes) and its record as read and repaired. Returns the block (a
+// multiple of 4 bytes, empty for none). Throws HeaderError when it cannot.
+using BlockMaker = std::function<std::vector<std::uint8_t>(std::span<const std::uint8_t> oldBlock,
                                                            const StandardHeader& oldRecord)>;
 
 // The block maker of Save: the block for the whole tree under `root`, which must

@@ -112,24 +112,29 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
                            const BlockMaker& makeBlock, UserMessages& messages) {
     RewritePlan plan;
     StandardHeader& record = plan.record;
-    std::uint32_t oldBlockXor = 0;
     if (newFile) {
         record.InitNew();
+        file.Seek(0);
     } else {
         if (auto error = CheckStandardHeader(file, record, true)) Fail(messages, quiet, *error);
-        if (auto error = CheckExtendedHeaderXor(file, record.extendedHeaderOffset,
-                                                record.extendedHeaderLength, oldBlockXor))
-            Fail(messages, quiet, *error);
+        file.SeekFromEnd(record.extendedHeaderOffset);
+    }
+    // The file's tail, from the old block's place to its end, read once: the old
+    // block comes from it, and the journal keeps it.
+    plan.position = file.Position();
+    plan.oldLength = file.Length();
+    plan.oldTail.resize(static_cast<std::size_t>(plan.oldLength - plan.position));
+    file.ReadExact(plan.oldTail.data(), plan.oldTail.size());
+    std::span<const std::uint8_t> oldBlock;
+    if (!newFile && record.extendedHeaderLength != 0) {
+        if (record.extendedHeaderLength > plan.oldTail.size())
+            Fail(messages, quiet, HeaderMessages::kCannotReadBlock);
+        oldBlock = std::span<const std::uint8_t>(plan.oldTail).first(record.extendedHeaderLength);
     }
     // The data word: what the stored checksum holds beyond the headers' words.
-    const std::uint32_t dataWord = record.checksum ^ RecordXor(record) ^ oldBlockXor;
+    const std::uint32_t dataWord = record.checksum ^ RecordXor(record) ^ XorWords(oldBlock);
 
-    if (newFile)
-        file.Seek(0);
-    else
-        file.SeekFromEnd(record.extendedHeaderOffset);
-    plan.position = file.Position();
-    plan.block = makeBlock(file, record);
+    plan.block = makeBlock(oldBlock, record);
     if (plan.block.size() % 4 != 0 || plan.block.size() > 0xFFFFFFFFu - StandardHeader::kSize)
         throw HeaderError("The Extended Header block has an impossible length.");
 
@@ -138,14 +143,8 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
     record.extendedHeaderOffset = length + static_cast<std::uint32_t>(StandardHeader::kSize);
     record.checksum = RecordXor(record) ^ XorWords(plan.block) ^ dataWord;
 
-    // What the rewrite may change, kept for the journal; the file is unchanged
-    // when it already ends, from the block's place, with exactly the new bytes.
-    plan.oldLength = file.Length();
-    if (plan.position > plan.oldLength)
-        throw HeaderError("The Extended Header lies beyond the end of the file.");
-    plan.oldTail.resize(static_cast<std::size_t>(plan.oldLength - plan.position));
-    file.Seek(plan.position);
-    file.ReadExact(plan.oldTail.data(), plan.oldTail.size());
+    // Unchanged when the file already ends, from the block's place, with exactly
+    // the new bytes.
     if (!newFile && plan.oldTail.size() == plan.block.size() + StandardHeader::kSize) {
         const auto bytes = record.ToBytes();
         plan.unchanged =
@@ -157,9 +156,11 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
 }
 
 void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan) {
+    // Block and record in one write.
+    std::vector<std::uint8_t> bytes(plan.block);
+    const auto rec = plan.record.ToBytes();
+    bytes.insert(bytes.end(), rec.begin(), rec.end());
     file.Seek(plan.position);
-    file.Write(plan.block.data(), plan.block.size());
-    const auto bytes = plan.record.ToBytes();
     file.Write(bytes.data(), bytes.size());
     // A file whose length stays needs no truncation (and no change of its size).
     if (file.Position() != plan.oldLength) file.SetLength(file.Position());

@@ -134,16 +134,15 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
         const std::string full = (fs::path(folder) / name).string();
         struct stat lst {};
         if (::lstat(full.c_str(), &lst) != 0) continue;
+        struct stat st = lst;
         if (S_ISLNK(lst.st_mode)) {
             // A link is followed only when it stays in the folder.
             fs::path target = fs::canonical(full, ec);
-            if (ec || target.parent_path() != realFolder) continue;
+            if (ec || target.parent_path() != realFolder || ::stat(full.c_str(), &st) != 0)
+                continue;
         }
-        auto attrs = GetAttributes(full);
-        if (!attrs || attrs->directory) continue;
-        struct stat st {};
-        if (::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        out.push_back({full, name, attrs->readOnly});
+        if (!S_ISREG(st.st_mode)) continue;  // folders, FIFOs and the like are left out
+        out.push_back({full, name, (st.st_mode & S_IWUSR) == 0});
     }
     std::sort(out.begin(), out.end(),
               [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });

@@ -62,14 +62,17 @@ void RandomAccessFile::Open(const std::string& path, Mode mode) {
                 throw FileError(path, "The file is being written by another program.", e);
             ThrowErrno(e);
         }
-        if (mode == Mode::Create && ::ftruncate(fd, 0) != 0) {
-            int e = errno;
-            ::close(fd);
-            ThrowErrno(e);
+        if (mode == Mode::Create) {
+            if (::ftruncate(fd, 0) != 0) {
+                int e = errno;
+                ::close(fd);
+                ThrowErrno(e);
+            }
+            st.st_size = 0;
         }
     }
-    int fl = ::fcntl(fd, F_GETFL);
-    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    // O_NONBLOCK stays set: it changes nothing for a regular file.
+    m_nLength = static_cast<std::uint64_t>(st.st_size);
     m_fd = fd;
 }
 
@@ -87,9 +90,7 @@ void RandomAccessFile::Abort() noexcept {
 
 std::uint64_t RandomAccessFile::Length() {
     CheckOpen();
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0) ThrowErrno(errno);
-    return static_cast<std::uint64_t>(st.st_size);
+    return m_nLength;
 }
 
 void RandomAccessFile::SeekFromEnd(std::uint64_t distance) {
@@ -140,12 +141,14 @@ void RandomAccessFile::Write(const void* buffer, std::size_t n) {
         done += static_cast<std::size_t>(r);
         m_nPosition += static_cast<std::uint64_t>(r);
     }
+    if (m_nPosition > m_nLength) m_nLength = m_nPosition;
 }
 
 void RandomAccessFile::SetLength(std::uint64_t length) {
     CheckOpen();
     InjectFault(FaultInjector::Op::SetLength, m_strPath);
     if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) ThrowErrno(errno);
+    m_nLength = length;
 }
 
 void RandomAccessFile::Flush() {

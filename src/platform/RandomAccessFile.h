@@ -47,6 +47,9 @@ class RandomAccessFile {
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& Path() const { return m_strPath; }
 
+    // The file's length as this object knows it: taken when the file is opened and
+    // kept up to date by its own writes and truncations. (A file that another
+    // program changes meanwhile shows up as a short read, which throws.)
     virtual std::uint64_t Length();
     std::uint64_t Position() const { return m_nPosition; }
     void Seek(std::uint64_t position) { m_nPosition = position; }
@@ -72,4 +75,5 @@ class RandomAccessFile {
     int m_fd = -1;
     std::string m_strPath;
     std::uint64_t m_nPosition = 0;
+    std::uint64_t m_nLength = 0;
 };
