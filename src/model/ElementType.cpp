@@ -17,57 +17,31 @@ bool IsKnownElementType(std::uint32_t code) {
     return false;
 }
 
-std::string_view ElementTypeNameAscii(std::uint32_t code) {
-    switch (static_cast<ElementType>(code)) {
-        case ElementType::List:
-            return "List";
-        case ElementType::Ascii:
-            return "ASCII";
-        case ElementType::Unicode:
-            return "Unicode";
-        case ElementType::Boolean:
-            return "Boolean";
-        case ElementType::Byte:
-            return "Byte";
-        case ElementType::Double:
-            return "Double";
-        case ElementType::Float:
-            return "Float";
-        case ElementType::Short:
-            return "Short";
-        case ElementType::Long:
-            return "Long";
-        case ElementType::End:
-            return "End";
-    }
-    return "Unknown";
-}
+namespace {
+struct TypeName {
+    ElementType type;
+    std::string_view ascii;
+    std::u16string_view wide;
+};
+constexpr TypeName kNames[] = {
+    {ElementType::List, "List", u"List"},          {ElementType::Ascii, "ASCII", u"ASCII"},
+    {ElementType::Unicode, "Unicode", u"Unicode"}, {ElementType::Boolean, "Boolean", u"Boolean"},
+    {ElementType::Byte, "Byte", u"Byte"},          {ElementType::Double, "Double", u"Double"},
+    {ElementType::Float, "Float", u"Float"},       {ElementType::Short, "Short", u"Short"},
+    {ElementType::Long, "Long", u"Long"},          {ElementType::End, "End", u"End"},
+};
+constexpr TypeName kUnknown{ElementType::End, "Unknown", u"Unknown"};
 
-std::u16string_view ElementTypeName(std::uint32_t code) {
-    switch (static_cast<ElementType>(code)) {
-        case ElementType::List:
-            return u"List";
-        case ElementType::Ascii:
-            return u"ASCII";
-        case ElementType::Unicode:
-            return u"Unicode";
-        case ElementType::Boolean:
-            return u"Boolean";
-        case ElementType::Byte:
-            return u"Byte";
-        case ElementType::Double:
-            return u"Double";
-        case ElementType::Float:
-            return u"Float";
-        case ElementType::Short:
-            return u"Short";
-        case ElementType::Long:
-            return u"Long";
-        case ElementType::End:
-            return u"End";
-    }
-    return u"Unknown";
+const TypeName& NameOf(std::uint32_t code) {
+    for (const auto& n : kNames)
+        if (ToCode(n.type) == code) return n;
+    return kUnknown;
 }
+}  // namespace
+
+std::string_view ElementTypeNameAscii(std::uint32_t code) { return NameOf(code).ascii; }
+
+std::u16string_view ElementTypeName(std::uint32_t code) { return NameOf(code).wide; }
 
 std::uint32_t ValueSizeOf(std::uint32_t code) {
     switch (static_cast<ElementType>(code)) {
