@@ -43,7 +43,9 @@ fs::path MakeFolder() {
     bytes.insert(bytes.end(), block.begin(), block.end());
     bytes.insert(bytes.end(), rec.begin(), rec.end());
     for (int i = 0; i < kFiles; ++i) {
-        const std::string path = (folder / ("S" + std::to_string(1000 + i)) += ".tkv").string();
+        std::string name = std::to_string(1000 + i);
+        name.insert(name.begin(), 'S');
+        const std::string path = (folder / (name + ".tkv")).string();
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
             std::abort();

@@ -172,9 +172,11 @@ RewriteJournal::Entry JournalEntry(const std::string& path, const RewritePlan& p
     e.oldLength = plan.oldLength;
     e.tailStart = plan.position;
     e.oldTail = plan.oldTail;
-    e.newTail = plan.block;
+    std::vector<std::uint8_t> tail(plan.block);
     const auto bytes = plan.record.ToBytes();
-    e.newTail.insert(e.newTail.end(), bytes.begin(), bytes.end());
+    tail.insert(tail.end(), bytes.begin(), bytes.end());
+    e.newLength = tail.size();
+    e.newTailHash = RewriteJournal::Hash(tail.data(), tail.size());
     return e;
 }
 

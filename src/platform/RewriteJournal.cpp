@@ -15,15 +15,24 @@
 
 namespace {
 
-constexpr char kMagic[8] = {'T', 'K', 'V', 'J', 'R', 'N', 'L', '1'};
+constexpr char kMagic[8] = {'T', 'K', 'V', 'J', 'R', 'N', 'L', '2'};
 
-std::uint64_t Fnv1a64(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (std::size_t i = 0; i < n; ++i) {
-        h ^= p[i];
-        h *= 0x100000001b3ull;
-    }
-    return h;
+constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
+constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
+constexpr std::uint64_t kPrime3 = 0x165667B19E3779F9ull;
+
+std::uint64_t Rotl(std::uint64_t v, int k) {
+    return (v << k) | (v >> (64 - k));
+}
+
+std::uint64_t Word(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    for (int k = 7; k >= 0; --k) v = (v << 8) | p[k];
+    return v;
+}
+
+std::uint64_t Round(std::uint64_t acc, std::uint64_t word) {
+    return Rotl(acc + word * kPrime2, 31) * kPrime1;
 }
 
 void Put(std::vector<std::uint8_t>& out, std::uint64_t v, int bytes) {
@@ -64,10 +73,11 @@ bool RecoverEntry(const RewriteJournal::Entry& entry) {
     if (!FileSystem::Exists(entry.path)) return true;
     try {
         RandomAccessFile file(entry.path, RandomAccessFile::Mode::ReadWrite);
-        if (file.Length() == entry.tailStart + entry.newTail.size()) {
-            std::vector<std::uint8_t> tail(entry.newTail.size());
+        if (file.Length() == entry.tailStart + entry.newLength) {
+            std::vector<std::uint8_t> tail(static_cast<std::size_t>(entry.newLength));
             file.Seek(entry.tailStart);
-            if (file.Read(tail.data(), tail.size()) == tail.size() && tail == entry.newTail) {
+            if (file.Read(tail.data(), tail.size()) == tail.size() &&
+                RewriteJournal::Hash(tail.data(), tail.size()) == entry.newTailHash) {
                 file.Close();
                 return true;  // the rewrite had completed
             }
@@ -102,6 +112,25 @@ void RecoverJournal(const std::string& path) {
 
 RewriteJournal::RewriteJournal(std::string folder) : m_strFolder(std::move(folder)) {}
 
+// Four independent lanes of multiply-rotate rounds over 8-byte words (a checksum
+// against torn writes and stale tails, not against an adversary), then the tail
+// bytes one at a time and a final avalanche.
+std::uint64_t RewriteJournal::Hash(const std::uint8_t* data, std::size_t size) {
+    std::uint64_t lane[4] = {kPrime1 + kPrime2, kPrime2, 0, 0 - kPrime1};
+    std::size_t i = 0;
+    for (; size - i >= 32; i += 32)
+        for (int k = 0; k < 4; ++k) lane[k] = Round(lane[k], Word(data + i + 8 * k));
+    std::uint64_t h = Rotl(lane[0], 1) + Rotl(lane[1], 7) + Rotl(lane[2], 12) + Rotl(lane[3], 18);
+    h += size;
+    for (; size - i >= 8; i += 8) h = Rotl(h ^ Round(0, Word(data + i)), 27) * kPrime1 + kPrime3;
+    for (; i < size; ++i) h = Rotl(h ^ (data[i] * kPrime3), 11) * kPrime1;
+    h ^= h >> 33;
+    h *= kPrime2;
+    h ^= h >> 29;
+    h *= kPrime3;
+    return h ^ (h >> 32);
+}
+
 RewriteJournal::~RewriteJournal() {
     // Not finished: the journal stays on disk for the next open to roll back.
     delete m_pFile;
@@ -109,8 +138,7 @@ RewriteJournal::~RewriteJournal() {
 
 std::vector<std::uint8_t> RewriteJournal::Encode(const std::vector<Entry>& entries) {
     std::size_t size = 8 + 8 + 8;
-    for (const auto& e : entries)
-        size += 5 * 8 + e.path.size() + e.oldTail.size() + e.newTail.size();
+    for (const auto& e : entries) size += 6 * 8 + e.path.size() + e.oldTail.size();
     std::vector<std::uint8_t> out(kMagic, kMagic + 8);
     out.reserve(size);
     Put(out, entries.size(), 8);
@@ -121,10 +149,10 @@ std::vector<std::uint8_t> RewriteJournal::Encode(const std::vector<Entry>& entri
         Put(out, e.tailStart, 8);
         Put(out, e.oldTail.size(), 8);
         out.insert(out.end(), e.oldTail.begin(), e.oldTail.end());
-        Put(out, e.newTail.size(), 8);
-        out.insert(out.end(), e.newTail.begin(), e.newTail.end());
+        Put(out, e.newLength, 8);
+        Put(out, e.newTailHash, 8);
     }
-    Put(out, Fnv1a64(out.data(), out.size()), 8);
+    Put(out, Hash(out.data(), out.size()), 8);
     return out;
 }
 
@@ -133,7 +161,7 @@ bool RewriteJournal::Decode(const std::vector<std::uint8_t>& bytes, std::vector<
     if (bytes.size() < 8 + 8 + 8 || !std::equal(kMagic, kMagic + 8, bytes.begin())) return false;
     const std::size_t body = bytes.size() - 8;
     ByteReader sum(std::span<const std::uint8_t>(bytes).subspan(body));
-    if (Get64(sum) != Fnv1a64(bytes.data(), body)) return false;
+    if (Get64(sum) != Hash(bytes.data(), body)) return false;
     ByteReader r(std::span<const std::uint8_t>(bytes).first(body), 8);
     auto count = Get64(r);
     if (!count) return false;
@@ -143,8 +171,12 @@ bool RewriteJournal::Decode(const std::vector<std::uint8_t>& bytes, std::vector<
         auto ok = GetBytes(r, path);
         auto oldLength = Get64(r);
         auto tailStart = Get64(r);
-        if (!ok || !oldLength || !tailStart || !GetBytes(r, e.oldTail) || !GetBytes(r, e.newTail))
-            return false;
+        if (!ok || !oldLength || !tailStart || !GetBytes(r, e.oldTail)) return false;
+        auto newLength = Get64(r);
+        auto newTailHash = Get64(r);
+        if (!newLength || !newTailHash) return false;
+        e.newLength = *newLength;
+        e.newTailHash = *newTailHash;
         e.path.assign(path.begin(), path.end());
         e.oldLength = *oldLength;
         e.tailStart = *tailStart;

@@ -3,7 +3,7 @@
 //
 // Before the first byte of a file changes, the journal keeps what the rewrite may
 // change (the file's length and its bytes from the start of the rewritten part to
-// its end) and what the rewrite will leave there, and is flushed to disk with its
+// its end) and a hash of what the rewrite will leave there, and is flushed to disk with its
 // folder. Then the files are rewritten and flushed, and the journal is removed.
 // Whoever opens or rewrites a file next rolls back a journal that was left behind:
 // a file that already holds its new bytes keeps them, any other gets its old bytes
@@ -14,6 +14,7 @@
 // Journals lie beside the files as hidden ".tkvjournal-..." files, or, where the
 // folder cannot hold one, in the user's state folder.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,7 +30,10 @@ class RewriteJournal {
         std::uint64_t oldLength = 0;
         std::uint64_t tailStart = 0;
         std::vector<std::uint8_t> oldTail;  // the bytes from tailStart to oldLength
-        std::vector<std::uint8_t> newTail;  // what the rewrite leaves from tailStart to the end
+        // What the rewrite leaves from tailStart to the end, kept as its length and
+        // hash: enough to tell a finished rewrite, at half the journal's size.
+        std::uint64_t newLength = 0;
+        std::uint64_t newTailHash = 0;
     };
 
     static constexpr const char* kPrefix = ".tkvjournal-";
@@ -58,6 +62,9 @@ class RewriteJournal {
     // Where journals go when a file's folder cannot hold them:
     // $XDG_STATE_HOME/tkv-editor/journals (default ~/.local/state/...).
     static std::string StateFolder();
+
+    // The 64-bit hash that journals keep of new tails and of themselves.
+    static std::uint64_t Hash(const std::uint8_t* data, std::size_t size);
 
     // Serialisation, for recovery and tests.
     static std::vector<std::uint8_t> Encode(const std::vector<Entry>& entries);

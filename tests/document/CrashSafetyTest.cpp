@@ -193,7 +193,8 @@ TEST_F(CrashSafetyTest, AJournalCutShortIsDiscardedAndTheFileLeftAlone) {
     e.oldLength = 10;
     e.tailStart = 0;
     e.oldTail = Bytes(10, 0xAA);
-    e.newTail = Bytes(3, 0xBB);
+    e.newLength = 3;
+    e.newTailHash = RewriteJournal::Hash(Bytes(3, 0xBB).data(), 3);
     Bytes journal = RewriteJournal::Encode({e});
     std::vector<RewriteJournal::Entry> decoded;
     ASSERT_TRUE(RewriteJournal::Decode(journal, decoded));
