@@ -1,5 +1,7 @@
 #include "platform/RandomAccessFile.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -130,6 +132,8 @@ void RandomAccessFile::Write(const void* buffer, std::size_t n) {
     CheckOpen();
     InjectFault(FaultInjector::Op::Write, m_strPath);
     const auto* p = static_cast<const unsigned char*>(buffer);
+    const std::size_t whole = n;
+    if (s_pFaults) n = std::min(n, s_pFaults->TornWriteLength(n));
     std::size_t done = 0;
     while (done < n) {
         ssize_t r = ::pwrite(m_fd, p + done, n - done, static_cast<off_t>(m_nPosition));
@@ -142,6 +146,7 @@ void RandomAccessFile::Write(const void* buffer, std::size_t n) {
         m_nPosition += static_cast<std::uint64_t>(r);
     }
     if (m_nPosition > m_nLength) m_nLength = m_nPosition;
+    if (n < whole) s_pFaults->AfterTornWrite(m_strPath);
 }
 
 void RandomAccessFile::SetLength(std::uint64_t length) {

@@ -20,12 +20,17 @@ class RandomAccessFile {
     };
 
     // Tests only: called before every write, truncation, flush and removal, so a
-    // test can make the n-th one fail (by throwing) or stop the process there.
+    // test can make the n-th one fail (by throwing) or stop the process there. A
+    // write can also be torn: TornWriteLength says how many of its bytes reach the
+    // file, then AfterTornWrite fails or stops, as a full disk or a power cut in
+    // the middle of a write would.
     class FaultInjector {
       public:
         enum class Op { Write, SetLength, Flush, Remove };
         virtual ~FaultInjector() = default;
         virtual void Before(Op op, const std::string& path) = 0;
+        virtual std::size_t TornWriteLength(std::size_t n) { return n; }
+        virtual void AfterTornWrite(const std::string&) {}
     };
     static void SetFaultInjector(FaultInjector* injector) { s_pFaults = injector; }
     static void InjectFault(FaultInjector::Op op, const std::string& path) {

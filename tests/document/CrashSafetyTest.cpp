@@ -19,23 +19,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Counts file operations; at the chosen one it fails it or ends the process.
+// Counts file operations; at the chosen one it fails it or ends the process,
+// before it starts or (torn) after half of a write's bytes reached the file.
 class Faults : public RandomAccessFile::FaultInjector {
   public:
-    enum class Mode { Count, Fail, Stop };
+    enum class Mode { Count, Fail, Stop, TornFail, TornStop };
+    static constexpr Mode kFaultModes[] = {Mode::Fail, Mode::Stop, Mode::TornFail, Mode::TornStop};
+    static bool Stops(Mode m) { return m == Mode::Stop || m == Mode::TornStop; }
+    static bool Tears(Mode m) { return m == Mode::TornFail || m == Mode::TornStop; }
+
     Faults(Mode mode, int at) : m_mode(mode), m_at(at) { RandomAccessFile::SetFaultInjector(this); }
     ~Faults() override { RandomAccessFile::SetFaultInjector(nullptr); }
-    void Before(Op, const std::string& path) override {
+    void Before(Op op, const std::string& path) override {
+        m_tearNext = false;
         if (++count != m_at) return;
-        if (m_mode == Mode::Stop) ::_exit(0);  // no clean-up of any kind: as a power cut
-        if (m_mode == Mode::Fail)
-            throw FileError(path, "No space left on device (injected)", ENOSPC);
+        if (Tears(m_mode)) {
+            m_tearNext = op == Op::Write;  // other operations cannot tear: they go whole
+            if (m_tearNext) return;
+        }
+        Strike(path);
     }
+    std::size_t TornWriteLength(std::size_t n) override { return m_tearNext ? n / 2 : n; }
+    void AfterTornWrite(const std::string& path) override { Strike(path); }
     int count = 0;
 
   private:
+    void Strike(const std::string& path) {
+        if (Stops(m_mode)) ::_exit(0);  // no clean-up of any kind: as a power cut
+        throw FileError(path, "No space left on device (injected)", ENOSPC);
+    }
     Mode m_mode;
     int m_at;
+    bool m_tearNext = false;
 };
 
 using Files = std::map<std::string, Bytes>;
@@ -81,12 +96,12 @@ class CrashSafetyTest : public ::testing::Test {
 
         int sawOld = 0, sawNew = 0;
         for (int at = 1; at <= operations; ++at) {
-            for (auto mode : {Faults::Mode::Fail, Faults::Mode::Stop}) {
-                const fs::path work =
-                    base / ("run" + std::to_string(at) + (mode == Faults::Mode::Stop ? "s" : "f"));
+            for (auto mode : Faults::kFaultModes) {
+                const fs::path work = base / ("run" + std::to_string(at) + "-" +
+                                              std::to_string(static_cast<int>(mode)));
                 fs::create_directories(work);
                 s.setUp(work);
-                if (mode == Faults::Mode::Stop) {
+                if (Faults::Stops(mode)) {
                     pid_t pid = ::fork();
                     ASSERT_GE(pid, 0);
                     if (pid == 0) {
@@ -108,9 +123,9 @@ class CrashSafetyTest : public ::testing::Test {
                     const bool isOld = bytes == after.at(name);
                     const bool isNew = newFiles.at(name) == after.at(name);
                     ASSERT_TRUE(isOld || isNew)
-                        << s.name << (mode == Faults::Mode::Stop ? " stopped" : " failing")
-                        << " at operation " << at << " of " << operations << ": " << name
-                        << " is neither old nor new";
+                        << s.name << (Faults::Stops(mode) ? " stopped" : " failing")
+                        << (Faults::Tears(mode) ? " in a torn write" : "") << " at operation " << at
+                        << " of " << operations << ": " << name << " is neither old nor new";
                     sawOld += isOld && !isNew;
                     sawNew += isNew && !isOld;
                 }
@@ -145,6 +160,20 @@ TEST_F(CrashSafetyTest, Save) {
                CTKVEditorDoc doc(m, allow);
                if (!doc.OpenDocumentFile((f / "a.tkv").string())) return;
                InsertLeaf(doc, "Run.Note", HeaderElement(std::string_view(std::string(300, 'n'))));
+               doc.DoSave(doc.GetPathName());
+           }});
+}
+
+// A new value of the same size: the file keeps its length, so only the bytes
+// tell a torn rewrite from a finished one.
+TEST_F(CrashSafetyTest, SaveKeepingTheLength) {
+    Check({"samelength", [](const fs::path& f) { Put(f, "a.tkv", 5, 1); },
+           [](const fs::path& f) {
+               RecordingMessages m;
+               AllowEditing allow;
+               CTKVEditorDoc doc(m, allow);
+               if (!doc.OpenDocumentFile((f / "a.tkv").string())) return;
+               EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(6));
                doc.DoSave(doc.GetPathName());
            }});
 }
