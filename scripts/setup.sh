@@ -14,7 +14,7 @@ ensure_packages() {
 }
 
 # The packages every build needs.
-BUILD_PACKAGES=(g++ make cmake nlohmann-json3-dev)
+BUILD_PACKAGES=(g++ make cmake nlohmann-json3-dev qt6-base-dev libchm-dev fp-utils)
 # What the tests and benchmarks add.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev)
 

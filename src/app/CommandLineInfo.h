@@ -1,0 +1,33 @@
+#pragma once
+// The command line as the program understands it: a file to open, and the
+// standard switches for embedding, automation, DDE, printing and unregistering,
+// each written with "/" or "-" and in any case.
+
+#include <string>
+#include <vector>
+
+class CCommandLineInfo {
+  public:
+    enum ShellCommand {
+        FileNew,
+        FileOpen,
+        FilePrint,
+        FilePrintTo,
+        FileDDE,
+        AppUnregister,
+        FileNothing
+    };
+
+    void ParseCommandLine(const std::vector<std::string>& args);
+
+    ShellCommand m_nShellCommand = FileNew;
+    std::string m_strFileName;
+    std::string m_strPrinterName, m_strDriverName, m_strPortName;
+    bool m_bRunEmbedded = false;
+    bool m_bRunAutomated = false;
+    bool m_bShowSplash = true;
+
+  private:
+    void ParseParam(const std::string& param, bool flag, bool last);
+    int m_nPrintToParams = 0;
+};

@@ -1,0 +1,570 @@
+#include "app/MainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTime>
+#include <QToolBar>
+
+#include "app/HelpWindow.h"
+#include "app/InPlaceFrame.h"
+#include "app/StandardHeaderDlg.h"
+#include "app/TKVEditorApp.h"
+#include "document/TKVEditorDoc.h"
+#include "platform/UserMessages.h"
+#include "res/Resource.h"
+#include "views/RightView.h"
+#include "views/TKVEditorView.h"
+
+namespace {
+QString Utf8(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+struct CommandText {
+    int id;
+    const char* text;
+    const char* prompt;
+    QList<QKeySequence> keys;
+};
+}  // namespace
+
+CMainFrame::CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc)
+    : QMainWindow(nullptr), m_app(app), m_doc(doc), m_commands(this) {
+    setObjectName("CMainFrame");
+    m_commands.SetRoute([this] { return Route(); });
+    CreateCommands();
+}
+
+CMainFrame::~CMainFrame() {
+    delete m_pStandardHeaderDlg;
+    delete m_pInPlaceFrame;
+    if (MainFrameInterface::Current() == this) MainFrameInterface::SetCurrent(nullptr);
+    // The views go with the splitter; they leave the document first.
+    if (m_pTreeView) m_doc.RemoveView(m_pTreeView);
+    if (m_pListView) m_doc.RemoveView(m_pListView);
+}
+
+std::unique_ptr<QSettings> CMainFrame::UserSettings() {
+    return std::make_unique<QSettings>(QSettings::UserScope, QStringLiteral("Corvandel"),
+                                       QString::fromLatin1(IDS_APP_TITLE));
+}
+
+void CMainFrame::CreateCommands() {
+    const QString cancelFieldPrompt = QStringLiteral(
+        "Cancel \"Edit All Samples in Folder\" for selected field\nCancel Field for All Samples");
+    const CommandText table[] = {
+        {ID_FILE_NEW, "&New", "Create a new document\nNew", {QKeySequence(Qt::CTRL | Qt::Key_N)}},
+        {ID_FILE_OPEN,
+         "&Open...",
+         "Open an existing document\nOpen",
+         {QKeySequence(Qt::CTRL | Qt::Key_O)}},
+        {ID_FILE_SAVE,
+         "&Save",
+         "Save the active document\nSave",
+         {QKeySequence(Qt::CTRL | Qt::Key_S)}},
+        {ID_FILE_SAVE_AS, "Save &As...", "Save the active document with a new name\nSave As", {}},
+        {ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents\nExit", {}},
+        {ID_EDIT_CUT,
+         "Dele&te",
+         "Delete entry\nDelete",
+         {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}},
+        {ID_EDIT_COPY,
+         "&Copy",
+         "Copy entry\nCopy",
+         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}},
+        {ID_EDIT_PASTE,
+         "&Paste",
+         "Paste entry\nPaste",
+         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}},
+        {ID_EDIT_ALL_SAMPLES,
+         "&All Samples in Folder",
+         "Edit All Samples in Folder\nEdit All Samples in Folder",
+         {}},
+        {ID_CANCEL_FIELD, "&Cancel Field", nullptr, {}},
+        {ID_INSERT_STRING, "&String", "Insert ASCII or Unicode string\nInsert String", {}},
+        {ID_INSERT_BOOLEAN, "&Boolean", "Insert Boolean\nInsert Boolean", {}},
+        {ID_INSERT_NUMBER,
+         "&Number",
+         "Insert byte, short, long, float, or double\nInsert Number",
+         {}},
+        {ID_INSERT_LIST, "&List", "Insert List\nInsert List", {}},
+        {ID_EDIT_ENTRY, "&Edit", "Edit this entry\nEdit", {}},
+        {ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", {}},
+        {ID_VIEW_STANDARD_HEADER, "&Standard Header", "View Header\nView Standard Header", {}},
+        {ID_HELP_TOPICS,
+         "&Help Topics ...",
+         "Help Topics\nShow Help Topics",
+         {QKeySequence(Qt::Key_F1)}},
+        {ID_APP_ABOUT,
+         "&About ...",
+         "Display Header Editor  version number and copyright\nAbout",
+         {}},
+        {ID_NEXT_PANE,
+         "Next Pane",
+         "Switch to the next window pane\nNext Pane",
+         {QKeySequence(Qt::Key_F6)}},
+        {ID_PREV_PANE,
+         "Previous Pane",
+         "Switch back to the previous window pane\nPrevious Pane",
+         {QKeySequence(Qt::SHIFT | Qt::Key_F6)}},
+        {ID_POPUP_CANCEL, "&Cancel", nullptr, {}},
+    };
+    for (const auto& c : table) {
+        QAction* a =
+            m_commands.Add(c.id, QString::fromLatin1(c.text),
+                           c.id == ID_CANCEL_FIELD ? cancelFieldPrompt
+                                                   : QString::fromLatin1(c.prompt ? c.prompt : ""),
+                           c.keys);
+        const QString icon = QStringLiteral(":/res/toolbar_%1.png").arg(c.id);
+        if (QFile::exists(icon)) a->setIcon(QIcon(icon));
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);  // accelerators work whether or not a menu shows the command
+    }
+    for (int i = 0; i < kRecentFiles; ++i) {
+        QAction* a =
+            m_commands.Add(ID_FILE_MRU_FILE1 + i, QString(), QStringLiteral("Open this document"));
+        a->setVisible(false);
+        m_recentActions.push_back(a);
+    }
+}
+
+void CMainFrame::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    auto add = [&](const char* title, std::initializer_list<int> ids) {
+        QMenu* menu = bar->addMenu(QString::fromLatin1(title));
+        for (int id : ids) {
+            if (id == 0)
+                menu->addSeparator();
+            else
+                menu->addAction(m_commands.Action(id));
+        }
+        m_commands.Watch(menu);
+        return menu;
+    };
+    m_pFileMenu = add("&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0});
+    m_pRecentAnchor = m_pFileMenu->addSeparator();
+    for (QAction* a : m_recentActions) m_pFileMenu->insertAction(m_pRecentAnchor, a);
+    m_pFileMenu->addAction(m_commands.Action(ID_APP_EXIT));
+    add("&Edit",
+        {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD});
+    add("&Insert", {ID_INSERT_STRING, ID_INSERT_BOOLEAN, ID_INSERT_NUMBER, ID_INSERT_LIST});
+    add("&View", {ID_VIEW_TOOLBAR, ID_VIEW_STANDARD_HEADER});
+    add("&Help", {ID_HELP_TOPICS, 0, ID_APP_ABOUT});
+    m_commands.Action(ID_VIEW_TOOLBAR)->setCheckable(true);
+    RebuildRecentFileMenu();
+}
+
+QMenu* CMainFrame::MenuNamed(const QString& title) const {
+    for (QAction* a : menuBar()->actions())
+        if (a->menu() && a->text() == title) return a->menu();
+    return nullptr;
+}
+
+bool CMainFrame::PreCreateWindow() {
+    auto settings = UserSettings();
+    settings->beginGroup(QStringLiteral("Settings/Window"));
+    const int top = settings->value("Top", -1).toInt();
+    const int left = settings->value("Left", -1).toInt();
+    const int bottom = settings->value("Bottom", -1).toInt();
+    const int right = settings->value("Right", -1).toInt();
+    // The window's geometry (inside the window manager's frame) is kept, so that
+    // the placement comes back the same whatever the frame is like.
+    if (top > 0 && left > 0 && bottom > 0 && right > 0)
+        setGeometry(left, top, right - left, bottom - top);
+    else
+        resize(900, 600);
+    return true;
+}
+
+int CMainFrame::OnCreate() {
+    CreateMenus();
+    m_wndToolBar = new QToolBar(QStringLiteral("Standard"), this);
+    m_wndToolBar->setObjectName("IDR_MAINFRAME");
+    m_wndToolBar->setIconSize(QSize(16, 16));
+    m_wndToolBar->setMovable(true);
+    m_wndToolBar->setFloatable(true);
+    m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY,
+                   ID_EDIT_PASTE, 0, ID_INSERT_STRING, ID_INSERT_NUMBER, ID_INSERT_BOOLEAN,
+                   ID_INSERT_LIST, 0, ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD, 0, ID_APP_ABOUT}) {
+        if (id == 0)
+            m_wndToolBar->addSeparator();
+        else
+            m_wndToolBar->addAction(m_commands.Action(id));
+    }
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+    setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
+
+    QStatusBar* bar = statusBar();
+    m_pModePane = new QLabel(this);
+    m_pModePane->setObjectName("ID_INDICATOR_MODE");
+    m_pModePane->setFrameShape(QFrame::Panel);
+    m_pModePane->setFrameShadow(QFrame::Sunken);
+    m_pClockPane = new QLabel(this);
+    m_pClockPane->setObjectName("ID_INDICATOR_CLOCK");
+    m_pClockPane->setFrameShape(QFrame::Panel);
+    m_pClockPane->setFrameShadow(QFrame::Sunken);
+    m_pClockPane->setAlignment(Qt::AlignCenter);
+    bar->addPermanentWidget(m_pModePane);
+    bar->addPermanentWidget(m_pClockPane);
+    // The prompt pane says "Ready" whenever no prompt is shown.
+    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
+        if (text.isEmpty()) bar->showMessage(QString::fromLatin1(IDS_IDLE_MESSAGE));
+    });
+    bar->showMessage(QString::fromLatin1(IDS_IDLE_MESSAGE));
+    m_pModePane->setText(QString::fromLatin1(IDS_MODE_FOLDER));
+    m_pModePane->setMinimumWidth(m_pModePane->fontMetrics().horizontalAdvance(m_pModePane->text()) +
+                                 8);
+    SetFolderEditIndicator(false);
+    OnUpdateClock();
+    m_nClockTimer = startTimer(1000);  // ID_CLOCK_TIMER: keeps the clock fresh
+    setAcceptDrops(true);
+    MainFrameInterface::SetCurrent(this);
+    return 0;
+}
+
+bool CMainFrame::OnCreateClient() {
+    auto settings = UserSettings();
+    int splitWidth = settings->value("Settings/Window/SplitWidth", -1).toInt();
+    if (splitWidth <= 0) splitWidth = kDefaultSplitWidth;
+    m_wndSplitter = new QSplitter(Qt::Horizontal, this);
+    m_wndSplitter->setObjectName("m_wndSplitter");
+    m_wndSplitter->setChildrenCollapsible(false);
+    m_pTreeView = new CTKVEditorView(m_commands, m_wndSplitter);
+    m_pListView = new CRightView(m_commands, m_wndSplitter);
+    m_wndSplitter->addWidget(m_pTreeView);
+    m_wndSplitter->addWidget(m_pListView);
+    m_wndSplitter->setStretchFactor(0, 0);
+    m_wndSplitter->setStretchFactor(1, 1);
+    const int total = std::max(width(), splitWidth + 100);
+    m_wndSplitter->setSizes({splitWidth, total - splitWidth});
+    setCentralWidget(m_wndSplitter);
+    // The tree view first: it hears every hint before the list view.
+    m_doc.AddView(m_pTreeView);
+    m_doc.AddView(m_pListView);
+    connect(m_pTreeView, &CTKVEditorView::Activated, this,
+            [this](QWidget* v) { SetActiveView(v); });
+    connect(m_pListView, &CRightView::Activated, this, [this](QWidget* v) { SetActiveView(v); });
+    m_pActiveView = m_pTreeView;
+    return true;
+}
+
+void CMainFrame::SetActiveView(QWidget* view) {
+    m_pActiveView = view;
+    UpdateCommandUI();
+}
+
+std::vector<CommandTarget*> CMainFrame::Route() {
+    std::vector<CommandTarget*> chain;
+    if (m_pActiveView == m_pTreeView && m_pTreeView) chain.push_back(m_pTreeView);
+    if (m_pActiveView == m_pListView && m_pListView) chain.push_back(m_pListView);
+    chain.push_back(this);
+    chain.push_back(&m_app);
+    return chain;
+}
+
+void CMainFrame::ShowStandardHeader(bool show) {
+    if (!show) {
+        delete m_pStandardHeaderDlg;  // its destructor clears the pointer
+        m_pStandardHeaderDlg = nullptr;
+        return;
+    }
+    if (!m_pStandardHeaderDlg) {
+        m_pStandardHeaderDlg =
+            new CStandardHeaderDlg(&m_doc.m_standardHeader, &m_pStandardHeaderDlg, this);
+        m_pStandardHeaderDlg->OnInitDialog();
+    }
+    m_pStandardHeaderDlg->show();
+    m_pStandardHeaderDlg->raise();
+}
+
+void CMainFrame::SetFolderEditIndicator(bool folderEditMode) {
+    if (!m_pModePane) return;
+    QString text = QString::fromLatin1(folderEditMode ? IDS_MODE_FOLDER : IDS_MODE_NORMAL);
+    QString tip;
+    if (folderEditMode) {
+        const QString path = Utf8(m_doc.GetPathName());
+        int at = path.lastIndexOf('\\');
+        if (at < 0) at = path.lastIndexOf('/');
+        const QString folder = at > 0 ? path.left(at) : path;
+        text += QStringLiteral(": ") + folder;
+        tip = folder;
+    }
+    m_pModePane->setToolTip(tip);
+    const int width =
+        m_pModePane->fontMetrics().horizontalAdvance(text) + 2 * m_pModePane->frameWidth() + 8;
+    m_pModePane->setMinimumWidth(width);
+    m_pModePane->setMaximumWidth(width);
+    m_pModePane->setText(text);
+    m_pModePane->repaint();
+}
+
+void CMainFrame::OnUpdateClock() {
+    if (!m_pClockPane) return;
+    const QString text = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+    if (text == m_pClockPane->text()) return;
+    m_pClockPane->setFixedWidth(m_pClockPane->fontMetrics().horizontalAdvance(text) +
+                                2 * m_pClockPane->frameWidth() + 8);
+    m_pClockPane->setText(text);
+    m_pClockPane->setEnabled(true);
+}
+
+void CMainFrame::OnHelpTopics() {
+    // The help file lies beside the program.
+    QString path = QCoreApplication::applicationFilePath();
+    int at = path.lastIndexOf('\\');
+    if (at < 0) at = path.lastIndexOf('/');
+    if (at > 1) path = path.left(at + 1);
+    path += QStringLiteral("HeaderEditor.chm");
+    if (QWidget* help = HtmlHelp(this, path, HH_DISPLAY_TOC, 0)) {
+        help->show();
+        help->raise();
+    }
+}
+
+void CMainFrame::UpdateTitle() {
+    setWindowTitle(Utf8(m_doc.GetTitle()) + QStringLiteral(" - ") +
+                   QStringLiteral("Header Editor"));
+}
+
+void CMainFrame::UpdateCommandUI() {
+    m_commands.UpdateAll();
+    UpdateTitle();
+    OnUpdateClock();
+}
+
+QString CMainFrame::PromptText() const {
+    return statusBar()->currentMessage();
+}
+
+void CMainFrame::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_nClockTimer) {
+        UpdateCommandUI();
+        return;
+    }
+    QMainWindow::timerEvent(event);
+}
+
+bool CMainFrame::OnCommand(int id) {
+    switch (id) {
+        case ID_FILE_SAVE:
+            DoFileSave();
+            return true;
+        case ID_FILE_SAVE_AS:
+            DoFileSaveAs();
+            return true;
+        case ID_APP_EXIT:
+            close();
+            return true;
+        case ID_VIEW_TOOLBAR:
+            m_wndToolBar->setVisible(!m_wndToolBar->isVisible());
+            return true;
+        case ID_HELP_TOPICS:
+            OnHelpTopics();
+            return true;
+        case ID_NEXT_PANE:
+        case ID_PREV_PANE: {
+            QWidget* other =
+                m_pActiveView == m_pTreeView ? static_cast<QWidget*>(m_pListView) : m_pTreeView;
+            if (other) other->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        default:
+            if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFiles) {
+                const QStringList files = RecentFiles();
+                const int i = id - ID_FILE_MRU_FILE1;
+                if (i < files.size()) OpenDocumentFile(files.at(i));
+                return true;
+            }
+            return false;
+    }
+}
+
+bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
+    switch (ui.ID()) {
+        case ID_FILE_SAVE:
+        case ID_FILE_SAVE_AS:
+        case ID_APP_EXIT:
+        case ID_HELP_TOPICS:
+        case ID_NEXT_PANE:
+        case ID_PREV_PANE:
+            ui.Enable(true);
+            return true;
+        case ID_VIEW_TOOLBAR:
+            ui.Enable(true);
+            ui.SetCheck(m_wndToolBar && !m_wndToolBar->isHidden());
+            return true;
+        default:
+            if (ui.ID() >= ID_FILE_MRU_FILE1 && ui.ID() < ID_FILE_MRU_FILE1 + kRecentFiles) {
+                ui.Enable(true);
+                return true;
+            }
+            return false;
+    }
+}
+
+bool CMainFrame::SaveModified() {
+    if (!m_doc.IsModified()) return true;
+    std::string name = m_doc.GetTitle();
+    if (!name.empty() && name.front() == '*') name.erase(0, 1);
+    switch (m_doc.Messages().Ask("Save changes to " + name + "?", MessageButtons::YesNoCancel)) {
+        case MessageAnswer::Yes:
+            return DoFileSave();
+        case MessageAnswer::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::InitialUpdate() {
+    // The framework's initial update of each view.
+    m_doc.UpdateAllViews(nullptr, HINT_REFRESH_ALL, nullptr);
+    UpdateCommandUI();
+}
+
+bool CMainFrame::NewDocument() {
+    if (!SaveModified()) return false;
+    if (!m_doc.OnNewDocument()) return false;
+    InitialUpdate();
+    return true;
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path) {
+    if (!SaveModified()) return false;
+    const std::string file = QDir::cleanPath(QFileInfo(path).absoluteFilePath()).toStdString();
+    if (!m_doc.OpenDocumentFile(file)) {
+        UpdateCommandUI();
+        return false;
+    }
+    AddRecentFile(QString::fromStdString(file));
+    InitialUpdate();
+    return true;
+}
+
+bool CMainFrame::DoFileSave() {
+    if (m_doc.GetPathName().empty()) return DoFileSaveAs();
+    const bool ok = m_doc.DoSave(m_doc.GetPathName());
+    if (ok) AddRecentFile(Utf8(m_doc.GetPathName()));
+    UpdateCommandUI();
+    return ok;
+}
+
+bool CMainFrame::DoFileSaveAs() {
+    const QString start =
+        m_doc.GetPathName().empty() ? QDir::currentPath() : Utf8(m_doc.GetPathName());
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), start,
+                                                      QStringLiteral("TKV/PKV Files (*.?kv)"));
+    if (path.isEmpty()) return false;
+    const bool ok = m_doc.DoSave(path.toStdString());
+    if (ok) AddRecentFile(path);
+    UpdateCommandUI();
+    return ok;
+}
+
+QStringList CMainFrame::RecentFiles() const {
+    auto settings = UserSettings();
+    QStringList files;
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString f =
+            settings->value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
+        if (!f.isEmpty()) files.push_back(f);
+    }
+    return files;
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kRecentFiles) files.removeLast();
+    auto settings = UserSettings();
+    settings->remove(QStringLiteral("Recent File List"));
+    for (int i = 0; i < files.size(); ++i)
+        settings->setValue(QStringLiteral("Recent File List/File%1").arg(i + 1), files.at(i));
+    RebuildRecentFileMenu();
+}
+
+void CMainFrame::RebuildRecentFileMenu() {
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < kRecentFiles; ++i) {
+        QAction* a = m_recentActions[static_cast<std::size_t>(i)];
+        if (i < files.size()) {
+            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files.at(i)).fileName()));
+            a->setVisible(true);
+        } else {
+            a->setVisible(false);
+        }
+    }
+    // With no recent file the menu shows the greyed placeholder.
+    if (files.isEmpty()) {
+        m_recentActions.front()->setText(QStringLiteral("Recent File"));
+        m_recentActions.front()->setVisible(true);
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!isMinimized()) {
+        auto settings = UserSettings();
+        settings->beginGroup(QStringLiteral("Settings/Window"));
+        const QRect r = geometry();
+        settings->setValue("Top", r.top());
+        settings->setValue("Left", r.left());
+        settings->setValue("Bottom", r.top() + r.height());
+        settings->setValue("Right", r.left() + r.width());
+        if (m_wndSplitter && !m_wndSplitter->sizes().isEmpty())
+            settings->setValue("SplitWidth", m_wndSplitter->sizes().front());
+    }
+    if (!SaveModified()) {
+        event->ignore();
+        return;
+    }
+    ShowStandardHeader(false);
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) {
+            event->acceptProposedAction();
+            activateWindow();
+            OpenDocumentFile(url.toLocalFile());
+            return;
+        }
+}
+
+CInPlaceFrame* CMainFrame::CreateInPlaceFrame() {
+    if (m_pInPlaceFrame) return m_pInPlaceFrame;
+    m_pInPlaceFrame = new CInPlaceFrame(m_commands);
+    if (m_pInPlaceFrame->OnCreate() != 0) {
+        delete m_pInPlaceFrame;
+        m_pInPlaceFrame = nullptr;
+        return nullptr;
+    }
+    QWidget* client = takeCentralWidget();
+    m_pInPlaceFrame->SetClient(client);
+    MainFrameInterface::SetCurrent(nullptr);  // the active frame is now the in-place one
+    return m_pInPlaceFrame;
+}
+
+void CMainFrame::DestroyInPlaceFrame() {
+    if (!m_pInPlaceFrame) return;
+    QWidget* client = m_pInPlaceFrame->TakeClient();
+    if (client) setCentralWidget(client);
+    delete m_pInPlaceFrame;
+    m_pInPlaceFrame = nullptr;
+    MainFrameInterface::SetCurrent(this);
+}

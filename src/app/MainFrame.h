@@ -1,0 +1,116 @@
+#pragma once
+// The main window: menus, accelerators and tool bar on the shared commands, a
+// status bar with the prompt, the folder-mode pane and a clock, a splitter with
+// the tree view left and the list view right, the window's placement and the
+// splitter width kept in the user's settings, and the Standard Header viewer.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+
+#include "platform/qt/CommandSet.h"
+#include "platform/qt/CommandTarget.h"
+#include "views/MainFrameInterface.h"
+
+class CTKVEditorApp;
+class CTKVEditorDoc;
+class CTKVEditorView;
+class CRightView;
+class CStandardHeaderDlg;
+class CInPlaceFrame;
+class QLabel;
+class QMenu;
+class QSettings;
+class QSplitter;
+class QToolBar;
+class QTimer;
+
+class CMainFrame : public QMainWindow, public MainFrameInterface, public CommandTarget {
+    Q_OBJECT
+  public:
+    static constexpr int kRecentFiles = 4;
+    static constexpr int kDefaultSplitWidth = 200;
+
+    CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc);
+    ~CMainFrame() override;
+
+    // The creation steps: placement from the settings, bars, the client area.
+    bool PreCreateWindow();
+    int OnCreate();
+    bool OnCreateClient();
+
+    void ShowStandardHeader(bool show) override;
+    void SetFolderEditIndicator(bool folderEditMode) override;
+    void OnHelpTopics();
+    void OnUpdateClock();
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+    // Runs the enable rules over every command and refreshes title and clock.
+    void UpdateCommandUI();
+
+    // File work as the framework does it: asks about unsaved changes, opens (with
+    // the views' initial update), saves, and keeps the recent-file list.
+    bool SaveModified();
+    bool OpenDocumentFile(const QString& path);
+    bool NewDocument();
+    bool DoFileSave();
+    bool DoFileSaveAs();
+    QStringList RecentFiles() const;
+
+    // In-place activation as a frame swap: the splitter with both views moves
+    // into an in-place frame and back.
+    CInPlaceFrame* CreateInPlaceFrame();
+    void DestroyInPlaceFrame();
+
+    CommandSet& Commands() { return m_commands; }
+    CTKVEditorDoc& Document() { return m_doc; }
+    CTKVEditorView* TreeView() const { return m_pTreeView; }
+    CRightView* ListView() const { return m_pListView; }
+    QWidget* ActiveView() const { return m_pActiveView; }
+    void SetActiveView(QWidget* view);
+    QSplitter* Splitter() const { return m_wndSplitter; }
+    QToolBar* ToolBar() const { return m_wndToolBar; }
+    QLabel* ModePane() const { return m_pModePane; }
+    QLabel* ClockPane() const { return m_pClockPane; }
+    CStandardHeaderDlg* StandardHeaderDlg() const { return m_pStandardHeaderDlg; }
+    QMenu* MenuNamed(const QString& title) const;
+    QString PromptText() const;
+
+    // Per-user settings ("Settings/Window" and the recent-file list).
+    static std::unique_ptr<QSettings> UserSettings();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+  private:
+    void CreateCommands();
+    void CreateMenus();
+    void RebuildRecentFileMenu();
+    void AddRecentFile(const QString& path);
+    void UpdateTitle();
+    void InitialUpdate();
+    std::vector<CommandTarget*> Route();
+
+    CTKVEditorApp& m_app;
+    CTKVEditorDoc& m_doc;
+    CommandSet m_commands;
+    QToolBar* m_wndToolBar = nullptr;
+    QSplitter* m_wndSplitter = nullptr;
+    QLabel* m_pModePane = nullptr;
+    QLabel* m_pClockPane = nullptr;
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pRecentAnchor = nullptr;
+    std::vector<QAction*> m_recentActions;
+    CTKVEditorView* m_pTreeView = nullptr;
+    CRightView* m_pListView = nullptr;
+    QPointer<QWidget> m_pActiveView;
+    CInPlaceFrame* m_pInPlaceFrame = nullptr;
+    int m_nClockTimer = 0;
+
+  public:
+    CStandardHeaderDlg* m_pStandardHeaderDlg = nullptr;
+};

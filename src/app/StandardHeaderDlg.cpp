@@ -1,0 +1,150 @@
+#include "app/StandardHeaderDlg.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+
+#include "format/StandardHeaderRows.h"
+#include "platform/TextCodec.h"
+#include "platform/qt/DialogUnits.h"
+#include "res/Resource.h"
+
+CStandardHeaderDlg::CStandardHeaderDlg(const StandardHeader* pHeader,
+                                       CStandardHeaderDlg** ppOwnerSlot, QWidget* pParent)
+    : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint),
+      m_pHeader(pHeader),
+      m_ppOwnerSlot(ppOwnerSlot) {
+    setObjectName("CStandardHeaderDlg");
+    setWindowTitle(QStringLiteral("Standard Header"));
+    setModal(false);
+    setSizeGripEnabled(false);
+}
+
+CStandardHeaderDlg::~CStandardHeaderDlg() {
+    if (m_ppOwnerSlot && *m_ppOwnerSlot == this) *m_ppOwnerSlot = nullptr;
+}
+
+bool CStandardHeaderDlg::OnInitDialog() {
+    // Template: 334 x 181 units; list at (5, 5, 325, 150); Close at (142, 160, 50, 14).
+    const DialogUnits du(*this);
+    resize(du.X(334), du.Y(181));
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName("IDC_HEADER_LIST");
+    m_list->setGeometry(du.Rect(5, 5, 325, 150));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->header()->setSectionsClickable(false);
+    m_list->header()->setStretchLastSection(false);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->installEventFilter(this);
+    connect(m_list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowContextMenu(pos); });
+
+    m_pClose = new QPushButton(QStringLiteral("Close"), this);
+    m_pClose->setObjectName("IDOK");
+    m_pClose->setGeometry(du.Rect(142, 160, 50, 14));
+    m_pClose->setDefault(true);
+    connect(m_pClose, &QPushButton::clicked, this, &CStandardHeaderDlg::accept);
+    setTabOrder(m_pClose, m_list);
+
+    const int half = m_list->width() / 2;
+    m_list->setHeaderLabels({QStringLiteral("Variable"), QStringLiteral("Value")});
+    m_list->setColumnWidth(0, half);
+    m_list->setColumnWidth(1, half);
+    m_rcButton = QRect(0, 0, m_pClose->width(), m_pClose->height());
+    m_nMargin = (width() - m_list->width()) / 2;
+
+    QList<QTreeWidgetItem*> rows;
+    for (const StandardHeaderRow& row : BuildStandardHeaderRows(*m_pHeader))
+        rows.push_back(new QTreeWidgetItem(
+            {QString::fromStdU16String(row.label), QString::fromStdU16String(row.value)}));
+    m_list->addTopLevelItems(rows);
+
+    setMinimumSize(2 * m_nMargin + 100, m_rcButton.height() + 3 * m_nMargin + 100);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    m_pClose->setFocus();
+    return true;
+}
+
+void CStandardHeaderDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (m_nMargin < 1 || m_rcButton.width() < 1) return;
+    const int m = m_nMargin, cx = width(), cy = height();
+    const int bw = m_rcButton.width(), bh = m_rcButton.height();
+    const int listHeight = cy - 3 * m - bh;
+    m_list->setGeometry(m, m, cx - 2 * m, listHeight);
+    m_pClose->setGeometry((cx - bw) / 2, listHeight + 2 * m, bw, bh);
+}
+
+void CStandardHeaderDlg::CopySelectedRows() {
+    QString text;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = m_list->topLevelItem(i);
+        if (!row->isSelected()) continue;
+        text += row->text(0) + QStringLiteral(", ") + row->text(1) + QStringLiteral("\r\n");
+    }
+    if (!text.isEmpty()) SetClipboardText(text);
+}
+
+void CStandardHeaderDlg::SetClipboardText(const QString& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) return;
+    // 8-bit text only: what the code page cannot hold becomes '?'.
+    const std::string bytes = TextCodec::NarrowAnsi(text.toStdU16String());
+    auto* data = new QMimeData;
+    data->setText(QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    clipboard->setMimeData(data);
+}
+
+void CStandardHeaderDlg::ShowContextMenu(const QPoint& pos) {
+    QMenu menu;
+    QAction* copy = menu.addAction(QStringLiteral("&Copy"));
+    copy->setData(ID_EDIT_COPY);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Ca&ncel"))->setData(0);
+    if (menu.exec(m_list->viewport()->mapToGlobal(pos)) == copy) CopySelectedRows();
+}
+
+bool CStandardHeaderDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
+            CopySelectedRows();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CStandardHeaderDlg::DestroyWindow() {
+    if (m_ppOwnerSlot && *m_ppOwnerSlot == this) *m_ppOwnerSlot = nullptr;
+    m_ppOwnerSlot = nullptr;
+    hide();
+    deleteLater();
+}
+
+void CStandardHeaderDlg::accept() {
+    DestroyWindow();
+}
+
+void CStandardHeaderDlg::reject() {
+    hide();
+}
+
+void CStandardHeaderDlg::closeEvent(QCloseEvent* event) {
+    event->accept();
+    DestroyWindow();
+}

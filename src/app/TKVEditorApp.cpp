@@ -1,0 +1,235 @@
+#include "app/TKVEditorApp.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <cstdio>
+#include <sstream>
+
+#include "app/AboutDlg.h"
+#include "app/HelpWindow.h"
+#include "app/MainFrame.h"
+#include "app/MimeRegistry.h"
+#include "document/TKVEditorDoc.h"
+#include "model/LabelCompare.h"
+#include "platform/FileError.h"
+#include "platform/RandomAccessFile.h"
+#include "platform/qt/QtUserMessages.h"
+#include "res/Resource.h"
+
+CTKVEditorApp::CTKVEditorApp() = default;
+
+CTKVEditorApp::~CTKVEditorApp() {
+    m_pMainFrame.reset();  // the views leave the document before it goes
+}
+
+std::string CTKVEditorApp::DocString(int field) {
+    std::istringstream in(IDS_DOC_STRING);
+    std::string part;
+    for (int i = 0; std::getline(in, part, '\n'); ++i)
+        if (i == field) return part;
+    return {};
+}
+
+bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
+    // This platform has no OLE to initialise; the settings key is the company's,
+    // then the application's name.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kCompanyKey));
+    QCoreApplication::setApplicationName(QString::fromLatin1(IDS_APP_TITLE));
+    QApplication::setWindowIcon(QIcon(":/res/app.png"));
+
+    m_cmdInfo.ParseCommandLine(args);
+    if (m_cmdInfo.m_bRunEmbedded || m_cmdInfo.m_bRunAutomated) {
+        // No window, no registration: there is no container to serve.
+        std::fprintf(stderr, "%s\n", kNoEmbedding);
+        m_nExitCode = 2;
+        return false;
+    }
+
+    m_pMessages = std::make_unique<QtUserMessages>(QString::fromLatin1(IDS_APP_TITLE));
+    m_pDocument = std::make_unique<CTKVEditorDoc>(*m_pMessages, *this);
+    m_pMainFrame = std::make_unique<CMainFrame>(*this, *m_pDocument);
+    m_pMessages->SetParent(m_pMainFrame.get());
+    if (!m_pMainFrame->PreCreateWindow() || m_pMainFrame->OnCreate() != 0 ||
+        !m_pMainFrame->OnCreateClient()) {
+        m_nExitCode = 1;
+        return false;
+    }
+
+    if (m_cmdInfo.m_nShellCommand == CCommandLineInfo::AppUnregister) {
+        MimeRegistry registry(MimeRegistry::DefaultDataHome(),
+                              QCoreApplication::applicationFilePath().toStdString(),
+                              kDocumentClsid);
+        m_nExitCode = registry.Unregister() ? 0 : 1;
+        return false;
+    }
+    const std::string fileTypeId = DocString(5);
+    RegisterMimeType(".tkv", "application/CV-TKV", fileTypeId);
+    RegisterMimeType(".pkv", "application/CV-PKV", fileTypeId);
+    if (m_bMimeChanged) {
+        // The desktop's mime database learns of the changed packages in the background.
+        const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
+        if (!tool.isEmpty())
+            QProcess::startDetached(
+                tool, {QString::fromStdString(MimeRegistry::DefaultDataHome() + "/mime")});
+    }
+    SetStartFolder(m_cmdInfo);
+
+    bool ok = true;
+    switch (m_cmdInfo.m_nShellCommand) {
+        case CCommandLineInfo::FileOpen:
+            ok = m_pMainFrame->OpenDocumentFile(QString::fromStdString(m_cmdInfo.m_strFileName));
+            break;
+        case CCommandLineInfo::FilePrint:
+        case CCommandLineInfo::FilePrintTo:
+            std::fprintf(stderr, "TKV Extended Header Editor: printing is not available.\n");
+            ok = false;
+            break;
+        default:  // a new document (a DDE start waits for nothing here)
+            ok = m_pMainFrame->NewDocument();
+            break;
+    }
+    if (!ok) {
+        m_nExitCode = 1;
+        return false;
+    }
+    m_pMainFrame->show();
+    m_pMainFrame->repaint();
+    HtmlHelp(nullptr, QString(), HH_INITIALIZE, reinterpret_cast<quintptr>(&m_dwHelpCookie));
+    return true;
+}
+
+int CTKVEditorApp::ExitInstance(int result) {
+    HtmlHelp(nullptr, QString(), HH_UNINITIALIZE, m_dwHelpCookie);
+    return result;
+}
+
+bool CTKVEditorApp::RegisterMimeType(const std::string& extension, const std::string& contentType,
+                                     const std::string& fileTypeId) {
+    MimeRegistry registry(MimeRegistry::DefaultDataHome(),
+                          QCoreApplication::applicationFilePath().toStdString(), kDocumentClsid);
+    const bool ok = registry.Register(extension, contentType, fileTypeId, DocString(6));
+    m_bMimeChanged = m_bMimeChanged || registry.Changed();
+    return ok;
+}
+
+std::string CTKVEditorApp::GetParentFolder(const std::string& path) {
+    std::string p = path;
+    if (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.pop_back();
+    std::size_t at = p.rfind('\\');
+    if (at == std::string::npos) at = p.rfind('/');
+    if (at != std::string::npos && at > 1) p.resize(at);
+    return p;
+}
+
+void CTKVEditorApp::SetStartFolder(const CCommandLineInfo& info) {
+    if (info.m_nShellCommand != CCommandLineInfo::FileNew) return;
+    QSettings system(QSettings::SystemScope, QString::fromLatin1(kInstrumentCompany),
+                     QString::fromLatin1(kInstrumentKey));
+    for (const char* group : {"Runwarden", "Orbisight", ""}) {
+        const QString prefix = *group ? QString::fromLatin1(group) + "/" : QString();
+        if (*group && !system.childGroups().contains(QString::fromLatin1(group))) continue;
+        const std::string d =
+            system.value(prefix + "DefaultDataPath").toString().left(260).toStdString();
+        const std::string a =
+            system.value(prefix + "AnalyzedDataPath").toString().left(260).toStdString();
+        const std::string p = GetParentFolder(d), q = GetParentFolder(a);
+        if (!p.empty() && p.size() == q.size() && CompareLabels(p, q) == 0) {
+            if (::chdir(p.c_str()) != 0) { /* not looked at */
+            }
+            return;
+        }
+        if (!a.empty()) {
+            if (::chdir(a.c_str()) != 0) { /* not looked at */
+            }
+            return;
+        }
+    }
+}
+
+bool CTKVEditorApp::IsEditAllowed() const {
+    if (m_bEditKnown) return m_bEditAllowed;
+    m_bEditAllowed = true;
+    m_bEditKnown = true;
+    QSettings system(QSettings::SystemScope, QString::fromLatin1(kInstrumentCompany),
+                     QString::fromLatin1(kInstrumentKey));
+    // Without the instrument's key or its DataSystemPath value, editing is
+    // allowed (on this and every later call).
+    const QVariant folder = system.value(QStringLiteral("DataSystemPath"));
+    if (!folder.isValid()) return true;
+    // The separator goes in even after a trailing one; it does no harm.
+    const std::string path = folder.toString().left(260).toStdString() + "/" + kConfigFile;
+    std::string text;
+    try {
+        RandomAccessFile file(path, RandomAccessFile::Mode::Read);
+        const auto length = file.Length();
+        if (length == 0 || length > (16u << 20)) return true;
+        text.resize(static_cast<std::size_t>(length));
+        if (file.Read(text.data(), text.size()) != text.size()) return true;
+    } catch (const FileError&) {
+        return true;
+    }
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.empty()) continue;
+        for (char& c : line)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        const std::string keyword = kAllowEdit;
+        if (line.compare(0, keyword.size(), keyword) != 0) continue;
+        std::size_t i = keyword.size();
+        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+        if (i >= line.size()) return true;
+        if (line[i] == 'N' || line[i] == 'F') {
+            m_bEditAllowed = false;
+            return false;
+        }
+        return true;
+    }
+    return true;
+}
+
+void CTKVEditorApp::OnAppAbout() {
+    CAboutDlg about(m_pMainFrame.get());
+    about.exec();
+}
+
+bool CTKVEditorApp::OnCommand(int id) {
+    switch (id) {
+        case ID_APP_ABOUT:
+            OnAppAbout();
+            return true;
+        case ID_FILE_NEW:
+            if (m_pMainFrame) m_pMainFrame->NewDocument();
+            return true;
+        case ID_FILE_OPEN:
+            if (m_pMainFrame) {
+                const QString path = QFileDialog::getOpenFileName(
+                    m_pMainFrame.get(), QStringLiteral("Open"), QString(),
+                    QStringLiteral("TKV/PKV Files (*.?kv);;All Files (*)"));
+                if (!path.isEmpty()) m_pMainFrame->OpenDocumentFile(path);
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CTKVEditorApp::OnUpdateCommand(CCmdUI& ui) {
+    switch (ui.ID()) {
+        case ID_APP_ABOUT:
+        case ID_FILE_NEW:
+        case ID_FILE_OPEN:
+            ui.Enable(true);
+            return true;
+        default:
+            return false;
+    }
+}

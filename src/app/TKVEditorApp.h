@@ -1,0 +1,70 @@
+#pragma once
+// The application object: the start-up sequence (settings, the document and its
+// frame, content-type registration, the start-up folder, the command line), the
+// editing permission from the instrument's configuration, About and help.
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CommandLineInfo.h"
+#include "document/EditPermission.h"
+#include "platform/qt/CommandTarget.h"
+
+class CMainFrame;
+class CTKVEditorDoc;
+class QtUserMessages;
+
+class CTKVEditorApp : public EditPermission, public CommandTarget {
+  public:
+    static constexpr const char* kCompanyKey = "Corvandel";
+    static constexpr const char* kInstrumentCompany = "Corvandel";
+    static constexpr const char* kInstrumentKey = "Tessarin";
+    static constexpr const char* kConfigFile = "Tessarin.ini";
+    static constexpr const char* kAllowEdit = "ALLOW EDIT";
+    static constexpr const char* kHelpFile = "HeaderEditor.chm";
+    // The document type's class identifier, made once.
+    static constexpr const char* kDocumentClsid = "{6C1F4B2E-8D3A-4E57-9B0C-2F7A91D4E3B5}";
+    static constexpr const char* kNoEmbedding =
+        "TKV Extended Header Editor: embedding and automation are not available on this platform.";
+
+    CTKVEditorApp();
+    ~CTKVEditorApp() override;
+
+    // Runs start-up with the program's arguments (without the program name);
+    // false ends the program at once with ExitCode().
+    bool InitInstance(const std::vector<std::string>& args);
+    int ExitInstance(int result);
+    int ExitCode() const { return m_nExitCode; }
+
+    bool IsEditAllowed() const override;
+    bool RegisterMimeType(const std::string& extension, const std::string& contentType,
+                          const std::string& fileTypeId);
+    void SetStartFolder(const CCommandLineInfo& info);
+    static std::string GetParentFolder(const std::string& path);
+    void OnAppAbout();
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+    CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    CTKVEditorDoc* Document() const { return m_pDocument.get(); }
+    QtUserMessages& Messages() const { return *m_pMessages; }
+    const CCommandLineInfo& CommandLine() const { return m_cmdInfo; }
+
+    // The fields of the document string: 0 window title ... 5 file type id,
+    // 6 file type name.
+    static std::string DocString(int field);
+
+  private:
+    mutable bool m_bEditKnown = false;
+    mutable bool m_bEditAllowed = true;
+    quint32 m_dwHelpCookie = 0;
+    int m_nExitCode = 0;
+    bool m_bMimeChanged = false;
+    CCommandLineInfo m_cmdInfo;
+    std::unique_ptr<QtUserMessages> m_pMessages;
+    std::unique_ptr<CTKVEditorDoc> m_pDocument;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+};

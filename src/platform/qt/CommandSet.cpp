@@ -1,0 +1,70 @@
+#include "platform/qt/CommandSet.h"
+
+#include <QMenu>
+
+CommandSet::CommandSet(QObject* parent) : QObject(parent) {}
+
+QAction* CommandSet::Add(int id, const QString& text, const QString& prompt,
+                         const QList<QKeySequence>& keys) {
+    auto* action = new QAction(text, this);
+    action->setData(id);
+    const auto parts = prompt.split('\n');
+    if (!prompt.isEmpty()) action->setStatusTip(parts.front());
+    if (parts.size() > 1) action->setToolTip(parts.at(1));
+    action->setShortcuts(keys);
+    connect(action, &QAction::triggered, this, [this, id] { Execute(id); });
+    m_actions[id] = action;
+    return action;
+}
+
+QAction* CommandSet::Action(int id) const {
+    auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+CCmdUI CommandSet::Query(int id) const {
+    CCmdUI ui(id);
+    if (m_route)
+        for (CommandTarget* t : m_route())
+            if (t && t->OnUpdateCommand(ui)) break;
+    return ui;
+}
+
+void CommandSet::Update(int id) {
+    QAction* action = Action(id);
+    if (!action) return;
+    const CCmdUI ui = Query(id);
+    action->setEnabled(ui.IsEnabled());
+    action->setCheckable(ui.IsChecked() || action->isCheckable());
+    action->setChecked(ui.IsChecked());
+}
+
+void CommandSet::UpdateAll() {
+    for (const auto& [id, action] : m_actions) Update(id);
+}
+
+bool CommandSet::Execute(int id) {
+    // The rule is tested before the command is routed: an accelerator of a
+    // disabled command does nothing.
+    if (!Query(id).IsEnabled()) {
+        Update(id);
+        return false;
+    }
+    bool ran = false;
+    if (m_route)
+        for (CommandTarget* t : m_route())
+            if (t && t->OnCommand(id)) {
+                ran = true;
+                break;
+            }
+    UpdateAll();
+    if (ran) emit Executed(id);
+    return ran;
+}
+
+void CommandSet::Watch(QMenu* menu) {
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        for (QAction* a : menu->actions())
+            if (a->data().isValid()) Update(a->data().toInt());
+    });
+}

@@ -1,0 +1,212 @@
+#include "views/RightView.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include "document/TKVEditorDoc.h"
+#include "platform/qt/CommandSet.h"
+#include "res/Resource.h"
+#include "views/MainFrameInterface.h"
+#include "views/TKVEditorView.h"
+
+CRightView::CRightView(CommandSet& commands, QWidget* parent)
+    : QTreeView(parent), m_commands(commands), m_imageList(":/res/list_images.png", 16) {
+    setObjectName("CRightView");
+    m_model.SetImages(m_imageList);
+    setModel(&m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);  // a click anywhere in a row selects it
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(SingleSelection);
+    setEditTriggers(NoEditTriggers);
+    setDragDropMode(NoDragDrop);
+    header()->setSectionsClickable(false);
+    header()->setSortIndicatorShown(false);
+    header()->setStretchLastSection(false);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setFrameShape(QFrame::Box);
+}
+
+CTKVEditorDoc* CRightView::GetDocument() const {
+    return static_cast<CTKVEditorDoc*>(CView::GetDocument());
+}
+
+std::string CRightView::PrefixOf(const HeaderNode* entry) {
+    std::string prefix;
+    for (const HeaderNode* p = entry->parent; p; p = p->parent)
+        prefix = prefix.empty() ? p->label : p->label + "." + prefix;
+    return prefix;
+}
+
+void CRightView::OnUpdate(CView* pSender, int hint, void* pObject) {
+    if (pSender == this) return;
+    auto* entry = static_cast<HeaderNode*>(pObject);
+    switch (hint) {
+        case HINT_REFRESH_ALL:
+            m_model.Fill(GetDocument() ? GetDocument()->m_pRoot.get() : nullptr);
+            break;
+        case HINT_ENTRY_INSERTED:
+            if (entry) {
+                m_model.AddRows(PrefixOf(entry), entry);
+                const int row = m_model.FindRow(entry);
+                if (row >= 0) scrollTo(m_model.index(row, 0));
+            }
+            break;
+        case HINT_SHOW_ENTRY:
+            SelectRow(m_model.FindRow(entry));
+            break;
+        case HINT_ENTRY_CHANGED:
+            if (const int row = m_model.FindRow(entry); row >= 0) {
+                m_model.RefreshRow(entry);
+                scrollTo(m_model.index(row, 0));
+            }
+            break;
+        case HINT_ENTRY_REMOVING:
+            if (entry) m_model.RemoveRows(entry);
+            break;
+        default:
+            break;
+    }
+}
+
+HeaderNode* CRightView::GetSelectedEntry() const {
+    const QModelIndexList rows =
+        selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    return rows.isEmpty() ? nullptr : m_model.EntryAt(rows.front().row());
+}
+
+void CRightView::SelectRow(int row) {
+    if (row < 0) return;
+    const QModelIndex i = m_model.index(row, 0);
+    setCurrentIndex(i);
+    scrollTo(i);
+}
+
+void CRightView::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        const QModelIndex i = indexAt(pos);
+        if (!i.isValid()) return;  // below the last row: no menu
+        setFocus(Qt::MouseFocusReason);
+        SelectRow(i.row());
+        HeaderNode* entry = m_model.EntryAt(i.row());
+        if (entry && GetDocument()) GetDocument()->NotifyShowEntry(this, entry);
+        auto menu = CTKVEditorView::CreateEntryPopup(m_commands, entry && entry->isList);
+        menu->exec(event->globalPosition().toPoint());
+        return;
+    }
+    QTreeView::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton)
+        if (HeaderNode* entry = GetSelectedEntry(); entry && GetDocument())
+            GetDocument()->NotifyShowEntry(this, entry);
+}
+
+void CRightView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeView::mouseDoubleClickEvent(event);
+    if (HeaderNode* entry = GetSelectedEntry(); entry && GetDocument())
+        GetDocument()->NotifyEditEntry(this, entry);
+}
+
+void CRightView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();  // the right button is handled on its press
+}
+
+void CRightView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    // Both columns stay half the pane wide, also after a divider was dragged.
+    const int half = viewport()->width() / 2;
+    if (half < 1) return;
+    for (int c = 0; c < 2; ++c)
+        if (columnWidth(c) != half) setColumnWidth(c, half & 0xFFFF);
+}
+
+void CRightView::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    emit Activated(this);
+}
+
+bool CRightView::OnCommand(int id) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!doc) return false;
+    HeaderNode* entry = GetSelectedEntry();
+    switch (id) {
+        case ID_EDIT_CUT:
+            if (entry) doc->NotifyDeleteEntry(this, entry);
+            return true;
+        case ID_EDIT_COPY:
+            if (entry) doc->NotifyCopyEntry(this, entry);
+            return true;
+        case ID_EDIT_PASTE:
+            if (entry) doc->NotifyPasteEntry(this, entry);
+            return true;
+        case ID_INSERT_STRING:
+            if (entry) doc->NotifyInsertString(this, entry);
+            return true;
+        case ID_INSERT_BOOLEAN:
+            if (entry) doc->NotifyInsertBoolean(this, entry);
+            return true;
+        case ID_INSERT_NUMBER:
+            if (entry) doc->NotifyInsertNumber(this, entry);
+            return true;
+        case ID_INSERT_LIST:
+            if (entry) doc->NotifyInsertList(this, entry);
+            return true;
+        case ID_EDIT_ENTRY:
+            if (entry) doc->NotifyEditEntry(this, entry);
+            return true;
+        case ID_VIEW_STANDARD_HEADER:
+            if (MainFrameInterface* frame = MainFrameInterface::Current())
+                frame->ShowStandardHeader(true);
+            return true;
+        case ID_EDIT_ALL_SAMPLES:
+        case ID_CANCEL_FIELD:
+            // As in the tree view: their work comes with the editing commands.
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CRightView::OnUpdateCommand(CCmdUI& ui) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!doc) return false;
+    const HeaderNode* entry = GetSelectedEntry();
+    switch (ui.ID()) {
+        case ID_EDIT_CUT:
+            ui.Enable(!doc->IsReadOnly());
+            return true;
+        case ID_EDIT_COPY:
+        case ID_POPUP_CANCEL:
+            ui.Enable(true);
+            return true;
+        case ID_EDIT_PASTE:
+            ui.Enable(!doc->IsReadOnly() && entry && entry->isList && doc->GetCopiedEntry());
+            return true;
+        case ID_INSERT_STRING:
+        case ID_INSERT_BOOLEAN:
+        case ID_INSERT_NUMBER:
+        case ID_INSERT_LIST:
+            ui.Enable(!doc->IsReadOnly() && entry && entry->isList);
+            return true;
+        case ID_EDIT_ENTRY:
+            ui.Enable(entry && !entry->isList);
+            return true;
+        case ID_CANCEL_FIELD:
+            ui.Enable(entry && entry->pending);
+            return true;
+        case ID_EDIT_ALL_SAMPLES: {
+            const bool enabled = !doc->IsReadOnly() && !doc->GetPathName().empty();
+            ui.Enable(enabled);
+            ui.SetCheck(enabled && doc->m_bFolderEditMode);
+            return true;
+        }
+        case ID_VIEW_STANDARD_HEADER:
+            ui.Enable(!doc->GetPathName().empty());
+            return true;
+        default:
+            return false;
+    }
+}

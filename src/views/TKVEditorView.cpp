@@ -1,0 +1,355 @@
+#include "views/TKVEditorView.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include "document/TKVEditorDoc.h"
+#include "model/ElementType.h"
+#include "platform/qt/CommandSet.h"
+#include "res/Resource.h"
+#include "views/MainFrameInterface.h"
+
+CTKVEditorView::CTKVEditorView(CommandSet& commands, QWidget* parent)
+    : QTreeView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
+    setObjectName("CTKVEditorView");
+    m_model.SetImages(m_imageList);
+    setModel(&m_model);
+    setHeaderHidden(true);
+    // Long item texts scroll sideways rather than being cut short.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    setTextElideMode(Qt::ElideNone);
+    setIndentation(30);
+    setRootIsDecorated(false);  // no lines or buttons at the root
+    setUniformRowHeights(true);
+    setEditTriggers(NoEditTriggers);
+    setSelectionMode(SingleSelection);
+    setDragDropMode(NoDragDrop);
+    setExpandsOnDoubleClick(true);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    setFrameShape(QFrame::Box);
+}
+
+CTKVEditorView::~CTKVEditorView() = default;
+
+CTKVEditorDoc* CTKVEditorView::GetDocument() const {
+    return static_cast<CTKVEditorDoc*>(CView::GetDocument());
+}
+
+int CTKVEditorView::GetImageOfEntry(const HeaderNode* entry) const {
+    if (entry->isList) return GetDocument() && entry == GetDocument()->m_pRoot.get() ? 0 : 4;
+    switch (entry->value.GetType()) {
+        case ToCode(ElementType::Ascii):
+        case ToCode(ElementType::Unicode):
+            return 1;
+        case ToCode(ElementType::Byte):
+        case ToCode(ElementType::Double):
+        case ToCode(ElementType::Float):
+        case ToCode(ElementType::Short):
+        case ToCode(ElementType::Long):
+            return 2;
+        case ToCode(ElementType::Boolean):
+            return 3;
+        default:
+            return 0;
+    }
+}
+
+std::string CTKVEditorView::ItemTextOf(const HeaderNode* entry) const {
+    if (GetDocument() && entry == GetDocument()->m_pRoot.get()) return entry->label;
+    std::string text = entry->label;
+    text += " (";
+    text +=
+        ElementTypeNameAscii(entry->isList ? ToCode(ElementType::List) : entry->value.GetType());
+    text += ')';
+    return text;
+}
+
+CTKVEditorView::HTREEITEM CTKVEditorView::InsertEntryItem(HTREEITEM hParentItem,
+                                                          HeaderNode* entry) {
+    // Iterative, with each list's entries in the list's order; sorted insertion
+    // puts the items in the order of their text.
+    struct Pending {
+        HTREEITEM parent;
+        HeaderNode* entry;
+    };
+    HTREEITEM first = nullptr;
+    HTREEITEM last = nullptr;
+    std::vector<Pending> stack{{hParentItem, entry}};
+    while (!stack.empty()) {
+        const Pending p = stack.back();
+        stack.pop_back();
+        HTREEITEM item =
+            m_model.FillInsert(p.parent, ItemTextOf(p.entry), GetImageOfEntry(p.entry), p.entry);
+        m_itemOfEntry[p.entry] = item;
+        if (!first) first = item;
+        last = item;
+        for (auto it = p.entry->children.rbegin(); it != p.entry->children.rend(); ++it)
+            if (it->second) stack.push_back({item, it->second.get()});
+    }
+    // Each inserted item is scrolled into view, which expands its ancestors: the
+    // new entry's lists stand open and the last item inserted is visible.
+    const QModelIndex firstIndex = m_model.IndexOf(first);
+    if (firstIndex.isValid()) {
+        for (QModelIndex i = firstIndex.parent(); i.isValid(); i = i.parent()) expand(i);
+        expandRecursively(firstIndex);
+        scrollTo(m_model.IndexOf(last));
+    }
+    return first;
+}
+
+void CTKVEditorView::FillTree() {
+    m_itemOfEntry.clear();
+    m_hRootItem = nullptr;
+    m_model.BeginFill();
+    CTKVEditorDoc* doc = GetDocument();
+    m_hStandardHeaderItem =
+        m_model.FillInsert(nullptr, "Standard Header", 5, doc ? &doc->m_standardHeader : nullptr);
+    HTREEITEM last = m_hStandardHeaderItem;
+    if (doc && doc->m_pRoot)
+        m_hRootItem = InsertEntryItem(m_hStandardHeaderItem, doc->m_pRoot.get());
+    m_model.EndFill();
+    expandAll();
+    if (m_hRootItem) {
+        // Every inserted item is scrolled into view in turn, so the last one
+        // inserted (the last entry of each last list, in list order) ends in view.
+        const HeaderNode* entry = doc->m_pRoot.get();
+        while (entry->isList && !entry->children.empty() && entry->children.rbegin()->second)
+            entry = entry->children.rbegin()->second.get();
+        if (HTREEITEM i = FindItemOfEntry(entry)) last = i;
+    }
+    scrollTo(m_model.IndexOf(last));
+}
+
+HeaderNode* CTKVEditorView::GetEntryOfItem(HTREEITEM hItem) const {
+    if (!hItem || hItem == m_hStandardHeaderItem) return nullptr;
+    return static_cast<HeaderNode*>(hItem->data);
+}
+
+CTKVEditorView::HTREEITEM CTKVEditorView::FindItemOfEntry(const HeaderNode* entry) const {
+    auto it = m_itemOfEntry.find(entry);
+    return it == m_itemOfEntry.end() ? nullptr : it->second;
+}
+
+HeaderNode* CTKVEditorView::GetTargetList() const {
+    HTREEITEM selected = GetSelectedItem();
+    if (HeaderNode* e = GetEntryOfItem(selected); e && e->isList) return e;
+    if (selected && selected->parent) return GetEntryOfItem(selected->parent);
+    return GetDocument() ? GetDocument()->m_pRoot.get() : nullptr;
+}
+
+CTKVEditorView::HTREEITEM CTKVEditorView::GetSelectedItem() const {
+    return m_model.ItemAt(currentIndex());
+}
+
+void CTKVEditorView::SelectItem(HTREEITEM hItem) {
+    const QModelIndex i = m_model.IndexOf(hItem);
+    if (!i.isValid()) return;
+    setCurrentIndex(i);
+    scrollTo(i);
+}
+
+HeaderNode* CTKVEditorView::EntryBelowRoot(HTREEITEM hItem) const {
+    if (!hItem || hItem == m_hStandardHeaderItem || hItem == m_hRootItem) return nullptr;
+    return GetEntryOfItem(hItem);
+}
+
+void CTKVEditorView::ForgetItems(const HeaderNode* entry) {
+    HeaderTree::Walk(*entry,
+                     [&](const HeaderNode& e, std::string_view) { m_itemOfEntry.erase(&e); });
+    m_itemOfEntry.erase(entry);
+}
+
+void CTKVEditorView::OnUpdate(CView* pSender, int hint, void* pObject) {
+    if (pSender == this || hint < 0 || hint > HINT_FOLDER_MODE_CHANGED) return;
+    MainFrameInterface* frame = MainFrameInterface::Current();
+    auto* entry = static_cast<HeaderNode*>(pObject);
+    switch (hint) {
+        case HINT_REFRESH_ALL:
+            FillTree();
+            if (frame) {
+                frame->ShowStandardHeader(false);
+                if (GetDocument()) frame->SetFolderEditIndicator(GetDocument()->m_bFolderEditMode);
+            }
+            break;
+        case HINT_SHOW_ENTRY:
+            if (HTREEITEM item = FindItemOfEntry(entry)) SelectItem(item);
+            break;
+        case HINT_EDIT_ENTRY:
+            if (HTREEITEM item = FindItemOfEntry(entry)) {
+                SelectItem(item);
+                RunEdit(item);
+            }
+            break;
+        case HINT_ENTRY_REMOVING:
+            if (HTREEITEM item = FindItemOfEntry(entry)) {
+                ForgetItems(entry);
+                m_model.Remove(item);
+            }
+            break;
+        case HINT_NEW_DOCUMENT:
+            if (frame) frame->ShowStandardHeader(false);
+            break;
+        case HINT_FOLDER_MODE_CHANGED:
+            if (frame && GetDocument())
+                frame->SetFolderEditIndicator(GetDocument()->m_bFolderEditMode);
+            break;
+        default:
+            // 1 and 4 concern the list view only; 6 to 12 run the editing
+            // commands on the list view's behalf (RunEdit and its siblings).
+            break;
+    }
+}
+
+CTKVEditorView::HTREEITEM CTKVEditorView::ItemAtPoint(const QPoint& pos) const {
+    const QModelIndex i = indexAt(pos);
+    if (!i.isValid() || !visualRect(i).contains(pos)) return nullptr;
+    return m_model.ItemAt(i);
+}
+
+void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        HTREEITEM item = ItemAtPoint(pos);
+        if (!item) return;  // empty space: no menu, nothing changes
+        setFocus(Qt::MouseFocusReason);
+        SelectItem(item);
+        if (HeaderNode* e = EntryBelowRoot(item); e && GetDocument())
+            GetDocument()->NotifyShowEntry(this, e);
+        const HeaderNode* e = GetEntryOfItem(item);
+        auto menu = CreateEntryPopup(m_commands, e && e->isList);
+        menu->exec(event->globalPosition().toPoint());
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        if (HeaderNode* e = EntryBelowRoot(ItemAtPoint(pos)); e && GetDocument())
+            GetDocument()->NotifyShowEntry(this, e);
+    }
+    QTreeView::mousePressEvent(event);
+}
+
+void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
+    HTREEITEM selected = GetSelectedItem();
+    if (selected && selected == m_hStandardHeaderItem) {
+        // Handled here: the item is neither expanded nor collapsed.
+        if (GetDocument() && !GetDocument()->GetPathName().empty())
+            if (MainFrameInterface* frame = MainFrameInterface::Current())
+                frame->ShowStandardHeader(true);
+        return;
+    }
+    if (selected) RunEdit(selected);
+    QTreeView::mouseDoubleClickEvent(event);
+}
+
+void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
+    // The right button is handled on its press; the menu key gets the control's
+    // default handling, which shows nothing.
+    event->accept();
+}
+
+void CTKVEditorView::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    emit Activated(this);
+}
+
+std::unique_ptr<QMenu> CTKVEditorView::CreateEntryPopup(CommandSet& commands, bool insertEnabled) {
+    auto menu = std::make_unique<QMenu>();
+    QMenu* insert = menu->addMenu(QObject::tr("&Insert"));
+    for (int id : {ID_INSERT_STRING, ID_INSERT_BOOLEAN, ID_INSERT_NUMBER, ID_INSERT_LIST})
+        insert->addAction(commands.Action(id));
+    // The submenu follows its first command's rule when it is enabled at all.
+    insert->menuAction()->setEnabled(insertEnabled && commands.Query(ID_INSERT_STRING).IsEnabled());
+    menu->addSeparator();
+    for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) menu->addAction(commands.Action(id));
+    menu->addSeparator();
+    menu->addAction(commands.Action(ID_EDIT_ENTRY));
+    menu->addSeparator();
+    for (int id : {ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD}) menu->addAction(commands.Action(id));
+    menu->addSeparator();
+    menu->addAction(commands.Action(ID_POPUP_CANCEL));
+    commands.Watch(menu.get());
+    commands.Watch(insert);
+    commands.UpdateAll();
+    return menu;
+}
+
+void CTKVEditorView::RunEdit(HTREEITEM) {
+    // Opening the entry's dialog comes with the entry dialogs.
+}
+
+bool CTKVEditorView::OnCommand(int id) {
+    CTKVEditorDoc* doc = GetDocument();
+    switch (id) {
+        case ID_VIEW_STANDARD_HEADER:
+            if (MainFrameInterface* frame = MainFrameInterface::Current())
+                frame->ShowStandardHeader(true);
+            return true;
+        case ID_CANCEL_EDIT_SRVR:
+            return true;  // ends in-place editing; there is no in-place session to end here
+        case ID_EDIT_ENTRY:
+            RunEdit(GetSelectedItem());
+            return true;
+        case ID_EDIT_CUT:
+        case ID_EDIT_COPY:
+        case ID_EDIT_PASTE:
+        case ID_INSERT_STRING:
+        case ID_INSERT_BOOLEAN:
+        case ID_INSERT_NUMBER:
+        case ID_INSERT_LIST:
+        case ID_EDIT_ALL_SAMPLES:
+        case ID_CANCEL_FIELD:
+            // Routed here and enabled by the rules below; the entry dialogs and
+            // the commands' work come with the editing commands.
+            return doc != nullptr;
+        default:
+            return false;
+    }
+}
+
+bool CTKVEditorView::OnUpdateCommand(CCmdUI& ui) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!doc) return false;
+    HTREEITEM selected = GetSelectedItem();
+    const HeaderNode* entry = GetEntryOfItem(selected);
+    const bool notStandardHeader = selected && selected != m_hStandardHeaderItem;
+    switch (ui.ID()) {
+        case ID_VIEW_STANDARD_HEADER:
+            ui.Enable(!doc->GetPathName().empty());
+            return true;
+        case ID_CANCEL_EDIT_SRVR:
+        case ID_POPUP_CANCEL:
+            ui.Enable(true);
+            return true;
+        case ID_EDIT_CUT:
+            ui.Enable(!doc->IsReadOnly() && EntryBelowRoot(selected));
+            return true;
+        case ID_EDIT_COPY:
+            ui.Enable(EntryBelowRoot(selected) != nullptr);
+            return true;
+        case ID_EDIT_PASTE:
+            ui.Enable(!doc->IsReadOnly() && notStandardHeader && doc->GetCopiedEntry());
+            return true;
+        case ID_INSERT_STRING:
+        case ID_INSERT_BOOLEAN:
+        case ID_INSERT_NUMBER:
+        case ID_INSERT_LIST:
+            ui.Enable(!doc->IsReadOnly() && notStandardHeader && entry && entry->isList);
+            return true;
+        case ID_EDIT_ENTRY:
+            ui.Enable(notStandardHeader && entry && !entry->isList);
+            return true;
+        case ID_EDIT_ALL_SAMPLES: {
+            const bool enabled = !doc->IsReadOnly() && !doc->GetPathName().empty();
+            ui.Enable(enabled);
+            ui.SetCheck(enabled && doc->m_bFolderEditMode);
+            return true;
+        }
+        case ID_CANCEL_FIELD:
+            ui.Enable(notStandardHeader && entry && entry->pending);
+            return true;
+        default:
+            return false;
+    }
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The left pane: the open file as a tree under its "Standard Header" item, with
+// the root list "Extended Header" below it. It follows the document through
+// update hints, keeps the list view's selection in step with clicks, offers the
+// entries' context menu, and is where the editing commands run.
+
+#include <QTreeView>
+#include <map>
+
+#include "platform/View.h"
+#include "platform/qt/CommandTarget.h"
+#include "views/EntryTreeModel.h"
+
+class CTKVEditorDoc;
+class CommandSet;
+class HeaderNode;
+class QMenu;
+
+class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
+    Q_OBJECT
+  public:
+    using HTREEITEM = TreeItem*;
+
+    CTKVEditorView(CommandSet& commands, QWidget* parent = nullptr);
+    ~CTKVEditorView() override;
+
+    CTKVEditorDoc* GetDocument() const;
+    void OnUpdate(CView* pSender, int hint, void* pObject) override;
+
+    void FillTree();
+    HTREEITEM InsertEntryItem(HTREEITEM hParentItem, HeaderNode* entry);
+    HeaderNode* GetEntryOfItem(HTREEITEM hItem) const;
+    HTREEITEM FindItemOfEntry(const HeaderNode* entry) const;
+    HeaderNode* GetTargetList() const;
+    int GetImageOfEntry(const HeaderNode* entry) const;
+    std::string ItemTextOf(const HeaderNode* entry) const;
+
+    HTREEITEM GetSelectedItem() const;
+    void SelectItem(HTREEITEM hItem);
+    HTREEITEM StandardHeaderItem() const { return m_hStandardHeaderItem; }
+    HTREEITEM RootItem() const { return m_hRootItem; }
+    EntryTreeModel& Model() { return m_model; }
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+    // The context menu of the entries (it is built on the shared commands).
+    static std::unique_ptr<QMenu> CreateEntryPopup(CommandSet& commands, bool insertEnabled);
+
+  signals:
+    void Activated(CTKVEditorView* view);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+  private:
+    HTREEITEM ItemAtPoint(const QPoint& pos) const;
+    // The entry of an item that stands for an entry of the root list or below:
+    // neither the "Standard Header" item nor the root item.
+    HeaderNode* EntryBelowRoot(HTREEITEM hItem) const;
+    void ForgetItems(const HeaderNode* entry);
+    // The editing commands that the entry dialogs carry out.
+    void RunEdit(HTREEITEM hItem);
+
+    CommandSet& m_commands;
+    EntryTreeModel m_model;
+    ImageStrip m_imageList;
+    HTREEITEM m_hStandardHeaderItem = nullptr;
+    HTREEITEM m_hRootItem = nullptr;
+    std::map<const HeaderNode*, HTREEITEM> m_itemOfEntry;
+};
