@@ -11,10 +11,26 @@ std::string Lower(std::string s) {
 }
 }  // namespace
 
+namespace {
+// On this platform a path begins with '/', so "/X" is a switch only when X is one
+// of the switch names ("-X" always is).
+bool IsSwitch(const std::string& a) {
+    if (a.size() < 2) return false;
+    if (a[0] == '-') return true;
+    if (a[0] != '/') return false;
+    static const char* const kNames[] = {"pt",         "p",          "dde",        "embedding",
+                                         "automation", "unregister", "unregserver"};
+    const std::string name = Lower(a.substr(1));
+    for (const char* n : kNames)
+        if (name == n) return true;
+    return false;
+}
+}  // namespace
+
 void CCommandLineInfo::ParseCommandLine(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const bool flag = a.size() > 1 && (a[0] == '/' || a[0] == '-');
+        const bool flag = IsSwitch(a);
         ParseParam(flag ? a.substr(1) : a, flag, i + 1 == args.size());
     }
 }

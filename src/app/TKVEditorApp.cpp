@@ -21,7 +21,7 @@
 #include "platform/qt/QtUserMessages.h"
 #include "res/Resource.h"
 
-CTKVEditorApp::CTKVEditorApp() = default;
+CTKVEditorApp::CTKVEditorApp(UserMessages* messages) : m_pUserMessages(messages) {}
 
 CTKVEditorApp::~CTKVEditorApp() {
     m_pMainFrame.reset();  // the views leave the document before it goes
@@ -50,10 +50,13 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
         return false;
     }
 
-    m_pMessages = std::make_unique<QtUserMessages>(QString::fromLatin1(IDS_APP_TITLE));
-    m_pDocument = std::make_unique<CTKVEditorDoc>(*m_pMessages, *this);
+    if (!m_pUserMessages) {
+        m_pMessages = std::make_unique<QtUserMessages>(QString::fromLatin1(IDS_APP_TITLE));
+        m_pUserMessages = m_pMessages.get();
+    }
+    m_pDocument = std::make_unique<CTKVEditorDoc>(*m_pUserMessages, *this);
     m_pMainFrame = std::make_unique<CMainFrame>(*this, *m_pDocument);
-    m_pMessages->SetParent(m_pMainFrame.get());
+    if (m_pMessages) m_pMessages->SetParent(m_pMainFrame.get());
     if (!m_pMainFrame->PreCreateWindow() || m_pMainFrame->OnCreate() != 0 ||
         !m_pMainFrame->OnCreateClient()) {
         m_nExitCode = 1;

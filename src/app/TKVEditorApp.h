@@ -15,6 +15,7 @@
 class CMainFrame;
 class CTKVEditorDoc;
 class QtUserMessages;
+class UserMessages;
 
 class CTKVEditorApp : public EditPermission, public CommandTarget {
   public:
@@ -29,7 +30,8 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     static constexpr const char* kNoEmbedding =
         "TKV Extended Header Editor: embedding and automation are not available on this platform.";
 
-    CTKVEditorApp();
+    // `messages` replaces the message boxes (tests script the answers).
+    explicit CTKVEditorApp(UserMessages* messages = nullptr);
     ~CTKVEditorApp() override;
 
     // Runs start-up with the program's arguments (without the program name);
@@ -50,7 +52,7 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     CTKVEditorDoc* Document() const { return m_pDocument.get(); }
-    QtUserMessages& Messages() const { return *m_pMessages; }
+    UserMessages& Messages() const { return *m_pUserMessages; }
     const CCommandLineInfo& CommandLine() const { return m_cmdInfo; }
 
     // The fields of the document string: 0 window title ... 5 file type id,
@@ -65,6 +67,7 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     bool m_bMimeChanged = false;
     CCommandLineInfo m_cmdInfo;
     std::unique_ptr<QtUserMessages> m_pMessages;
+    UserMessages* m_pUserMessages = nullptr;
     std::unique_ptr<CTKVEditorDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

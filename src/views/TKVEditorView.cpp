@@ -141,7 +141,11 @@ HeaderNode* CTKVEditorView::GetTargetList() const {
 }
 
 CTKVEditorView::HTREEITEM CTKVEditorView::GetSelectedItem() const {
-    return m_model.ItemAt(currentIndex());
+    // The current item counts only when it is selected: taking the focus makes
+    // an item current without selecting it.
+    const QModelIndex i = currentIndex();
+    if (!i.isValid() || !selectionModel() || !selectionModel()->isSelected(i)) return nullptr;
+    return m_model.ItemAt(i);
 }
 
 void CTKVEditorView::SelectItem(HTREEITEM hItem) {

@@ -1,0 +1,248 @@
+// The application object: the command line, start-up without a window for
+// embedding, the editing permission from the instrument's configuration, the
+// start-up folder, content-type registration and the help file.
+#include <unistd.h>
+
+#include <QTextBrowser>
+#include <QTreeWidget>
+#include <fstream>
+
+#include "GuiFixture.h"
+#include "app/ChmFile.h"
+#include "app/CommandLineInfo.h"
+#include "app/HelpWindow.h"
+#include "app/MimeRegistry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+CCommandLineInfo Parse(std::vector<std::string> args) {
+    CCommandLineInfo info;
+    info.ParseCommandLine(args);
+    return info;
+}
+
+TEST(CommandLineTest, FileAndStandardSwitchesInEitherForm) {
+    EXPECT_EQ(Parse({}).m_nShellCommand, CCommandLineInfo::FileNew);
+    auto open = Parse({"/data/A01.tkv"});
+    EXPECT_EQ(open.m_nShellCommand, CCommandLineInfo::FileOpen);
+    EXPECT_EQ(open.m_strFileName, "/data/A01.tkv");
+    EXPECT_EQ(Parse({"/p"}).m_nShellCommand, CCommandLineInfo::FilePrint);
+    EXPECT_EQ(Parse({"/embedding.tkv"}).m_strFileName, "/embedding.tkv") << "a path, not a switch";
+    for (const char* s : {"/Embedding", "-Embedding", "-embedding", "/EMBEDDING"})
+        EXPECT_TRUE(Parse({s}).m_bRunEmbedded) << s;
+    for (const char* s : {"/Automation", "-automation"})
+        EXPECT_TRUE(Parse({s}).m_bRunAutomated) << s;
+    for (const char* s : {"/Unregister", "-unregserver", "/UNREGSERVER"})
+        EXPECT_EQ(Parse({s}).m_nShellCommand, CCommandLineInfo::AppUnregister) << s;
+    EXPECT_EQ(Parse({"-dde"}).m_nShellCommand, CCommandLineInfo::FileDDE);
+    EXPECT_EQ(Parse({"/p", "a.tkv"}).m_nShellCommand, CCommandLineInfo::FilePrint);
+    auto printTo = Parse({"/pt", "a.tkv", "Printer", "Driver", "Port"});
+    EXPECT_EQ(printTo.m_nShellCommand, CCommandLineInfo::FilePrintTo);
+    EXPECT_EQ(printTo.m_strPortName, "Port");
+}
+
+TEST(ParentFolderTest, DropsTheLastPartOfAPath) {
+    EXPECT_EQ(CTKVEditorApp::GetParentFolder("C:\\Data\\Runs\\"), "C:\\Data");
+    EXPECT_EQ(CTKVEditorApp::GetParentFolder("C:\\Data"), "C:");
+    EXPECT_EQ(CTKVEditorApp::GetParentFolder("Data"), "Data");
+    EXPECT_EQ(CTKVEditorApp::GetParentFolder(""), "");
+    EXPECT_EQ(CTKVEditorApp::GetParentFolder("/srv/instr/raw/"), "/srv/instr");
+    EXPECT_EQ(CTKVEditorApp::GetParentFolder("/srv"), "/srv")
+        << "a separator at position 0 is kept";
+}
+
+class AppTest : public GuiTest {
+  protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        cwd = fs::current_path();
+        dataHome = std::getenv("XDG_DATA_HOME");
+        // The mime database tool that an earlier start ran may still be writing.
+        for (int tries = 0; tries < 50 && fs::exists(dataHome); ++tries) {
+            std::error_code ec;
+            fs::remove_all(dataHome, ec);
+            if (ec) QTest::qWait(20);
+        }
+    }
+    void TearDown() override {
+        fs::current_path(cwd);
+        GuiTest::TearDown();
+    }
+    void WriteConfig(const std::string& text) {
+        const fs::path sys = dir.Path() / "instrument";
+        fs::create_directories(sys);
+        std::ofstream(sys / "Tessarin.ini", std::ios::binary) << text;
+        SystemSettings().setValue("DataSystemPath", QString::fromStdString(sys.string()));
+    }
+    bool Allowed() {
+        CTKVEditorApp fresh(&messages);
+        return fresh.IsEditAllowed();
+    }
+    std::string dataHome;
+    fs::path cwd;
+};
+
+TEST_F(AppTest, EmbeddingOrAutomationShowsNoWindowAndRegistersNothing) {
+    for (const char* flag : {"-Embedding", "/Automation"}) {
+        app = std::make_unique<CTKVEditorApp>(&messages);
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(app->InitInstance({flag}));
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(app->ExitCode(), 2);
+        EXPECT_NE(err.find("embedding and automation are not available"), std::string::npos);
+        EXPECT_EQ(app->MainFrame(), nullptr);
+        EXPECT_FALSE(fs::exists(dataHome)) << "nothing registered";
+    }
+}
+
+TEST_F(AppTest, StartRegistersBothContentTypesAndUnregisterRemovesThem) {
+    ASSERT_TRUE(Start({}));
+    MimeRegistry registry(dataHome, "", "");
+    std::ifstream tkv(registry.PackagePath(".tkv"));
+    const std::string text((std::istreambuf_iterator<char>(tkv)), {});
+    EXPECT_NE(text.find("<mime-type type=\"application/CV-TKV\">"), std::string::npos);
+    EXPECT_NE(text.find("<glob pattern=\"*.tkv\"/>"), std::string::npos);
+    EXPECT_NE(text.find("TKV.Document"), std::string::npos);
+    EXPECT_NE(text.find(CTKVEditorApp::kDocumentClsid), std::string::npos);
+    EXPECT_TRUE(fs::exists(registry.PackagePath(".pkv")));
+    std::ifstream desktop(registry.DesktopEntryPath());
+    const std::string entry((std::istreambuf_iterator<char>(desktop)), {});
+    EXPECT_NE(entry.find("MimeType=application/CV-PKV;application/CV-TKV;"), std::string::npos);
+    // A second start writes nothing new.
+    MimeRegistry again(dataHome, QCoreApplication::applicationFilePath().toStdString(),
+                       CTKVEditorApp::kDocumentClsid);
+    ASSERT_TRUE(again.Register(".tkv", "application/CV-TKV", "TKV.Document", "TKV/PKV Document"));
+    EXPECT_FALSE(again.Changed());
+    app.reset();
+    app = std::make_unique<CTKVEditorApp>(&messages);
+    EXPECT_FALSE(app->InitInstance({"/Unregister"}));
+    EXPECT_EQ(app->ExitCode(), 0);
+    EXPECT_FALSE(fs::exists(registry.PackagePath(".tkv")));
+    EXPECT_FALSE(fs::exists(registry.DesktopEntryPath()));
+}
+
+TEST_F(AppTest, AFileThatCannotBeOpenedEndsStartUp) {
+    app = std::make_unique<CTKVEditorApp>(&messages);
+    EXPECT_FALSE(app->InitInstance({dir.File("missing.tkv")}));
+    EXPECT_EQ(app->ExitCode(), 1);
+    ASSERT_FALSE(messages.shown.empty());
+    EXPECT_NE(messages.shown.back().find("Failed to open document."), std::string::npos);
+}
+
+TEST_F(AppTest, EditPermissionFromTheInstrumentConfiguration) {
+    EXPECT_TRUE(Allowed()) << "no instrument key: editing is allowed";
+    struct Case {
+        const char* text;
+        bool allowed;
+    };
+    const Case cases[] = {
+        {"ALLOW EDIT NO\n", false},
+        {"allow edit false\r\n", false},
+        {"ALLOW EDIT\tN", false},
+        {"ALLOW EDIT NO", false},  // no line feed: one line
+        {"ALLOW EDIT YES\n", true},
+        {"ALLOW EDIT\n", true},
+        {"ALLOW EDIT=NO\n", true},
+        {" ALLOW EDIT NO\n", true},
+        {"", true},
+        {"[Run]\n\nALLOW EDIT YES\nALLOW EDIT NO\n", true},
+        {"OTHER=1\nALLOW EDIT   F\n", false},
+    };
+    for (const Case& c : cases) {
+        WriteConfig(c.text);
+        EXPECT_EQ(Allowed(), c.allowed) << '"' << c.text << '"';
+    }
+    // The answer is worked out once per run.
+    WriteConfig("ALLOW EDIT NO\n");
+    CTKVEditorApp once(&messages);
+    EXPECT_FALSE(once.IsEditAllowed());
+    WriteConfig("ALLOW EDIT YES\n");
+    EXPECT_FALSE(once.IsEditAllowed());
+    fs::remove_all(dir.Path() / "instrument");
+    EXPECT_FALSE(once.IsEditAllowed());
+    EXPECT_TRUE(Allowed()) << "a missing file allows editing";
+}
+
+TEST_F(AppTest, StartFolderFromTheInstrumentSettings) {
+    const fs::path instr = dir.Path() / "Instr";
+    fs::create_directories(instr / "Raw");
+    fs::create_directories(instr / "Analyzed");
+    fs::create_directories(dir.Path() / "Out");
+    auto startIn = [&](std::vector<std::string> args) {
+        fs::current_path(cwd);
+        CTKVEditorApp fresh(&messages);
+        fresh.SetStartFolder(Parse(std::move(args)));
+        return fs::current_path();
+    };
+    QSettings s = SystemSettings();
+    // Both parents the same (letter case aside): the common parent.
+    s.setValue("Runwarden/DefaultDataPath", QString::fromStdString((instr / "Raw").string() + "/"));
+    s.setValue("Runwarden/AnalyzedDataPath", QString::fromStdString((instr / "Analyzed").string()));
+    s.sync();
+    EXPECT_EQ(startIn({}), instr);
+    EXPECT_EQ(startIn({"named.tkv"}), cwd) << "a named file keeps the folder";
+    // Only the analysed folder: that folder.
+    s.clear();
+    s.setValue("Orbisight/AnalyzedDataPath", QString::fromStdString((dir.Path() / "Out").string()));
+    s.sync();
+    EXPECT_EQ(startIn({}), dir.Path() / "Out");
+    // Nothing under the sub-keys: the base key decides.
+    s.clear();
+    s.setValue("DefaultDataPath", QString::fromStdString((instr / "Raw").string()));
+    s.setValue("AnalyzedDataPath", QString::fromStdString((instr / "Analyzed").string()));
+    s.sync();
+    EXPECT_EQ(startIn({}), instr);
+    s.clear();
+    s.sync();
+    EXPECT_EQ(startIn({}), cwd);
+}
+
+TEST(HelpTest, TheCompiledHelpHasItsContentsAndPages) {
+    auto chm = ChmFile::Open(TKV_HELP_FILE);
+    ASSERT_NE(chm, nullptr) << TKV_HELP_FILE;
+    const auto toc = chm->Contents();
+    ASSERT_EQ(toc.size(), 1u);
+    EXPECT_EQ(toc[0].name, "TKV Extended Header Editor");
+    std::vector<std::string> topics;
+    for (const auto& t : toc[0].children) topics.push_back(t.name);
+    EXPECT_EQ(topics, (std::vector<std::string>{
+                          "Opening a file", "Browsing the headers", "Editing entries",
+                          "Editing all samples in a folder", "The Standard Header viewer",
+                          "The command-line tool tkvhdr"}));
+    for (const auto& t : toc[0].children) {
+        auto page = chm->Read(t.local);
+        ASSERT_TRUE(page.has_value()) << t.local;
+        EXPECT_NE(page->find("<h1>"), std::string::npos) << t.local;
+    }
+    EXPECT_FALSE(chm->Read("/no-such-page.html").has_value());
+}
+
+TEST(HelpTest, SitemapParsingNestsByList) {
+    const auto toc = ChmFile::ParseSitemap(
+        "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Top &amp; more\">"
+        "<param name=\"Local\" value=\"a.html\"></OBJECT><UL><LI><object type=\"text/sitemap\">"
+        "<PARAM NAME=Name VALUE=\"Child\"><param name=\"Local\" value='b.html'></object></UL>"
+        "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Second\"></OBJECT></UL>");
+    ASSERT_EQ(toc.size(), 2u);
+    EXPECT_EQ(toc[0].name, "Top & more");
+    ASSERT_EQ(toc[0].children.size(), 1u);
+    EXPECT_EQ(toc[0].children[0].local, "b.html");
+    EXPECT_EQ(toc[1].local, "");
+}
+
+TEST(HelpTest, TheHelpWindowShowsTheContentsAndAPageAndAMissingFileShowsNothing) {
+    EXPECT_EQ(HtmlHelp(nullptr, "/no/such/HeaderEditor.chm", HH_DISPLAY_TOC, 0), nullptr);
+    QWidget* shown = HtmlHelp(nullptr, TKV_HELP_FILE, HH_DISPLAY_TOC, 0);
+    auto* help = qobject_cast<CHelpWindow*>(shown);
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->Contents()->topLevelItemCount(), 1);
+    EXPECT_NE(help->Page()->toPlainText().indexOf("reads and corrects the headers"), -1);
+    help->ShowPage("folder.html");
+    EXPECT_NE(help->Page()->toPlainText().indexOf("All Samples in Folder"), -1);
+    EXPECT_EQ(HtmlHelp(nullptr, TKV_HELP_FILE, HH_DISPLAY_TOC, 0), shown) << "one window per file";
+    help->close();
+}
+
+}  // namespace

@@ -1,0 +1,361 @@
+// The main frame: command enabling by the panes' rules, the Standard Header
+// viewer, the status bar, the settings kept across runs, in-place activation.
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include <QClipboard>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTime>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "GuiFixture.h"
+#include "app/InPlaceFrame.h"
+#include "app/StandardHeaderDlg.h"
+#include "app/TKVEditorSrvrItem.h"
+#include "format/StandardHeaderRows.h"
+#include "res/Resource.h"
+
+namespace {
+
+class FrameTest : public GuiTest {
+  protected:
+    HeaderNode* At(const std::string& path) { return FindAt(*Doc().m_pRoot, path); }
+    std::string OpenSample() {
+        const std::string path = PutFile("A01.tkv", *SampleTree());
+        EXPECT_TRUE(Start({path}));
+        return path;
+    }
+};
+
+constexpr int kEditingCommands[] = {ID_EDIT_CUT,        ID_EDIT_PASTE,    ID_INSERT_STRING,
+                                    ID_INSERT_BOOLEAN,  ID_INSERT_NUMBER, ID_INSERT_LIST,
+                                    ID_EDIT_ALL_SAMPLES};
+
+TEST_F(FrameTest, TreeRulesEnableTheCommands) {
+    OpenSample();
+    Tree().setFocus();
+    Frame().SetActiveView(&Tree());
+    ClickTree("B");
+    EXPECT_TRUE(Enabled(ID_INSERT_STRING));
+    EXPECT_TRUE(Enabled(ID_EDIT_CUT));
+    EXPECT_TRUE(Enabled(ID_EDIT_COPY));
+    EXPECT_FALSE(Enabled(ID_EDIT_ENTRY)) << "a list has no value to edit";
+    EXPECT_FALSE(Enabled(ID_EDIT_PASTE)) << "nothing copied yet";
+    Doc().SetCopiedEntry(*At("A"));
+    EXPECT_TRUE(Enabled(ID_EDIT_PASTE));
+    ClickTree("A");
+    EXPECT_FALSE(Enabled(ID_INSERT_NUMBER));
+    EXPECT_TRUE(Enabled(ID_EDIT_ENTRY));
+    EXPECT_FALSE(Enabled(ID_CANCEL_FIELD));
+    At("A")->pending = true;
+    EXPECT_TRUE(Enabled(ID_CANCEL_FIELD));
+    ClickTree("Extended Header");
+    EXPECT_FALSE(Enabled(ID_EDIT_CUT)) << "the root cannot be deleted";
+    EXPECT_FALSE(Enabled(ID_EDIT_COPY));
+    EXPECT_TRUE(Enabled(ID_INSERT_LIST));
+    ClickTree("Standard Header");
+    EXPECT_FALSE(Enabled(ID_INSERT_LIST));
+    EXPECT_FALSE(Enabled(ID_EDIT_PASTE));
+    EXPECT_TRUE(Enabled(ID_VIEW_STANDARD_HEADER));
+    EXPECT_TRUE(Enabled(ID_EDIT_ALL_SAMPLES));
+    EXPECT_FALSE(Checked(ID_EDIT_ALL_SAMPLES));
+    Doc().SetFolderEditMode(true);
+    EXPECT_TRUE(Checked(ID_EDIT_ALL_SAMPLES));
+}
+
+TEST_F(FrameTest, ListRulesApplyWhenTheListIsTheActivePane) {
+    OpenSample();
+    ClickList("A");
+    ASSERT_EQ(Frame().ActiveView(), &List());
+    EXPECT_TRUE(Enabled(ID_EDIT_ENTRY));
+    EXPECT_FALSE(Enabled(ID_INSERT_STRING));
+    ClickList("B");
+    EXPECT_TRUE(Enabled(ID_INSERT_STRING));
+    EXPECT_FALSE(Enabled(ID_EDIT_ENTRY));
+    List().clearSelection();
+    EXPECT_TRUE(Enabled(ID_EDIT_CUT)) << "Delete needs no selected row in the list";
+    EXPECT_TRUE(Enabled(ID_EDIT_COPY));
+    EXPECT_FALSE(Enabled(ID_EDIT_ENTRY));
+}
+
+TEST_F(FrameTest, AReadOnlyFileDisablesEveryChangeButLeavesCopyAndEdit) {
+    const std::string path = PutFile("ro.tkv", *SampleTree());
+    ::chmod(path.c_str(), 0444);
+    ASSERT_TRUE(Start({path}));
+    EXPECT_NE(Doc().GetTitle().find("[read-only]"), std::string::npos);
+    Doc().SetCopiedEntry(*At("A"));
+    for (QWidget* pane : {static_cast<QWidget*>(&Tree()), static_cast<QWidget*>(&List())}) {
+        Frame().SetActiveView(pane);
+        pane == &Tree() ? ClickTree("B") : ClickList("B");
+        for (int id : kEditingCommands) EXPECT_FALSE(Enabled(id)) << id;
+        EXPECT_TRUE(Enabled(ID_EDIT_COPY));
+        EXPECT_TRUE(Enabled(ID_VIEW_STANDARD_HEADER));
+    }
+    ClickTree("A");
+    EXPECT_TRUE(Enabled(ID_EDIT_ENTRY)) << "the dialogs open read-only";
+    // A disabled command does nothing even from its accelerator.
+    EXPECT_FALSE(Frame().Commands().Execute(ID_EDIT_CUT));
+}
+
+TEST_F(FrameTest, EditingForbiddenByTheInstrumentDisablesChanges) {
+    const auto sys = dir.Path() / "system";
+    std::filesystem::create_directories(sys);
+    std::ofstream((sys / "Tessarin.ini").string()) << "ALLOW EDIT NO";
+    SystemSettings().setValue("DataSystemPath", QString::fromStdString(sys.string()));
+    OpenSample();
+    ClickTree("B");
+    for (int id : kEditingCommands) EXPECT_FALSE(Enabled(id)) << id;
+}
+
+TEST_F(FrameTest, ADocumentWithoutAPathHasNoViewerAndNoFolderEdit) {
+    ASSERT_TRUE(Start({}));
+    EXPECT_EQ(Doc().GetPathName(), "");
+    EXPECT_EQ(Frame().windowTitle().toStdString(), "Untitled - Header Editor");
+    ClickTree("Extended Header");
+    EXPECT_FALSE(Enabled(ID_VIEW_STANDARD_HEADER));
+    EXPECT_FALSE(Enabled(ID_EDIT_ALL_SAMPLES));
+    EXPECT_TRUE(Enabled(ID_INSERT_STRING));
+    // A double click on "Standard Header" opens nothing.
+    const QModelIndex sh = TreeIndexOf("Standard Header");
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
+    EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
+}
+
+TEST_F(FrameTest, MenusToolBarAndAccelerators) {
+    OpenSample();
+    std::vector<std::string> titles;
+    for (QAction* a : Frame().menuBar()->actions()) titles.push_back(a->text().toStdString());
+    EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Edit", "&Insert", "&View", "&Help"}));
+    std::vector<int> buttons;
+    for (QAction* a : Frame().ToolBar()->actions())
+        buttons.push_back(a->isSeparator() ? 0 : a->data().toInt());
+    EXPECT_EQ(buttons, (std::vector<int>{57600, 57601, 57603, 0, 57635, 57634, 57637, 0, 32787,
+                                         32782, 32773, 32778, 0, 32792, 32798, 0, 57664}));
+    auto keys = [&](int id) { return Frame().Commands().Action(id)->shortcuts(); };
+    EXPECT_TRUE(keys(ID_EDIT_CUT).contains(QKeySequence(Qt::SHIFT | Qt::Key_Delete)));
+    EXPECT_TRUE(keys(ID_EDIT_PASTE).contains(QKeySequence(Qt::SHIFT | Qt::Key_Insert)));
+    EXPECT_TRUE(keys(ID_HELP_TOPICS).contains(QKeySequence(Qt::Key_F1)));
+    EXPECT_EQ(Frame().Commands().Action(ID_INSERT_NUMBER)->statusTip(),
+              "Insert byte, short, long, float, or double");
+    EXPECT_EQ(Frame().Commands().Action(ID_CANCEL_FIELD)->toolTip(),
+              "Cancel Field for All Samples");
+    // F6 moves the focus to the other pane, and the commands follow it.
+    Frame().show();
+    Frame().activateWindow();
+    Tree().setFocus();
+    QApplication::processEvents();
+    Frame().Commands().Execute(ID_NEXT_PANE);
+    QApplication::processEvents();
+    EXPECT_EQ(Frame().ActiveView(), &List());
+}
+
+TEST_F(FrameTest, StatusBarShowsTheModeWithItsFolderAndAClock) {
+    const std::string path = OpenSample();
+    EXPECT_EQ(Frame().ModePane()->text(), "Normal");
+    EXPECT_EQ(Frame().PromptText(), "Ready");
+    const int narrow = Frame().ModePane()->maximumWidth();
+    Doc().SetFolderEditMode(true);
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    EXPECT_EQ(Frame().ModePane()->text().toStdString(), "Edit All Samples in Folder: " + folder);
+    EXPECT_EQ(Frame().ModePane()->toolTip().toStdString(), folder);
+    EXPECT_GT(Frame().ModePane()->maximumWidth(), narrow) << "the pane grows with the folder";
+    Doc().SetFolderEditMode(false);
+    EXPECT_EQ(Frame().ModePane()->text(), "Normal");
+    EXPECT_TRUE(Frame().ModePane()->toolTip().isEmpty());
+    const QString now = QTime::currentTime().toString("HH:mm");
+    Frame().OnUpdateClock();
+    const QString shown = Frame().ClockPane()->text();
+    EXPECT_TRUE(shown == now || shown == QTime::currentTime().toString("HH:mm"))
+        << shown.toStdString();
+}
+
+TEST_F(FrameTest, ViewerShowsTheRowsAndCopiesTheSelection) {
+    OpenSample();
+    Frame().Commands().Execute(ID_VIEW_STANDARD_HEADER);
+    CStandardHeaderDlg* viewer = Frame().StandardHeaderDlg();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->windowTitle(), "Standard Header");
+    const auto rows = BuildStandardHeaderRows(Doc().m_standardHeader);
+    QTreeWidget* list = viewer->List();
+    ASSERT_EQ(list->topLevelItemCount(), static_cast<int>(rows.size()));
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        EXPECT_EQ(list->topLevelItem(i)->text(0).toStdU16String(),
+                  rows[static_cast<std::size_t>(i)].label);
+        EXPECT_EQ(list->topLevelItem(i)->text(1).toStdU16String(),
+                  rows[static_cast<std::size_t>(i)].value);
+    }
+    EXPECT_EQ(list->headerItem()->text(0), "Variable");
+    // Nothing selected leaves the clipboard alone.
+    QGuiApplication::clipboard()->setText("before");
+    viewer->CopySelectedRows();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    // Two rows, in display order whatever the order of selecting.
+    list->topLevelItem(2)->setSelected(true);
+    list->topLevelItem(0)->setSelected(true);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    const QString expected =
+        list->topLevelItem(0)->text(0) + ", " + list->topLevelItem(0)->text(1) + "\r\n" +
+        list->topLevelItem(2)->text(0) + ", " + list->topLevelItem(2)->text(1) + "\r\n";
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+    // The focus starts on Close, which is the default button.
+    EXPECT_TRUE(viewer->CloseButton()->isDefault());
+}
+
+TEST_F(FrameTest, ViewerClosingHidingAndLifetime) {
+    OpenSample();
+    Frame().ShowStandardHeader(true);
+    CStandardHeaderDlg* first = Frame().StandardHeaderDlg();
+    Frame().ShowStandardHeader(true);
+    EXPECT_EQ(Frame().StandardHeaderDlg(), first) << "one viewer";
+    // Esc only hides; showing again brings the same window back.
+    QTest::keyClick(first, Qt::Key_Escape);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_EQ(Frame().StandardHeaderDlg(), first);
+    Frame().ShowStandardHeader(true);
+    EXPECT_TRUE(first->isVisible());
+    // Close destroys it and clears the frame's pointer.
+    QPointer<CStandardHeaderDlg> watched(first);
+    first->CloseButton()->click();
+    EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(watched.isNull());
+    // Opening another document closes a viewer.
+    Frame().ShowStandardHeader(true);
+    ASSERT_NE(Frame().StandardHeaderDlg(), nullptr);
+    ASSERT_TRUE(
+        Frame().OpenDocumentFile(QString::fromStdString(PutFile("B02.tkv", *SampleTree()))));
+    EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
+    Frame().ShowStandardHeader(true);
+    ASSERT_TRUE(Frame().NewDocument());
+    EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
+}
+
+TEST_F(FrameTest, ViewerKeepsItsLayoutWhenResized) {
+    OpenSample();
+    Frame().ShowStandardHeader(true);
+    CStandardHeaderDlg* viewer = Frame().StandardHeaderDlg();
+    const int m = viewer->Margin();
+    const QRect button = viewer->ButtonRect();
+    ASSERT_GE(m, 1);
+    EXPECT_EQ(viewer->minimumSize(), QSize(2 * m + 100, button.height() + 3 * m + 100));
+    viewer->resize(700, 500);
+    QApplication::processEvents();
+    EXPECT_EQ(viewer->List()->geometry(), QRect(m, m, 700 - 2 * m, 500 - 3 * m - button.height()));
+    EXPECT_EQ(viewer->CloseButton()->geometry().left(), (700 - button.width()) / 2);
+    EXPECT_EQ(viewer->CloseButton()->geometry().top(), viewer->List()->height() + 2 * m);
+}
+
+TEST_F(FrameTest, PlacementAndSplitterWidthAreKeptAcrossRuns) {
+    const std::string path = OpenSample();
+    Frame().setGeometry(120, 80, 700, 500);
+    Frame().Splitter()->setSizes({260, 440});
+    Frame().show();
+    QApplication::processEvents();
+    const QRect placed = Frame().geometry();
+    const int split = Frame().Splitter()->sizes().front();
+    ASSERT_TRUE(Frame().close());
+    QSettings s = UserSettings();
+    EXPECT_EQ(s.value("Settings/Window/Left").toInt(), placed.left());
+    EXPECT_EQ(s.value("Settings/Window/Top").toInt(), placed.top());
+    EXPECT_EQ(s.value("Settings/Window/Right").toInt(), placed.left() + placed.width());
+    EXPECT_EQ(s.value("Settings/Window/Bottom").toInt(), placed.top() + placed.height());
+    EXPECT_EQ(s.value("Settings/Window/SplitWidth").toInt(), split);
+    app.reset();
+    ASSERT_TRUE(Start({path}));
+    EXPECT_EQ(Frame().geometry().topLeft(), placed.topLeft());
+    EXPECT_EQ(Frame().Splitter()->sizes().front(), split);
+}
+
+TEST_F(FrameTest, PlacementThatTouchesTheScreenEdgeIsIgnoredAndSplitZeroIs200) {
+    QSettings s = UserSettings();
+    s.setValue("Settings/Window/Left", 0);
+    s.setValue("Settings/Window/Top", 50);
+    s.setValue("Settings/Window/Right", 500);
+    s.setValue("Settings/Window/Bottom", 400);
+    s.setValue("Settings/Window/SplitWidth", 0);
+    s.sync();
+    ASSERT_TRUE(Start({}));
+    EXPECT_EQ(Frame().Splitter()->sizes().front(), CMainFrame::kDefaultSplitWidth);
+    EXPECT_NE(Frame().geometry().size(), QSize(500, 350));
+}
+
+TEST_F(FrameTest, CancellingTheCloseOfAModifiedDocumentKeepsTheWindowButNotTheOldPlacement) {
+    OpenSample();
+    Frame().setGeometry(140, 90, 640, 480);
+    Doc().SetModified(true);
+    messages.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(Frame().close());
+    EXPECT_EQ(messages.asked.back(), "Save changes to A01.tkv?");
+    EXPECT_EQ(UserSettings().value("Settings/Window/Left").toInt(), Frame().geometry().left());
+    messages.answers = {MessageAnswer::No};
+    EXPECT_TRUE(Frame().close());
+}
+
+TEST_F(FrameTest, TheRecentFileListKeepsFour) {
+    ASSERT_TRUE(Start({}));
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(Frame().OpenDocumentFile(
+            QString::fromStdString(PutFile("S" + std::to_string(i) + ".tkv", *SampleTree()))));
+    const QStringList files = Frame().RecentFiles();
+    ASSERT_EQ(files.size(), 4);
+    EXPECT_TRUE(files.front().endsWith("S5.tkv"));
+    EXPECT_TRUE(files.back().endsWith("S2.tkv"));
+    // The File menu offers them.
+    EXPECT_TRUE(Frame().Commands().Action(ID_FILE_MRU_FILE1)->text().endsWith("S5.tkv"));
+    Frame().Commands().Execute(ID_FILE_MRU_FILE1 + 3);
+    EXPECT_EQ(Doc().GetTitle(), "S2.tkv");
+}
+
+TEST_F(FrameTest, InPlaceActivationMovesBothViewsIntoItsFrameAndBack) {
+    OpenSample();
+    QSplitter* splitter = Frame().Splitter();
+    CInPlaceFrame* inPlace = Frame().CreateInPlaceFrame();
+    ASSERT_NE(inPlace, nullptr);
+    EXPECT_EQ(splitter->parentWidget(), inPlace);
+    EXPECT_EQ(MainFrameInterface::Current(), nullptr) << "viewer and status requests are skipped";
+    std::vector<int> buttons;
+    for (QAction* a : inPlace->ToolBar()->actions())
+        buttons.push_back(a->isSeparator() ? 0 : a->data().toInt());
+    EXPECT_EQ(buttons.at(2), ID_FILE_SAVE_AS);
+    EXPECT_NE(inPlace->ResizeBar(), nullptr);
+    std::vector<std::string> titles;
+    for (QAction* a : inPlace->MenuBar()->actions())
+        titles.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+    EXPECT_EQ(titles, (std::vector<std::string>{"&Edit", "&Insert", "&View", "-", "-", "&Help"}));
+    // The views still follow the document, and skip the frame's requests.
+    Doc().SetFolderEditMode(true);
+    EXPECT_EQ(Frame().ModePane()->text(), "Normal");
+    Doc().NotifyShowEntry(nullptr, At("D"));
+    EXPECT_EQ(ListSelection(), At("D"));
+    Frame().DestroyInPlaceFrame();
+    EXPECT_EQ(splitter->parentWidget(), &Frame());
+    EXPECT_EQ(Frame().centralWidget(), splitter);
+    EXPECT_EQ(MainFrameInterface::Current(), &Frame());
+}
+
+TEST_F(FrameTest, ServerItemTakesAnEmpty30mmSquare) {
+    OpenSample();
+    CTKVEditorSrvrItem item(&Doc(), false);
+    QSize size;
+    EXPECT_TRUE(item.OnGetExtent(CTKVEditorSrvrItem::DVASPECT_CONTENT, size));
+    EXPECT_EQ(size, QSize(3000, 3000));
+    EXPECT_FALSE(item.OnGetExtent(CTKVEditorSrvrItem::DVASPECT_ICON, size));
+    QImage image(60, 60, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    EXPECT_TRUE(item.OnDraw(painter, QSize(60, 60)));
+    EXPECT_EQ(painter.window(), QRect(0, 0, 3000, 3000));
+    painter.end();
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) ASSERT_EQ(image.pixel(x, y), QColor(Qt::white).rgb());
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include "GuiFixture.h"
+
+#include <QMenu>
+#include <QTimer>
+#include <functional>
+
+#include "model/LabelCompare.h"
+#include "platform/TextCodec.h"
+
+void GuiTest::SetUp() {
+    UserSettings().clear();
+    SystemSettings().clear();
+}
+
+void GuiTest::TearDown() {
+    if (app && app->MainFrame()) app->MainFrame()->hide();
+    app.reset();
+    UserSettings().clear();
+    SystemSettings().clear();
+}
+
+bool GuiTest::Start(const std::vector<std::string>& args) {
+    app = std::make_unique<CTKVEditorApp>(&messages);
+    const bool ok = app->InitInstance(args);
+    if (ok) {
+        Frame().resize(900, 600);
+        QApplication::processEvents();
+    }
+    return ok;
+}
+
+std::unique_ptr<HeaderNode> GuiTest::SampleTree() {
+    auto root = ExtendedHeader::MakeRoot();
+    AddAt(*root, "A", LongValue(7));
+    AddAt(*root, "B.C", HeaderElement(std::string_view("text")));
+    HeaderElement flags(ToCode(ElementType::Boolean), 2);
+    flags.SetByte(0, 1);
+    flags.SetByte(1, 0);
+    AddAt(*root, "B.FLAGS", flags);
+    AddAt(*root, "D", FloatValue(2.5f));
+    return root;
+}
+
+std::string GuiTest::PutFile(const std::string& name, const HeaderNode& root) {
+    const std::string path = dir.File(name);
+    WriteAll(path, SampleFile(root, SampleRecord(), 256, 3));
+    return path;
+}
+
+std::vector<std::string> GuiTest::TreeTexts() {
+    std::vector<std::string> out;
+    QAbstractItemModel* m = Tree().model();
+    std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth) {
+        for (int r = 0; r < m->rowCount(parent); ++r) {
+            const QModelIndex i = m->index(r, 0, parent);
+            out.push_back(std::string(2 * depth, ' ') + i.data().toString().toStdString());
+            walk(i, depth + 1);
+        }
+    };
+    walk({}, 0);
+    return out;
+}
+
+std::vector<std::string> GuiTest::ListLabels() {
+    std::vector<std::string> out;
+    QAbstractItemModel* m = List().model();
+    for (int r = 0; r < m->rowCount(); ++r)
+        out.push_back(m->index(r, 0).data().toString().toStdString());
+    return out;
+}
+
+QModelIndex GuiTest::ListIndexOf(const std::string& label) {
+    QAbstractItemModel* m = List().model();
+    for (int r = 0; r < m->rowCount(); ++r)
+        if (m->index(r, 0).data().toString().toStdString() == label) return m->index(r, 0);
+    return {};
+}
+
+std::string GuiTest::ListValue(const std::string& label) {
+    const QModelIndex i = ListIndexOf(label);
+    return i.sibling(i.row(), 1).data().toString().toStdString();
+}
+
+int GuiTest::ListImage(const std::string& label) {
+    const QModelIndex i = ListIndexOf(label);
+    return List().Model().Rows().at(static_cast<std::size_t>(i.row())).image;
+}
+
+HeaderNode* GuiTest::TreeSelection() {
+    return Tree().GetEntryOfItem(Tree().GetSelectedItem());
+}
+
+QModelIndex GuiTest::TreeIndexOf(const std::string& path) {
+    if (path == "Standard Header") return Tree().Model().IndexOf(Tree().StandardHeaderItem());
+    if (path == "Extended Header") return Tree().Model().IndexOf(Tree().RootItem());
+    return Tree().Model().IndexOf(Tree().FindItemOfEntry(FindAt(*Doc().m_pRoot, path)));
+}
+
+void GuiTest::ClickTree(const std::string& path, Qt::MouseButton button) {
+    const QModelIndex i = TreeIndexOf(path);
+    ASSERT_TRUE(i.isValid()) << path;
+    Tree().scrollTo(i);
+    QTest::mouseClick(Tree().viewport(), button, {}, Tree().visualRect(i).center());
+}
+
+void GuiTest::ClickList(const std::string& label, Qt::MouseButton button) {
+    const QModelIndex i = ListIndexOf(label);
+    ASSERT_TRUE(i.isValid()) << label;
+    List().scrollTo(i);
+    QTest::mouseClick(List().viewport(), button, {}, List().visualRect(i).center());
+}
+
+std::shared_ptr<GuiTest::Popup> GuiTest::CloseNextPopup() {
+    auto seen = std::make_shared<Popup>();
+    delete popupWatch;  // one watcher at a time: an earlier one would take this popup
+    auto* timer = new QTimer(&Frame());
+    popupWatch = timer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, seen] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            seen->shown = true;
+            for (QAction* a : popup->actions()) {
+                seen->texts.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+                seen->enabled.push_back(a->isEnabled());
+            }
+            popup->close();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+    QTimer::singleShot(1000, timer, [timer] { timer->deleteLater(); });
+    return seen;
+}

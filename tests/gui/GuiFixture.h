@@ -1,0 +1,71 @@
+#pragma once
+// A running editor for GUI tests: the application object started on a file (or
+// none) with scripted messages, and helpers to read both panes.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/MainFrame.h"
+#include "app/TKVEditorApp.h"
+#include "document/TKVEditorDoc.h"
+#include "support/DocumentFixture.h"
+#include "views/RightView.h"
+#include "views/TKVEditorView.h"
+
+class GuiTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the editor with these arguments; false when start-up ended it.
+    bool Start(const std::vector<std::string>& args);
+    // A sample file with the given tree in the test folder.
+    std::string PutFile(const std::string& name, const HeaderNode& root);
+    // The default tree of the tests: A, B with C, a Boolean, a string.
+    static std::unique_ptr<HeaderNode> SampleTree();
+
+    CMainFrame& Frame() { return *app->MainFrame(); }
+    CTKVEditorDoc& Doc() { return *app->Document(); }
+    CTKVEditorView& Tree() { return *Frame().TreeView(); }
+    CRightView& List() { return *Frame().ListView(); }
+
+    // Texts of the tree's items in display order, indented by two blanks a level.
+    std::vector<std::string> TreeTexts();
+    std::vector<std::string> ListLabels();
+    std::string ListValue(const std::string& label);
+    int ListImage(const std::string& label);
+    HeaderNode* TreeSelection();
+    HeaderNode* ListSelection() { return List().GetSelectedEntry(); }
+    QModelIndex TreeIndexOf(const std::string& path);
+    QModelIndex ListIndexOf(const std::string& label);
+    // Clicks at the middle of an item's text.
+    void ClickTree(const std::string& path, Qt::MouseButton button = Qt::LeftButton);
+    void ClickList(const std::string& label, Qt::MouseButton button = Qt::LeftButton);
+    // Closes the next popup menu as soon as it shows, noting its items.
+    struct Popup {
+        bool shown = false;
+        std::vector<std::string> texts;
+        std::vector<bool> enabled;
+    };
+    std::shared_ptr<Popup> CloseNextPopup();
+    bool Enabled(int id) { return Frame().Commands().Query(id).IsEnabled(); }
+    bool Checked(int id) { return Frame().Commands().Query(id).IsChecked(); }
+
+    static QSettings UserSettings() {
+        return QSettings(QSettings::UserScope, "Corvandel", "TKV Extended Header Editor");
+    }
+    static QSettings SystemSettings() {
+        return QSettings(QSettings::SystemScope, "Corvandel", "Tessarin");
+    }
+
+    TempDir dir;
+    RecordingMessages messages;
+    std::unique_ptr<CTKVEditorApp> app;
+    QPointer<QTimer> popupWatch;
+};

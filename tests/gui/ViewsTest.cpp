@@ -1,0 +1,254 @@
+// The tree and list panes on an open file: shape, texts, images and order, the
+// update hints, and the clicks that keep the two selections together.
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QTreeView>
+
+#include "GuiFixture.h"
+#include "app/StandardHeaderDlg.h"
+#include "res/Resource.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class ViewsTest : public GuiTest {
+  protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
+        treeTester = std::make_unique<QAbstractItemModelTester>(
+            Tree().model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        listTester = std::make_unique<QAbstractItemModelTester>(
+            List().model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    }
+    void TearDown() override {
+        treeTester.reset();
+        listTester.reset();
+        GuiTest::TearDown();
+    }
+    HeaderNode* At(const std::string& path) { return FindAt(*Doc().m_pRoot, path); }
+
+    std::unique_ptr<QAbstractItemModelTester> treeTester, listTester;
+};
+
+TEST_F(ViewsTest, TreeShowsTheStandardHeaderWithTheRootListBelowIt) {
+    EXPECT_EQ(TreeTexts(),
+              (Texts{"Standard Header", "  Extended Header", "    A (Long)", "    B (List)",
+                     "      C (ASCII)", "      FLAGS (Boolean)", "    D (Float)"}));
+    auto image = [&](const std::string& path) {
+        const QModelIndex i = TreeIndexOf(path);
+        return Tree().Model().ItemAt(i)->image;
+    };
+    EXPECT_EQ(image("Standard Header"), 5);
+    EXPECT_EQ(image("Extended Header"), 0);
+    EXPECT_EQ(image("A"), 2);
+    EXPECT_EQ(image("B"), 4);
+    EXPECT_EQ(image("B.C"), 1);
+    EXPECT_EQ(image("B.FLAGS"), 3);
+    // Every list that holds entries stands open after the fill.
+    EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("Standard Header")));
+    EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("Extended Header")));
+    EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("B")));
+    EXPECT_EQ(Tree().GetSelectedItem(), nullptr) << "the fill selects nothing";
+    // The "Standard Header" item carries the record, not an entry.
+    EXPECT_EQ(Tree().StandardHeaderItem()->data, &Doc().m_standardHeader);
+    EXPECT_EQ(Tree().GetEntryOfItem(Tree().StandardHeaderItem()), nullptr);
+}
+
+TEST_F(ViewsTest, ListShowsEveryEntryByPathWithItsValue) {
+    EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B.C", "B.FLAGS", "D"}));
+    EXPECT_EQ(ListValue("A"), "7");
+    EXPECT_EQ(ListValue("B"), "");
+    EXPECT_EQ(ListValue("B.C"), "text");
+    EXPECT_EQ(ListValue("B.FLAGS"), "True,False");
+    EXPECT_EQ(ListValue("D"), "2.5");
+    EXPECT_EQ(ListImage("A"), 0);
+    EXPECT_EQ(List().model()->headerData(0, Qt::Horizontal).toString(), "Label");
+    EXPECT_EQ(List().model()->headerData(1, Qt::Horizontal).toString(), "Value");
+}
+
+TEST_F(ViewsTest, BothPanesSortAsLabelsCompareNotInFileOrder) {
+    auto root = ExtendedHeader::MakeRoot();
+    AddAt(*root, "gamma", LongValue(1));
+    AddAt(*root, "gain", LongValue(2));
+    AddAt(*root, "B.C", LongValue(3));
+    AddAt(*root, "B-X", LongValue(4));
+    ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(PutFile("sort.tkv", *root))));
+    // Letters compare without case; '-' sorts before '.', so B-X lies between B and B.C.
+    EXPECT_EQ(ListLabels(), (Texts{"B", "B-X", "B.C", "gain", "gamma"}));
+    EXPECT_EQ(TreeTexts(),
+              (Texts{"Standard Header", "  Extended Header", "    B (List)", "      C (Long)",
+                     "    B-X (Long)", "    gain (Long)", "    gamma (Long)"}));
+}
+
+TEST_F(ViewsTest, InsertedEntriesGetItemsAndRowsAtTheirSortedPlace) {
+    HeaderNode* b = At("B");
+    auto e = std::make_unique<HeaderNode>("E", true);
+    HeaderNode* list = HeaderTree::Insert(*b, std::move(e), Doc().m_pRoot.get());
+    Tree().InsertEntryItem(Tree().FindItemOfEntry(b), list);
+    Doc().NotifyEntryInserted(&Tree(), list);
+    auto x = std::make_unique<HeaderNode>("X", false);
+    x->value = LongValue(42);
+    HeaderNode* leaf = HeaderTree::Insert(*list, std::move(x), Doc().m_pRoot.get());
+    const std::size_t rowsBefore = ListLabels().size();
+    Tree().InsertEntryItem(Tree().FindItemOfEntry(list), leaf);
+    Doc().NotifyEntryInserted(&Tree(), leaf);
+
+    EXPECT_EQ(ListLabels().size(), rowsBefore + 1) << "one row for the one new entry";
+    EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B.C", "B.E", "B.E.X", "B.FLAGS", "D"}));
+    EXPECT_EQ(ListValue("B.E.X"), "42");
+    EXPECT_EQ(TreeTexts(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
+                                  "    B (List)", "      C (ASCII)", "      E (List)",
+                                  "        X (Long)", "      FLAGS (Boolean)", "    D (Float)"}));
+    EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("B.E"))) << "the new item is scrolled into view";
+}
+
+TEST_F(ViewsTest, ChangedEntriesRefreshTheirRowOnly) {
+    HeaderNode* a = At("A");
+    a->value = LongValue(99);
+    a->pending = true;
+    Doc().NotifyEntryChanged(&Tree(), a);
+    EXPECT_EQ(ListValue("A"), "99");
+    EXPECT_EQ(ListImage("A"), 1);
+    EXPECT_EQ(ListImage("D"), 0);
+    a->pending = false;
+    Doc().NotifyEntryChanged(nullptr, a);
+    EXPECT_EQ(ListImage("A"), 0);
+    // The tree ignores the hint: the item keeps its text.
+    EXPECT_EQ(TreeTexts().at(2), "    A (Long)");
+}
+
+TEST_F(ViewsTest, DeletingAListRemovesItsItemsAndRowsBelowIt) {
+    auto root = SampleTree();
+    AddAt(*root, "B-X", LongValue(4));
+    ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(PutFile("del.tkv", *root))));
+    HeaderNode* b = At("B");
+    HeaderNode* c = At("B.C");
+    Doc().DeleteEntry(b);
+    EXPECT_EQ(ListLabels(), (Texts{"A", "B-X", "D"}));
+    EXPECT_EQ(TreeTexts(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
+                                  "    B-X (Long)", "    D (Float)"}));
+    EXPECT_EQ(Tree().FindItemOfEntry(b), nullptr);
+    EXPECT_EQ(Tree().FindItemOfEntry(c), nullptr);
+}
+
+TEST_F(ViewsTest, ShowEntrySelectsInEveryViewButItsSender) {
+    Doc().NotifyShowEntry(nullptr, At("B.C"));
+    EXPECT_EQ(TreeSelection(), At("B.C"));
+    EXPECT_EQ(ListSelection(), At("B.C"));
+    Doc().NotifyShowEntry(&Tree(), At("D"));
+    EXPECT_EQ(TreeSelection(), At("B.C")) << "the sender ignores its own hint";
+    EXPECT_EQ(ListSelection(), At("D"));
+    Doc().NotifyShowEntry(&List(), At("A"));
+    EXPECT_EQ(TreeSelection(), At("A"));
+    EXPECT_EQ(ListSelection(), At("D"));
+}
+
+TEST_F(ViewsTest, ClicksInEitherPaneSelectTheSameEntryInTheOther) {
+    ClickTree("B.C");
+    EXPECT_EQ(TreeSelection(), At("B.C"));
+    EXPECT_EQ(ListSelection(), At("B.C"));
+    ClickList("D");
+    EXPECT_EQ(ListSelection(), At("D"));
+    EXPECT_EQ(TreeSelection(), At("D"));
+    // The "Standard Header" and root items leave the list where it was.
+    ClickTree("Standard Header");
+    EXPECT_EQ(ListSelection(), At("D"));
+    ClickTree("Extended Header");
+    EXPECT_EQ(ListSelection(), At("D"));
+    // Moving with the keyboard moves one pane only.
+    ClickTree("A");
+    QTest::keyClick(Tree().viewport(), Qt::Key_Down);
+    QTest::keyClick(&Tree(), Qt::Key_Down);
+    EXPECT_NE(TreeSelection(), At("A"));
+    EXPECT_EQ(ListSelection(), At("A"));
+    ClickList("A");
+    QTest::keyClick(&List(), Qt::Key_Down);
+    EXPECT_EQ(ListSelection(), At("B"));
+    EXPECT_EQ(TreeSelection(), At("A"));
+}
+
+TEST_F(ViewsTest, DoubleClicks) {
+    // A list row: the tree selects the list (Edit opens no dialog on a list).
+    const QModelIndex row = ListIndexOf("B");
+    QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, List().visualRect(row).center());
+    EXPECT_EQ(TreeSelection(), At("B"));
+    // "Standard Header": opens the viewer, neither collapses nor expands.
+    const QModelIndex sh = TreeIndexOf("Standard Header");
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
+    EXPECT_TRUE(Tree().isExpanded(sh));
+    ASSERT_NE(Frame().StandardHeaderDlg(), nullptr);
+    EXPECT_TRUE(Frame().StandardHeaderDlg()->isVisible());
+}
+
+TEST_F(ViewsTest, RightClicksSelectAndOfferTheEntryMenu) {
+    ClickList("D");
+    // Empty space: no menu, nothing changes.
+    auto none = CloseNextPopup();
+    QTest::mouseClick(Tree().viewport(), Qt::RightButton, {},
+                      QPoint(5, Tree().viewport()->height() - 3));
+    QTest::qWait(50);
+    EXPECT_FALSE(none->shown);
+    // The root item: selected, menu shown, the list stays.
+    auto root = CloseNextPopup();
+    ClickTree("Extended Header", Qt::RightButton);
+    EXPECT_TRUE(root->shown);
+    EXPECT_EQ(Tree().GetSelectedItem(), Tree().RootItem());
+    EXPECT_EQ(ListSelection(), At("D"));
+    ASSERT_EQ(root->texts.size(), 12u);
+    EXPECT_EQ(root->texts[0], "&Insert");
+    EXPECT_EQ(root->texts[11], "&Cancel");
+    EXPECT_TRUE(root->enabled[0]) << "Insert on a list";
+    // A leaf: the list follows; Insert is greyed.
+    auto leaf = CloseNextPopup();
+    ClickTree("A", Qt::RightButton);
+    EXPECT_TRUE(leaf->shown);
+    EXPECT_EQ(ListSelection(), At("A"));
+    EXPECT_FALSE(leaf->enabled.at(0));
+    // The list: below the last row no menu; on a row the tree follows.
+    auto below = CloseNextPopup();
+    QTest::mouseClick(List().viewport(), Qt::RightButton, {},
+                      QPoint(20, List().viewport()->height() - 3));
+    QTest::qWait(50);
+    EXPECT_FALSE(below->shown);
+    auto onRow = CloseNextPopup();
+    ClickList("B", Qt::RightButton);
+    EXPECT_TRUE(onRow->shown);
+    EXPECT_TRUE(onRow->enabled.at(0));
+    EXPECT_EQ(TreeSelection(), At("B"));
+}
+
+TEST_F(ViewsTest, ListColumnsStayHalfThePaneWide) {
+    List().resize(600, 300);
+    QApplication::processEvents();
+    const int half = List().viewport()->width() / 2;
+    EXPECT_EQ(List().columnWidth(0), half);
+    List().setColumnWidth(0, 50);  // the user drags the divider
+    List().resize(640, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(List().columnWidth(0), List().viewport()->width() / 2);
+    EXPECT_EQ(List().columnWidth(1), List().viewport()->width() / 2);
+}
+
+TEST_F(ViewsTest, ADocumentWithAnEmptyRootAndANewDocument) {
+    ASSERT_TRUE(Frame().NewDocument());
+    EXPECT_EQ(TreeTexts(), (Texts{"Standard Header", "  Extended Header"}));
+    EXPECT_TRUE(ListLabels().empty());
+    // The tree's target list falls back on the root.
+    EXPECT_EQ(Tree().GetTargetList(), Doc().m_pRoot.get());
+}
+
+TEST_F(ViewsTest, TargetListOfTheTreeSelection) {
+    ClickTree("B");
+    EXPECT_EQ(Tree().GetTargetList(), At("B"));
+    ClickTree("B.C");
+    EXPECT_EQ(Tree().GetTargetList(), At("B"));
+    ClickTree("A");
+    EXPECT_EQ(Tree().GetTargetList(), Doc().m_pRoot.get());
+    ClickTree("Standard Header");
+    EXPECT_EQ(Tree().GetTargetList(), Doc().m_pRoot.get());
+}
+
+}  // namespace
