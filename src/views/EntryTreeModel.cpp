@@ -42,6 +42,7 @@ TreeItem* EntryTreeModel::Insert(TreeItem* parent, std::string text, int image, 
     beginInsertRows(parent ? IndexOf(parent) : QModelIndex(), static_cast<int>(row),
                     static_cast<int>(row));
     p.children.insert(p.children.begin() + static_cast<std::ptrdiff_t>(row), std::move(item));
+    Renumber(p, row);
     endInsertRows();
     return raw;
 }
@@ -60,6 +61,7 @@ TreeItem* EntryTreeModel::FillInsert(TreeItem* parent, std::string text, int ima
     item->data = data;
     item->image = image;
     item->text = std::move(text);
+    item->row = static_cast<int>(p.children.size());
     p.children.push_back(std::move(item));
     return p.children.back().get();
 }
@@ -71,8 +73,10 @@ void EntryTreeModel::SortAll(TreeItem& item) {
     while (!stack.empty()) {
         TreeItem* t = stack.back();
         stack.pop_back();
-        if (!std::is_sorted(t->children.begin(), t->children.end(), TextLess))
+        if (!std::is_sorted(t->children.begin(), t->children.end(), TextLess)) {
             std::stable_sort(t->children.begin(), t->children.end(), TextLess);
+            Renumber(*t, 0);
+        }
         for (auto& c : t->children)
             if (!c->children.empty()) stack.push_back(c.get());
     }
@@ -84,8 +88,16 @@ void EntryTreeModel::EndFill() {
     endResetModel();
 }
 
+void EntryTreeModel::Renumber(TreeItem& parent, std::size_t from) {
+    for (std::size_t i = from; i < parent.children.size(); ++i)
+        parent.children[i]->row = static_cast<int>(i);
+}
+
 int EntryTreeModel::RowOf(const TreeItem* item) const {
     const TreeItem& p = item->parent ? *item->parent : m_root;
+    if (item->row >= 0 && static_cast<std::size_t>(item->row) < p.children.size() &&
+        p.children[static_cast<std::size_t>(item->row)].get() == item)
+        return item->row;
     auto it = std::lower_bound(p.children.begin(), p.children.end(), item->text,
                                [](const std::unique_ptr<TreeItem>& c, const std::string& t) {
                                    return CompareLabels(c->text, t) < 0;
@@ -104,6 +116,7 @@ void EntryTreeModel::Remove(TreeItem* item) {
     TreeItem& p = item->parent ? *item->parent : m_root;
     beginRemoveRows(item->parent ? IndexOf(item->parent) : QModelIndex(), row, row);
     p.children.erase(p.children.begin() + row);
+    Renumber(p, static_cast<std::size_t>(row));
     endRemoveRows();
 }
 
@@ -123,6 +136,7 @@ void EntryTreeModel::SetItem(TreeItem* item, std::string text, int image) {
         auto moving = std::move(p.children[static_cast<std::size_t>(row)]);
         p.children.erase(p.children.begin() + row);
         p.children.insert(p.children.begin() + target, std::move(moving));
+        Renumber(p, static_cast<std::size_t>(std::min(row, target)));
         item->text = std::move(text);
         item->image = image;
         endMoveRows();

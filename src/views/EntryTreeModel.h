@@ -2,8 +2,8 @@
 // The items of the tree view: a model over tree items that carry the document's
 // entries (or the Standard Header record). Siblings stay in ascending order of
 // their text, compared as labels are (A-Z folded), like a tree control's sorted
-// insertion; an item's row is found by a binary search, so a change to one item
-// costs O(log n) and a fill is one pass plus a sort per list.
+// insertion. Each item knows its row (renumbered among its siblings when one is
+// added or removed), so parent() is O(1); a fill is one pass plus a sort per list.
 
 #include <QAbstractItemModel>
 #include <memory>
@@ -19,6 +19,7 @@ struct TreeItem {
     void* data = nullptr;  // the entry, or the Standard Header record
     std::string text;      // 8-bit, as the labels
     int image = 0;
+    int row = 0;  // its place among its siblings, kept up to date for parent()
     std::vector<std::unique_ptr<TreeItem>> children;  // in order of their text
 };
 
@@ -60,6 +61,7 @@ class EntryTreeModel : public QAbstractItemModel {
     static std::size_t SortedPosition(const TreeItem& parent, const std::string& text);
     int RowOf(const TreeItem* item) const;
     static void SortAll(TreeItem& item);
+    static void Renumber(TreeItem& parent, std::size_t from);
 
     TreeItem m_root;  // invisible; its children are the top-level items
     ImageStrip m_images;

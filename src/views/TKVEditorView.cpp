@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <algorithm>
+#include <functional>
 
 #include "document/TKVEditorDoc.h"
 #include "model/ElementType.h"
@@ -17,9 +19,10 @@ CTKVEditorView::CTKVEditorView(CommandSet& commands, QWidget* parent)
     m_model.SetImages(m_imageList);
     setModel(&m_model);
     setHeaderHidden(true);
-    // Long item texts scroll sideways rather than being cut short.
+    // Long item texts scroll sideways rather than being cut short: the column is
+    // as wide as the widest item (measured as items come, never shrinking between
+    // fills), and at least as wide as the pane.
     header()->setStretchLastSection(false);
-    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     setTextElideMode(Qt::ElideNone);
     setIndentation(30);
     setRootIsDecorated(false);  // no lines or buttons at the root
@@ -93,6 +96,7 @@ CTKVEditorView::HTREEITEM CTKVEditorView::InsertEntryItem(HTREEITEM hParentItem,
     // new entry's lists stand open and the last item inserted is visible.
     const QModelIndex firstIndex = m_model.IndexOf(first);
     if (firstIndex.isValid()) {
+        MeasureItems(first);
         for (QModelIndex i = firstIndex.parent(); i.isValid(); i = i.parent()) expand(i);
         expandRecursively(firstIndex);
         scrollTo(m_model.IndexOf(last));
@@ -111,6 +115,8 @@ void CTKVEditorView::FillTree() {
     if (doc && doc->m_pRoot)
         m_hRootItem = InsertEntryItem(m_hStandardHeaderItem, doc->m_pRoot.get());
     m_model.EndFill();
+    m_nWidestItem = 0;
+    for (const auto& top : m_model.TopLevel()) MeasureItems(top.get());
     expandAll();
     if (m_hRootItem) {
         // Every inserted item is scrolled into view in turn, so the last one
@@ -121,6 +127,53 @@ void CTKVEditorView::FillTree() {
         if (HTREEITEM i = FindItemOfEntry(entry)) last = i;
     }
     scrollTo(m_model.IndexOf(last));
+}
+
+void CTKVEditorView::MeasureItems(HTREEITEM hItem) {
+    // Measuring every text costs microseconds an item, too much for 100,000
+    // items: the widest items are found by an estimate from their length and
+    // depth, and only the 64 widest by that estimate are measured.
+    constexpr std::size_t kMeasured = 64;
+    int depth = 0;
+    for (HTREEITEM p = hItem->parent; p; p = p->parent) ++depth;
+    const QFontMetrics fm(font());
+    const int average = std::max(1, fm.averageCharWidth());
+    const int fixed = 16 + 12;                                    // image and margins
+    using Candidate = std::pair<int, std::pair<HTREEITEM, int>>;  // estimate, (item, level)
+    std::vector<Candidate> widest;  // a min-heap of the largest estimates
+    std::vector<std::pair<HTREEITEM, int>> stack{{hItem, depth}};
+    while (!stack.empty()) {
+        auto [item, level] = stack.back();
+        stack.pop_back();
+        const int estimate = indentation() * level + static_cast<int>(item->text.size()) * average;
+        if (widest.size() < kMeasured || estimate > widest.front().first) {
+            widest.push_back({estimate, {item, level}});
+            std::push_heap(widest.begin(), widest.end(), std::greater<>());
+            if (widest.size() > kMeasured) {
+                std::pop_heap(widest.begin(), widest.end(), std::greater<>());
+                widest.pop_back();
+            }
+        }
+        for (const auto& c : item->children) stack.push_back({c.get(), level + 1});
+    }
+    for (const auto& [estimate, at] : widest) {
+        const auto& [item, level] = at;
+        const QString text =
+            QString::fromLatin1(item->text.data(), static_cast<qsizetype>(item->text.size()));
+        m_nWidestItem = std::max(
+            m_nWidestItem, indentation() * level + fixed + fm.horizontalAdvance(text) + average);
+    }
+    FitColumn();
+}
+
+void CTKVEditorView::FitColumn() {
+    const int width = std::max(m_nWidestItem, viewport()->width());
+    if (columnWidth(0) != width) setColumnWidth(0, width);
+}
+
+void CTKVEditorView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    FitColumn();
 }
 
 HeaderNode* CTKVEditorView::GetEntryOfItem(HTREEITEM hItem) const {

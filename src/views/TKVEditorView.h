@@ -55,8 +55,12 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // Widens the column to the widest of the item and the items below it.
+    void MeasureItems(HTREEITEM hItem);
+    void FitColumn();
     HTREEITEM ItemAtPoint(const QPoint& pos) const;
     // The entry of an item that stands for an entry of the root list or below:
     // neither the "Standard Header" item nor the root item.
@@ -71,4 +75,5 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     HTREEITEM m_hStandardHeaderItem = nullptr;
     HTREEITEM m_hRootItem = nullptr;
     std::map<const HeaderNode*, HTREEITEM> m_itemOfEntry;
+    int m_nWidestItem = 0;
 };

@@ -1,0 +1,146 @@
+// The two panes over large files, on Qt's offscreen platform: a full fill (the
+// update that follows opening a file, with the layout and first paint), and a
+// hint for one entry (changed, shown, inserted and removed), which must touch
+// only that entry.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QSplitter>
+
+#include "document/TKVEditorDoc.h"
+#include "platform/UserMessages.h"
+#include "platform/qt/CommandSet.h"
+#include "views/RightView.h"
+#include "views/TKVEditorView.h"
+
+HeaderNode* FindEntryAt(const HeaderNode& root, long index);
+
+namespace {
+
+class Quiet : public UserMessages {
+  public:
+    void Show(const std::string&) override {}
+    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
+};
+
+std::string Name(const char* prefix, int n) {
+    std::string s(prefix);
+    s += std::to_string(n);
+    return s;
+}
+
+// `entries` leaves of mixed types in lists of 10, three deep (and their lists).
+void FillTree(HeaderNode& root, int entries) {
+    HeaderNode* lists[3] = {&root, &root, &root};
+    for (int i = 0; i < entries; ++i) {
+        if (i % 1000 == 0)
+            lists[0] = HeaderTree::Insert(
+                root, std::make_unique<HeaderNode>(Name("L", i / 1000), true), &root);
+        if (i % 100 == 0)
+            lists[1] = HeaderTree::Insert(
+                *lists[0], std::make_unique<HeaderNode>(Name("M", i / 100), true), &root);
+        if (i % 10 == 0)
+            lists[2] = HeaderTree::Insert(
+                *lists[1], std::make_unique<HeaderNode>(Name("N", i / 10), true), &root);
+        auto node = std::make_unique<HeaderNode>(Name("ENTRY_", i), false);
+        if (i % 2)
+            node->value = HeaderElement(std::string_view("sample text value"));
+        else
+            node->value = HeaderElement(ElementType::Long, 4);
+        HeaderTree::Insert(*lists[2], std::move(node), &root);
+    }
+}
+
+struct Editor {
+    explicit Editor(int entries) : doc(quiet, allow), tree(commands), list(commands) {
+        FillTree(*doc.m_pRoot, entries);
+        splitter.addWidget(&tree);
+        splitter.addWidget(&list);
+        splitter.resize(1000, 700);
+        splitter.show();
+        doc.AddView(&tree);
+        doc.AddView(&list);
+    }
+    ~Editor() {
+        doc.RemoveView(&tree);
+        doc.RemoveView(&list);
+        splitter.hide();
+        tree.setParent(nullptr);
+        list.setParent(nullptr);
+    }
+    void Refill() {
+        doc.UpdateAllViews(nullptr, HINT_REFRESH_ALL, nullptr);
+        QApplication::processEvents();  // layout and paint
+    }
+    Quiet quiet;
+    AllowEditing allow;
+    CTKVEditorDoc doc;
+    CommandSet commands;
+    CTKVEditorView tree;
+    CRightView list;
+    QSplitter splitter;
+};
+
+void BM_FillBothPanes(benchmark::State& state) {
+    Editor editor(static_cast<int>(state.range(0)));
+    for (auto _ : state) editor.Refill();
+    state.counters["rows"] = static_cast<double>(editor.list.model()->rowCount());
+}
+
+// The middle entry: changed (the list refreshes its row), shown (both select it).
+void BM_HintForOneEntry(benchmark::State& state) {
+    Editor editor(static_cast<int>(state.range(0)));
+    editor.Refill();
+    HeaderNode* entry = FindEntryAt(*editor.doc.m_pRoot, state.range(0) / 2);
+    for (auto _ : state) {
+        entry->pending = !entry->pending;
+        editor.doc.NotifyEntryChanged(&editor.tree, entry);
+        editor.doc.NotifyShowEntry(nullptr, entry);
+        QApplication::processEvents();
+    }
+}
+
+// One entry inserted into a list in the middle and removed again.
+void BM_InsertAndRemoveOneEntry(benchmark::State& state) {
+    Editor editor(static_cast<int>(state.range(0)));
+    editor.Refill();
+    HeaderNode* list = FindEntryAt(*editor.doc.m_pRoot, state.range(0) / 2)->parent;
+    for (auto _ : state) {
+        auto node = std::make_unique<HeaderNode>("NEW_ENTRY", false);
+        node->value = HeaderElement(ElementType::Long, 1);
+        HeaderNode* added = HeaderTree::Insert(*list, std::move(node), editor.doc.m_pRoot.get());
+        editor.tree.InsertEntryItem(editor.tree.FindItemOfEntry(list), added);
+        editor.doc.NotifyEntryInserted(&editor.tree, added);
+        editor.doc.DeleteEntry(added);
+        QApplication::processEvents();
+    }
+}
+
+}  // namespace
+
+// The i-th leaf in walk order.
+HeaderNode* FindEntryAt(const HeaderNode& root, long index) {
+    HeaderNode* found = nullptr;
+    long i = 0;
+    HeaderTree::Walk(root, [&](const HeaderNode& e, std::string_view) {
+        if (!e.isList && i++ == index) found = const_cast<HeaderNode*>(&e);
+    });
+    return found;
+}
+
+BENCHMARK(BM_FillBothPanes)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HintForOneEntry)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InsertAndRemoveOneEntry)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
