@@ -21,21 +21,9 @@ int CInPlaceFrame::OnCreate() {
     // Menu 4: Edit, Insert and View as in the main menu, the container's two
     // groups, then Help.
     m_pMenuBar = new QMenuBar(this);
-    auto add = [&](const char* title, std::initializer_list<int> ids) {
-        QMenu* menu = m_pMenuBar->addMenu(QString::fromLatin1(title));
-        for (int id : ids) {
-            if (id == 0)
-                menu->addSeparator();
-            else
-                menu->addAction(m_commands.Action(id));
-        }
-        m_commands.Watch(menu);
-        return menu;
-    };
-    add("&Edit",
-        {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD});
-    add("&Insert", {ID_INSERT_STRING, ID_INSERT_BOOLEAN, ID_INSERT_NUMBER, ID_INSERT_LIST});
-    add("&View", {ID_VIEW_TOOLBAR, ID_VIEW_STANDARD_HEADER});
+    m_commands.Fill(m_pMenuBar->addMenu(QStringLiteral("&Edit")), kEditMenu);
+    m_commands.Fill(m_pMenuBar->addMenu(QStringLiteral("&Insert")), kInsertMenu);
+    m_commands.Fill(m_pMenuBar->addMenu(QStringLiteral("&View")), kViewMenu);
     m_pMenuBar->addSeparator();
     m_pMenuBar->addSeparator();
     QMenu* help = m_pMenuBar->addMenu(QStringLiteral("&Help"));
@@ -67,14 +55,7 @@ bool CInPlaceFrame::OnCreateControlBars(QWidget* pWndFrame) {
     m_wndToolBar = new QToolBar(QStringLiteral("In Place"), pWndFrame);
     m_wndToolBar->setObjectName("IDR_SRVR_INPLACE");
     m_wndToolBar->setIconSize(QSize(16, 16));
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE_AS, 0, ID_EDIT_CUT, ID_EDIT_COPY,
-                   ID_EDIT_PASTE, 0, ID_INSERT_STRING, ID_INSERT_NUMBER, ID_INSERT_BOOLEAN,
-                   ID_INSERT_LIST, 0, ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD, 0, ID_APP_ABOUT}) {
-        if (id == 0)
-            m_wndToolBar->addSeparator();
-        else if (QAction* a = m_commands.Action(id))
-            m_wndToolBar->addAction(a);
-    }
+    m_commands.Fill(m_wndToolBar, kInPlaceToolBar);
     m_pLayout->insertWidget(0, m_wndToolBar);
     return true;
 }

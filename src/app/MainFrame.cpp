@@ -139,26 +139,15 @@ void CMainFrame::CreateCommands() {
 
 void CMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
-    auto add = [&](const char* title, std::initializer_list<int> ids) {
-        QMenu* menu = bar->addMenu(QString::fromLatin1(title));
-        for (int id : ids) {
-            if (id == 0)
-                menu->addSeparator();
-            else
-                menu->addAction(m_commands.Action(id));
-        }
-        m_commands.Watch(menu);
-        return menu;
-    };
-    m_pFileMenu = add("&File", {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0});
+    m_pFileMenu = bar->addMenu(QStringLiteral("&File"));
+    m_commands.Fill(m_pFileMenu, kFileMenu);
     m_pRecentAnchor = m_pFileMenu->addSeparator();
     for (QAction* a : m_recentActions) m_pFileMenu->insertAction(m_pRecentAnchor, a);
     m_pFileMenu->addAction(m_commands.Action(ID_APP_EXIT));
-    add("&Edit",
-        {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD});
-    add("&Insert", {ID_INSERT_STRING, ID_INSERT_BOOLEAN, ID_INSERT_NUMBER, ID_INSERT_LIST});
-    add("&View", {ID_VIEW_TOOLBAR, ID_VIEW_STANDARD_HEADER});
-    add("&Help", {ID_HELP_TOPICS, 0, ID_APP_ABOUT});
+    m_commands.Fill(bar->addMenu(QStringLiteral("&Edit")), kEditMenu);
+    m_commands.Fill(bar->addMenu(QStringLiteral("&Insert")), kInsertMenu);
+    m_commands.Fill(bar->addMenu(QStringLiteral("&View")), kViewMenu);
+    m_commands.Fill(bar->addMenu(QStringLiteral("&Help")), kHelpMenu);
     m_commands.Action(ID_VIEW_TOOLBAR)->setCheckable(true);
     RebuildRecentFileMenu();
 }
@@ -193,14 +182,7 @@ int CMainFrame::OnCreate() {
     m_wndToolBar->setMovable(true);
     m_wndToolBar->setFloatable(true);
     m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
-    for (int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY,
-                   ID_EDIT_PASTE, 0, ID_INSERT_STRING, ID_INSERT_NUMBER, ID_INSERT_BOOLEAN,
-                   ID_INSERT_LIST, 0, ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD, 0, ID_APP_ABOUT}) {
-        if (id == 0)
-            m_wndToolBar->addSeparator();
-        else
-            m_wndToolBar->addAction(m_commands.Action(id));
-    }
+    m_commands.Fill(m_wndToolBar, kMainToolBar);
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
     setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
 

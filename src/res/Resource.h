@@ -61,3 +61,47 @@ constexpr const char* IDS_MODE_FOLDER = "Edit All Samples in Folder";  // 61212
 // The document string of IDR_MAINFRAME, its seven fields separated by '\n'.
 constexpr const char* IDS_DOC_STRING =
     "Header Editor\n\nTKV\nTKV/PKV Files (*.tkv;*.pkv)\n.?kv\nTKV.Document\nTKV/PKV Document";
+
+// Menus and tool bars as command ids, 0 standing for a separator.
+inline constexpr int kFileMenu[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0};
+inline constexpr int kEditMenu[] = {ID_EDIT_CUT, ID_EDIT_COPY,        ID_EDIT_PASTE,
+                                    0,           ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD};
+inline constexpr int kInsertMenu[] = {ID_INSERT_STRING, ID_INSERT_BOOLEAN, ID_INSERT_NUMBER,
+                                      ID_INSERT_LIST};
+inline constexpr int kViewMenu[] = {ID_VIEW_TOOLBAR, ID_VIEW_STANDARD_HEADER};
+inline constexpr int kHelpMenu[] = {ID_HELP_TOPICS, 0, ID_APP_ABOUT};
+inline constexpr int kMainToolBar[] = {ID_FILE_NEW,
+                                       ID_FILE_OPEN,
+                                       ID_FILE_SAVE,
+                                       0,
+                                       ID_EDIT_CUT,
+                                       ID_EDIT_COPY,
+                                       ID_EDIT_PASTE,
+                                       0,
+                                       ID_INSERT_STRING,
+                                       ID_INSERT_NUMBER,
+                                       ID_INSERT_BOOLEAN,
+                                       ID_INSERT_LIST,
+                                       0,
+                                       ID_EDIT_ALL_SAMPLES,
+                                       ID_CANCEL_FIELD,
+                                       0,
+                                       ID_APP_ABOUT};
+// The in-place tool bar has Save As in the place of Save.
+inline constexpr int kInPlaceToolBar[] = {ID_FILE_NEW,
+                                          ID_FILE_OPEN,
+                                          ID_FILE_SAVE_AS,
+                                          0,
+                                          ID_EDIT_CUT,
+                                          ID_EDIT_COPY,
+                                          ID_EDIT_PASTE,
+                                          0,
+                                          ID_INSERT_STRING,
+                                          ID_INSERT_NUMBER,
+                                          ID_INSERT_BOOLEAN,
+                                          ID_INSERT_LIST,
+                                          0,
+                                          ID_EDIT_ALL_SAMPLES,
+                                          ID_CANCEL_FIELD,
+                                          0,
+                                          ID_APP_ABOUT};

@@ -179,7 +179,6 @@ bool CRightView::OnUpdateCommand(CCmdUI& ui) {
             ui.Enable(!doc->IsReadOnly());
             return true;
         case ID_EDIT_COPY:
-        case ID_POPUP_CANCEL:
             ui.Enable(true);
             return true;
         case ID_EDIT_PASTE:
@@ -197,16 +196,7 @@ bool CRightView::OnUpdateCommand(CCmdUI& ui) {
         case ID_CANCEL_FIELD:
             ui.Enable(entry && entry->pending);
             return true;
-        case ID_EDIT_ALL_SAMPLES: {
-            const bool enabled = !doc->IsReadOnly() && !doc->GetPathName().empty();
-            ui.Enable(enabled);
-            ui.SetCheck(enabled && doc->m_bFolderEditMode);
-            return true;
-        }
-        case ID_VIEW_STANDARD_HEADER:
-            ui.Enable(!doc->GetPathName().empty());
-            return true;
         default:
-            return false;
+            return CTKVEditorView::UpdateDocumentCommand(*doc, ui);
     }
 }

@@ -372,11 +372,7 @@ bool CTKVEditorView::OnUpdateCommand(CCmdUI& ui) {
     const HeaderNode* entry = GetEntryOfItem(selected);
     const bool notStandardHeader = selected && selected != m_hStandardHeaderItem;
     switch (ui.ID()) {
-        case ID_VIEW_STANDARD_HEADER:
-            ui.Enable(!doc->GetPathName().empty());
-            return true;
         case ID_CANCEL_EDIT_SRVR:
-        case ID_POPUP_CANCEL:
             ui.Enable(true);
             return true;
         case ID_EDIT_CUT:
@@ -397,14 +393,27 @@ bool CTKVEditorView::OnUpdateCommand(CCmdUI& ui) {
         case ID_EDIT_ENTRY:
             ui.Enable(notStandardHeader && entry && !entry->isList);
             return true;
-        case ID_EDIT_ALL_SAMPLES: {
-            const bool enabled = !doc->IsReadOnly() && !doc->GetPathName().empty();
-            ui.Enable(enabled);
-            ui.SetCheck(enabled && doc->m_bFolderEditMode);
-            return true;
-        }
         case ID_CANCEL_FIELD:
             ui.Enable(notStandardHeader && entry && entry->pending);
+            return true;
+        default:
+            return UpdateDocumentCommand(*doc, ui);
+    }
+}
+
+bool CTKVEditorView::UpdateDocumentCommand(CTKVEditorDoc& doc, CCmdUI& ui) {
+    switch (ui.ID()) {
+        case ID_VIEW_STANDARD_HEADER:
+            ui.Enable(!doc.GetPathName().empty());
+            return true;
+        case ID_EDIT_ALL_SAMPLES: {
+            const bool enabled = !doc.IsReadOnly() && !doc.GetPathName().empty();
+            ui.Enable(enabled);
+            ui.SetCheck(enabled && doc.m_bFolderEditMode);
+            return true;
+        }
+        case ID_POPUP_CANCEL:
+            ui.Enable(true);
             return true;
         default:
             return false;

@@ -44,6 +44,9 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
+    // The rules both panes share: View Standard Header, All Samples in Folder,
+    // and the context menu's Cancel.
+    static bool UpdateDocumentCommand(CTKVEditorDoc& doc, CCmdUI& ui);
     // The context menu of the entries (it is built on the shared commands).
     static std::unique_ptr<QMenu> CreateEntryPopup(CommandSet& commands, bool insertEnabled);
 

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
@@ -14,8 +15,10 @@
 #include <QTime>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include "GuiFixture.h"
+#include "app/AboutDlg.h"
 #include "app/InPlaceFrame.h"
 #include "app/StandardHeaderDlg.h"
 #include "app/TKVEditorSrvrItem.h"
@@ -339,6 +342,27 @@ TEST_F(FrameTest, InPlaceActivationMovesBothViewsIntoItsFrameAndBack) {
     EXPECT_EQ(splitter->parentWidget(), &Frame());
     EXPECT_EQ(Frame().centralWidget(), splitter);
     EXPECT_EQ(MainFrameInterface::Current(), &Frame());
+}
+
+TEST_F(FrameTest, AFileDroppedOnTheWindowIsOpened) {
+    ASSERT_TRUE(Start({}));
+    const std::string path = PutFile("dropped.tkv", *SampleTree());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Frame(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Frame(), &drop);
+    EXPECT_EQ(Doc().GetPathName(), path);
+    EXPECT_EQ(ListLabels().size(), 5u);
+}
+
+TEST_F(FrameTest, AboutBoxShowsVersionAndBuild) {
+    CAboutDlg about;
+    EXPECT_EQ(about.windowTitle(), "About TKV Extended Header Editor");
+    EXPECT_EQ(about.Version()->text(), "3.1");
+    EXPECT_EQ(about.Build()->text(), "(Build 3.1.0204.0400)");
 }
 
 TEST_F(FrameTest, ServerItemTakesAnEmpty30mmSquare) {

@@ -1,6 +1,7 @@
 #include "platform/qt/CommandSet.h"
 
 #include <QMenu>
+#include <QToolBar>
 
 CommandSet::CommandSet(QObject* parent) : QObject(parent) {}
 
@@ -67,4 +68,23 @@ void CommandSet::Watch(QMenu* menu) {
         for (QAction* a : menu->actions())
             if (a->data().isValid()) Update(a->data().toInt());
     });
+}
+
+void CommandSet::Fill(QMenu* menu, std::span<const int> ids) {
+    for (int id : ids) {
+        if (id == 0)
+            menu->addSeparator();
+        else if (QAction* a = Action(id))
+            menu->addAction(a);
+    }
+    Watch(menu);
+}
+
+void CommandSet::Fill(QToolBar* bar, std::span<const int> ids) {
+    for (int id : ids) {
+        if (id == 0)
+            bar->addSeparator();
+        else if (QAction* a = Action(id))
+            bar->addAction(a);
+    }
 }

@@ -11,11 +11,13 @@
 #include <QObject>
 #include <functional>
 #include <map>
+#include <span>
 #include <vector>
 
 #include "platform/qt/CommandTarget.h"
 
 class QMenu;
+class QToolBar;
 
 class CommandSet : public QObject {
     Q_OBJECT
@@ -37,8 +39,12 @@ class CommandSet : public QObject {
     CCmdUI Query(int id) const;
     void Update(int id);
     void UpdateAll();
-    // Updates the menu's actions (and its submenus') each time it opens.
+    // Updates the menu's actions each time it opens.
     void Watch(QMenu* menu);
+    // Adds the commands (0: a separator) to a menu, which is then watched, or to
+    // a tool bar.
+    void Fill(QMenu* menu, std::span<const int> ids);
+    void Fill(QToolBar* bar, std::span<const int> ids);
 
   signals:
     void Executed(int id);
