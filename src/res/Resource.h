@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 // Resource and command identifiers shared by the menus, tool bars, accelerators,
 // context menus and both views.
 
@@ -88,20 +89,9 @@ inline constexpr int kMainToolBar[] = {ID_FILE_NEW,
                                        0,
                                        ID_APP_ABOUT};
 // The in-place tool bar has Save As in the place of Save.
-inline constexpr int kInPlaceToolBar[] = {ID_FILE_NEW,
-                                          ID_FILE_OPEN,
-                                          ID_FILE_SAVE_AS,
-                                          0,
-                                          ID_EDIT_CUT,
-                                          ID_EDIT_COPY,
-                                          ID_EDIT_PASTE,
-                                          0,
-                                          ID_INSERT_STRING,
-                                          ID_INSERT_NUMBER,
-                                          ID_INSERT_BOOLEAN,
-                                          ID_INSERT_LIST,
-                                          0,
-                                          ID_EDIT_ALL_SAMPLES,
-                                          ID_CANCEL_FIELD,
-                                          0,
-                                          ID_APP_ABOUT};
+constexpr auto InPlaceToolBar() {
+    auto ids = std::to_array(kMainToolBar);
+    ids[2] = ID_FILE_SAVE_AS;
+    return ids;
+}
+inline constexpr auto kInPlaceToolBar = InPlaceToolBar();
