@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -42,9 +43,47 @@ CMainFrame::CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc)
     setObjectName("CMainFrame");
     m_commands.SetRoute([this] { return Route(); });
     CreateCommands();
+    m_doc.m_folderProgress = [this](std::size_t done, std::size_t total) {
+        ShowFolderProgress(done, total);
+    };
+    m_doc.m_onFolderApplied = [this](const FolderEdit::Report& report) {
+        m_pProgress.reset();
+        statusBar()->showMessage(FolderSummary(report));
+    };
+}
+
+QString CMainFrame::FolderSummary(const FolderEdit::Report& report) {
+    using O = FolderEdit::Outcome;
+    QString text =
+        QStringLiteral(
+            "All samples in folder: %1 updated, %2 unchanged, %3 skipped as read-only, %4 failed")
+            .arg(report.Count(O::Updated))
+            .arg(report.Count(O::Unchanged))
+            .arg(report.Count(O::SkippedReadOnly))
+            .arg(report.Count(O::Failed));
+    if (!report.listingError.empty())
+        text += QStringLiteral("; the folder could not be read in full");
+    return text;
+}
+
+void CMainFrame::ShowFolderProgress(std::size_t done, std::size_t total) {
+    if (total <= kProgressAbove) return;
+    if (!m_pProgress) {
+        m_pProgress = std::make_unique<QProgressDialog>(
+            QStringLiteral("Writing the samples of the folder..."), QString(), 0,
+            static_cast<int>(total), this);
+        m_pProgress->setWindowTitle(QString::fromLatin1(IDS_APP_TITLE));
+        m_pProgress->setWindowModality(Qt::WindowModal);
+        m_pProgress->setMinimumDuration(0);
+        m_pProgress->setAutoClose(false);
+    }
+    m_pProgress->setLabelText(QStringLiteral("%1 of %2 files done").arg(done).arg(total));
+    m_pProgress->setValue(static_cast<int>(done));
 }
 
 CMainFrame::~CMainFrame() {
+    m_doc.m_folderProgress = nullptr;
+    m_doc.m_onFolderApplied = nullptr;
     delete m_pStandardHeaderDlg;
     delete m_pInPlaceFrame;
     if (MainFrameInterface::Current() == this) MainFrameInterface::SetCurrent(nullptr);

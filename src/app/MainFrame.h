@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <memory>
 
+#include "document/FolderEdit.h"
 #include "platform/qt/CommandSet.h"
 #include "platform/qt/CommandTarget.h"
 #include "views/MainFrameInterface.h"
@@ -24,12 +25,15 @@ class QSettings;
 class QSplitter;
 class QToolBar;
 class QTimer;
+class QProgressDialog;
 
 class CMainFrame : public QMainWindow, public MainFrameInterface, public CommandTarget {
     Q_OBJECT
   public:
     static constexpr int kRecentFiles = 4;
     static constexpr int kDefaultSplitWidth = 200;
+    // A folder-wide edit over more files than this shows its progress.
+    static constexpr std::size_t kProgressAbove = 8;
 
     CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc);
     ~CMainFrame() override;
@@ -76,6 +80,10 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     CStandardHeaderDlg* StandardHeaderDlg() const { return m_pStandardHeaderDlg; }
     QMenu* MenuNamed(const QString& title) const;
     QString PromptText() const;
+    // The prompt after a folder-wide edit: how many files were updated, left as
+    // they were, skipped as read-only and failed.
+    static QString FolderSummary(const FolderEdit::Report& report);
+    QProgressDialog* Progress() const { return m_pProgress.get(); }
 
     // Per-user settings ("Settings/Window" and the recent-file list).
     static std::unique_ptr<QSettings> UserSettings();
@@ -94,6 +102,7 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     void UpdateTitle();
     void InitialUpdate();
     std::vector<CommandTarget*> Route();
+    void ShowFolderProgress(std::size_t done, std::size_t total);
 
     CTKVEditorApp& m_app;
     CTKVEditorDoc& m_doc;
@@ -110,6 +119,7 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     QPointer<QWidget> m_pActiveView;
     CInPlaceFrame* m_pInPlaceFrame = nullptr;
     int m_nClockTimer = 0;
+    std::unique_ptr<QProgressDialog> m_pProgress;
 
   public:
     CStandardHeaderDlg* m_pStandardHeaderDlg = nullptr;

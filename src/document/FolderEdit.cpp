@@ -101,8 +101,15 @@ FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std
     return result;
 }
 
+std::size_t FolderEdit::Report::Count(Outcome outcome) const {
+    std::size_t n = 0;
+    for (const auto& f : files) n += f.outcome == outcome;
+    return n;
+}
+
 FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::string& path,
-                                             UserMessages& messages, bool dryRun) {
+                                             UserMessages& messages, bool dryRun,
+                                             const Progress& progress) {
     Report report;
     const std::string folder = FileSystem::FolderOf(path);
     RewriteJournal::Recover(folder);
@@ -133,6 +140,13 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
         report.files[index].reason = reason;
         report.files[index].record.reset();
     };
+    // A file is done when its outcome is final: skipped or left unchanged when it
+    // is planned, rewritten (or failed) when its batch is written.
+    std::size_t done = 0;
+    auto tell = [&](std::size_t n) {
+        done += n;
+        if (progress) progress(done, entries.size());
+    };
     for (std::size_t first = 0; first < entries.size(); first += batch) {
         std::vector<Planned> planned;
         for (std::size_t i = first; i < std::min(entries.size(), first + batch); ++i) {
@@ -162,6 +176,7 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                 result.reason = ReasonOf(std::current_exception());
             }
             report.files.push_back(result);
+            if (planned.empty() || planned.back().result != report.files.size() - 1) tell(1);
         }
         if (planned.empty()) continue;
         RewriteJournal journal(folder);
@@ -172,6 +187,7 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
         } catch (const FileError& e) {
             for (const auto& p : planned)
                 fail(p.result, "the rewrite journal cannot be written: " + e.Cause());
+            tell(planned.size());
             continue;
         }
         bool keepJournal = false;  // a file could not be put back: the next open must do it
@@ -180,6 +196,7 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             try {
                 CommitRewrite(file, planned[k].plan);
                 file.Close();
+                tell(1);
             } catch (const std::exception& e) {
                 fail(planned[k].result, e.what());
                 try {
@@ -188,6 +205,7 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                     keepJournal = true;
                 }
                 file.Abort();
+                tell(1);
             }
         }
         if (keepJournal) continue;  // the journal stays on disk (see RewriteJournal's destructor)

@@ -3,6 +3,7 @@
 // into the Extended Header block of each sample file of a folder, leaving every
 // other entry and byte of those files as it was.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,11 +26,14 @@ class FolderEdit {
         std::string reason;                    // why it failed
         std::optional<StandardHeader> record;  // the record as written
     };
+    // Told how many of the folder's files are done, of how many.
+    using Progress = std::function<void(std::size_t done, std::size_t total)>;
     struct Report {
         std::vector<FileResult> files;
         std::string listingError;  // the folder could not be read (fully)
         bool AllSucceeded() const;
         bool AnySkipped() const;
+        std::size_t Count(Outcome outcome) const;
     };
 
     // The block maker of the merge: sets every pending leaf of `root` into the
@@ -46,5 +50,6 @@ class FolderEdit {
     // case), in name order; read-only files are skipped. A path without an
     // extension names only itself: "*" alone would take in every file of the folder.
     static Report ApplyToFolder(const HeaderNode& root, const std::string& path,
-                                UserMessages& messages, bool dryRun = false);
+                                UserMessages& messages, bool dryRun = false,
+                                const Progress& progress = {});
 };

@@ -236,12 +236,14 @@ void CTKVEditorDoc::CancelWalk(HeaderNode* entry, bool insideList) {
 }
 
 bool CTKVEditorDoc::ApplyToFolder(const std::string& path) {
-    const FolderEdit::Report report = FolderEdit::ApplyToFolder(*m_pRoot, path, Messages());
+    const FolderEdit::Report report =
+        FolderEdit::ApplyToFolder(*m_pRoot, path, Messages(), false, m_folderProgress);
     // The document keeps the record of the file it was saved to (not that of the
     // last file processed), so the Standard Header viewer shows its own file.
     for (const auto& f : report.files)
         if (f.record && FileSystem::SameFile(f.path, path)) m_standardHeader = *f.record;
     if (report.AnySkipped()) Messages().Show(kReadOnlySkipped);
+    if (m_onFolderApplied) m_onFolderApplied(report);
     return report.AllSucceeded();
 }
 

@@ -5,10 +5,12 @@
 // modified and read-only states, and tells the views of every change through
 // update hints.
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "document/EditPermission.h"
+#include "document/FolderEdit.h"
 #include "document/UpdateHint.h"
 #include "format/StandardHeader.h"
 #include "model/HeaderNode.h"
@@ -83,6 +85,11 @@ class CTKVEditorDoc : public CDocument {
     // `path` with its extension; true when every file tried succeeded.
     bool ApplyToFolder(const std::string& path);
     bool ApplyToFile(const std::string& path);
+
+    // Told of the folder-wide edit's progress and, when it ends, of its outcome
+    // (the window shows both; unset, nothing is told).
+    FolderEdit::Progress m_folderProgress;
+    std::function<void(const FolderEdit::Report&)> m_onFolderApplied;
 
     std::unique_ptr<HeaderNode> m_pRoot;
     std::unique_ptr<HeaderNode> m_pCopiedEntry;

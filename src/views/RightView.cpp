@@ -162,8 +162,10 @@ bool CRightView::OnCommand(int id) {
                 frame->ShowStandardHeader(true);
             return true;
         case ID_EDIT_ALL_SAMPLES:
+            CTKVEditorView::ToggleFolderEditMode(*doc);
+            return true;
         case ID_CANCEL_FIELD:
-            // As in the tree view: their work comes with the editing commands.
+            CTKVEditorView::CancelField(*doc, entry);
             return true;
         default:
             return false;

@@ -246,6 +246,27 @@ void CTKVEditorView::OnUpdate(CView* pSender, int hint, void* pObject) {
                 m_model.Remove(item);
             }
             break;
+        case HINT_COPY_ENTRY:
+            OnCopy(entry);
+            break;
+        case HINT_DELETE_ENTRY:
+            OnDelete(entry);
+            break;
+        case HINT_PASTE_ENTRY:
+            OnPaste(entry);
+            break;
+        case HINT_INSERT_BOOLEAN:
+            OnInsertBoolean(entry);
+            break;
+        case HINT_INSERT_NUMBER:
+            OnInsertNumber(entry);
+            break;
+        case HINT_INSERT_STRING:
+            OnInsertString(entry);
+            break;
+        case HINT_INSERT_LIST:
+            OnInsertList(entry);
+            break;
         case HINT_NEW_DOCUMENT:
             if (frame) frame->ShowStandardHeader(false);
             break;
@@ -254,9 +275,7 @@ void CTKVEditorView::OnUpdate(CView* pSender, int hint, void* pObject) {
                 frame->SetFolderEditIndicator(GetDocument()->m_bFolderEditMode);
             break;
         default:
-            // 1 and 4 concern the list view only; 6 to 12 run the editing
-            // commands on the list view's behalf (RunEdit and its siblings).
-            break;
+            break;  // 1 and 4 concern the list view only
     }
 }
 
@@ -332,12 +351,9 @@ std::unique_ptr<QMenu> CTKVEditorView::CreateEntryPopup(CommandSet& commands, bo
     return menu;
 }
 
-void CTKVEditorView::RunEdit(HTREEITEM) {
-    // Opening the entry's dialog comes with the entry dialogs.
-}
-
 bool CTKVEditorView::OnCommand(int id) {
     CTKVEditorDoc* doc = GetDocument();
+    if (!doc) return false;
     switch (id) {
         case ID_VIEW_STANDARD_HEADER:
             if (MainFrameInterface* frame = MainFrameInterface::Current())
@@ -349,17 +365,32 @@ bool CTKVEditorView::OnCommand(int id) {
             RunEdit(GetSelectedItem());
             return true;
         case ID_EDIT_CUT:
+            OnDelete(EntryBelowRoot(GetSelectedItem()));
+            return true;
         case ID_EDIT_COPY:
+            OnCopy(EntryBelowRoot(GetSelectedItem()));
+            return true;
         case ID_EDIT_PASTE:
+            OnPaste(GetTargetList());
+            return true;
         case ID_INSERT_STRING:
+            OnInsertString(GetTargetList());
+            return true;
         case ID_INSERT_BOOLEAN:
+            OnInsertBoolean(GetTargetList());
+            return true;
         case ID_INSERT_NUMBER:
+            OnInsertNumber(GetTargetList());
+            return true;
         case ID_INSERT_LIST:
+            OnInsertList(GetTargetList());
+            return true;
         case ID_EDIT_ALL_SAMPLES:
+            ToggleFolderEditMode(*doc);
+            return true;
         case ID_CANCEL_FIELD:
-            // Routed here and enabled by the rules below; the entry dialogs and
-            // the commands' work come with the editing commands.
-            return doc != nullptr;
+            CancelField(*doc, GetEntryOfItem(GetSelectedItem()));
+            return true;
         default:
             return false;
     }

@@ -13,6 +13,7 @@
 
 class CTKVEditorDoc;
 class CommandSet;
+class DialogRunner;
 class HeaderNode;
 class QMenu;
 
@@ -44,6 +45,33 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
+    // The editing commands. The entry or list comes from the tree's selection,
+    // or from the list view through a hint.
+    void OnDelete(HeaderNode* entry);
+    void OnCopy(HeaderNode* entry);
+    void OnPaste(HeaderNode* list);
+    void OnInsertString(HeaderNode* list);
+    void OnInsertBoolean(HeaderNode* list);
+    void OnInsertNumber(HeaderNode* list);
+    void OnInsertList(HeaderNode* list);
+    void RunEdit(HTREEITEM hItem);
+    // The two commands of the folder-wide edit, which the list view runs too.
+    static void ToggleFolderEditMode(CTKVEditorDoc& doc);
+    static void CancelField(CTKVEditorDoc& doc, HeaderNode* entry);
+    // The runner that opens the dialogs (tests put in their own).
+    void SetDialogRunner(DialogRunner* runner) { m_pRunner = runner; }
+    DialogRunner& Runner();
+
+    static constexpr const char* kReallyDelete = "Really delete entry '%hs' ?";
+    static constexpr const char* kRename = "%hs is already in parent list.  Rename ?";
+    static constexpr const char* kNewLabelCaption = "Enter new label for '%s'";
+    static constexpr const char* kUnknownType = "Unknown element type %d";
+    static constexpr const char* kApplyPending =
+        "Changes to all samples in folder have not been applied.\nDo you  want to save changes to "
+        "all "
+        "samples in folder ?";
+    static constexpr const char* kFieldDeleted = "This field will be deleted.  Is this OK ?";
+
     // The rules both panes share: View Standard Header, All Samples in Folder,
     // and the context menu's Cancel.
     static bool UpdateDocumentCommand(CTKVEditorDoc& doc, CCmdUI& ui);
@@ -69,8 +97,14 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     // neither the "Standard Header" item nor the root item.
     HeaderNode* EntryBelowRoot(HTREEITEM hItem) const;
     void ForgetItems(const HeaderNode* entry);
-    // The editing commands that the entry dialogs carry out.
-    void RunEdit(HTREEITEM hItem);
+    // Links a new entry into `list` and shows it in both panes.
+    void AddEntry(HeaderNode* list, std::unique_ptr<HeaderNode> entry);
+    void EditString(HTREEITEM hItem, HeaderNode* entry);
+    void EditBoolean(HeaderNode* entry);
+    void EditNumber(HTREEITEM hItem, HeaderNode* entry);
+    // What an edit does on OK before and after the value changes.
+    void BeginValueChange(HeaderNode* entry);
+    void EndValueChange(HTREEITEM hItem, HeaderNode* entry, bool retitle);
 
     CommandSet& m_commands;
     EntryTreeModel m_model;
@@ -79,4 +113,5 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     HTREEITEM m_hRootItem = nullptr;
     std::map<const HeaderNode*, HTREEITEM> m_itemOfEntry;
     int m_nWidestItem = 0;
+    DialogRunner* m_pRunner = nullptr;
 };

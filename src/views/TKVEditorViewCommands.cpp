@@ -1,0 +1,246 @@
+// The editing commands of the tree view: insert, edit, delete, copy, paste and
+// the two commands of the folder-wide edit. Dialogs collect what the user wants;
+// the commands change the tree and tell both panes.
+#include <cstring>
+
+#include "dialogs/BooleanDlg.h"
+#include "dialogs/DialogRunner.h"
+#include "dialogs/ListDlg.h"
+#include "dialogs/NumberDlg.h"
+#include "dialogs/StringDlg.h"
+#include "document/TKVEditorDoc.h"
+#include "model/ElementType.h"
+#include "model/LabelCompare.h"
+#include "platform/TextCodec.h"
+#include "platform/UserMessages.h"
+#include "views/TKVEditorView.h"
+
+namespace {
+
+// A label as the user typed it, stored: a to z upper-cased (every other
+// character stays as typed), then narrowed to 8 bits.
+std::string StoredLabel(const QString& typed) {
+    return UpperCaseLabel(TextCodec::NarrowAnsi(typed.toStdU16String()));
+}
+
+QString Wide(const std::string& bytes) {
+    return QString::fromStdU16String(TextCodec::WidenAnsi(bytes));
+}
+
+// `format` with its one "%hs", "%s" or "%d" replaced by `value` (UTF-8).
+std::string Formatted(const char* format, const std::string& value) {
+    std::string text = format;
+    for (const char* spec : {"%hs", "%s", "%d"})
+        if (auto at = text.find(spec); at != std::string::npos)
+            return text.replace(at, std::strlen(spec), value);
+    return text;
+}
+
+}  // namespace
+
+DialogRunner& CTKVEditorView::Runner() {
+    static DialogRunner modal;
+    return m_pRunner ? *m_pRunner : modal;
+}
+
+void CTKVEditorView::OnDelete(HeaderNode* entry) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!entry || !doc) return;
+    const std::string question = Formatted(kReallyDelete, TextCodec::AnsiToUtf8(entry->label));
+    if (doc->Messages().Ask(question, MessageButtons::YesNo) == MessageAnswer::Yes)
+        doc->DeleteEntry(entry);
+}
+
+void CTKVEditorView::OnCopy(HeaderNode* entry) {
+    if (entry && GetDocument()) GetDocument()->SetCopiedEntry(*entry);
+}
+
+void CTKVEditorView::AddEntry(HeaderNode* list, std::unique_ptr<HeaderNode> entry) {
+    CTKVEditorDoc* doc = GetDocument();
+    // Linking sets the entry's parent: the list, or none in the root list.
+    HeaderNode* added = HeaderTree::Insert(*list, std::move(entry), doc->m_pRoot.get());
+    InsertEntryItem(FindItemOfEntry(list), added);
+    doc->NotifyEntryInserted(this, added);
+    doc->SetModified(true);
+}
+
+void CTKVEditorView::OnPaste(HeaderNode* list) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!doc || !list || !doc->GetCopiedEntry()) return;
+    auto copy = doc->GetCopiedEntry()->DeepCopy();
+    while (HeaderTree::Find(*list, copy->label)) {
+        const std::string label = TextCodec::AnsiToUtf8(copy->label);
+        if (doc->Messages().Ask(Formatted(kRename, label), MessageButtons::YesNo) !=
+            MessageAnswer::Yes)
+            return;  // the copy goes; the buffer stays
+        CListDlg dlg(doc->Messages(), this);
+        dlg.m_labelCheck.m_pSiblings = &list->children;
+        dlg.m_strLabel = Wide(copy->label);
+        dlg.m_strCaption = QString::fromStdString(Formatted(kNewLabelCaption, label));
+        if (Runner().Run(dlg) == QDialog::Accepted) copy->label = StoredLabel(dlg.m_strLabel);
+    }
+    AddEntry(list, std::move(copy));
+}
+
+void CTKVEditorView::OnInsertString(HeaderNode* list) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!doc || !list) return;
+    CStringDlg dlg(doc->Messages(), this);
+    dlg.m_labelCheck.m_pSiblings = &list->children;
+    if (Runner().Run(dlg) != QDialog::Accepted) return;
+    auto entry = std::make_unique<HeaderNode>(StoredLabel(dlg.m_strLabel), false);
+    entry->value = dlg.m_nEncoding == 1
+                       ? HeaderElement(dlg.m_strValue.toStdU16String())
+                       : HeaderElement(TextCodec::NarrowAnsi(dlg.m_strValue.toStdU16String()));
+    entry->pending = doc->m_bFolderEditMode;
+    AddEntry(list, std::move(entry));
+}
+
+void CTKVEditorView::OnInsertBoolean(HeaderNode* list) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!doc || !list) return;
+    CBooleanDlg dlg(doc->Messages(), this);
+    dlg.m_labelCheck.m_pSiblings = &list->children;
+    if (Runner().Run(dlg) != QDialog::Accepted) return;
+    auto entry = std::make_unique<HeaderNode>(StoredLabel(dlg.m_strLabel), false);
+    entry->value = HeaderElement(dlg.m_bValue);
+    entry->pending = doc->m_bFolderEditMode;
+    AddEntry(list, std::move(entry));
+}
+
+void CTKVEditorView::OnInsertNumber(HeaderNode* list) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!doc || !list) return;
+    CNumberDlg dlg(doc->Messages(), this);
+    dlg.m_labelCheck.m_pSiblings = &list->children;
+    if (Runner().Run(dlg) != QDialog::Accepted) return;
+    auto entry = std::make_unique<HeaderNode>(StoredLabel(dlg.m_strLabel), false);
+    entry->value = dlg.m_element;
+    entry->pending = doc->m_bFolderEditMode;
+    AddEntry(list, std::move(entry));
+}
+
+void CTKVEditorView::OnInsertList(HeaderNode* list) {
+    CTKVEditorDoc* doc = GetDocument();
+    if (!doc || !list) return;
+    CListDlg dlg(doc->Messages(), this);
+    dlg.m_labelCheck.m_pSiblings = &list->children;
+    if (Runner().Run(dlg) != QDialog::Accepted) return;
+    auto entry = std::make_unique<HeaderNode>(StoredLabel(dlg.m_strLabel), true);
+    entry->pending = doc->m_bFolderEditMode;
+    AddEntry(list, std::move(entry));
+}
+
+void CTKVEditorView::RunEdit(HTREEITEM hItem) {
+    HeaderNode* entry = GetEntryOfItem(hItem);
+    CTKVEditorDoc* doc = GetDocument();
+    if (!entry || entry->isList || !doc) return;
+    switch (entry->value.GetType()) {
+        case ToCode(ElementType::Ascii):
+        case ToCode(ElementType::Unicode):
+            EditString(hItem, entry);
+            break;
+        case ToCode(ElementType::Boolean):
+            EditBoolean(entry);
+            break;
+        case ToCode(ElementType::Byte):
+        case ToCode(ElementType::Double):
+        case ToCode(ElementType::Float):
+        case ToCode(ElementType::Short):
+        case ToCode(ElementType::Long):
+            EditNumber(hItem, entry);
+            break;
+        default:
+            doc->Messages().Show(Formatted(kUnknownType, std::to_string(entry->value.GetType())));
+            break;
+    }
+}
+
+void CTKVEditorView::BeginValueChange(HeaderNode* entry) {
+    CTKVEditorDoc* doc = GetDocument();
+    // An edit outside the folder mode clears a mark the entry carried; in the
+    // mode the value before this edit is kept for Cancel Field.
+    entry->pending = doc->m_bFolderEditMode;
+    if (doc->m_bFolderEditMode) entry->savedValue = entry->value;
+}
+
+void CTKVEditorView::EndValueChange(HTREEITEM hItem, HeaderNode* entry, bool retitle) {
+    // The type may have changed (ASCII to Unicode, Short to Long): the item's
+    // text follows, its image stays.
+    if (retitle && hItem) m_model.SetItem(hItem, ItemTextOf(entry), hItem->image);
+    GetDocument()->NotifyEntryChanged(this, entry);
+    GetDocument()->SetModified(true);
+}
+
+void CTKVEditorView::EditString(HTREEITEM hItem, HeaderNode* entry) {
+    CTKVEditorDoc* doc = GetDocument();
+    CStringDlg dlg(doc->Messages(), this);
+    dlg.m_labelCheck.m_bEditMode = true;
+    dlg.m_bReadOnly = doc->IsReadOnly();
+    dlg.m_strLabel = Wide(entry->label);
+    const bool ascii = entry->value.GetType() == ToCode(ElementType::Ascii);
+    dlg.m_nEncoding = ascii ? 0 : 1;
+    dlg.m_strValue =
+        ascii ? Wide(entry->value.Ascii()) : QString::fromStdU16String(entry->value.Unicode());
+    if (Runner().Run(dlg) != QDialog::Accepted) return;
+    BeginValueChange(entry);
+    entry->value = dlg.m_nEncoding == 1
+                       ? HeaderElement(dlg.m_strValue.toStdU16String())
+                       : HeaderElement(TextCodec::NarrowAnsi(dlg.m_strValue.toStdU16String()));
+    EndValueChange(hItem, entry, true);
+}
+
+void CTKVEditorView::EditBoolean(HeaderNode* entry) {
+    CTKVEditorDoc* doc = GetDocument();
+    CBooleanDlg dlg(doc->Messages(), this);
+    dlg.m_labelCheck.m_bEditMode = true;
+    dlg.m_bReadOnly = doc->IsReadOnly();
+    dlg.m_strLabel = Wide(entry->label);
+    dlg.m_bValue = entry->value.GetCount() > 0 ? entry->value.GetByte(0) : 0;
+    if (Runner().Run(dlg) != QDialog::Accepted) return;
+    BeginValueChange(entry);
+    if (entry->value.GetCount() > 0) entry->value.SetByte(0, dlg.m_bValue);  // further values stay
+    EndValueChange(nullptr, entry, false);
+}
+
+void CTKVEditorView::EditNumber(HTREEITEM hItem, HeaderNode* entry) {
+    CTKVEditorDoc* doc = GetDocument();
+    CNumberDlg dlg(doc->Messages(), this);
+    dlg.m_labelCheck.m_bEditMode = true;
+    dlg.m_bReadOnly = doc->IsReadOnly();
+    dlg.m_strLabel = Wide(entry->label);
+    dlg.m_element = entry->value;
+    if (Runner().Run(dlg) != QDialog::Accepted) return;
+    BeginValueChange(entry);
+    entry->value = dlg.m_element;
+    EndValueChange(hItem, entry, true);
+}
+
+void CTKVEditorView::ToggleFolderEditMode(CTKVEditorDoc& doc) {
+    if (doc.m_bFolderEditMode && CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot)) {
+        switch (doc.Messages().Ask(kApplyPending, MessageButtons::YesNoCancel)) {
+            case MessageAnswer::Yes:
+                doc.ApplyToFolder(doc.GetPathName());
+                doc.ClearPending(*doc.m_pRoot);
+                doc.SetModified(false);
+                doc.SetFolderEditMode(false);
+                return;
+            case MessageAnswer::No:
+                doc.CancelField(doc.m_pRoot.get());
+                doc.SetFolderEditMode(false);
+                return;
+            default:
+                return;  // the mode stays on
+        }
+    }
+    doc.SetFolderEditMode(!doc.m_bFolderEditMode);
+}
+
+void CTKVEditorView::CancelField(CTKVEditorDoc& doc, HeaderNode* entry) {
+    if (!entry) return;
+    bool cancel = true;
+    if (CTKVEditorDoc::IsPendingInsertion(*entry))
+        cancel = doc.Messages().Ask(kFieldDeleted, MessageButtons::YesNo) == MessageAnswer::Yes;
+    if (cancel) doc.CancelField(entry);
+    if (!CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot)) doc.SetModified(false);
+}
