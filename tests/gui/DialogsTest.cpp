@@ -1,0 +1,312 @@
+// The entry dialogs: fields in and out, the label check and its messages, the
+// view-only mode, the Number dialog's display switch, and the caret and element
+// index boxes after key and mouse events.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "dialogs/BooleanDlg.h"
+#include "dialogs/ListDlg.h"
+#include "dialogs/NumberDlg.h"
+#include "dialogs/StringDlg.h"
+#include "support/DocumentFixture.h"
+
+namespace {
+
+class DialogsTest : public ::testing::Test {
+  protected:
+    DialogsTest() {
+        for (const char* label : {"GAIN", "RUN"})
+            siblings.emplace(label, std::make_unique<HeaderNode>(label, false));
+    }
+    template <class Dialog>
+    void Insert(Dialog& d) {
+        d.m_labelCheck.m_pSiblings = &siblings;
+    }
+    RecordingMessages messages;
+    HeaderNode::ChildMap siblings;
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(DialogsTest, LabelCheckShowsEachFailureInOrderAndKeepsTheDialogOpen) {
+    CListDlg dlg(messages);
+    Insert(dlg);
+    dlg.OnInitDialog();
+    dlg.LabelEdit()->setText("");
+    dlg.OnOK();
+    EXPECT_EQ(messages.shown, (Texts{"Label must not be empty !"}));
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.focusWidget(), dlg.LabelEdit());
+    messages.shown.clear();
+    dlg.LabelEdit()->setText("gain");
+    dlg.OnOK();
+    EXPECT_EQ(messages.shown, (Texts{"Label gain already exists in parent list !"}));
+    messages.shown.clear();
+    dlg.LabelEdit()->setText("x.y");
+    dlg.OnOK();
+    EXPECT_EQ(messages.shown, (Texts{"Label must not contain a period"}));
+    // One press can show two boxes, in order.
+    siblings.emplace("A.B", std::make_unique<HeaderNode>("A.B", false));
+    messages.shown.clear();
+    dlg.LabelEdit()->setText("a.b");
+    dlg.OnOK();
+    EXPECT_EQ(messages.shown, (Texts{"Label a.b already exists in parent list !",
+                                     "Label must not contain a period"}));
+    messages.shown.clear();
+    dlg.LabelEdit()->setText("new_list");
+    dlg.OnOK();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_strLabel, "new_list") << "the dialog returns the label as typed";
+}
+
+TEST_F(DialogsTest, EditModeShowsTheLabelReadOnlyAndNeverChecksIt) {
+    CStringDlg dlg(messages);
+    dlg.m_labelCheck.m_bEditMode = true;
+    dlg.m_strLabel = "GAIN";  // present among the siblings, and that does not matter
+    dlg.m_labelCheck.m_pSiblings = &siblings;
+    dlg.m_strValue = "abc";
+    dlg.OnInitDialog();
+    EXPECT_TRUE(dlg.LabelEdit()->isReadOnly());
+    EXPECT_EQ(dlg.LabelEdit()->text(), "GAIN");
+    EXPECT_EQ(dlg.focusWidget(), dlg.m_editValue);
+    dlg.OnOK();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+TEST_F(DialogsTest, StringDialogFieldsInAndOut) {
+    CStringDlg dlg(messages);
+    Insert(dlg);
+    dlg.OnInitDialog();
+    EXPECT_EQ(dlg.windowTitle(), "Edit String Value");
+    EXPECT_TRUE(dlg.m_pAscii->isChecked());
+    EXPECT_EQ(dlg.focusWidget(), dlg.LabelEdit());
+    EXPECT_EQ(dlg.m_editColumn->text(), "0");
+    dlg.LabelEdit()->setText("note");
+    dlg.m_editValue->setText(QString::fromUtf8("Ångström ✓"));
+    dlg.m_pUnicode->click();
+    dlg.OnOK();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_strLabel, "note");
+    EXPECT_EQ(dlg.m_strValue, QString::fromUtf8("Ångström ✓"));
+    EXPECT_EQ(dlg.m_nEncoding, 1);
+}
+
+TEST_F(DialogsTest, ViewOnlyStringDialogCannotEndWithOkOrChangeItsEncoding) {
+    CStringDlg dlg(messages);
+    dlg.m_labelCheck.m_bEditMode = true;
+    dlg.m_bReadOnly = true;
+    dlg.m_strLabel = "COMMENT";
+    dlg.m_strValue = "text";
+    dlg.OnInitDialog();
+    EXPECT_FALSE(dlg.OkButton()->isEnabled());
+    EXPECT_TRUE(dlg.CancelButton()->isDefault());
+    EXPECT_TRUE(dlg.m_editValue->isReadOnly());
+    dlg.m_pUnicode->click();
+    EXPECT_TRUE(dlg.m_pAscii->isChecked()) << "the choice snaps back";
+    dlg.OnOK();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+}
+
+TEST_F(DialogsTest, BooleanDialog) {
+    CBooleanDlg edit(messages);
+    edit.m_labelCheck.m_bEditMode = true;
+    edit.m_strLabel = "CHECKED";
+    edit.m_bValue = 7;
+    edit.OnInitDialog();
+    EXPECT_EQ(edit.windowTitle(), "Edit Boolean Value");
+    EXPECT_TRUE(edit.m_pTrue->isChecked());
+    edit.OnOK();
+    EXPECT_EQ(edit.m_bValue, 1) << "any non-zero byte comes back as 1";
+
+    CBooleanDlg insert(messages);
+    Insert(insert);
+    insert.OnInitDialog();
+    EXPECT_TRUE(insert.m_pTrue->isChecked()) << "a new boolean starts true";
+    insert.LabelEdit()->setText("flag");
+    insert.m_pFalse->click();
+    insert.OnOK();
+    EXPECT_EQ(insert.result(), QDialog::Accepted);
+    EXPECT_EQ(insert.m_bValue, 0);
+
+    CBooleanDlg viewOnly(messages);
+    viewOnly.m_labelCheck.m_bEditMode = true;
+    viewOnly.m_bReadOnly = true;
+    viewOnly.m_bValue = 0;
+    viewOnly.OnInitDialog();
+    viewOnly.m_pTrue->click();
+    EXPECT_TRUE(viewOnly.m_pFalse->isChecked());
+    EXPECT_FALSE(viewOnly.OkButton()->isEnabled());
+}
+
+TEST_F(DialogsTest, ListDialogCaptionOverride) {
+    CListDlg dlg(messages);
+    Insert(dlg);
+    dlg.m_strLabel = "GAIN";
+    dlg.m_strCaption = "Enter new label for 'GAIN'";
+    dlg.OnInitDialog();
+    EXPECT_EQ(dlg.windowTitle(), "Enter new label for 'GAIN'");
+    EXPECT_EQ(dlg.LabelEdit()->text(), "GAIN");
+    CListDlg plain(messages);
+    plain.OnInitDialog();
+    EXPECT_EQ(plain.windowTitle(), "Edit New List");
+}
+
+class NumberDialogTest : public DialogsTest {
+  protected:
+    CNumberDlg& New(int type, const QString& values) {
+        dlg = std::make_unique<CNumberDlg>(messages);
+        Insert(*dlg);
+        dlg->OnInitDialog();
+        dlg->LabelEdit()->setText("x");
+        dlg->m_comboType->setCurrentIndex(type);
+        dlg->m_editValues->setText(values);
+        return *dlg;
+    }
+    CNumberDlg& Edit(const HeaderElement& value, bool readOnly = false) {
+        dlg = std::make_unique<CNumberDlg>(messages);
+        dlg->m_labelCheck.m_bEditMode = true;
+        dlg->m_bReadOnly = readOnly;
+        dlg->m_strLabel = "VALUE";
+        dlg->m_element = value;
+        dlg->OnInitDialog();
+        return *dlg;
+    }
+    std::string Failed(int index) {
+        return "Can't convert element at index " + std::to_string(index) +
+               " to specified type of number";
+    }
+    std::unique_ptr<CNumberDlg> dlg;
+};
+
+TEST_F(NumberDialogTest, InsertParsesTheValuesAsTheChosenType) {
+    CNumberDlg& d = New(1, "1, 2, 3");
+    EXPECT_EQ(d.windowTitle(), "Enter Numeric Value");
+    EXPECT_EQ(d.m_comboType->count(), 5);
+    EXPECT_EQ(d.m_comboType->itemText(4), "Double");
+    d.OnOK();
+    ASSERT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(d.m_element.GetType(), ToCode(ElementType::Short));
+    ASSERT_EQ(d.m_element.GetCount(), 3u);
+    EXPECT_EQ(d.m_element.GetShort(2), 3);
+    CNumberDlg& empty = New(2, "");
+    empty.OnOK();
+    EXPECT_EQ(messages.shown.back(), Failed(0));
+    EXPECT_NE(empty.result(), QDialog::Accepted);
+    EXPECT_EQ(empty.focusWidget(), empty.m_editValues);
+}
+
+TEST_F(NumberDialogTest, DisplaySwitchRoundTripAndItsFailure) {
+    CNumberDlg& d = New(0, "10,255");
+    d.m_pHex->click();
+    EXPECT_EQ(d.m_editValues->text(), "0xa,0xff");
+    d.m_pDecimal->click();
+    EXPECT_EQ(d.m_editValues->text(), "10,255");
+    CNumberDlg& bad = New(0, "10,300");
+    bad.m_pHex->click();
+    EXPECT_EQ(messages.shown.back(), Failed(1));
+    EXPECT_TRUE(bad.m_pDecimal->isChecked());
+    EXPECT_EQ(bad.m_editValues->text(), "10,300");
+}
+
+TEST_F(NumberDialogTest, EditingOpensInDecimalAndParsesOnOk) {
+    HeaderElement minusOne(ElementType::Short, 1);
+    minusOne.SetShort(0, -1);
+    CNumberDlg& s = Edit(minusOne);
+    EXPECT_EQ(s.m_editValues->text(), "-1");
+    EXPECT_EQ(s.m_comboType->currentIndex(), 1);
+    EXPECT_EQ(s.focusWidget(), s.m_comboType);
+    s.m_pHex->click();
+    EXPECT_EQ(s.m_editValues->text(), "0xffff");
+    s.OnOK();
+    EXPECT_EQ(messages.shown.back(), Failed(0)) << "65535 does not fit a Short";
+
+    HeaderElement two(ElementType::Float, 2);
+    two.SetFloat(0, 0.5f);
+    two.SetFloat(1, 0.0f);
+    CNumberDlg& zero = Edit(two);
+    zero.OnOK();
+    EXPECT_EQ(messages.shown.back(), Failed(1)) << "zero is not accepted as a Float";
+
+    HeaderElement pi(ElementType::Double, 1);
+    pi.SetDouble(0, 3.14159265358979);
+    CNumberDlg& d = Edit(pi);
+    EXPECT_EQ(d.m_editValues->text(), "3.14159");
+    d.OnOK();
+    ASSERT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_DOUBLE_EQ(d.m_element.GetDouble(0), 3.14159);
+
+    CNumberDlg& l = New(2, "0x10");
+    l.m_comboType->setCurrentIndex(3);
+    l.OnOK();
+    EXPECT_EQ(messages.shown.back(), Failed(0)) << "hexadecimal text is no floating value";
+}
+
+TEST_F(NumberDialogTest, ViewOnlyKeepsTheDisplaySwitch) {
+    HeaderElement bytes(ElementType::Byte, 2);
+    bytes.SetByte(0, 10);
+    bytes.SetByte(1, 255);
+    CNumberDlg& d = Edit(bytes, true);
+    EXPECT_FALSE(d.m_comboType->isEnabled());
+    EXPECT_TRUE(d.m_editValues->isReadOnly());
+    EXPECT_FALSE(d.OkButton()->isEnabled());
+    EXPECT_TRUE(d.CancelButton()->isDefault());
+    d.m_pHex->click();
+    EXPECT_EQ(d.m_editValues->text(), "0xa,0xff");
+}
+
+TEST_F(DialogsTest, CaretColumnFollowsKeysMouseAndTyping) {
+    CStringDlg dlg(messages);
+    dlg.OnInitDialog();
+    dlg.show();
+    QLineEdit* value = dlg.m_editValue;
+    value->setFocus();
+    QTest::keyClicks(value, "abc");
+    EXPECT_EQ(dlg.m_editColumn->text(), "3");
+    QTest::keyClick(value, Qt::Key_Home);
+    EXPECT_EQ(dlg.m_editColumn->text(), "0");
+    QTest::keyClick(value, Qt::Key_End);
+    EXPECT_EQ(dlg.m_editColumn->text(), "3");
+    // A click puts the caret where it lands; the release shows it.
+    value->setText("abcdef");
+    value->setCursorPosition(0);
+    const int x = 6 + value->fontMetrics().horizontalAdvance("abc");
+    QTest::mouseClick(value, Qt::LeftButton, {}, QPoint(x, value->height() / 2));
+    EXPECT_EQ(dlg.m_editColumn->text().toInt(), value->cursorPosition());
+    EXPECT_GT(value->cursorPosition(), 0);
+    // Text changes refresh it too (this dialog only).
+    value->setText("");
+    EXPECT_EQ(dlg.m_editColumn->text(), "0");
+}
+
+TEST_F(DialogsTest, ElementIndexCountsTheCommasBeforeTheCaret) {
+    CNumberDlg dlg(messages);
+    dlg.OnInitDialog();
+    dlg.show();
+    CElementIndexEdit* values = dlg.m_editValues;
+    values->setFocus();
+    QTest::keyClicks(values, "1,2,3");
+    EXPECT_EQ(dlg.m_editIndex->text(), "2");
+    QTest::keyClick(values, Qt::Key_Home);
+    EXPECT_EQ(dlg.m_editIndex->text(), "0");
+    values->setCursorPosition(4);  // just after "1,2,"
+    QTest::keyClick(values, Qt::Key_Shift);
+    EXPECT_EQ(dlg.m_editIndex->text(), "2");
+    values->setCursorPosition(1);
+    values->setText(values->text());  // no refresh on text change here
+    EXPECT_EQ(dlg.m_editIndex->text(), "2");
+    // An auto-repeated key refreshes before it moves the caret.
+    values->setCursorPosition(5);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(values, &repeat);
+    EXPECT_EQ(dlg.m_editIndex->text(), "2") << "shows the position before the step";
+    EXPECT_EQ(values->cursorPosition(), 4);
+}
+
+}  // namespace
