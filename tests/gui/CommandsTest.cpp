@@ -14,6 +14,8 @@
 #include "dialogs/NumberDlg.h"
 #include "dialogs/StringDlg.h"
 #include "format/ExtendedHeaderCodec.h"
+#include "format/HeaderFile.h"
+#include "platform/RandomAccessFile.h"
 #include "res/Resource.h"
 
 namespace {
@@ -185,6 +187,8 @@ TEST_F(CommandsTest, DeleteAsksFirst) {
 
 TEST_F(CommandsTest, CopyAndPasteWithTheRenameLoop) {
     Open(*SampleTree());
+    ASSERT_TRUE(RunInList(ID_EDIT_COPY, "B.C"));
+    EXPECT_EQ(Doc().GetCopiedEntry()->label, "C");
     ASSERT_TRUE(RunInTree(ID_EDIT_COPY, "B"));
     EXPECT_FALSE(Doc().IsModified()) << "a copy changes nothing";
     // Into the root list: B is there already. Yes, Cancel: asked again; Yes and a new name.
@@ -260,6 +264,30 @@ TEST_F(CommandsTest, FolderModeMarksCancelsAndLeaves) {
     EXPECT_FALSE(Doc().m_bFolderEditMode);
     EXPECT_EQ(At("EXTRA"), nullptr);
     EXPECT_EQ(Frame().ModePane()->text(), "Normal");
+}
+
+TEST_F(CommandsTest, LeavingTheFolderModeWithYesAppliesThePendingEntries) {
+    WriteAll(dir.File("P2.tkv"), SampleFile(*SampleTree(), SampleRecord(), 64, 9));
+    Open(*SampleTree(), "P1.tkv");
+    ASSERT_TRUE(RunInList(ID_EDIT_ALL_SAMPLES, "A"));
+    runner.Then<CStringDlg>([](CStringDlg& d) {
+        Label(d, "batch");
+        d.m_editValue->setText("B-17");
+    });
+    ASSERT_TRUE(RunInList(ID_INSERT_STRING, "B"));
+    messages.answers = {MessageAnswer::Yes};
+    ASSERT_TRUE(RunInList(ID_EDIT_ALL_SAMPLES, "A"));
+    EXPECT_FALSE(Doc().m_bFolderEditMode);
+    EXPECT_FALSE(Doc().IsModified());
+    EXPECT_EQ(ListImage("B.BATCH"), 0);
+    for (const char* name : {"P1.tkv", "P2.tkv"}) {
+        auto tree = ExtendedHeader::MakeRoot();
+        StandardHeader record;
+        RandomAccessFile file(dir.File(name), RandomAccessFile::Mode::Read);
+        ReadHeaders(file, *tree, record, messages);
+        ASSERT_NE(FindAt(*tree, "B.BATCH"), nullptr) << name;
+        EXPECT_EQ(FindAt(*tree, "B.BATCH")->value.Ascii(), "B-17");
+    }
 }
 
 // A plate of sample files, each with its own values; the open one is S00.

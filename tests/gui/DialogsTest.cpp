@@ -280,6 +280,14 @@ TEST_F(DialogsTest, CaretColumnFollowsKeysMouseAndTyping) {
     QTest::mouseClick(value, Qt::LeftButton, {}, QPoint(x, value->height() / 2));
     EXPECT_EQ(dlg.m_editColumn->text().toInt(), value->cursorPosition());
     EXPECT_GT(value->cursorPosition(), 0);
+    // A drag with the left button refreshes it before each step.
+    value->setCursorPosition(2);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(x, value->height() / 2),
+                     value->mapToGlobal(QPointF(x, 0)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    dlg.m_editColumn->setText("-");
+    QApplication::sendEvent(value, &drag);
+    EXPECT_EQ(dlg.m_editColumn->text(), "2");
     // Text changes refresh it too (this dialog only).
     value->setText("");
     EXPECT_EQ(dlg.m_editColumn->text(), "0");
