@@ -16,8 +16,7 @@ CBooleanDlg::CBooleanDlg(UserMessages& messages, QWidget* parent)
     setWindowTitle(QStringLiteral("Edit Boolean Value"));
     m_pTrue->setObjectName("IDC_TRUE");
     m_pFalse->setObjectName("IDC_FALSE");
-    auto* labelText = new QLabel(QStringLiteral("&Label :"), this);
-    labelText->setBuddy(m_pLabel);
+    QLabel* labelText = LabelCaption();
     auto* group = new QGroupBox(this);
     auto* radios = new QHBoxLayout(group);
     radios->addWidget(m_pTrue);
@@ -26,11 +25,7 @@ CBooleanDlg::CBooleanDlg(UserMessages& messages, QWidget* parent)
     layout->addWidget(labelText);
     layout->addWidget(m_pLabel);
     layout->addWidget(group);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_pOk);
-    buttons->addWidget(m_pCancel);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow());
     setTabOrder(m_pLabel, m_pTrue);
     setTabOrder(m_pTrue, m_pFalse);
     setTabOrder(m_pFalse, m_pOk);

@@ -1,5 +1,7 @@
 #include "dialogs/EntryDialog.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -40,4 +42,18 @@ void CEntryDialog::MakeViewOnly() {
 
 bool CEntryDialog::CheckLabel(const QString& label) {
     return m_labelCheck.Validate(m_pLabel, label, m_messages);
+}
+
+QLabel* CEntryDialog::LabelCaption() {
+    auto* text = new QLabel(QStringLiteral("&Label :"), this);
+    text->setBuddy(m_pLabel);
+    return text;
+}
+
+QHBoxLayout* CEntryDialog::ButtonRow() {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(m_pOk);
+    row->addWidget(m_pCancel);
+    return row;
 }

@@ -7,6 +7,8 @@
 
 #include "dialogs/LabelValidator.h"
 
+class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class UserMessages;
@@ -33,6 +35,9 @@ class CEntryDialog : public QDialog {
     void MakeViewOnly();
     // Runs the label check on the label field's text.
     bool CheckLabel(const QString& label);
+    // The "&Label :" text above the label field, and the row of OK and Cancel.
+    QLabel* LabelCaption();
+    QHBoxLayout* ButtonRow();
 
     UserMessages& m_messages;
     QLineEdit* m_pLabel;

@@ -9,16 +9,11 @@
 CListDlg::CListDlg(UserMessages& messages, QWidget* parent) : CEntryDialog(messages, parent) {
     setObjectName("CListDlg");
     setWindowTitle(QStringLiteral("Edit New List"));
-    auto* labelText = new QLabel(QStringLiteral("&Label :"), this);
-    labelText->setBuddy(m_pLabel);
+    QLabel* labelText = LabelCaption();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(labelText);
     layout->addWidget(m_pLabel);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_pOk);
-    buttons->addWidget(m_pCancel);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow());
     resize(320, sizeHint().height());
 }
 

@@ -27,8 +27,7 @@ CNumberDlg::CNumberDlg(UserMessages& messages, QWidget* parent)
     m_editIndex->setMaximumWidth(60);
     m_editIndex->setFocusPolicy(Qt::NoFocus);
     m_comboType->setEditable(false);
-    auto* labelText = new QLabel(QStringLiteral("&Label :"), this);
-    labelText->setBuddy(m_pLabel);
+    QLabel* labelText = LabelCaption();
     auto* typeText = new QLabel(QStringLiteral("&Type :"), this);
     typeText->setBuddy(m_comboType);
     auto* valuesText = new QLabel(QStringLiteral("&Value(s) :"), this);
@@ -55,11 +54,7 @@ CNumberDlg::CNumberDlg(UserMessages& messages, QWidget* parent)
     index->addWidget(indexText);
     index->addWidget(m_editIndex);
     grid->addLayout(index, 5, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_pOk);
-    buttons->addWidget(m_pCancel);
-    grid->addLayout(buttons, 6, 0, 1, 2);
+    grid->addLayout(ButtonRow(), 6, 0, 1, 2);
     setTabOrder(m_pLabel, m_comboType);
     setTabOrder(m_comboType, m_editValues);
     setTabOrder(m_editValues, m_pDecimal);

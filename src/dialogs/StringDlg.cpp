@@ -21,8 +21,7 @@ CStringDlg::CStringDlg(UserMessages& messages, QWidget* parent)
     m_editColumn->setAlignment(Qt::AlignRight);
     m_editColumn->setMaximumWidth(60);
     m_editColumn->setFocusPolicy(Qt::NoFocus);
-    auto* labelText = new QLabel(QStringLiteral("&Label :"), this);
-    labelText->setBuddy(m_pLabel);
+    QLabel* labelText = LabelCaption();
     auto* valueText = new QLabel(QStringLiteral("&Value :"), this);
     valueText->setBuddy(m_editValue);
     auto* columnText = new QLabel(QStringLiteral("&Column :"), this);
@@ -40,11 +39,7 @@ CStringDlg::CStringDlg(UserMessages& messages, QWidget* parent)
     grid->addWidget(encoding, 4, 0);
     grid->addWidget(columnText, 4, 1, Qt::AlignRight);
     grid->addWidget(m_editColumn, 4, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_pOk);
-    buttons->addWidget(m_pCancel);
-    grid->addLayout(buttons, 5, 0, 1, 3);
+    grid->addLayout(ButtonRow(), 5, 0, 1, 3);
     setTabOrder(m_pLabel, m_editValue);
     setTabOrder(m_editValue, m_pAscii);
     setTabOrder(m_pAscii, m_pUnicode);

@@ -7,6 +7,7 @@
 #include <QTreeView>
 #include <map>
 
+#include "model/HeaderElement.h"
 #include "platform/View.h"
 #include "platform/qt/CommandTarget.h"
 #include "views/EntryTreeModel.h"
@@ -14,6 +15,7 @@
 class CTKVEditorDoc;
 class CommandSet;
 class DialogRunner;
+class CEntryDialog;
 class HeaderNode;
 class QMenu;
 
@@ -99,6 +101,10 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     void ForgetItems(const HeaderNode* entry);
     // Links a new entry into `list` and shows it in both panes.
     void AddEntry(HeaderNode* list, std::unique_ptr<HeaderNode> entry);
+    // The insert commands: the dialog checks the label against `list`; the
+    // entry takes the label as stored and the value.
+    bool RunNewEntryDialog(CEntryDialog& dlg, HeaderNode* list);
+    void AddNewEntry(HeaderNode* list, const QString& label, bool isList, HeaderElement value);
     void EditString(HTREEITEM hItem, HeaderNode* entry);
     void EditBoolean(HeaderNode* entry);
     void EditNumber(HTREEITEM hItem, HeaderNode* entry);

@@ -82,53 +82,47 @@ void CTKVEditorView::OnPaste(HeaderNode* list) {
     AddEntry(list, std::move(copy));
 }
 
-void CTKVEditorView::OnInsertString(HeaderNode* list) {
-    CTKVEditorDoc* doc = GetDocument();
-    if (!doc || !list) return;
-    CStringDlg dlg(doc->Messages(), this);
+bool CTKVEditorView::RunNewEntryDialog(CEntryDialog& dlg, HeaderNode* list) {
     dlg.m_labelCheck.m_pSiblings = &list->children;
-    if (Runner().Run(dlg) != QDialog::Accepted) return;
-    auto entry = std::make_unique<HeaderNode>(StoredLabel(dlg.m_strLabel), false);
-    entry->value = dlg.m_nEncoding == 1
-                       ? HeaderElement(dlg.m_strValue.toStdU16String())
-                       : HeaderElement(TextCodec::NarrowAnsi(dlg.m_strValue.toStdU16String()));
-    entry->pending = doc->m_bFolderEditMode;
+    return Runner().Run(dlg) == QDialog::Accepted;
+}
+
+void CTKVEditorView::AddNewEntry(HeaderNode* list, const QString& label, bool isList,
+                                 HeaderElement value) {
+    auto entry = std::make_unique<HeaderNode>(StoredLabel(label), isList);
+    entry->value = std::move(value);
+    // In the folder mode a new entry is a pending insertion (its saved value is End).
+    entry->pending = GetDocument()->m_bFolderEditMode;
     AddEntry(list, std::move(entry));
+}
+
+void CTKVEditorView::OnInsertString(HeaderNode* list) {
+    if (!GetDocument() || !list) return;
+    CStringDlg dlg(GetDocument()->Messages(), this);
+    if (!RunNewEntryDialog(dlg, list)) return;
+    AddNewEntry(list, dlg.m_strLabel, false,
+                dlg.m_nEncoding == 1
+                    ? HeaderElement(dlg.m_strValue.toStdU16String())
+                    : HeaderElement(TextCodec::NarrowAnsi(dlg.m_strValue.toStdU16String())));
 }
 
 void CTKVEditorView::OnInsertBoolean(HeaderNode* list) {
-    CTKVEditorDoc* doc = GetDocument();
-    if (!doc || !list) return;
-    CBooleanDlg dlg(doc->Messages(), this);
-    dlg.m_labelCheck.m_pSiblings = &list->children;
-    if (Runner().Run(dlg) != QDialog::Accepted) return;
-    auto entry = std::make_unique<HeaderNode>(StoredLabel(dlg.m_strLabel), false);
-    entry->value = HeaderElement(dlg.m_bValue);
-    entry->pending = doc->m_bFolderEditMode;
-    AddEntry(list, std::move(entry));
+    if (!GetDocument() || !list) return;
+    CBooleanDlg dlg(GetDocument()->Messages(), this);
+    if (RunNewEntryDialog(dlg, list))
+        AddNewEntry(list, dlg.m_strLabel, false, HeaderElement(dlg.m_bValue));
 }
 
 void CTKVEditorView::OnInsertNumber(HeaderNode* list) {
-    CTKVEditorDoc* doc = GetDocument();
-    if (!doc || !list) return;
-    CNumberDlg dlg(doc->Messages(), this);
-    dlg.m_labelCheck.m_pSiblings = &list->children;
-    if (Runner().Run(dlg) != QDialog::Accepted) return;
-    auto entry = std::make_unique<HeaderNode>(StoredLabel(dlg.m_strLabel), false);
-    entry->value = dlg.m_element;
-    entry->pending = doc->m_bFolderEditMode;
-    AddEntry(list, std::move(entry));
+    if (!GetDocument() || !list) return;
+    CNumberDlg dlg(GetDocument()->Messages(), this);
+    if (RunNewEntryDialog(dlg, list)) AddNewEntry(list, dlg.m_strLabel, false, dlg.m_element);
 }
 
 void CTKVEditorView::OnInsertList(HeaderNode* list) {
-    CTKVEditorDoc* doc = GetDocument();
-    if (!doc || !list) return;
-    CListDlg dlg(doc->Messages(), this);
-    dlg.m_labelCheck.m_pSiblings = &list->children;
-    if (Runner().Run(dlg) != QDialog::Accepted) return;
-    auto entry = std::make_unique<HeaderNode>(StoredLabel(dlg.m_strLabel), true);
-    entry->pending = doc->m_bFolderEditMode;
-    AddEntry(list, std::move(entry));
+    if (!GetDocument() || !list) return;
+    CListDlg dlg(GetDocument()->Messages(), this);
+    if (RunNewEntryDialog(dlg, list)) AddNewEntry(list, dlg.m_strLabel, true, HeaderElement());
 }
 
 void CTKVEditorView::RunEdit(HTREEITEM hItem) {
