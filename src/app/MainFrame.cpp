@@ -43,6 +43,8 @@ CMainFrame::CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc)
     setObjectName("CMainFrame");
     m_commands.SetRoute([this] { return Route(); });
     CreateCommands();
+    // A command may change the document: the title ("*", " [read-only]") follows.
+    connect(&m_commands, &CommandSet::Executed, this, [this] { UpdateTitle(); });
     m_doc.m_folderProgress = [this](std::size_t done, std::size_t total) {
         ShowFolderProgress(done, total);
     };
