@@ -3,8 +3,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPointer>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 QVariant CChmBrowser::loadResource(int type, const QUrl& name) {
     if (auto bytes = m_file.Read(name.path().toStdString())) {
@@ -40,6 +42,16 @@ CHelpWindow::CHelpWindow(std::unique_ptr<ChmFile> file, const QString& path, QWi
     connect(m_contents, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item && !item->data(0, Qt::UserRole).toString().isEmpty())
             ShowPage(item->data(0, Qt::UserRole).toString());
+    });
+    // A link followed inside a page moves the contents' selection along.
+    connect(m_page, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
+        const QString path = url.path().startsWith('/') ? url.path().mid(1) : url.path();
+        for (QTreeWidgetItemIterator it(m_contents); *it; ++it)
+            if ((*it)->data(0, Qt::UserRole).toString() == path) {
+                const QSignalBlocker quiet(m_contents);
+                m_contents->setCurrentItem(*it);
+                break;
+            }
     });
     if (m_contents->topLevelItemCount() > 0)
         m_contents->setCurrentItem(m_contents->topLevelItem(0));

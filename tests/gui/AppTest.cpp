@@ -241,6 +241,8 @@ TEST(HelpTest, TheHelpWindowShowsTheContentsAndAPageAndAMissingFileShowsNothing)
     EXPECT_NE(help->Page()->toPlainText().indexOf("reads and corrects the headers"), -1);
     help->ShowPage("folder.html");
     EXPECT_NE(help->Page()->toPlainText().indexOf("All Samples in Folder"), -1);
+    EXPECT_EQ(help->Contents()->currentItem()->text(0), "Editing all samples in a folder")
+        << "the contents follow the page shown";
     EXPECT_EQ(HtmlHelp(nullptr, TKV_HELP_FILE, HH_DISPLAY_TOC, 0), shown) << "one window per file";
     help->close();
 }
