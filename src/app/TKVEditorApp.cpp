@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "app/AboutDlg.h"
@@ -73,8 +74,9 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
     const std::string fileTypeId = DocString(5);
     RegisterMimeType(".tkv", "application/CV-TKV", fileTypeId);
     RegisterMimeType(".pkv", "application/CV-PKV", fileTypeId);
-    if (m_bMimeChanged) {
-        // The desktop's mime database learns of the changed packages in the background.
+    // The desktop's mime database learns of changed packages in the background
+    // (TKV_SKIP_MIME_UPDATE set: not at all, as for tests and package builds).
+    if (m_bMimeChanged && !std::getenv("TKV_SKIP_MIME_UPDATE")) {
         const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
         if (!tool.isEmpty())
             QProcess::startDetached(

@@ -59,12 +59,7 @@ class AppTest : public GuiTest {
         GuiTest::SetUp();
         cwd = fs::current_path();
         dataHome = std::getenv("XDG_DATA_HOME");
-        // The mime database tool that an earlier start ran may still be writing.
-        for (int tries = 0; tries < 50 && fs::exists(dataHome); ++tries) {
-            std::error_code ec;
-            fs::remove_all(dataHome, ec);
-            if (ec) QTest::qWait(20);
-        }
+        fs::remove_all(dataHome);
     }
     void TearDown() override {
         fs::current_path(cwd);

@@ -9,6 +9,7 @@
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("TKV_SKIP_MIME_UPDATE", "1", 1);  // no desktop database to update here
     const auto base =
         std::filesystem::temp_directory_path() / ("tkv-gui-tests-" + std::to_string(::getpid()));
     std::filesystem::create_directories(base);
