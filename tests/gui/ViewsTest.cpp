@@ -104,6 +104,30 @@ TEST_F(ViewsTest, InsertedEntriesGetItemsAndRowsAtTheirSortedPlace) {
     EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("B.E"))) << "the new item is scrolled into view";
 }
 
+TEST_F(ViewsTest, ALargeInsertionMergesItsRowsAndKeepsTheSelection) {
+    ClickList("D");
+    auto big = std::make_unique<HeaderNode>("BIG", true);
+    for (int i = 0; i < 150; ++i) {
+        auto leaf =
+            std::make_unique<HeaderNode>("E" + std::to_string(1000 + (i * 37) % 150), false);
+        leaf->value = LongValue(i);
+        HeaderTree::Insert(*big, std::move(leaf), Doc().m_pRoot.get());
+    }
+    HeaderNode* list = HeaderTree::Insert(*Doc().m_pRoot, std::move(big), Doc().m_pRoot.get());
+    Tree().InsertEntryItem(Tree().RootItem(), list);
+    Doc().NotifyEntryInserted(&Tree(), list);
+    const Texts labels = ListLabels();
+    ASSERT_EQ(labels.size(), 5u + 151u);
+    EXPECT_TRUE(std::is_sorted(labels.begin(), labels.end())) << "one sorted table after the merge";
+    EXPECT_EQ(labels[1], "B");
+    EXPECT_EQ(labels[2], "B.C");
+    EXPECT_EQ(labels[4], "BIG");
+    EXPECT_EQ(labels[5], "BIG.E1000");
+    EXPECT_EQ(ListSelection(), At("D")) << "the selected row stays selected";
+    Doc().DeleteEntry(list);
+    EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B.C", "B.FLAGS", "D"}));
+}
+
 TEST_F(ViewsTest, ChangedEntriesRefreshTheirRowOnly) {
     HeaderNode* a = At("A");
     a->value = LongValue(99);
