@@ -128,6 +128,30 @@ TEST_F(ViewsTest, ALargeInsertionMergesItsRowsAndKeepsTheSelection) {
     EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B.C", "B.FLAGS", "D"}));
 }
 
+TEST(EntryTreeModelTest, ARetitledItemMovesToItsSortedPlace) {
+    EntryTreeModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    TreeItem* top = model.Insert(nullptr, "Extended Header", 0, nullptr);
+    TreeItem* a = model.Insert(top, "A (Long)", 2, nullptr);
+    TreeItem* m = model.Insert(top, "A (M (Byte)", 2, nullptr);
+    TreeItem* z = model.Insert(top, "Z (Long)", 2, nullptr);
+    auto order = [&] {
+        std::vector<TreeItem*> items;
+        for (const auto& c : top->children) items.push_back(c.get());
+        return items;
+    };
+    EXPECT_EQ(order(), (std::vector<TreeItem*>{a, m, z}));
+    model.SetItem(a, "A (Short)", 2);  // now after "A (M (Byte)"
+    EXPECT_EQ(order(), (std::vector<TreeItem*>{m, a, z}));
+    EXPECT_EQ(model.IndexOf(a).row(), 1);
+    EXPECT_EQ(model.IndexOf(m).row(), 0);
+    model.SetItem(z, "0 (Long)", 2);  // to the front
+    EXPECT_EQ(order(), (std::vector<TreeItem*>{z, m, a}));
+    EXPECT_EQ(model.index(2, 0, model.IndexOf(top)).data().toString(), "A (Short)");
+    model.Remove(m);
+    EXPECT_EQ(model.IndexOf(a).row(), 1);
+}
+
 TEST_F(ViewsTest, ChangedEntriesRefreshTheirRowOnly) {
     HeaderNode* a = At("A");
     a->value = LongValue(99);
