@@ -428,7 +428,8 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
             return true;
         default:
             if (ui.ID() >= ID_FILE_MRU_FILE1 && ui.ID() < ID_FILE_MRU_FILE1 + kRecentFiles) {
-                ui.Enable(true);
+                // The "Recent File" placeholder of an empty list stays greyed.
+                ui.Enable(ui.ID() - ID_FILE_MRU_FILE1 < RecentFiles().size());
                 return true;
             }
             return false;

@@ -304,6 +304,8 @@ TEST_F(FrameTest, CancellingTheCloseOfAModifiedDocumentKeepsTheWindowButNotTheOl
 
 TEST_F(FrameTest, TheRecentFileListKeepsFour) {
     ASSERT_TRUE(Start({}));
+    EXPECT_EQ(Frame().Commands().Action(ID_FILE_MRU_FILE1)->text(), "Recent File");
+    EXPECT_FALSE(Enabled(ID_FILE_MRU_FILE1)) << "an empty list shows a greyed placeholder";
     for (int i = 0; i < 6; ++i)
         ASSERT_TRUE(Frame().OpenDocumentFile(
             QString::fromStdString(PutFile("S" + std::to_string(i) + ".tkv", *SampleTree()))));
