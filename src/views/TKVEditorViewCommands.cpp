@@ -30,9 +30,9 @@ QString Wide(const std::string& bytes) {
 // `format` with its one "%hs", "%s" or "%d" replaced by `value` (UTF-8).
 std::string Formatted(const char* format, const std::string& value) {
     std::string text = format;
-    for (const char* spec : {"%hs", "%s", "%d"})
-        if (auto at = text.find(spec); at != std::string::npos)
-            return text.replace(at, std::strlen(spec), value);
+    for (const char* placeholder : {"%hs", "%s", "%d"})
+        if (auto at = text.find(placeholder); at != std::string::npos)
+            return text.replace(at, std::strlen(placeholder), value);
     return text;
 }
 
