@@ -15,10 +15,9 @@
 #include "app/HelpWindow.h"
 #include "app/MainFrame.h"
 #include "app/MimeRegistry.h"
+#include "document/InstrumentEditPermission.h"
 #include "document/TKVEditorDoc.h"
 #include "model/LabelCompare.h"
-#include "platform/FileError.h"
-#include "platform/RandomAccessFile.h"
 #include "platform/qt/QtUserMessages.h"
 #include "res/Resource.h"
 
@@ -166,39 +165,8 @@ bool CTKVEditorApp::IsEditAllowed() const {
     // allowed (on this and every later call).
     const QVariant folder = system.value(QStringLiteral("DataSystemPath"));
     if (!folder.isValid()) return true;
-    // The separator goes in even after a trailing one; it does no harm.
-    const std::string path = folder.toString().left(260).toStdString() + "/" + kConfigFile;
-    std::string text;
-    try {
-        RandomAccessFile file(path, RandomAccessFile::Mode::Read);
-        const auto length = file.Length();
-        if (length == 0 || length > (16u << 20)) return true;
-        text.resize(static_cast<std::size_t>(length));
-        if (file.Read(text.data(), text.size()) != text.size()) return true;
-    } catch (const FileError&) {
-        return true;
-    }
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (line.empty()) continue;
-        for (char& c : line)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        const std::string keyword = kAllowEdit;
-        if (line.compare(0, keyword.size(), keyword) != 0) continue;
-        std::size_t i = keyword.size();
-        while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
-        if (i >= line.size()) return true;
-        if (line[i] == 'N' || line[i] == 'F') {
-            m_bEditAllowed = false;
-            return false;
-        }
-        return true;
-    }
-    return true;
+    m_bEditAllowed = InstrumentEditPermission::FolderAllowsEditing(folder.toString().toStdString());
+    return m_bEditAllowed;
 }
 
 void CTKVEditorApp::OnAppAbout() {

@@ -22,8 +22,6 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     static constexpr const char* kCompanyKey = "Corvandel";
     static constexpr const char* kInstrumentCompany = "Corvandel";
     static constexpr const char* kInstrumentKey = "Tessarin";
-    static constexpr const char* kConfigFile = "Tessarin.ini";
-    static constexpr const char* kAllowEdit = "ALLOW EDIT";
     static constexpr const char* kHelpFile = "HeaderEditor.chm";
     // The document type's class identifier, made once.
     static constexpr const char* kDocumentClsid = "{6C1F4B2E-8D3A-4E57-9B0C-2F7A91D4E3B5}";

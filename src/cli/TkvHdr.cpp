@@ -1,5 +1,6 @@
 #include "cli/TkvHdr.h"
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -8,6 +9,7 @@
 #include "cli/EntryArguments.h"
 #include "cli/HeaderJson.h"
 #include "document/FolderEdit.h"
+#include "document/InstrumentEditPermission.h"
 #include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
 #include "format/HeaderError.h"
@@ -17,6 +19,7 @@
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
+#include "platform/NativeSettings.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
 #include "platform/TextCodec.h"
@@ -66,12 +69,18 @@ std::string OneLine(std::string_view utf8) {
     return out;
 }
 
+// The instrument software's permission to edit, from its system settings.
+InstrumentEditPermission InstrumentPermission() {
+    return InstrumentEditPermission(NativeSettings::ReadValue(
+        NativeSettings::SystemScopePath("Corvandel", "Tessarin"), "DataSystemPath"));
+}
+
 struct Context {
     std::ostream& out;
     std::ostream& err;
     std::istream& in;
     StderrMessages messages;
-    AllowEditing permission;
+    InstrumentEditPermission permission;
     std::vector<std::string> args;  // the verb's arguments, options removed
     bool hex = false;
     bool dryRun = false;
@@ -387,7 +396,7 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         Usage(err);
         return 2;
     }
-    Context cx{out, err, in, StderrMessages(err), {}, {}};
+    Context cx{out, err, in, StderrMessages(err), InstrumentPermission(), {}};
     bool optionsDone = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -414,6 +423,17 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return 2;
     }
     const std::string& file = cx.args[0];
+    // The verbs that rewrite sample files obey the instrument's configuration, as
+    // the editor's editing commands do.
+    static const std::string kWriting[] = {"set", "delete", "import", "apply", "resave"};
+    const bool writes =
+        std::find(std::begin(kWriting), std::end(kWriting), verb->name) != std::end(kWriting);
+    if (writes && !cx.dryRun && !cx.permission.IsEditAllowed()) {
+        err << "tkvhdr " << verb->name << ": editing is not allowed on this instrument ("
+            << InstrumentEditPermission::kAllowEdit << " in the instrument's "
+            << InstrumentEditPermission::kConfigFile << "); nothing was written\n";
+        return 1;
+    }
     try {
         return verb->run(cx);
     } catch (const Failed&) {

@@ -12,6 +12,7 @@
 #include "app/CommandLineInfo.h"
 #include "app/HelpWindow.h"
 #include "app/MimeRegistry.h"
+#include "platform/NativeSettings.h"
 
 namespace {
 
@@ -158,6 +159,22 @@ TEST_F(AppTest, EditPermissionFromTheInstrumentConfiguration) {
     fs::remove_all(dir.Path() / "instrument");
     EXPECT_FALSE(once.IsEditAllowed());
     EXPECT_TRUE(Allowed()) << "a missing file allows editing";
+}
+
+TEST_F(AppTest, TheToolReadsTheInstrumentSettingsAsQtWritesThem) {
+    // What QSettings writes, NativeSettings (the command-line tool's reader) reads.
+    const QString paths[] = {"/srv/instr/system data", "C:\\Data\\Runs;x",
+                             "/srv/\u00e9t\u00e9 \"q\"", " padded ", "/srv/€uro"};
+    for (const QString& value : paths) {
+        QSettings s = SystemSettings();
+        s.setValue("DataSystemPath", value);
+        s.setValue("Runwarden/AnalyzedDataPath", value + "/analyzed");
+        s.sync();
+        const std::string file = s.fileName().toStdString();
+        EXPECT_EQ(NativeSettings::ReadValue(file, "DataSystemPath"), value.toStdString());
+        EXPECT_EQ(NativeSettings::ReadValue(file, "Runwarden/AnalyzedDataPath"),
+                  (value + "/analyzed").toStdString());
+    }
 }
 
 TEST_F(AppTest, StartFolderFromTheInstrumentSettings) {

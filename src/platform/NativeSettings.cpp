@@ -1,0 +1,147 @@
+#include "platform/NativeSettings.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "platform/FileError.h"
+#include "platform/FileSystem.h"
+#include "platform/RandomAccessFile.h"
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// A value as QSettings writes it: optionally in double quotes, with backslash
+// escapes (\\ \" \t \n \r \0 and \xhhhh for characters it cannot write plain).
+std::string Unescape(std::string_view raw) {
+    std::string out;
+    bool quoted = false;
+    std::size_t kept = 0;  // what a quote ended: blanks up to there are the value's
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '"') {
+            quoted = !quoted;
+            kept = out.size();
+            continue;
+        }
+        if (c == ';' && !quoted) {  // a comment, and the blanks before it
+            while (out.size() > kept && (out.back() == ' ' || out.back() == '\t')) out.pop_back();
+            break;
+        }
+        if (c != '\\' || i + 1 >= raw.size()) {
+            out += c;
+            continue;
+        }
+        const char e = raw[++i];
+        switch (e) {
+            case 't':
+                out += '\t';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case '0':
+                out += '\0';
+                break;
+            case 'x': {
+                unsigned code = 0;
+                std::size_t n = 0;
+                while (n < 4 && i + 1 < raw.size() &&
+                       std::isxdigit(static_cast<unsigned char>(raw[i + 1]))) {
+                    const char h = raw[++i];
+                    code = code * 16 +
+                           static_cast<unsigned>(h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
+                    ++n;
+                }
+                // As UTF-8.
+                if (code < 0x80) {
+                    out += static_cast<char>(code);
+                } else if (code < 0x800) {
+                    out += static_cast<char>(0xC0 | (code >> 6));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                } else {
+                    out += static_cast<char>(0xE0 | (code >> 12));
+                    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                }
+                break;
+            }
+            default:
+                out += e;
+                break;  // \\ \" \; and the like
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string NativeSettings::SystemScopePath(std::string_view organization,
+                                            std::string_view application) {
+    const char* dirs = std::getenv("XDG_CONFIG_DIRS");
+    std::string_view list = dirs && *dirs ? dirs : "/etc/xdg";
+    while (!list.empty()) {
+        const std::size_t colon = list.find(':');
+        const std::string_view dir = list.substr(0, colon);
+        list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
+        if (dir.empty()) continue;
+        std::string path(dir);
+        path += '/';
+        path += organization;
+        path += '/';
+        path += application;
+        path += ".conf";
+        if (FileSystem::Exists(path)) return path;
+    }
+    return {};
+}
+
+std::optional<std::string> NativeSettings::ParseValue(std::string_view text, std::string_view key) {
+    std::string_view group = "General";
+    std::string_view name = key;
+    if (const auto slash = key.rfind('/'); slash != std::string_view::npos) {
+        group = key.substr(0, slash);
+        name = key.substr(slash + 1);
+    }
+    std::string_view section = "General";  // keys before any section are general ones
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = Trim(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos || section != group) continue;
+        if (Trim(line.substr(0, eq)) == name) return Unescape(Trim(line.substr(eq + 1)));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> NativeSettings::ReadValue(const std::string& path,
+                                                     std::string_view key) {
+    if (path.empty()) return std::nullopt;
+    std::string text;
+    try {
+        RandomAccessFile file(path, RandomAccessFile::Mode::Read);
+        const auto length = file.Length();
+        if (length > (1u << 20)) return std::nullopt;  // no settings file is that large
+        text.resize(static_cast<std::size_t>(length));
+        if (file.Read(text.data(), text.size()) != text.size()) return std::nullopt;
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
+    return ParseValue(text, key);
+}

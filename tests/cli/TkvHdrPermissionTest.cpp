@@ -1,0 +1,105 @@
+// The instrument's permission to edit, read without Qt: the system settings file
+// as QSettings writes it, the configuration file's rule, and tkvhdr refusing to
+// rewrite sample files when the instrument forbids editing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "document/InstrumentEditPermission.h"
+#include "platform/NativeSettings.h"
+#include "support/DocumentFixture.h"
+#include "support/ToolRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(NativeSettingsTest, ReadsValuesAsQSettingsWritesThem) {
+    const std::string ini =
+        "DefaultDataPath=/before/any/section\n"
+        "[General]\n"
+        "DataSystemPath=\"/srv/instr/system data\"\n"
+        "Quoted=\"a;b\" ; a comment\n"
+        "Escaped=C:\\\\Data\\\\Runs\n"
+        "Wide=\\x20ac and \\xe9\n"
+        "\n"
+        "[Runwarden]\n"
+        "AnalyzedDataPath = /srv/instr/analyzed \r\n"
+        "[Orbisight]\n"
+        "; AnalyzedDataPath=/commented/out\n";
+    EXPECT_EQ(NativeSettings::ParseValue(ini, "DataSystemPath"), "/srv/instr/system data");
+    EXPECT_EQ(NativeSettings::ParseValue(ini, "DefaultDataPath"), "/before/any/section");
+    EXPECT_EQ(NativeSettings::ParseValue(ini, "Quoted"), "a;b");
+    EXPECT_EQ(NativeSettings::ParseValue(ini, "Escaped"), "C:\\Data\\Runs");
+    EXPECT_EQ(NativeSettings::ParseValue(ini, "Wide"), "\xE2\x82\xAC and \xC3\xA9");
+    EXPECT_EQ(NativeSettings::ParseValue(ini, "Runwarden/AnalyzedDataPath"), "/srv/instr/analyzed");
+    EXPECT_FALSE(NativeSettings::ParseValue(ini, "AnalyzedDataPath").has_value())
+        << "not a general key";
+    EXPECT_FALSE(NativeSettings::ParseValue(ini, "Orbisight/AnalyzedDataPath").has_value());
+    EXPECT_FALSE(NativeSettings::ReadValue("/no/such/file.conf", "DataSystemPath").has_value());
+}
+
+TEST(InstrumentEditPermissionTest, TheFirstKeywordLineDecides) {
+    EXPECT_FALSE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT NO"));
+    EXPECT_FALSE(InstrumentEditPermission::TextAllowsEditing("x=1\nallow edit\tfalse\r\n"));
+    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT=NO\n"));
+    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing(" ALLOW EDIT NO\n"));
+    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT YES\nALLOW EDIT NO\n"));
+    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing(""));
+    EXPECT_TRUE(InstrumentEditPermission(std::nullopt).IsEditAllowed());
+    EXPECT_TRUE(InstrumentEditPermission(std::string("/no/such/folder")).IsEditAllowed());
+}
+
+class TkvHdrPermissionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* old = std::getenv("XDG_CONFIG_DIRS");
+        saved = old ? std::optional<std::string>(old) : std::nullopt;
+        fs::create_directories(dir.Path() / "xdg" / "Corvandel");
+        fs::create_directories(dir.Path() / "system");
+        std::ofstream(dir.Path() / "xdg" / "Corvandel" / "Tessarin.conf")
+            << "[General]\nDataSystemPath=" << (dir.Path() / "system").string() << "\n";
+        ::setenv("XDG_CONFIG_DIRS", (dir.Path() / "xdg").c_str(), 1);
+        file = dir.File("a.tkv");
+        ASSERT_EQ(Tool({"example", file}).status, 0);
+    }
+    void TearDown() override {
+        if (saved)
+            ::setenv("XDG_CONFIG_DIRS", saved->c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_DIRS");
+    }
+    void Config(const std::string& text) {
+        std::ofstream(dir.Path() / "system" / "Tessarin.ini") << text;
+    }
+
+    TempDir dir;
+    std::string file;
+    std::optional<std::string> saved;
+};
+
+TEST_F(TkvHdrPermissionTest, WritingVerbsRefuseWhenTheInstrumentForbidsEditing) {
+    Config("[Edit]\nALLOW EDIT NO\n");
+    const Bytes before = ReadAll(file);
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"set", file, "RUN.GAIN", "long", "6"},
+          {"delete", file, "RUN.GAIN"},
+          {"resave", file},
+          {"apply", file, "RUN.GAIN", "long", "6"}}) {
+        const ToolRun r = Tool(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_NE(r.err.find("editing is not allowed on this instrument"), std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(ReadAll(file), before) << "nothing was written";
+    // Reading, and a dry run that writes nothing, still work.
+    EXPECT_EQ(Tool({"get", file, "RUN.GAIN"}).out, "5\n");
+    EXPECT_EQ(Tool({"apply", "--dry-run", file, "RUN.GAIN", "long", "6"}).status, 0);
+    Config("ALLOW EDIT YES\n");
+    EXPECT_EQ(Tool({"set", file, "RUN.GAIN", "long", "6"}).status, 0);
+    EXPECT_EQ(Tool({"get", file, "RUN.GAIN"}).out, "6\n");
+}
+
+}  // namespace
