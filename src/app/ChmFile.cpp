@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "model/LabelCompare.h"
+
 std::unique_ptr<ChmFile> ChmFile::Open(const std::string& path) {
     chmFile* handle = chm_open(path.c_str());
     if (!handle) return nullptr;
@@ -33,12 +35,8 @@ std::optional<std::string> ChmFile::Read(const std::string& path) const {
 namespace {
 int CollectHhc(chmFile*, chmUnitInfo* ui, void* context) {
     const std::string path = ui->path;
-    if (path.size() > 4) {
-        std::string ext = path.substr(path.size() - 4);
-        std::transform(ext.begin(), ext.end(), ext.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (ext == ".hhc") static_cast<std::vector<std::string>*>(context)->push_back(path);
-    }
+    if (path.size() > 4 && LabelsEqual(std::string_view(path).substr(path.size() - 4), ".hhc"))
+        static_cast<std::vector<std::string>*>(context)->push_back(path);
     return CHM_ENUMERATOR_CONTINUE;
 }
 

@@ -1,29 +1,24 @@
 #include "app/CommandLineInfo.h"
 
 #include <algorithm>
-#include <cctype>
+#include <iterator>
+
+#include "model/LabelCompare.h"
 
 namespace {
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-}  // namespace
+// The program's switches, written with "/" or "-" and in any case (compared as
+// labels are).
+constexpr const char* kSwitches[] = {"pt",         "p",          "dde",        "embedding",
+                                     "automation", "unregister", "unregserver"};
 
-namespace {
 // On this platform a path begins with '/', so "/X" is a switch only when X is one
 // of the switch names ("-X" always is).
 bool IsSwitch(const std::string& a) {
     if (a.size() < 2) return false;
     if (a[0] == '-') return true;
     if (a[0] != '/') return false;
-    static const char* const kNames[] = {"pt",         "p",          "dde",        "embedding",
-                                         "automation", "unregister", "unregserver"};
-    const std::string name = Lower(a.substr(1));
-    for (const char* n : kNames)
-        if (name == n) return true;
-    return false;
+    return std::any_of(std::begin(kSwitches), std::end(kSwitches),
+                       [&](const char* name) { return LabelsEqual(a.substr(1), name); });
 }
 }  // namespace
 
@@ -37,20 +32,20 @@ void CCommandLineInfo::ParseCommandLine(const std::vector<std::string>& args) {
 
 void CCommandLineInfo::ParseParam(const std::string& param, bool flag, bool) {
     if (flag) {
-        const std::string p = Lower(param);
-        if (p == "pt") {
+        auto is = [&](const char* name) { return LabelsEqual(param, name); };
+        if (is("pt")) {
             m_nShellCommand = FilePrintTo;
             m_nPrintToParams = 0;
-        } else if (p == "p") {
+        } else if (is("p")) {
             m_nShellCommand = FilePrint;
-        } else if (p == "unregister" || p == "unregserver") {
+        } else if (is("unregister") || is("unregserver")) {
             m_nShellCommand = AppUnregister;
-        } else if (p == "dde") {
+        } else if (is("dde")) {
             m_nShellCommand = FileDDE;
-        } else if (p == "embedding") {
+        } else if (is("embedding")) {
             m_bRunEmbedded = true;
             m_bShowSplash = false;
-        } else if (p == "automation") {
+        } else if (is("automation")) {
             m_bRunAutomated = true;
             m_bShowSplash = false;
         }

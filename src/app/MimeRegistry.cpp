@@ -6,14 +6,13 @@
 #include <set>
 #include <sstream>
 
+#include "platform/FileSystem.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return FileSystem::ReadSmallFile(path, 1u << 20).value_or(std::string());
 }
 
 std::string XmlEscape(const std::string& s) {

@@ -12,8 +12,8 @@
 #include <QTreeWidget>
 
 #include "format/StandardHeaderRows.h"
-#include "platform/TextCodec.h"
 #include "platform/qt/DialogUnits.h"
+#include "platform/qt/QtText.h"
 #include "res/Resource.h"
 
 CStandardHeaderDlg::CStandardHeaderDlg(const StandardHeader* pHeader,
@@ -103,7 +103,7 @@ void CStandardHeaderDlg::SetClipboardText(const QString& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) return;
     // 8-bit text only: what the code page cannot hold becomes '?'.
-    const std::string bytes = TextCodec::NarrowAnsi(text.toStdU16String());
+    const std::string bytes = ToAnsi(text);
     auto* data = new QMimeData;
     data->setText(QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
     clipboard->setMimeData(data);

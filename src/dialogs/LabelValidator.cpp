@@ -2,8 +2,8 @@
 
 #include <QWidget>
 
-#include "platform/TextCodec.h"
 #include "platform/UserMessages.h"
+#include "platform/qt/QtText.h"
 
 bool LabelValidator::Validate(QWidget* labelEdit, const QString& label,
                               UserMessages& messages) const {
@@ -13,11 +13,9 @@ bool LabelValidator::Validate(QWidget* labelEdit, const QString& label,
         messages.Show(kEmpty);
         failed = true;
     }
-    const std::string narrow = TextCodec::NarrowAnsi(label.toStdU16String());
+    const std::string narrow = ToAnsi(label);
     if (m_pSiblings && m_pSiblings->find(narrow) != m_pSiblings->end()) {
-        std::string text = kExists;
-        text.replace(text.find("%s"), 2, label.toStdString());
-        messages.Show(text);
+        messages.Show(FormatMessage(kExists, label.toStdString()));
         failed = true;
     }
     if (label.contains('.')) {

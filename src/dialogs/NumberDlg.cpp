@@ -108,9 +108,7 @@ bool CNumberDlg::ParseValues() {
     UpdateData();
     std::uint32_t failed = 0;
     if (m_element.Parse(m_strValues.toStdU16String(), ToCode(kTypes[m_nType]), failed)) return true;
-    std::string text = kConvertFailed;
-    text.replace(text.find("%d"), 2, std::to_string(failed));
-    m_messages.Show(text);
+    m_messages.Show(FormatMessage(kConvertFailed, std::to_string(failed)));
     m_editValues->setFocus(Qt::OtherFocusReason);
     return false;
 }

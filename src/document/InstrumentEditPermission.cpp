@@ -2,8 +2,7 @@
 
 #include <cctype>
 
-#include "platform/FileError.h"
-#include "platform/RandomAccessFile.h"
+#include "platform/FileSystem.h"
 
 bool InstrumentEditPermission::IsEditAllowed() const {
     if (m_bEditKnown) return m_bEditAllowed;
@@ -19,17 +18,9 @@ std::string InstrumentEditPermission::ConfigPath(const std::string& dataSystemPa
 }
 
 bool InstrumentEditPermission::FolderAllowsEditing(const std::string& dataSystemPath) {
-    std::string text;
-    try {
-        RandomAccessFile file(ConfigPath(dataSystemPath), RandomAccessFile::Mode::Read);
-        const auto length = file.Length();
-        if (length == 0 || length > (16u << 20)) return true;
-        text.resize(static_cast<std::size_t>(length));
-        if (file.Read(text.data(), text.size()) != text.size()) return true;
-    } catch (const FileError&) {
-        return true;
-    }
-    return TextAllowsEditing(text);
+    // A file that cannot be read (or is implausibly large) allows editing.
+    const auto text = FileSystem::ReadSmallFile(ConfigPath(dataSystemPath), 16u << 20);
+    return !text || TextAllowsEditing(*text);
 }
 
 bool InstrumentEditPermission::TextAllowsEditing(std::string_view text) {

@@ -202,3 +202,17 @@ std::vector<std::string> FileSystem::NamesStartingWith(const std::string& folder
     std::sort(names.begin(), names.end());
     return names;
 }
+
+std::optional<std::string> FileSystem::ReadSmallFile(const std::string& path,
+                                                     std::size_t maxBytes) {
+    try {
+        RandomAccessFile file(path, RandomAccessFile::Mode::Read);
+        const auto length = file.Length();
+        if (length > maxBytes) return std::nullopt;
+        std::string text(static_cast<std::size_t>(length), '\0');
+        if (file.Read(text.data(), text.size()) != text.size()) return std::nullopt;
+        return text;
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
+}

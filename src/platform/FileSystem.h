@@ -1,6 +1,7 @@
 #pragma once
 // File-system services over POSIX: attributes, copying, folder listing.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ class FileSystem {
     // True when both paths name the same file (or, for a missing file, the same
     // path once made absolute and normal).
     static bool SameFile(const std::string& a, const std::string& b);
+
+    // The whole of a small file (settings, configuration); nothing when it cannot
+    // be read, is cut short while read, or holds more than `maxBytes`.
+    static std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t maxBytes);
 
     // Flushes a folder's entries (new and removed names) to the disk.
     static void FlushFolder(const std::string& folder);

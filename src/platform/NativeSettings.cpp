@@ -3,9 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "platform/FileError.h"
 #include "platform/FileSystem.h"
-#include "platform/RandomAccessFile.h"
 
 namespace {
 
@@ -133,15 +131,7 @@ std::optional<std::string> NativeSettings::ParseValue(std::string_view text, std
 std::optional<std::string> NativeSettings::ReadValue(const std::string& path,
                                                      std::string_view key) {
     if (path.empty()) return std::nullopt;
-    std::string text;
-    try {
-        RandomAccessFile file(path, RandomAccessFile::Mode::Read);
-        const auto length = file.Length();
-        if (length > (1u << 20)) return std::nullopt;  // no settings file is that large
-        text.resize(static_cast<std::size_t>(length));
-        if (file.Read(text.data(), text.size()) != text.size()) return std::nullopt;
-    } catch (const FileError&) {
-        return std::nullopt;
-    }
-    return ParseValue(text, key);
+    const auto text = FileSystem::ReadSmallFile(path, 1u << 20);  // no settings file is larger
+    if (!text) return std::nullopt;
+    return ParseValue(*text, key);
 }

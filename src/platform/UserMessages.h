@@ -4,6 +4,7 @@
 // standard error, and tests record the texts and script the answers.
 
 #include <string>
+#include <string_view>
 
 enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Yes, No, Cancel };
@@ -33,6 +34,16 @@ class CWaitCursor {
   private:
     UserMessages& m_messages;
 };
+
+// A message text with its one placeholder ("%hs", "%s" or "%d") replaced by
+// `value` (UTF-8).
+inline std::string FormatMessage(std::string_view format, std::string_view value) {
+    std::string text(format);
+    for (std::string_view placeholder : {"%hs", "%s", "%d"})
+        if (auto at = text.find(placeholder); at != std::string::npos)
+            return text.replace(at, placeholder.size(), value);
+    return text;
+}
 
 // Shows the message unless `quiet`; used by the file readers, whose batch callers
 // (the folder-wide edit) silence them.

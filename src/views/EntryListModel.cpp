@@ -4,7 +4,7 @@
 
 #include "model/HeaderNode.h"
 #include "model/LabelCompare.h"
-#include "platform/TextCodec.h"
+#include "platform/qt/QtText.h"
 
 namespace {
 bool RowLess(const EntryListModel::Row& a, const EntryListModel::Row& b) {
@@ -144,8 +144,7 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     const Row& r = m_rows[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-            return index.column() == 0 ? QString::fromStdU16String(TextCodec::WidenAnsi(r.path))
-                                       : r.value;
+            return index.column() == 0 ? FromAnsi(r.path) : r.value;
         case Qt::DecorationRole:
             if (index.column() == 0) return m_images.Icon(r.image);
             return {};

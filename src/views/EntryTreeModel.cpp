@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "model/LabelCompare.h"
-#include "platform/TextCodec.h"
+#include "platform/qt/QtText.h"
 
 namespace {
 bool TextLess(const std::unique_ptr<TreeItem>& a, const std::unique_ptr<TreeItem>& b) {
@@ -188,7 +188,7 @@ QVariant EntryTreeModel::data(const QModelIndex& index, int role) const {
     if (!item) return {};
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromStdU16String(TextCodec::WidenAnsi(item->text));
+            return FromAnsi(item->text);
         case Qt::DecorationRole:
             return m_images.Icon(item->image);
         case kDataRole:

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <utility>
 
 #include "document/TKVEditorDoc.h"
 #include "platform/qt/CommandSet.h"
@@ -132,31 +133,24 @@ bool CRightView::OnCommand(int id) {
     CTKVEditorDoc* doc = GetDocument();
     if (!doc) return false;
     HeaderNode* entry = GetSelectedEntry();
+    // The commands the tree view carries out for this pane, asked for by hints.
+    using Request = void (CTKVEditorDoc::*)(CView*, HeaderNode*);
+    static constexpr std::pair<int, Request> kRequests[] = {
+        {ID_EDIT_CUT, &CTKVEditorDoc::NotifyDeleteEntry},
+        {ID_EDIT_COPY, &CTKVEditorDoc::NotifyCopyEntry},
+        {ID_EDIT_PASTE, &CTKVEditorDoc::NotifyPasteEntry},
+        {ID_INSERT_STRING, &CTKVEditorDoc::NotifyInsertString},
+        {ID_INSERT_BOOLEAN, &CTKVEditorDoc::NotifyInsertBoolean},
+        {ID_INSERT_NUMBER, &CTKVEditorDoc::NotifyInsertNumber},
+        {ID_INSERT_LIST, &CTKVEditorDoc::NotifyInsertList},
+        {ID_EDIT_ENTRY, &CTKVEditorDoc::NotifyEditEntry},
+    };
+    for (const auto& [command, request] : kRequests)
+        if (command == id) {
+            if (entry) (doc->*request)(this, entry);
+            return true;
+        }
     switch (id) {
-        case ID_EDIT_CUT:
-            if (entry) doc->NotifyDeleteEntry(this, entry);
-            return true;
-        case ID_EDIT_COPY:
-            if (entry) doc->NotifyCopyEntry(this, entry);
-            return true;
-        case ID_EDIT_PASTE:
-            if (entry) doc->NotifyPasteEntry(this, entry);
-            return true;
-        case ID_INSERT_STRING:
-            if (entry) doc->NotifyInsertString(this, entry);
-            return true;
-        case ID_INSERT_BOOLEAN:
-            if (entry) doc->NotifyInsertBoolean(this, entry);
-            return true;
-        case ID_INSERT_NUMBER:
-            if (entry) doc->NotifyInsertNumber(this, entry);
-            return true;
-        case ID_INSERT_LIST:
-            if (entry) doc->NotifyInsertList(this, entry);
-            return true;
-        case ID_EDIT_ENTRY:
-            if (entry) doc->NotifyEditEntry(this, entry);
-            return true;
         case ID_VIEW_STANDARD_HEADER:
             if (MainFrameInterface* frame = MainFrameInterface::Current())
                 frame->ShowStandardHeader(true);

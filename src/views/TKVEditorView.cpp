@@ -10,6 +10,7 @@
 #include "document/TKVEditorDoc.h"
 #include "model/ElementType.h"
 #include "platform/qt/CommandSet.h"
+#include "platform/qt/QtText.h"
 #include "res/Resource.h"
 #include "views/MainFrameInterface.h"
 
@@ -158,10 +159,9 @@ void CTKVEditorView::MeasureItems(HTREEITEM hItem) {
     }
     for (const auto& [estimate, at] : widest) {
         const auto& [item, level] = at;
-        const QString text =
-            QString::fromLatin1(item->text.data(), static_cast<qsizetype>(item->text.size()));
-        m_nWidestItem = std::max(
-            m_nWidestItem, indentation() * level + fixed + fm.horizontalAdvance(text) + average);
+        m_nWidestItem =
+            std::max(m_nWidestItem, indentation() * level + fixed +
+                                        fm.horizontalAdvance(FromAnsi(item->text)) + average);
     }
     FitColumn();
 }

@@ -1,7 +1,6 @@
 // The editing commands of the tree view: insert, edit, delete, copy, paste and
 // the two commands of the folder-wide edit. Dialogs collect what the user wants;
 // the commands change the tree and tell both panes.
-#include <cstring>
 
 #include "dialogs/BooleanDlg.h"
 #include "dialogs/DialogRunner.h"
@@ -13,6 +12,7 @@
 #include "model/LabelCompare.h"
 #include "platform/TextCodec.h"
 #include "platform/UserMessages.h"
+#include "platform/qt/QtText.h"
 #include "views/TKVEditorView.h"
 
 namespace {
@@ -20,20 +20,7 @@ namespace {
 // A label as the user typed it, stored: a to z upper-cased (every other
 // character stays as typed), then narrowed to 8 bits.
 std::string StoredLabel(const QString& typed) {
-    return UpperCaseLabel(TextCodec::NarrowAnsi(typed.toStdU16String()));
-}
-
-QString Wide(const std::string& bytes) {
-    return QString::fromStdU16String(TextCodec::WidenAnsi(bytes));
-}
-
-// `format` with its one "%hs", "%s" or "%d" replaced by `value` (UTF-8).
-std::string Formatted(const char* format, const std::string& value) {
-    std::string text = format;
-    for (const char* placeholder : {"%hs", "%s", "%d"})
-        if (auto at = text.find(placeholder); at != std::string::npos)
-            return text.replace(at, std::strlen(placeholder), value);
-    return text;
+    return UpperCaseLabel(ToAnsi(typed));
 }
 
 }  // namespace
@@ -46,7 +33,7 @@ DialogRunner& CTKVEditorView::Runner() {
 void CTKVEditorView::OnDelete(HeaderNode* entry) {
     CTKVEditorDoc* doc = GetDocument();
     if (!entry || !doc) return;
-    const std::string question = Formatted(kReallyDelete, TextCodec::AnsiToUtf8(entry->label));
+    const std::string question = FormatMessage(kReallyDelete, TextCodec::AnsiToUtf8(entry->label));
     if (doc->Messages().Ask(question, MessageButtons::YesNo) == MessageAnswer::Yes)
         doc->DeleteEntry(entry);
 }
@@ -70,13 +57,13 @@ void CTKVEditorView::OnPaste(HeaderNode* list) {
     auto copy = doc->GetCopiedEntry()->DeepCopy();
     while (HeaderTree::Find(*list, copy->label)) {
         const std::string label = TextCodec::AnsiToUtf8(copy->label);
-        if (doc->Messages().Ask(Formatted(kRename, label), MessageButtons::YesNo) !=
+        if (doc->Messages().Ask(FormatMessage(kRename, label), MessageButtons::YesNo) !=
             MessageAnswer::Yes)
             return;  // the copy goes; the buffer stays
         CListDlg dlg(doc->Messages(), this);
         dlg.m_labelCheck.m_pSiblings = &list->children;
-        dlg.m_strLabel = Wide(copy->label);
-        dlg.m_strCaption = QString::fromStdString(Formatted(kNewLabelCaption, label));
+        dlg.m_strLabel = FromAnsi(copy->label);
+        dlg.m_strCaption = QString::fromStdString(FormatMessage(kNewLabelCaption, label));
         if (Runner().Run(dlg) == QDialog::Accepted) copy->label = StoredLabel(dlg.m_strLabel);
     }
     AddEntry(list, std::move(copy));
@@ -101,9 +88,8 @@ void CTKVEditorView::OnInsertString(HeaderNode* list) {
     CStringDlg dlg(GetDocument()->Messages(), this);
     if (!RunNewEntryDialog(dlg, list)) return;
     AddNewEntry(list, dlg.m_strLabel, false,
-                dlg.m_nEncoding == 1
-                    ? HeaderElement(dlg.m_strValue.toStdU16String())
-                    : HeaderElement(TextCodec::NarrowAnsi(dlg.m_strValue.toStdU16String())));
+                dlg.m_nEncoding == 1 ? HeaderElement(dlg.m_strValue.toStdU16String())
+                                     : HeaderElement(ToAnsi(dlg.m_strValue)));
 }
 
 void CTKVEditorView::OnInsertBoolean(HeaderNode* list) {
@@ -145,7 +131,8 @@ void CTKVEditorView::RunEdit(HTREEITEM hItem) {
             EditNumber(hItem, entry);
             break;
         default:
-            doc->Messages().Show(Formatted(kUnknownType, std::to_string(entry->value.GetType())));
+            doc->Messages().Show(
+                FormatMessage(kUnknownType, std::to_string(entry->value.GetType())));
             break;
     }
 }
@@ -171,16 +158,15 @@ void CTKVEditorView::EditString(HTREEITEM hItem, HeaderNode* entry) {
     CStringDlg dlg(doc->Messages(), this);
     dlg.m_labelCheck.m_bEditMode = true;
     dlg.m_bReadOnly = doc->IsReadOnly();
-    dlg.m_strLabel = Wide(entry->label);
+    dlg.m_strLabel = FromAnsi(entry->label);
     const bool ascii = entry->value.GetType() == ToCode(ElementType::Ascii);
     dlg.m_nEncoding = ascii ? 0 : 1;
     dlg.m_strValue =
-        ascii ? Wide(entry->value.Ascii()) : QString::fromStdU16String(entry->value.Unicode());
+        ascii ? FromAnsi(entry->value.Ascii()) : QString::fromStdU16String(entry->value.Unicode());
     if (Runner().Run(dlg) != QDialog::Accepted) return;
     BeginValueChange(entry);
-    entry->value = dlg.m_nEncoding == 1
-                       ? HeaderElement(dlg.m_strValue.toStdU16String())
-                       : HeaderElement(TextCodec::NarrowAnsi(dlg.m_strValue.toStdU16String()));
+    entry->value = dlg.m_nEncoding == 1 ? HeaderElement(dlg.m_strValue.toStdU16String())
+                                        : HeaderElement(ToAnsi(dlg.m_strValue));
     EndValueChange(hItem, entry, true);
 }
 
@@ -189,7 +175,7 @@ void CTKVEditorView::EditBoolean(HeaderNode* entry) {
     CBooleanDlg dlg(doc->Messages(), this);
     dlg.m_labelCheck.m_bEditMode = true;
     dlg.m_bReadOnly = doc->IsReadOnly();
-    dlg.m_strLabel = Wide(entry->label);
+    dlg.m_strLabel = FromAnsi(entry->label);
     dlg.m_bValue = entry->value.GetCount() > 0 ? entry->value.GetByte(0) : 0;
     if (Runner().Run(dlg) != QDialog::Accepted) return;
     BeginValueChange(entry);
@@ -202,7 +188,7 @@ void CTKVEditorView::EditNumber(HTREEITEM hItem, HeaderNode* entry) {
     CNumberDlg dlg(doc->Messages(), this);
     dlg.m_labelCheck.m_bEditMode = true;
     dlg.m_bReadOnly = doc->IsReadOnly();
-    dlg.m_strLabel = Wide(entry->label);
+    dlg.m_strLabel = FromAnsi(entry->label);
     dlg.m_element = entry->value;
     if (Runner().Run(dlg) != QDialog::Accepted) return;
     BeginValueChange(entry);
