@@ -156,9 +156,11 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             if (entry.readOnly) {
                 result.outcome = Outcome::SkippedReadOnly;
                 report.files.push_back(result);
+                tell(1);
                 continue;
             }
             auto file = std::make_unique<RandomAccessFile>();
+            bool toWrite = false;  // done only once its batch is written
             try {
                 file->Open(entry.path, dryRun ? RandomAccessFile::Mode::Read
                                               : RandomAccessFile::Mode::ReadWrite);
@@ -170,13 +172,14 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                     messages);
                 result.record = plan.record;
                 result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
-                if (!plan.unchanged && !dryRun)
+                toWrite = !plan.unchanged && !dryRun;
+                if (toWrite)
                     planned.push_back({report.files.size(), std::move(file), std::move(plan)});
             } catch (...) {
                 result.reason = ReasonOf(std::current_exception());
             }
             report.files.push_back(result);
-            if (planned.empty() || planned.back().result != report.files.size() - 1) tell(1);
+            if (!toWrite) tell(1);
         }
         if (planned.empty()) continue;
         RewriteJournal journal(folder);

@@ -129,10 +129,21 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
     HeaderTree::Insert(*doc.m_pRoot, std::move(pasted), doc.m_pRoot.get());
     ASSERT_TRUE(doc.IsModified());
 
+    std::vector<std::size_t> done;
+    std::size_t total = 0;
+    doc.m_folderProgress = [&](std::size_t d, std::size_t t) {
+        done.push_back(d);
+        total = t;
+    };
     messages.answers = {MessageAnswer::Yes};
     ASSERT_TRUE(doc.DoSave(a));
     EXPECT_EQ(messages.asked,
               std::vector<std::string>{"All files in this folder will be modified.  Is this OK ?"});
+    // Every file counts as done once, skipped, failed and unchanged ones too.
+    EXPECT_EQ(total, 8u);
+    EXPECT_EQ(done.size(), total);
+    EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+    EXPECT_EQ(done.back(), total);
     EXPECT_EQ(messages.shown,
               std::vector<std::string>{
                   "Some files in this folder were read-only and were not modified."});
