@@ -84,6 +84,7 @@ struct Context {
     std::vector<std::string> args;  // the verb's arguments, options removed
     bool hex = false;
     bool dryRun = false;
+    bool noJournal = false;  // write without a rewrite journal where none can be kept
 };
 
 // A failure whose message has been written; the verb returns 1.
@@ -97,6 +98,7 @@ void Refuse(Context& cx, const std::string& message) {
 // Opens the file through the document, as the editor's Open does.
 std::unique_ptr<CTKVEditorDoc> Open(Context& cx, const std::string& path) {
     auto doc = std::make_unique<CTKVEditorDoc>(cx.messages, cx.permission);
+    doc->m_bWriteWithoutJournal = cx.noJournal;
     if (!doc->OpenDocumentFile(path)) throw Failed{};
     return doc;
 }
@@ -142,7 +144,9 @@ int Dump(Context& cx) {
 }
 
 int Header(Context& cx) {
-    RewriteJournal::Recover(FileSystem::FolderOf(cx.args[0]));
+    for (const auto& notice :
+         RewriteJournal::Recover(FileSystem::FolderOf(FileSystem::RealPath(cx.args[0]))))
+        cx.messages.Show(notice);
     RandomAccessFile file(cx.args[0], RandomAccessFile::Mode::Read);
     StandardHeader record;
     if (!ReadStandardHeader(file, record, false, false, cx.messages)) return 1;
@@ -237,27 +241,46 @@ int Apply(Context& cx) {
     for (auto& [path, value] : entries)
         EntryArguments::SetAtPath(*doc->m_pRoot, path, std::move(value), true);
 
-    const FolderEdit::Report report =
-        FolderEdit::ApplyToFolder(*doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun);
+    RewriteOptions options;
+    options.writeWithoutJournal = [&](const NoJournalPlace& e) {
+        if (cx.noJournal) cx.err << e.Cause() << " Writing without one (--no-journal).\n";
+        else cx.err << e.Cause() << " Give --no-journal to write without one.\n";
+        return cx.noJournal;
+    };
+    const FolderEdit::Report report = FolderEdit::ApplyToFolder(
+        *doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
+    for (const auto& notice : report.notices) cx.messages.Show(notice);
+    // A file's other names and what else there is to know of it, after its path.
+    auto extra = [](const FolderEdit::FileResult& f) {
+        std::string text;
+        if (!f.aliases.empty()) {
+            text += " (also ";
+            for (std::size_t k = 0; k < f.aliases.size(); ++k)
+                text += (k ? ", " : "") + f.aliases[k];
+            text += ")";
+        }
+        if (!f.note.empty()) text += " (" + f.note + ")";
+        return text;
+    };
     std::size_t updated = 0, unchanged = 0, skipped = 0, failed = 0;
     const char* would = cx.dryRun ? "would update" : "updated";
     for (const auto& f : report.files) {
         switch (f.outcome) {
             case FolderEdit::Outcome::Updated:
                 ++updated;
-                cx.out << would << ": " << f.path << '\n';
+                cx.out << would << ": " << f.path << extra(f) << '\n';
                 break;
             case FolderEdit::Outcome::Unchanged:
                 ++unchanged;
-                cx.out << "unchanged: " << f.path << '\n';
+                cx.out << "unchanged: " << f.path << extra(f) << '\n';
                 break;
             case FolderEdit::Outcome::SkippedReadOnly:
                 ++skipped;
-                cx.out << "skipped (read-only): " << f.path << '\n';
+                cx.out << "skipped (read-only): " << f.path << extra(f) << '\n';
                 break;
             case FolderEdit::Outcome::Failed:
                 ++failed;
-                cx.out << "failed: " << f.path << ": " << f.reason << '\n';
+                cx.out << "failed: " << f.path << extra(f) << ": " << f.reason << '\n';
                 break;
         }
     }
@@ -356,6 +379,12 @@ const std::vector<Verb>& Verbs() {
     return verbs;
 }
 
+// The verbs that rewrite sample files.
+bool Writes(const std::string& verb) {
+    static const std::string kWriting[] = {"set", "delete", "import", "apply", "resave"};
+    return std::find(std::begin(kWriting), std::end(kWriting), verb) != std::end(kWriting);
+}
+
 void Usage(std::ostream& os) {
     os << "Usage: tkvhdr VERB [OPTIONS] FILE [ARGUMENTS]\n"
           "Reads and changes the headers of .tkv and .pkv sample data files.\n\nVerbs:\n";
@@ -363,7 +392,10 @@ void Usage(std::ostream& os) {
         os << "  " << v.name << std::string(10 - std::string(v.name).size(), ' ') << v.summary
            << '\n';
     os << "\nOptions:\n  --help     this text (after a verb: that verb's help)\n"
-          "  --version  the program's version\n";
+          "  --version  the program's version\n"
+          "  --no-journal  (writing verbs) where no rewrite journal can be kept, write\n"
+          "             without one instead of refusing: an interruption may then\n"
+          "             damage the file\n";
 }
 
 // The first line of a verb's help: its usage line.
@@ -410,6 +442,8 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
             cx.hex = true;
         } else if (!optionsDone && a == "--dry-run" && std::string(verb->name) == "apply") {
             cx.dryRun = true;
+        } else if (!optionsDone && a == "--no-journal" && Writes(verb->name)) {
+            cx.noJournal = true;
         } else if (!optionsDone && a.size() > 2 && a.rfind("--", 0) == 0) {
             err << "tkvhdr " << verb->name << ": unknown option '" << a << "'\n"
                 << UsageLine(*verb) << '\n';
@@ -425,9 +459,14 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const std::string& file = cx.args[0];
     // The verbs that rewrite sample files obey the instrument's configuration, as
     // the editor's editing commands do.
-    static const std::string kWriting[] = {"set", "delete", "import", "apply", "resave"};
-    const bool writes =
-        std::find(std::begin(kWriting), std::end(kWriting), verb->name) != std::end(kWriting);
+    const bool writes = Writes(verb->name);
+    // A file another writer holds is waited for a few seconds; the user hears why.
+    RandomAccessFile::SetLockWaitNotice([&err](const std::string& path) {
+        err << path << " is being written by another program; waiting for it...\n";
+    });
+    struct NoticeReset {
+        ~NoticeReset() { RandomAccessFile::SetLockWaitNotice({}); }
+    } resetNotice;
     if (writes && !cx.dryRun && !cx.permission.IsEditAllowed()) {
         err << "tkvhdr " << verb->name << ": editing is not allowed on this instrument ("
             << InstrumentEditPermission::kAllowEdit << " in the instrument's "

@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <map>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -72,63 +74,164 @@ std::vector<std::uint8_t> FolderEdit::MergePendingEntries(const HeaderNode& root
     return buffer.ToBlock();
 }
 
-FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std::string& path,
-                                               UserMessages& messages, bool dryRun) {
-    FileResult result;
-    result.path = path;
-    RewriteJournal::Recover(FileSystem::FolderOf(path));
-    RandomAccessFile file;
+namespace {
+
+using Outcome = FolderEdit::Outcome;
+using Report = FolderEdit::Report;
+using FileResult = FolderEdit::FileResult;
+using Progress = FolderEdit::Progress;
+
+// One planned file of a batch.
+struct BatchItem {
+    std::size_t result;  // its place in the report
+    RandomAccessFile& file;
+    const RewritePlan& plan;
+};
+
+
+// What a file holds after a failed rewrite, asked of the file itself.
+std::optional<RewriteJournal::State> StateNow(RewriteJournal& journal, std::size_t index,
+                                              RandomAccessFile& file) {
     try {
-        file.Open(path, dryRun ? RandomAccessFile::Mode::Read : RandomAccessFile::Mode::ReadWrite);
-        CWaitCursor wait(messages);
-        const RewritePlan plan = PrepareRewrite(
-            file, false, true,
-            [&](std::span<const std::uint8_t> old, const StandardHeader&) {
-                return MergePendingEntries(root, old);
-            },
-            messages);
-        if (!plan.unchanged && !dryRun) CommitRewriteSafely(file, plan);
-        file.Close();
-        result.record = plan.record;
-        result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
-    } catch (...) {
-        result.reason = ReasonOf(std::current_exception());
+        if (!file.IsOpen()) file.Open(file.Path(), RandomAccessFile::Mode::Read);
+        return journal.Inspect(index, file);
+    } catch (const std::exception&) {
+        return std::nullopt;
     }
-    if (result.outcome == Outcome::Failed) {
-        file.Abort();
-        result.record.reset();
-    }
-    return result;
 }
 
-std::size_t FolderEdit::Report::Count(Outcome outcome) const {
-    std::size_t n = 0;
-    for (const auto& f : files) n += f.outcome == outcome;
-    return n;
-}
-
-FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::string& path,
-                                             UserMessages& messages, bool dryRun,
-                                             const Progress& progress) {
-    Report report;
-    const std::string folder = FileSystem::FolderOf(path);
-    RewriteJournal::Recover(folder);
-    const std::string extension = FileSystem::ExtensionOf(path);
-    std::vector<FileSystem::FolderEntry> entries;
-    if (extension.empty()) {
-        if (auto a = FileSystem::GetAttributes(path); a && !a->directory)
-            entries.push_back({path, FileSystem::DisplayName(path), a->readOnly});
-    } else {
+void WriteBatch(const std::string& folder, std::size_t count,
+                            const std::function<BatchItem(std::size_t)>& item,
+                            const RewriteOptions& options, Report& report,
+                            const std::function<void(std::size_t, const std::string&)>& fail) {
+    RewriteJournal journal(FileSystem::RealPath(folder));
+    bool journalled = true;
+    try {
+        journal.Open();
+        for (std::size_t k = 0; k < count; ++k) {
+            const BatchItem it = item(k);
+            journal.Add(it.file, it.plan.position, it.plan.NewTail());
+        }
+        journal.Commit();
+    } catch (const NoJournalPlace& e) {
+        if (!options.writeWithoutJournal || !options.writeWithoutJournal(e)) {
+            for (std::size_t k = 0; k < count; ++k)
+                fail(item(k).result, e.Cause() + " The file was left as it was.");
+            return;
+        }
+        journalled = false;
+    } catch (const std::exception& e) {
+        const FileError* fe = dynamic_cast<const FileError*>(&e);
+        const std::string cause = fe ? fe->Cause() + " (" + fe->Path() + ")" : e.what();
+        for (std::size_t k = 0; k < count; ++k)
+            fail(item(k).result,
+                 "the rewrite journal cannot be written: " + cause + "; left as it was");
+        return;
+    }
+    bool keepJournal = false;  // a file may be torn: the journal must stay for the next open
+    std::vector<std::size_t> written;
+    for (std::size_t k = 0; k < count; ++k) {
+        BatchItem it = item(k);
+        RandomAccessFile& file = it.file;
         try {
-            entries = FileSystem::ListFiles(folder, extension);
-        } catch (const FileError& e) {
-            report.listingError = e.what();
+            CommitRewrite(file, it.plan);
+            if (!journalled) file.Flush();  // no journal: each file reaches the disk in turn
+            file.Close();
+            written.push_back(it.result);
+            continue;
+        } catch (const std::exception& e) {
+            const FileError* fe = dynamic_cast<const FileError*>(&e);
+            const std::string cause = fe ? fe->Cause() : e.what();
+            // What does the file hold now? A file that holds neither its old nor
+            // its new bytes is put back from the journal; then it is looked at again.
+            if (journalled) {
+                try {
+                    if (!file.IsOpen()) file.Open(file.Path(), RandomAccessFile::Mode::ReadWrite);
+                    const auto state = journal.Inspect(k, file);
+                    if (state != RewriteJournal::State::Old && state != RewriteJournal::State::New)
+                        journal.RollBack(k, file);
+                } catch (const std::exception&) {
+                }
+                file.Abort();
+                const auto state = StateNow(journal, k, file);
+                file.Abort();
+                if (state == RewriteJournal::State::Old) {
+                    fail(it.result, cause + "; left as it was");
+                } else if (state == RewriteJournal::State::New) {
+                    written.push_back(it.result);
+                    report.files[it.result].note = "written, but not confirmed on disk: " + cause;
+                } else {
+                    keepJournal = true;
+                    fail(it.result, cause + "; the next open puts it back as it was");
+                }
+            } else {
+                file.Abort();
+                fail(it.result, cause + "; written without a journal, it may be damaged");
+            }
+        }
+    }
+    if (!journalled) {
+        for (std::size_t r : written)
+            if (report.files[r].note.empty()) report.files[r].note = "written without a journal";
+        return;
+    }
+    if (keepJournal) return;  // the journal stays on disk (see RewriteJournal's destructor)
+    try {
+        journal.Finish(true);
+    } catch (const FileError& e) {
+        // The files hold their new bytes; the journal stays, and the next open
+        // keeps them (or puts back any the disk lost).
+        for (std::size_t r : written)
+            if (report.files[r].note.empty())
+                report.files[r].note = "written, but not confirmed on disk: " + e.Cause();
+    }
+}
+
+void ApplyToEntries(const HeaderNode& root, const std::string& folder,
+                                std::vector<FileSystem::FolderEntry> entries,
+                                UserMessages& messages, bool dryRun, const Progress& progress,
+                                const RewriteOptions& options, Report& report) {
+    // One file under several names is rewritten once, under the first name that
+    // is not a symbolic link; its other names go with its result.
+    std::vector<std::vector<std::string>> aliases(entries.size());
+    {
+        std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> primary;
+        std::vector<FileSystem::FolderEntry> unique;
+        std::vector<std::vector<std::string>> uniqueAliases;
+        for (int pass = 0; pass < 2; ++pass)  // names first, then links
+            for (const auto& e : entries) {
+                if (e.link != (pass == 1)) continue;
+                if (e.device == 0 && e.inode == 0) {
+                    unique.push_back(e);
+                    uniqueAliases.emplace_back();
+                    continue;
+                }
+                auto [it, fresh] = primary.emplace(std::make_pair(e.device, e.inode), unique.size());
+                if (fresh) {
+                    unique.push_back(e);
+                    uniqueAliases.emplace_back();
+                } else {
+                    uniqueAliases[it->second].push_back(e.path);
+                }
+            }
+        // Back into name order.
+        std::vector<std::size_t> order(unique.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+            return unique[x].name < unique[y].name;
+        });
+        entries.clear();
+        aliases.clear();
+        for (std::size_t k : order) {
+            entries.push_back(std::move(unique[k]));
+            aliases.push_back(std::move(uniqueAliases[k]));
         }
     }
     CWaitCursor wait(messages);
     // Files go in batches, each with one journal and one flush of the file system:
     // every file of a batch is opened (and locked) and planned, the batch's journal
-    // is written, then every file is rewritten and closed.
+    // is written, then every file is rewritten and closed. A batch is cut by the
+    // open-file limit and by the bytes its plans hold.
     const std::size_t batch = BatchSize();
     struct Planned {
         std::size_t result;
@@ -147,12 +250,18 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
         done += n;
         if (progress) progress(done, entries.size());
     };
-    for (std::size_t first = 0; first < entries.size(); first += batch) {
+    const auto maker = [&](std::span<const std::uint8_t> old, const StandardHeader&) {
+        return FolderEdit::MergePendingEntries(root, old);
+    };
+    for (std::size_t next = 0; next < entries.size();) {
         std::vector<Planned> planned;
-        for (std::size_t i = first; i < std::min(entries.size(), first + batch); ++i) {
-            const auto& entry = entries[i];
+        std::uint64_t bytes = 0;
+        while (next < entries.size() && planned.size() < batch && bytes < FolderEdit::kBatchBytes) {
+            const auto& entry = entries[next];
             FileResult result;
             result.path = entry.path;
+            result.aliases = aliases[next];
+            ++next;
             if (entry.readOnly) {
                 result.outcome = Outcome::SkippedReadOnly;
                 report.files.push_back(result);
@@ -164,17 +273,14 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             try {
                 file->Open(entry.path, dryRun ? RandomAccessFile::Mode::Read
                                               : RandomAccessFile::Mode::ReadWrite);
-                RewritePlan plan = PrepareRewrite(
-                    *file, false, true,
-                    [&](std::span<const std::uint8_t> old, const StandardHeader&) {
-                        return MergePendingEntries(root, old);
-                    },
-                    messages);
+                RewritePlan plan = PrepareRewrite(*file, false, true, maker, messages, options);
                 result.record = plan.record;
                 result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
                 toWrite = !plan.unchanged && !dryRun;
-                if (toWrite)
+                if (toWrite) {
+                    bytes += plan.block.size();
                     planned.push_back({report.files.size(), std::move(file), std::move(plan)});
+                }
             } catch (...) {
                 result.reason = ReasonOf(std::current_exception());
             }
@@ -182,42 +288,52 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             if (!toWrite) tell(1);
         }
         if (planned.empty()) continue;
-        RewriteJournal journal(folder);
-        for (const auto& p : planned)
-            journal.Add(JournalEntry(report.files[p.result].path, p.plan));
+        WriteBatch(folder, planned.size(), [&](std::size_t k) -> BatchItem {
+            return {planned[k].result, *planned[k].file, planned[k].plan};
+        }, options, report, fail);
+        for (std::size_t k = 0; k < planned.size(); ++k) tell(1);
+    }
+}
+
+}  // namespace
+
+FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std::string& path,
+                                               UserMessages& messages, bool dryRun,
+                                               const RewriteOptions& options) {
+    std::vector<FileSystem::FolderEntry> one{{path, FileSystem::DisplayName(path), false}};
+    Report report;
+    report.notices = RewriteJournal::Recover(FileSystem::FolderOf(FileSystem::RealPath(path)));
+    ApplyToEntries(root, FileSystem::FolderOf(path), one, messages, dryRun, {}, options, report);
+    for (const auto& notice : report.notices) report.files.front().note += notice + " ";
+    return report.files.front();
+}
+
+std::size_t FolderEdit::Report::Count(Outcome outcome) const {
+    std::size_t n = 0;
+    for (const auto& f : files) n += f.outcome == outcome;
+    return n;
+}
+
+FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::string& path,
+                                             UserMessages& messages, bool dryRun,
+                                             const Progress& progress,
+                                             const RewriteOptions& options) {
+    Report report;
+    const std::string folder = FileSystem::FolderOf(path);
+    report.notices = RewriteJournal::Recover(FileSystem::RealPath(folder));
+    const std::string extension = FileSystem::ExtensionOf(path);
+    std::vector<FileSystem::FolderEntry> entries;
+    if (extension.empty()) {
+        if (auto a = FileSystem::GetAttributes(path); a && !a->directory)
+            entries.push_back({path, FileSystem::DisplayName(path), a->readOnly});
+    } else {
         try {
-            journal.Begin();
+            entries = FileSystem::ListFiles(folder, extension);
         } catch (const FileError& e) {
-            for (const auto& p : planned)
-                fail(p.result, "the rewrite journal cannot be written: " + e.Cause());
-            tell(planned.size());
-            continue;
-        }
-        bool keepJournal = false;  // a file could not be put back: the next open must do it
-        for (std::size_t k = 0; k < planned.size(); ++k) {
-            RandomAccessFile& file = *planned[k].file;
-            try {
-                CommitRewrite(file, planned[k].plan);
-                file.Close();
-                tell(1);
-            } catch (const std::exception& e) {
-                fail(planned[k].result, e.what());
-                try {
-                    if (file.IsOpen()) RewriteJournal::RollBack(journal.Entries()[k], file);
-                } catch (...) {
-                    keepJournal = true;
-                }
-                file.Abort();
-                tell(1);
-            }
-        }
-        if (keepJournal) continue;  // the journal stays on disk (see RewriteJournal's destructor)
-        try {
-            journal.Finish(true);
-        } catch (const FileError& e) {
-            for (const auto& p : planned)
-                fail(p.result, "the files cannot be flushed to disk: " + e.Cause());
+            report.listingError = e.what();
         }
     }
+    ApplyToEntries(root, folder, entries, messages, dryRun, progress, options, report);
     return report;
 }
+

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "format/ExtendedHeaderCodec.h"
+#include "format/HeaderFile.h"
 #include "format/StandardHeader.h"
 
 class HeaderNode;
@@ -24,6 +25,8 @@ class FolderEdit {
         std::string path;
         Outcome outcome = Outcome::Failed;
         std::string reason;                    // why it failed
+        std::string note;                      // what else the user should know of it
+        std::vector<std::string> aliases;      // other names of the same file in the folder
         std::optional<StandardHeader> record;  // the record as written
     };
     // Told how many of the folder's files are done, of how many.
@@ -31,6 +34,7 @@ class FolderEdit {
     struct Report {
         std::vector<FileResult> files;
         std::string listingError;  // the folder could not be read (fully)
+        std::vector<std::string> notices;  // from the recovery of an interrupted rewrite
         bool AllSucceeded() const;
         bool AnySkipped() const;
         std::size_t Count(Outcome outcome) const;
@@ -45,11 +49,18 @@ class FolderEdit {
     // not change is left alone (Unchanged). With `dryRun` nothing is written: the
     // outcome says what would happen.
     static FileResult ApplyToFile(const HeaderNode& root, const std::string& path,
-                                  UserMessages& messages, bool dryRun = false);
+                                  UserMessages& messages, bool dryRun = false,
+                                  const RewriteOptions& options = {});
     // Every file of the folder of `path` with the same extension (without regard to
     // case), in name order; read-only files are skipped. A path without an
     // extension names only itself: "*" alone would take in every file of the folder.
+    // Names of one file (hard or symbolic links) make one rewrite and one result,
+    // under the name that is not a symbolic link.
     static Report ApplyToFolder(const HeaderNode& root, const std::string& path,
                                 UserMessages& messages, bool dryRun = false,
-                                const Progress& progress = {});
+                                const Progress& progress = {}, const RewriteOptions& options = {});
+
+    // How many bytes of new tails a batch holds in memory at most (a larger file
+    // goes alone).
+    static constexpr std::uint64_t kBatchBytes = 64ull << 20;
 };

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/FileStamp.h"
+
 #include "document/FolderEdit.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderError.h"
@@ -32,8 +34,28 @@ bool CTKVEditorDoc::OnNewDocument() {
     return CDocument::OnNewDocument();
 }
 
+void CTKVEditorDoc::RecoverFolderOf(const std::string& path) {
+    const auto notices =
+        RewriteJournal::Recover(FileSystem::FolderOf(FileSystem::RealPath(path)));
+    if (notices.empty()) return;
+    std::string text;
+    for (const auto& n : notices) text += (text.empty() ? "" : "\n") + n;
+    Messages().Show(text);
+}
+
+RewriteOptions CTKVEditorDoc::SaveOptions() {
+    RewriteOptions options;
+    options.makerReadsOldBlock = false;  // Save writes the whole tree
+    options.writeWithoutJournal = [this](const NoJournalPlace& e) {
+        return m_bWriteWithoutJournal ||
+               Messages().Ask(FormatMessage(kSaveWithoutJournal, e.Cause()),
+                              MessageButtons::YesNo) == MessageAnswer::Yes;
+    };
+    return options;
+}
+
 bool CTKVEditorDoc::OnOpenDocument(const std::string& path) {
-    RewriteJournal::Recover(FileSystem::FolderOf(path));  // a rewrite cut short is undone first
+    RecoverFolderOf(path);  // a rewrite cut short is undone first
     RandomAccessFile file;
     try {
         file.Open(path, RandomAccessFile::Mode::Read);
@@ -45,8 +67,10 @@ bool CTKVEditorDoc::OnOpenDocument(const std::string& path) {
     SetModifiedFlag(true);
     try {
         CWaitCursor wait(Messages());
+        const FileStamp stamp = file.Stamp();
         ReadHeaders(file, *m_pRoot, m_standardHeader, Messages());
         file.Close();
+        m_fileStamp = stamp;
     } catch (...) {
         file.Abort();
         DeleteContents();
@@ -63,11 +87,16 @@ bool CTKVEditorDoc::OnSaveDocument(const std::string& path) {
     if (m_bFolderEditMode) {
         if (!HasPendingChanges(*m_pRoot)) return true;
         switch (Messages().Ask(kConfirmFolderSave, MessageButtons::YesNoCancel)) {
-            case MessageAnswer::Yes:
+            case MessageAnswer::Yes: {
+                // This file's stamp follows the edit only when nobody else had
+                // written the file before it: else the next Save still warns.
+                const bool current = m_fileStamp && FileStamp::Of(path) == m_fileStamp;
                 ApplyToFolder(path);  // its result is not used: failures were left out quietly
+                if (current) m_fileStamp = FileStamp::Of(path);
                 ClearPending(*m_pRoot);
                 SetModified(false);
                 return true;
+            }
             case MessageAnswer::No:
                 break;  // save this document only
             default:
@@ -78,7 +107,7 @@ bool CTKVEditorDoc::OnSaveDocument(const std::string& path) {
 }
 
 bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
-    RewriteJournal::Recover(FileSystem::FolderOf(path));
+    RecoverFolderOf(path);
     bool targetMissing = !FileSystem::GetAttributes(path).has_value();
     // A Save As to another name starts from a copy of the open file, so that its
     // sample data and Standard Header come along. (Paths compare as files here:
@@ -104,13 +133,42 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
         ReportInvalidFileName(path, std::current_exception());
         return false;
     }
+    // Under the lock now: a file another program wrote since it was read here
+    // (the same file, or another in its place) is not overwritten unasked.
+    const bool sameFile = !GetPathName().empty() && FileSystem::SameFile(GetPathName(), path);
+    if (sameFile && m_fileStamp && !targetMissing) {
+        FileStamp now;
+        try {
+            now = file.Stamp();
+        } catch (...) {
+            file.Abort();
+            ReportSaveFailure(path, std::current_exception());
+            return false;
+        }
+        if (now != *m_fileStamp) {
+            switch (Messages().Ask(FormatMessage(kChangedSinceOpened, path),
+                                   MessageButtons::ReloadSaveAnywayCancel)) {
+                case MessageAnswer::SaveAnyway:
+                    break;
+                case MessageAnswer::Reload:
+                    file.Abort();
+                    OnOpenDocument(path);
+                    return false;
+                default:
+                    file.Abort();
+                    return false;
+            }
+        }
+    }
+    FileStamp written;
     try {
         CWaitCursor wait(Messages());
         const HeaderNode& root = *m_pRoot;
+        // The rewrite flushes the file itself (before its journal goes).
         m_standardHeader =
-            WriteHeaders(file, targetMissing, false, EncodeExtendedHeader(root), Messages());
-        file.Flush();
-        file.Close();
+            WriteHeaders(file, targetMissing, false, EncodeExtendedHeader(root), Messages(),
+                         SaveOptions());
+        written = file.Stamp();
     } catch (const std::bad_alloc&) {
         file.Abort();
         Messages().Show(kUnknownWriteError);
@@ -119,6 +177,13 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
         file.Abort();
         ReportSaveFailure(path, std::current_exception());
         return false;
+    }
+    m_fileStamp = written;
+    try {
+        file.Close();
+    } catch (const FileError& e) {
+        // The new bytes were flushed before the journal went: the file holds them.
+        Messages().Show(path + " was saved, but closing it reported an error: " + e.Cause());
     }
     SetModifiedFlag(false);
     return true;

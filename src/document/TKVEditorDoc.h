@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "document/EditPermission.h"
@@ -15,6 +16,7 @@
 #include "format/StandardHeader.h"
 #include "model/HeaderNode.h"
 #include "platform/Document.h"
+#include "platform/FileStamp.h"
 
 class CTKVEditorDoc : public CDocument {
   public:
@@ -25,6 +27,11 @@ class CTKVEditorDoc : public CDocument {
     static constexpr const char* kReadOnlySkipped =
         "Some files in this folder were read-only and were not modified.";
     static constexpr const char* kReadOnlyMark = " [read-only]";
+    static constexpr const char* kChangedSinceOpened =
+        "%s was changed by another program since it was opened.";
+    static constexpr const char* kSaveWithoutJournal =
+        "%s\n\nSave without crash protection? An interruption while saving could then "
+        "damage the file.";
 
     CTKVEditorDoc(UserMessages& messages, const EditPermission& permission);
     ~CTKVEditorDoc() override;
@@ -96,6 +103,9 @@ class CTKVEditorDoc : public CDocument {
     StandardHeader m_standardHeader;
     bool m_bFolderEditMode = false;
     bool m_bSavedModified = false;
+    // Where no rewrite journal can be kept, save without one instead of asking
+    // (the command-line tool's --no-journal).
+    bool m_bWriteWithoutJournal = false;
 
   private:
     void Send(CView* sender, UpdateHint hint, HeaderNode* entry) {
@@ -103,6 +113,13 @@ class CTKVEditorDoc : public CDocument {
     }
     void CancelWalk(HeaderNode* entry, bool insideList);
     bool SaveThisFile(const std::string& path);
+    // Shows what the recovery of an interrupted rewrite in the folder of `path` did.
+    void RecoverFolderOf(const std::string& path);
+    RewriteOptions SaveOptions();
+
+    // The file as it was when it was read or last written here: a Save finds out
+    // from it whether another program wrote the file in between.
+    std::optional<FileStamp> m_fileStamp;
 
     const EditPermission& m_permission;
 };

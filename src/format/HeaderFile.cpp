@@ -109,7 +109,8 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
 }
 
 RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
-                           const BlockMaker& makeBlock, UserMessages& messages) {
+                           const BlockMaker& makeBlock, UserMessages& messages,
+                           const RewriteOptions& options) {
     RewritePlan plan;
     StandardHeader& record = plan.record;
     if (newFile) {
@@ -119,22 +120,27 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
         if (auto error = CheckStandardHeader(file, record, true)) Fail(messages, quiet, *error);
         file.SeekFromEnd(record.extendedHeaderOffset);
     }
-    // The file's tail, from the old block's place to its end, read once: the old
-    // block comes from it, and the journal keeps it.
     plan.position = file.Position();
     plan.oldLength = file.Length();
-    plan.oldTail.resize(static_cast<std::size_t>(plan.oldLength - plan.position));
-    file.ReadExact(plan.oldTail.data(), plan.oldTail.size());
-    std::span<const std::uint8_t> oldBlock;
-    if (!newFile && record.extendedHeaderLength != 0) {
-        if (record.extendedHeaderLength > plan.oldTail.size())
-            Fail(messages, quiet, HeaderMessages::kCannotReadBlock);
-        oldBlock = std::span<const std::uint8_t>(plan.oldTail).first(record.extendedHeaderLength);
-    }
     // The data word: what the stored checksum holds beyond the headers' words.
-    const std::uint32_t dataWord = record.checksum ^ RecordXor(record) ^ XorWords(oldBlock);
+    std::uint32_t blockXor = 0;
+    std::vector<std::uint8_t> oldBlock;
+    if (!newFile && record.extendedHeaderLength != 0) {
+        if (record.extendedHeaderLength > plan.oldLength - plan.position)
+            Fail(messages, quiet, HeaderMessages::kCannotReadBlock);
+        if (options.makerReadsOldBlock) {
+            oldBlock.resize(record.extendedHeaderLength);
+            file.ReadExact(oldBlock.data(), oldBlock.size());
+            blockXor = XorWords(oldBlock);
+        } else if (auto error = CheckExtendedHeaderXor(file, record.extendedHeaderOffset,
+                                                       record.extendedHeaderLength, blockXor)) {
+            Fail(messages, quiet, *error);
+        }
+    }
+    const std::uint32_t dataWord = record.checksum ^ RecordXor(record) ^ blockXor;
 
     plan.block = makeBlock(oldBlock, record);
+    oldBlock = {};  // not needed any more: freed before the rewrite holds the new bytes
     if (plan.block.size() % 4 != 0 || plan.block.size() > 0xFFFFFFFFu - StandardHeader::kSize)
         throw HeaderError("The Extended Header block has an impossible length.");
 
@@ -142,66 +148,75 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
     record.extendedHeaderLength = length;
     record.extendedHeaderOffset = length + static_cast<std::uint32_t>(StandardHeader::kSize);
     record.checksum = RecordXor(record) ^ XorWords(plan.block) ^ dataWord;
+    plan.recordBytes = record.ToBytes();
 
     // Unchanged when the file already ends, from the block's place, with exactly
-    // the new bytes.
-    if (!newFile && plan.oldTail.size() == plan.block.size() + StandardHeader::kSize) {
-        const auto bytes = record.ToBytes();
-        plan.unchanged =
-            std::equal(plan.block.begin(), plan.block.end(), plan.oldTail.begin()) &&
-            std::equal(bytes.begin(), bytes.end(),
-                       plan.oldTail.begin() + static_cast<std::ptrdiff_t>(plan.block.size()));
+    // the new bytes (compared a window at a time).
+    if (!newFile && plan.NewLength() == plan.oldLength) {
+        const auto tail = plan.NewTail();
+        std::vector<std::uint8_t> window(std::min<std::uint64_t>(tail.Size(), 1u << 16));
+        bool same = true;
+        file.Seek(plan.position);
+        for (auto piece : {tail.first, tail.second}) {
+            for (std::size_t at = 0; same && at < piece.size(); at += window.size()) {
+                const std::size_t n = std::min(window.size(), piece.size() - at);
+                same = file.Read(window.data(), n) == n &&
+                       std::equal(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(n),
+                                  piece.begin() + static_cast<std::ptrdiff_t>(at));
+            }
+        }
+        plan.unchanged = same;
     }
     return plan;
 }
 
 void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan) {
-    // Block and record in one write.
-    std::vector<std::uint8_t> bytes(plan.block);
-    const auto rec = plan.record.ToBytes();
-    bytes.insert(bytes.end(), rec.begin(), rec.end());
-    file.Seek(plan.position);
-    file.Write(bytes.data(), bytes.size());
+    RewriteJournal::WriteTail(file, plan.position, plan.NewTail());
     // A file whose length stays needs no truncation (and no change of its size).
     if (file.Position() != plan.oldLength) file.SetLength(file.Position());
 }
 
-RewriteJournal::Entry JournalEntry(const std::string& path, const RewritePlan& plan) {
-    RewriteJournal::Entry e;
-    e.path = FileSystem::Absolute(path);
-    e.oldLength = plan.oldLength;
-    e.tailStart = plan.position;
-    e.oldTail = plan.oldTail;
-    std::vector<std::uint8_t> tail(plan.block);
-    const auto bytes = plan.record.ToBytes();
-    tail.insert(tail.end(), bytes.begin(), bytes.end());
-    e.newLength = tail.size();
-    e.newTailHash = RewriteJournal::Hash(tail.data(), tail.size());
-    return e;
-}
-
-void CommitRewriteSafely(RandomAccessFile& file, const RewritePlan& plan) {
-    RewriteJournal journal(FileSystem::FolderOf(file.Path()));
-    journal.Add(JournalEntry(file.Path(), plan));
-    journal.Begin();
+void CommitRewriteSafely(RandomAccessFile& file, const RewritePlan& plan,
+                         const RewriteOptions& options) {
+    // The journal lies in the file's real folder, where recovery looks for it
+    // whichever link the file is opened by.
+    RewriteJournal journal(FileSystem::FolderOf(FileSystem::RealPath(file.Path())));
+    bool journalled = true;
+    try {
+        journal.Open();
+        journal.Add(file, plan.position, plan.NewTail());
+        journal.Commit();
+    } catch (const NoJournalPlace& e) {
+        if (!options.writeWithoutJournal || !options.writeWithoutJournal(e)) throw;
+        journalled = false;  // the user chose to write without crash protection
+    }
     try {
         CommitRewrite(file, plan);
         file.Flush();
     } catch (...) {
-        try {
-            RewriteJournal::RollBack(journal.Entries().front(), file);
-            journal.Finish(false);
-        } catch (...) {
-            // The journal stays; the next open rolls the file back.
+        if (journalled) {
+            try {
+                journal.RollBack(0, file);
+                journal.Finish(false);
+            } catch (...) {
+                // The journal stays; the next open puts the file back.
+            }
         }
         throw;
     }
-    journal.Finish(false);
+    if (!journalled) return;
+    try {
+        journal.Finish(false);
+    } catch (const FileError&) {
+        // The file holds its new bytes, flushed; the journal left behind is seen to
+        // be done by the next open, which removes it.
+    }
 }
 
 StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
-                            const BlockMaker& makeBlock, UserMessages& messages) {
-    RewritePlan plan = PrepareRewrite(file, newFile, quiet, makeBlock, messages);
-    if (!plan.unchanged) CommitRewriteSafely(file, plan);
+                            const BlockMaker& makeBlock, UserMessages& messages,
+                            const RewriteOptions& options) {
+    RewritePlan plan = PrepareRewrite(file, newFile, quiet, makeBlock, messages, options);
+    if (!plan.unchanged) CommitRewriteSafely(file, plan, options);
     return plan.record;
 }

@@ -49,31 +49,47 @@ bool ReadExtendedHeaderXor(RandomAccessFile& file, std::uint32_t offset, std::ui
 void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& record,
                  UserMessages& messages);
 
-// A rewrite worked out in full before anything is written.
+// A rewrite worked out in full before anything is written. It holds the new
+// bytes only: the old ones stay in the file (and go to the journal straight from
+// it), so a rewrite holds each file's tail once.
 struct RewritePlan {
     StandardHeader record;              // the record to write
     std::vector<std::uint8_t> block;    // the block to write in front of it
+    StandardHeader::Bytes recordBytes{};  // the record, encoded
     std::uint64_t position = 0;         // where the block goes
     bool unchanged = false;             // the file already ends with exactly these bytes
     std::uint64_t oldLength = 0;        // the file's length before
-    std::vector<std::uint8_t> oldTail;  // its bytes from `position` to its end before
+
+    RewriteJournal::NewTail NewTail() const { return {block, recordBytes}; }
+    std::uint64_t NewLength() const { return position + block.size() + recordBytes.size(); }
+};
+
+// How a rewrite goes about its work.
+struct RewriteOptions {
+    // The block maker looks at the stored block (false: it is handed an empty one,
+    // and the stored block is only streamed through for its checksum words).
+    bool makerReadsOldBlock = true;
+    // Asked when no rewrite journal can be kept anywhere: true writes without one
+    // (still flushed in order), false (or no question) refuses the rewrite.
+    std::function<bool(const NoJournalPlace&)> writeWithoutJournal;
 };
 
 // Reads and repairs the record, carries the checksum's data word over and makes
 // the new block: everything a rewrite does, except writing.
 RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
-                           const BlockMaker& makeBlock, UserMessages& messages);
+                           const BlockMaker& makeBlock, UserMessages& messages,
+                           const RewriteOptions& options = {});
 // Writes the block and the record at the planned place and cuts the file there
 // (no journal, no flush: callers that journal a whole batch use it).
 void CommitRewrite(RandomAccessFile& file, const RewritePlan& plan);
-// What the rollback journal keeps for this rewrite.
-RewriteJournal::Entry JournalEntry(const std::string& path, const RewritePlan& plan);
 // The crash-safe rewrite of one file: journal, rewrite, flush, journal removed.
-// A failure puts the old bytes back before it passes on.
-void CommitRewriteSafely(RandomAccessFile& file, const RewritePlan& plan);
+// A failure puts the old bytes back (from the journal) before it passes on.
+void CommitRewriteSafely(RandomAccessFile& file, const RewritePlan& plan,
+                         const RewriteOptions& options = {});
 
 // Rewrites the Extended Header block and the record of an open file and returns
 // the record as written (a file that would not change is not written at all).
 // `newFile`: the file was just created empty.
 StandardHeader WriteHeaders(RandomAccessFile& file, bool newFile, bool quiet,
-                            const BlockMaker& makeBlock, UserMessages& messages);
+                            const BlockMaker& makeBlock, UserMessages& messages,
+                            const RewriteOptions& options = {});

@@ -130,7 +130,8 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
         }
         std::string name = e->d_name;
         if (name == "." || name == ".." || !EndsWithIgnoringCase(name, extension)) continue;
-        if (name.rfind(".tkvjournal-", 0) == 0) continue;  // a rewrite journal, never a sample file
+        // Rewrite journals and their temporaries are never sample files.
+        if (name.rfind(".tkvjournal-", 0) == 0 || name.rfind(".tkvjtmp-", 0) == 0) continue;
         const std::string full = (fs::path(folder) / name).string();
         struct stat lst {};
         if (::lstat(full.c_str(), &lst) != 0) continue;
@@ -142,7 +143,9 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
                 continue;
         }
         if (!S_ISREG(st.st_mode)) continue;  // folders, FIFOs and the like are left out
-        out.push_back({full, name, (st.st_mode & S_IWUSR) == 0});
+        out.push_back({full, name, (st.st_mode & S_IWUSR) == 0,
+                       static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                       S_ISLNK(lst.st_mode)});
     }
     std::sort(out.begin(), out.end(),
               [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });
@@ -187,6 +190,12 @@ void FileSystem::CreateFolders(const std::string& folder) {
 std::string FileSystem::Absolute(const std::string& path) {
     std::error_code ec;
     return fs::absolute(path, ec).lexically_normal().string();
+}
+
+std::string FileSystem::RealPath(const std::string& path) {
+    std::error_code ec;
+    auto real = fs::canonical(path, ec);
+    return ec ? Absolute(path) : real.string();
 }
 
 std::vector<std::string> FileSystem::NamesStartingWith(const std::string& folder,

@@ -2,6 +2,7 @@
 // File-system services over POSIX: attributes, copying, folder listing.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +49,9 @@ class FileSystem {
     static void CreateFolders(const std::string& folder);
     // The absolute form of a path.
     static std::string Absolute(const std::string& path);
+    // The path with every symbolic link resolved (the absolute form when it cannot
+    // be resolved).
+    static std::string RealPath(const std::string& path);
     // Names in a folder that start with `prefix`, in name order (none when it
     // cannot be read).
     static std::vector<std::string> NamesStartingWith(const std::string& folder,
@@ -57,6 +61,9 @@ class FileSystem {
         std::string path;  // full path
         std::string name;
         bool readOnly = false;
+        std::uint64_t device = 0;  // the file's identity: two names of one file share it
+        std::uint64_t inode = 0;
+        bool link = false;  // the name is a symbolic link
     };
     // The regular files of `folder` whose names end with `extension` without
     // regard to case, in name order. Folders are left out, and so are symbolic

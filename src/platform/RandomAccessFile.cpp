@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 #include "platform/FileError.h"
 
@@ -24,11 +26,59 @@ void RandomAccessFile::CheckOpen() const {
     if (m_fd < 0) throw FileError(m_strPath, "The file is not open.");
 }
 
-void RandomAccessFile::Open(const std::string& path, Mode mode) {
+namespace {
+// Takes the exclusive lock, waiting up to the lock wait for another writer to let
+// go; false when it is still held then.
+bool LockExclusive(int fd, bool wait, int waitMs,
+                   const std::function<void(const std::string&)>& notice,
+                   const std::string& path) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK || !wait || waitMs <= 0) return false;
+    if (notice) notice(path);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK) return false;
+    }
+    errno = EWOULDBLOCK;
+    return false;
+}
+}  // namespace
+
+std::optional<FileStamp> FileStamp::OfDescriptor(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return std::nullopt;
+    FileStamp s;
+    s.device = static_cast<std::uint64_t>(st.st_dev);
+    s.inode = static_cast<std::uint64_t>(st.st_ino);
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    s.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return s;
+}
+
+std::optional<FileStamp> FileStamp::Of(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    auto s = OfDescriptor(fd);
+    ::close(fd);
+    return s;
+}
+
+FileStamp RandomAccessFile::Stamp() const {
+    CheckOpen();
+    auto s = FileStamp::OfDescriptor(m_fd);
+    if (!s) ThrowErrno(errno);
+    return *s;
+}
+
+void RandomAccessFile::Open(const std::string& path, Mode mode, const Options& options) {
     Abort();
     m_strPath = path;
     m_nPosition = 0;
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;  // non-blocking: a FIFO must not hang the open
+    if (!options.followLinks) flags |= O_NOFOLLOW;
     switch (mode) {
         case Mode::Read:
             flags |= O_RDONLY;
@@ -43,7 +93,9 @@ void RandomAccessFile::Open(const std::string& path, Mode mode) {
             flags |= O_RDWR | O_CREAT | O_EXCL;
             break;
     }
-    int fd = ::open(path.c_str(), flags, 0666);
+    // Files this program creates (journals, new sample files) are the user's
+    // alone to write; the umask narrows them further.
+    int fd = ::open(path.c_str(), flags, mode == Mode::CreateNew ? 0600 : 0666);
     if (fd < 0) ThrowErrno(errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -57,11 +109,11 @@ void RandomAccessFile::Open(const std::string& path, Mode mode) {
                                                   : "It is not a regular file.");
     }
     if (mode != Mode::Read) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (!LockExclusive(fd, options.waitForLock, s_nLockWaitMs, s_lockWaitNotice, path)) {
             int e = errno;
             ::close(fd);
             if (e == EWOULDBLOCK)
-                throw FileError(path, "The file is being written by another program.", e);
+                throw FileError(path, kBusyCause, e);
             ThrowErrno(e);
         }
         if (mode == Mode::Create) {
@@ -133,7 +185,7 @@ void RandomAccessFile::Write(const void* buffer, std::size_t n) {
     InjectFault(FaultInjector::Op::Write, m_strPath);
     const auto* p = static_cast<const unsigned char*>(buffer);
     const std::size_t whole = n;
-    if (s_pFaults) n = std::min(n, s_pFaults->TornWriteLength(n));
+    if (s_pFaults) n = std::min(n, s_pFaults->TornWriteLength(m_nPosition, n));
     std::size_t done = 0;
     while (done < n) {
         ssize_t r = ::pwrite(m_fd, p + done, n - done, static_cast<off_t>(m_nPosition));

@@ -5,13 +5,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "platform/FileStamp.h"
 
 class RandomAccessFile {
   public:
     // The writing modes take an exclusive lock on the whole file, so that two
-    // editors or scripts never rewrite one file at once; a file another writer
-    // holds fails to open at once, without waiting.
+    // editors or scripts never rewrite one file at once. A file another writer
+    // holds is waited for a short, bounded time (LockWait), then fails to open.
     enum class Mode {
         Read,       // existing file, reading only; others may read and write
         ReadWrite,  // existing file, reading and writing, not truncated; no sharing
@@ -29,13 +32,32 @@ class RandomAccessFile {
         enum class Op { Write, SetLength, Flush, Remove };
         virtual ~FaultInjector() = default;
         virtual void Before(Op op, const std::string& path) = 0;
-        virtual std::size_t TornWriteLength(std::size_t n) { return n; }
+        // `position`: where the write starts in the file.
+        virtual std::size_t TornWriteLength(std::uint64_t position, std::size_t n) {
+            (void)position;
+            return n;
+        }
         virtual void AfterTornWrite(const std::string&) {}
     };
     static void SetFaultInjector(FaultInjector* injector) { s_pFaults = injector; }
     static void InjectFault(FaultInjector::Op op, const std::string& path) {
         if (s_pFaults) s_pFaults->Before(op, path);
     }
+
+    struct Options {
+        bool followLinks = true;  // false: a symbolic link fails to open
+        bool waitForLock = true;  // false: a file another writer holds fails at once
+    };
+
+    // How long a writing open waits for another writer's lock (default 3000 ms),
+    // and who is told once when a wait begins (the path; nobody by default).
+    static void SetLockWait(int milliseconds) { s_nLockWaitMs = milliseconds; }
+    static int LockWait() { return s_nLockWaitMs; }
+    static void SetLockWaitNotice(std::function<void(const std::string&)> notice) {
+        s_lockWaitNotice = std::move(notice);
+    }
+
+    static constexpr const char* kBusyCause = "The file is being written by another program.";
 
     RandomAccessFile() = default;
     RandomAccessFile(const std::string& path, Mode mode) { Open(path, mode); }
@@ -44,13 +66,16 @@ class RandomAccessFile {
     RandomAccessFile& operator=(const RandomAccessFile&) = delete;
 
     // Opens `path`; only regular files are accepted.
-    void Open(const std::string& path, Mode mode);
+    void Open(const std::string& path, Mode mode) { Open(path, mode, Options{}); }
+    void Open(const std::string& path, Mode mode, const Options& options);
     // Closes the file; a failure to close (lost write-back) throws.
     void Close();
     // Closes without throwing, for clean-up after another failure.
     void Abort() noexcept;
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& Path() const { return m_strPath; }
+    // The open file's identity and last change, asked of the system now.
+    FileStamp Stamp() const;
 
     // The file's length as this object knows it: taken when the file is opened and
     // kept up to date by its own writes and truncations. (A file that another
@@ -76,6 +101,8 @@ class RandomAccessFile {
     void CheckOpen() const;
 
     static inline FaultInjector* s_pFaults = nullptr;
+    static inline int s_nLockWaitMs = 3000;
+    static inline std::function<void(const std::string&)> s_lockWaitNotice;
 
     int m_fd = -1;
     std::string m_strPath;

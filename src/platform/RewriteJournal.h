@@ -2,78 +2,145 @@
 // The rollback journal that makes in-place rewrites crash-safe.
 //
 // Before the first byte of a file changes, the journal keeps what the rewrite may
-// change (the file's length and its bytes from the start of the rewritten part to
-// its end) and a hash of what the rewrite will leave there, and is flushed to disk with its
-// folder. Then the files are rewritten and flushed, and the journal is removed.
-// Whoever opens or rewrites a file next rolls back a journal that was left behind:
-// a file that already holds its new bytes keeps them, any other gets its old bytes
-// back, so every file ends up exactly old or exactly new. A journal that was itself
-// cut short fails its checksum and is discarded: no file had been touched yet.
+// change: the file's identity and old length, its bytes from the start of the
+// rewritten part to its end, and hashes of what the rewrite will leave there
+// (the whole new tail, and each 512-byte stretch of file offsets, the unit in
+// which storage tears a write). It is flushed to disk with its folder; then the
+// files are rewritten and flushed, and the journal is removed.
+//
+// Whoever opens or rewrites a file next recovers a journal that was left behind,
+// and touches a file only when it provably holds what this program left there:
+// - its new bytes: kept;
+// - its old bytes: kept;
+// - stretch by stretch either the old or the new bytes (a torn rewrite): its old
+//   bytes are put back;
+// - anything else (another program changed, replaced, cut or extended it after
+//   the crash): left alone, and a notice names it.
+// Files are named relative to the journal's folder and are looked for only there,
+// so a journal moved or copied with its folder is recovered where it now lies
+// and never reaches out of it. A journal is trusted only when it belongs to the
+// user running the program (or root), no one else may write it, and it is
+// complete and well formed; any other is left in place with a notice.
 //
 // One journal may cover many files (the folder-wide edit keeps one per batch).
-// Journals lie beside the files as hidden ".tkvjournal-..." files, or, where the
-// folder cannot hold one, in the user's state folder.
+// It is written as it is built (streamed), so its size never has to fit in
+// memory. Journals lie beside the files as hidden ".tkvjournal-..." files or,
+// where the folder cannot hold one, in the user's state folder, tagged with the
+// folder's identity.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/FileError.h"
+#include "platform/StreamHash.h"
+
 class RandomAccessFile;
+
+// Neither the files' folder nor the user's state folder can hold a journal.
+class NoJournalPlace : public FileError {
+  public:
+    using FileError::FileError;
+};
 
 class RewriteJournal {
   public:
-    struct Entry {
-        std::string path;  // absolute
-        std::uint64_t oldLength = 0;
-        std::uint64_t tailStart = 0;
-        std::vector<std::uint8_t> oldTail;  // the bytes from tailStart to oldLength
-        // What the rewrite leaves from tailStart to the end, kept as its length and
-        // hash: enough to tell a finished rewrite, at half the journal's size.
-        std::uint64_t newLength = 0;
-        std::uint64_t newTailHash = 0;
-    };
-
     static constexpr const char* kPrefix = ".tkvjournal-";
+    static constexpr const char* kTemporaryPrefix = ".tkvjtmp-";
+    // The stretch of file offsets whose new bytes are hashed one by one.
+    static constexpr std::uint64_t kStretch = 512;
+
+    struct Head {
+        std::uint64_t device = 0;  // the files' folder when the journal was written
+        std::uint64_t inode = 0;
+        std::string folder;  // its path then (for messages only)
+    };
+    struct Entry {
+        std::string name;  // the file's name in the journal's folder
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::uint64_t oldLength = 0;
+        std::uint64_t tailStart = 0;  // where the rewritten part starts
+        Hash128 oldTailHash;          // of the bytes from tailStart to oldLength
+        std::uint64_t newLength = 0;  // of what the rewrite leaves from tailStart
+        Hash128 newTailHash;
+        std::vector<std::uint64_t> newStretchHashes;  // see kStretch
+        std::uint64_t oldTailOffset = 0;              // where the old bytes lie in the journal
+
+        std::uint64_t NewEnd() const { return tailStart + newLength; }
+    };
+    // What a file holds, measured against its entry.
+    enum class State { Old, New, Torn, Foreign };
+    // What a rewrite leaves from its start to the end of the file, in up to two
+    // pieces (a block and the record behind it need not share one buffer).
+    struct NewTail {
+        std::span<const std::uint8_t> first;
+        std::span<const std::uint8_t> second;
+        std::uint64_t Size() const { return first.size() + second.size(); }
+    };
 
     // A journal for files of `folder`.
     explicit RewriteJournal(std::string folder);
+    // Unfinished: closes the journal and leaves it on disk for the next open.
     ~RewriteJournal();
     RewriteJournal(const RewriteJournal&) = delete;
     RewriteJournal& operator=(const RewriteJournal&) = delete;
 
-    void Add(Entry entry) { m_entries.push_back(std::move(entry)); }
+    // Creates the journal under a temporary name and writes its head. Throws
+    // NoJournalPlace when no folder can hold it, FileError on other failures.
+    void Open();
+    // Adds one file of the folder: its identity, and its old tail streamed from
+    // `file` (open and locked) into the journal; `newTail` is what the rewrite will
+    // leave from `tailStart` to the end. Throws FileError (also for a file whose
+    // real place is not the journal's folder).
+    void Add(RandomAccessFile& file, std::uint64_t tailStart, const NewTail& newTail);
     const std::vector<Entry>& Entries() const { return m_entries; }
-    // Writes the journal and flushes it and its folder; throws FileError (then no
+    // Completes the journal, flushes it, gives it its real name and flushes its
+    // folder: from then on the files may change. Throws FileError (then no
     // journal is left).
-    void Begin();
+    void Commit();
     // The rewrites are done: optionally flushes the file system holding the files,
-    // then removes the journal. When the flush fails the journal stays (and the
-    // next open rolls the files back or keeps them) and FileError is thrown.
+    // then removes the journal. When the flush fails the journal stays (the next
+    // open keeps or restores every file) and FileError is thrown.
     void Finish(bool flushFileSystem);
-    // Puts one file back as it was, in this process, after a failed rewrite.
-    static void RollBack(const Entry& entry, RandomAccessFile& file);
+    // Puts entry `index`'s file back as it was, from the journal.
+    void RollBack(std::size_t index, RandomAccessFile& file);
+    // What entry `index`'s file holds now.
+    State Inspect(std::size_t index, RandomAccessFile& file);
 
-    // Rolls back every journal left in `folder` and in the state folder; journals
-    // still held by a running writer are left alone. Never throws.
-    static void Recover(const std::string& folder);
+    // Recovers every journal left for `folder` (beside its files and in the state
+    // folder); journals still held by a running writer are left alone. Returns the
+    // notices for the user: files put back, files changed by others and left
+    // alone, journals not trusted. Never throws.
+    static std::vector<std::string> Recover(const std::string& folder);
     // Where journals go when a file's folder cannot hold them:
     // $XDG_STATE_HOME/tkv-editor/journals (default ~/.local/state/...).
     static std::string StateFolder();
 
-    // The 64-bit hash that journals keep of new tails and of themselves.
-    static std::uint64_t Hash(const std::uint8_t* data, std::size_t size);
+    // Serialisation, for tests and the fuzzer: a complete journal with the given
+    // old tails, and its decoder (false when the bytes are not a complete,
+    // well-formed journal).
+    static std::vector<std::uint8_t> Encode(const Head& head, const std::vector<Entry>& entries,
+                                            const std::vector<std::vector<std::uint8_t>>& oldTails);
+    static bool Decode(std::span<const std::uint8_t> bytes, Head& head, std::vector<Entry>& entries);
+    // The hashes an entry keeps of a new tail (its tailStart and oldLength set).
+    static void HashNewTail(Entry& entry, const NewTail& newTail);
+    // Writes a new tail at `position` in chunks that end on aligned file offsets,
+    // as recovery expects of a rewrite cut short.
+    static void WriteTail(RandomAccessFile& file, std::uint64_t position, const NewTail& tail);
 
-    // Serialisation, for recovery and tests.
-    static std::vector<std::uint8_t> Encode(const std::vector<Entry>& entries);
-    // False when the bytes are not a complete journal.
-    static bool Decode(const std::vector<std::uint8_t>& bytes, std::vector<Entry>& entries);
+    class Sink;  // the streamed writer
 
   private:
     std::string m_strFolder;
     std::vector<Entry> m_entries;
+    std::string m_strRealFolder;  // the folder with every link resolved
+    std::string m_strTemporaryPath;
+    std::string m_strPlannedPath;  // the name it gets when committed
     std::string m_strJournalPath;
-    RandomAccessFile* m_pFile = nullptr;  // held open (and locked) while the rewrite runs
+    std::unique_ptr<RandomAccessFile> m_pFile;  // held open (and locked) while the rewrite runs
+    std::unique_ptr<Sink> m_pSink;
 };

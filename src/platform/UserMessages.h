@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-enum class MessageButtons { Ok, YesNo, YesNoCancel };
-enum class MessageAnswer { Ok, Yes, No, Cancel };
+enum class MessageButtons { Ok, YesNo, YesNoCancel, ReloadSaveAnywayCancel };
+enum class MessageAnswer { Ok, Yes, No, Cancel, Reload, SaveAnyway };
 
 class UserMessages {
   public:
