@@ -95,10 +95,19 @@ void Refuse(Context& cx, const std::string& message) {
     throw Failed{};
 }
 
+// Where no rewrite journal can be kept: --no-journal writes without one.
+bool WithoutJournal(Context& cx, const NoJournalPlace& e) {
+    if (cx.noJournal)
+        cx.err << e.Cause() << " Writing without one, as --no-journal asks.\n";
+    else
+        cx.err << e.Cause() << " Nothing was written; give --no-journal to write without one.\n";
+    return cx.noJournal;
+}
+
 // Opens the file through the document, as the editor's Open does.
 std::unique_ptr<CTKVEditorDoc> Open(Context& cx, const std::string& path) {
     auto doc = std::make_unique<CTKVEditorDoc>(cx.messages, cx.permission);
-    doc->m_bWriteWithoutJournal = cx.noJournal;
+    doc->m_writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
     if (!doc->OpenDocumentFile(path)) throw Failed{};
     return doc;
 }
@@ -242,11 +251,7 @@ int Apply(Context& cx) {
         EntryArguments::SetAtPath(*doc->m_pRoot, path, std::move(value), true);
 
     RewriteOptions options;
-    options.writeWithoutJournal = [&](const NoJournalPlace& e) {
-        if (cx.noJournal) cx.err << e.Cause() << " Writing without one (--no-journal).\n";
-        else cx.err << e.Cause() << " Give --no-journal to write without one.\n";
-        return cx.noJournal;
-    };
+    options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
     const FolderEdit::Report report = FolderEdit::ApplyToFolder(
         *doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
     for (const auto& notice : report.notices) cx.messages.Show(notice);

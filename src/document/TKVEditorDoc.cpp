@@ -47,8 +47,8 @@ RewriteOptions CTKVEditorDoc::SaveOptions() {
     RewriteOptions options;
     options.makerReadsOldBlock = false;  // Save writes the whole tree
     options.writeWithoutJournal = [this](const NoJournalPlace& e) {
-        return m_bWriteWithoutJournal ||
-               Messages().Ask(FormatMessage(kSaveWithoutJournal, e.Cause()),
+        if (m_writeWithoutJournal) return m_writeWithoutJournal(e);
+        return Messages().Ask(FormatMessage(kSaveWithoutJournal, e.Cause()),
                               MessageButtons::YesNo) == MessageAnswer::Yes;
     };
     return options;

@@ -103,9 +103,9 @@ class CTKVEditorDoc : public CDocument {
     StandardHeader m_standardHeader;
     bool m_bFolderEditMode = false;
     bool m_bSavedModified = false;
-    // Where no rewrite journal can be kept, save without one instead of asking
-    // (the command-line tool's --no-journal).
-    bool m_bWriteWithoutJournal = false;
+    // Decides, where no rewrite journal can be kept, whether to save without one
+    // (unset: the user is asked). The command-line tool answers from --no-journal.
+    std::function<bool(const NoJournalPlace&)> m_writeWithoutJournal;
 
   private:
     void Send(CView* sender, UpdateHint hint, HeaderNode* entry) {

@@ -95,6 +95,7 @@ void RandomAccessFile::Open(const std::string& path, Mode mode, const Options& o
     }
     // Files this program creates (journals, new sample files) are the user's
     // alone to write; the umask narrows them further.
+    if (mode == Mode::CreateNew) InjectFault(FaultInjector::Op::Create, path);
     int fd = ::open(path.c_str(), flags, mode == Mode::CreateNew ? 0600 : 0666);
     if (fd < 0) ThrowErrno(errno);
     struct stat st {};
@@ -135,6 +136,8 @@ void RandomAccessFile::Close() {
     int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0) ThrowErrno(errno);
+    // An injected failure comes after the descriptor is gone, as a real one does.
+    InjectFault(FaultInjector::Op::Close, m_strPath);
 }
 
 void RandomAccessFile::Abort() noexcept {

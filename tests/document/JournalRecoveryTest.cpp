@@ -1,0 +1,316 @@
+// The recovery of an interrupted rewrite puts back only what this program left
+// half-written, and nothing else: files changed by others since, journals moved,
+// copied or planted, and journals that are not journals at all.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "platform/FileError.h"
+#include "platform/FileSystem.h"
+#include "platform/RandomAccessFile.h"
+#include "platform/RewriteJournal.h"
+#include "support/DocumentFixture.h"
+#include "support/ToolRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> Journals(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().rfind(".tkvj", 0) == 0)
+            names.push_back(e.path().filename().string());
+    return names;
+}
+
+// Ends the process (as a power cut would) at the first write to `target`: before
+// it, or after a torn part of it reached the file.
+class CutAt : public RandomAccessFile::FaultInjector {
+  public:
+    CutAt(std::string target, bool tear) : m_target(std::move(target)), m_bTear(tear) {
+        RandomAccessFile::SetFaultInjector(this);
+    }
+    ~CutAt() override { RandomAccessFile::SetFaultInjector(nullptr); }
+    void Before(Op op, const std::string& path) override {
+        m_bArmed = op == Op::Write && path == m_target;
+        if (m_bArmed && !m_bTear) ::_exit(0);
+    }
+    std::size_t TornWriteLength(std::uint64_t position, std::size_t n) override {
+        if (!m_bArmed) return n;
+        const std::uint64_t cut = (position + n / 2) / 512 * 512;
+        return cut > position ? static_cast<std::size_t>(cut - position) : 0;
+    }
+    void AfterTornWrite(const std::string&) override { ::_exit(0); }
+
+  private:
+    std::string m_target;
+    bool m_bTear;
+    bool m_bArmed = false;
+};
+
+class JournalRecoveryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+        folder = dir.Path() / "plate";
+        fs::create_directories(folder);
+        auto root = ExtendedHeader::MakeRoot();
+        AddAt(*root, "Run.Gain", LongValue(5));
+        AddAt(*root, "Sample.Well", HeaderElement(std::string_view("A01")));
+        WriteAll(File("a.tkv"), SampleFile(*root, SampleRecord(), 4000, 1));
+        WriteAll(File("b.tkv"), SampleFile(*root, SampleRecord(), 3000, 2));
+    }
+    void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
+
+    std::string File(const std::string& name) const { return (folder / name).string(); }
+
+    // A `tkvhdr set` of a long note on `name`, cut off at its first write to the
+    // file: the journal is on disk, the file old (or torn).
+    void LeaveJournal(const std::string& name, bool tear) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            CutAt cut(File(name), tear);
+            Tool({"set", File(name), "RUN.NOTE", "ascii", std::string(3000, 'n')});
+            ::_exit(3);  // never reached: the write must have come
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the rewrite was not cut";
+        ASSERT_EQ(Journals(folder).size(), 1u);
+    }
+
+    TempDir dir;
+    fs::path folder;
+};
+
+// ------------------------------------------------------------ files changed since
+
+TEST_F(JournalRecoveryTest, AFileChangedByAnotherProgramAfterTheCrashIsNeverTouched) {
+    struct Change {
+        const char* what;
+        std::function<void(const std::string&)> apply;
+        const char* message;
+    };
+    const Change changes[] = {
+        {"rewritten in place",
+         [](const std::string& p) {
+             Bytes b = ReadAll(p);
+             b[b.size() - 100] ^= 0xFF;
+             WriteAll(p, b);
+         },
+         "was changed by another program after an interrupted rewrite; it was not touched."},
+        {"shortened", [](const std::string& p) { fs::resize_file(p, fs::file_size(p) - 200); },
+         "was changed by another program"},
+        {"appended to",
+         [](const std::string& p) {
+             Bytes b = ReadAll(p);
+             b.insert(b.end(), 5000, 0x5A);
+             WriteAll(p, b);
+         },
+         "was changed by another program"},
+        {"replaced by a copy from elsewhere",
+         [](const std::string& p) {
+             const Bytes other = PatternBytes(fs::file_size(p), 77);
+             WriteAll(p + ".new", other);
+             fs::rename(p + ".new", p);
+         },
+         "was replaced by another file after an interrupted rewrite; it was not touched."},
+    };
+    for (bool torn : {false, true}) {
+        for (const auto& change : changes) {
+            SCOPED_TRACE(std::string(change.what) + (torn ? " (after a torn rewrite)" : ""));
+            SetUp();
+            LeaveJournal("a.tkv", torn);
+            change.apply(File("a.tkv"));
+            const Bytes theirs = ReadAll(File("a.tkv"));
+            const Bytes other = ReadAll(File("b.tkv"));
+            // A plain read of another file of the folder recovers the folder.
+            const ToolRun run = Tool({"dump", File("b.tkv")});
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(ReadAll(File("a.tkv")), theirs) << "the other program's bytes were lost";
+            EXPECT_EQ(ReadAll(File("b.tkv")), other);
+            EXPECT_TRUE(Contains(run.err, File("a.tkv") + " " + change.message)) << run.err;
+            EXPECT_TRUE(Journals(folder).empty()) << "the entry is dropped with its journal";
+            // Said once: the next open finds nothing more to say.
+            EXPECT_EQ(Tool({"dump", File("b.tkv")}).err, "");
+            fs::remove_all(folder);
+        }
+    }
+}
+
+TEST_F(JournalRecoveryTest, ATornFileIsPutBackAndAnUntouchedOneKept) {
+    const Bytes before = ReadAll(File("a.tkv"));
+    LeaveJournal("a.tkv", true);
+    ASSERT_NE(ReadAll(File("a.tkv")), before) << "the rewrite must have torn the file";
+    const ToolRun run = Tool({"get", File("a.tkv"), "RUN.GAIN"});
+    EXPECT_EQ(run.out, "5\n");
+    EXPECT_EQ(ReadAll(File("a.tkv")), before);
+    EXPECT_TRUE(Contains(run.err, File("a.tkv") + " was put back as it was")) << run.err;
+
+    LeaveJournal("a.tkv", false);
+    EXPECT_EQ(Tool({"get", File("a.tkv"), "RUN.GAIN"}).err, "") << "an old file needs no word";
+    EXPECT_EQ(ReadAll(File("a.tkv")), before);
+    EXPECT_TRUE(Journals(folder).empty());
+}
+
+// ------------------------------------------------------------ moved and copied
+
+TEST_F(JournalRecoveryTest, AFolderMovedAfterTheCrashIsRecoveredWhereItNowLies) {
+    const Bytes before = ReadAll(File("a.tkv"));
+    LeaveJournal("a.tkv", true);
+    const fs::path moved = dir.Path() / "moved-plate";
+    fs::rename(folder, moved);
+    const ToolRun run = Tool({"dump", (moved / "b.tkv").string()});
+    EXPECT_EQ(ReadAll((moved / "a.tkv").string()), before) << "the torn file stayed torn";
+    EXPECT_TRUE(Contains(run.err, "was put back")) << run.err;
+    EXPECT_TRUE(Journals(moved).empty());
+}
+
+TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
+    const Bytes before = ReadAll(File("a.tkv"));
+    LeaveJournal("a.tkv", true);
+    const fs::path copy = dir.Path() / "copy";
+    fs::copy(folder, copy);
+    // The original is recovered and edited on.
+    ASSERT_EQ(Tool({"set", File("a.tkv"), "RUN.GAIN", "long", "7"}).status, 0);
+    const Bytes edited = ReadAll(File("a.tkv"));
+    // Opening the copy recovers the copy, and only the copy.
+    const ToolRun run = Tool({"dump", (copy / "a.tkv").string()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadAll((copy / "a.tkv").string()), before);
+    EXPECT_EQ(ReadAll(File("a.tkv")), edited) << "the original's later edit was rolled back";
+    EXPECT_TRUE(Contains(run.err, "has been copied here")) << run.err;
+}
+
+// ------------------------------------------------------------ planted journals
+
+// A journal as a crash would leave it for a.tkv: its old tail is `stale`, which
+// recovery would write back if it trusted the journal.
+Bytes PlantedJournal(const fs::path& folder, const std::string& name, const Bytes& stale) {
+    const Bytes now = ReadAll((folder / "a.tkv").string());
+    struct stat st {};
+    ::stat((folder / "a.tkv").c_str(), &st);
+    RewriteJournal::Entry e;
+    e.name = name;
+    e.device = st.st_dev;
+    e.inode = st.st_ino;
+    e.oldLength = stale.size();
+    e.tailStart = 0;
+    // The file as it is now counts as a torn mix: its first piece "new", the rest old.
+    Bytes newTail(now.begin(), now.begin() + 512);
+    RewriteJournal::HashNewTail(e, {newTail, {}});
+    struct stat fst {};
+    ::stat(folder.c_str(), &fst);
+    Bytes staleWithNow = stale;
+    std::copy(now.begin() + 512, now.end(), staleWithNow.begin() + 512);
+    return RewriteJournal::Encode({fst.st_dev, fst.st_ino, folder.string()}, {e}, {staleWithNow});
+}
+
+TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
+    const Bytes now = ReadAll(File("a.tkv"));
+    Bytes stale = now;
+    std::fill(stale.begin(), stale.begin() + 512, 0xEE);
+    const Bytes good = PlantedJournal(folder, "a.tkv", stale);
+    {
+        // Control: the same journal, trusted, does put the stale bytes back.
+        WriteAll(File(".tkvjournal-control"), good);
+        ::chmod(File(".tkvjournal-control").c_str(), 0600);
+        RewriteJournal::Recover(folder.string());
+        EXPECT_EQ(ReadAll(File("a.tkv")), stale) << "the planted journal is not a real threat";
+        WriteAll(File("a.tkv"), now);
+    }
+    struct Plant {
+        const char* what;
+        Bytes bytes;
+        std::function<void(const std::string&)> after;
+        const char* message;
+    };
+    Bytes cut = good;
+    cut.resize(cut.size() - 7);
+    const Plant plants[] = {
+        {"writable by others", good, [](const std::string& p) { ::chmod(p.c_str(), 0666); },
+         "is not a rewrite journal of yours"},
+        {"owned by another user", good,
+         [](const std::string& p) {
+             if (::chown(p.c_str(), 4242, 4242) != 0) ::chmod(p.c_str(), 0666);  // not root
+         },
+         "is not a rewrite journal of yours"},
+        {"naming a file outside its folder", PlantedJournal(folder, "../plate/a.tkv", stale), {},
+         "is not a complete rewrite journal"},
+        {"cut short", cut, {}, "is not a complete rewrite journal"},
+        {"not a journal at all", Bytes{'n', 'o', 't', 'e', 's'}, {},
+         "is not a complete rewrite journal"},
+    };
+    for (const auto& plant : plants) {
+        SCOPED_TRACE(plant.what);
+        const std::string path = File(".tkvjournal-planted");
+        WriteAll(path, plant.bytes);
+        ::chmod(path.c_str(), 0600);
+        if (plant.after) plant.after(path);
+        const ToolRun run = Tool({"get", File("a.tkv"), "RUN.GAIN"});
+        EXPECT_EQ(run.out, "5\n");
+        EXPECT_EQ(ReadAll(File("a.tkv")), now);
+        EXPECT_TRUE(fs::exists(path)) << "only a valid journal of ours is ever removed";
+        EXPECT_TRUE(Contains(run.err, path + " " + plant.message)) << run.err;
+        fs::remove(path);
+    }
+}
+
+TEST_F(JournalRecoveryTest, AHugeJunkJournalIsReadInWindowsNotAllocated) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address-space limit cannot be applied under AddressSanitizer";
+#else
+    // 512 MiB that start like a journal, and a process that may not map 128 MiB.
+    const std::string path = File(".tkvjournal-junk");
+    WriteAll(path, Bytes{'T', 'K', 'V', 'J', 'R', 'N', 'L', '3'});
+    ::chmod(path.c_str(), 0600);
+    fs::resize_file(path, 512ull << 20);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        rlimit limit{128ull << 20, 128ull << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const auto notices = RewriteJournal::Recover(folder.string());
+        ::_exit(notices.size() == 1 && Contains(notices[0], "is not a complete") ? 0 : 4);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(fs::exists(path));
+#endif
+}
+
+TEST_F(JournalRecoveryTest, TheDecoderRefusesEveryLieAboutLengths) {
+    const Bytes now = ReadAll(File("a.tkv"));
+    Bytes stale = now;
+    const Bytes good = PlantedJournal(folder, "a.tkv", stale);
+    RewriteJournal::Head head;
+    std::vector<RewriteJournal::Entry> entries;
+    ASSERT_TRUE(RewriteJournal::Decode(good, head, entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "a.tkv");
+    // Every single flipped byte is caught (by the checksum, or before it).
+    for (std::size_t at = 0; at < good.size(); at += 97) {
+        Bytes bad = good;
+        bad[at] ^= 0x40;
+        EXPECT_FALSE(RewriteJournal::Decode(bad, head, entries)) << "byte " << at;
+    }
+    for (const char* name : {"", ".", "..", "sub/a.tkv", ".tkvjournal-x"})
+        EXPECT_FALSE(RewriteJournal::Decode(PlantedJournal(folder, name, stale), head, entries))
+            << "name '" << name << "'";
+}
+
+}  // namespace

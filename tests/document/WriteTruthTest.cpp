@@ -1,0 +1,307 @@
+// Writers that meet other writers, failing disks and missing journal places:
+// nothing another program wrote is overwritten unasked, one file under several
+// names is rewritten once, and every report says what the file really holds.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/FileError.h"
+#include "platform/FileSystem.h"
+#include "platform/RandomAccessFile.h"
+#include "support/DocumentFixture.h"
+#include "support/ToolRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Op = RandomAccessFile::FaultInjector::Op;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Fails the `nth` operation `op` on a path that `matches` with `error`.
+class FailOne : public RandomAccessFile::FaultInjector {
+  public:
+    FailOne(Op op, std::function<bool(const std::string&)> matches, int nth, int error)
+        : m_op(op), m_matches(std::move(matches)), m_nth(nth), m_error(error) {
+        RandomAccessFile::SetFaultInjector(this);
+    }
+    ~FailOne() override { RandomAccessFile::SetFaultInjector(nullptr); }
+    void Before(Op op, const std::string& path) override {
+        if (op != m_op || !m_matches(path) || ++m_seen != m_nth) return;
+        throw FileError::FromErrno(path, m_error);
+    }
+    int Seen() const { return m_seen; }
+
+  private:
+    Op m_op;
+    std::function<bool(const std::string&)> m_matches;
+    int m_nth;
+    int m_error;
+    int m_seen = 0;
+};
+
+class WriteTruthTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+        folder = fs::canonical(dir.Path());
+        for (const char* name : {"A01.tkv", "A02.tkv", "A03.tkv"}) {
+            auto root = ExtendedHeader::MakeRoot();
+            AddAt(*root, "Run.Gain", LongValue(5));
+            WriteAll(File(name), SampleFile(*root, SampleRecord(), 2000, name[2]));
+        }
+    }
+    void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
+    std::string File(const std::string& name) const { return (folder / name).string(); }
+    std::string Gain(const std::string& name) {
+        return Tool({"get", File(name), "RUN.GAIN"}).out;
+    }
+    bool JournalLeft() const {
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().filename().string().rfind(".tkvj", 0) == 0) return true;
+        return false;
+    }
+    ToolRun ApplyGain(const std::string& value) {
+        return Tool({"apply", File("A01.tkv"), "RUN.GAIN", "long", value});
+    }
+
+    TempDir dir;
+    fs::path folder;
+    RecordingMessages messages;
+    SettablePermission permission;
+};
+
+// ------------------------------------------------------------ lost updates
+
+TEST_F(WriteTruthTest, TheEditorNeverSilentlyOverwritesAScriptsChange) {
+    CTKVEditorDoc doc(messages, permission);
+    ASSERT_TRUE(doc.OpenDocumentFile(File("A01.tkv")));
+    ASSERT_EQ(Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "42"}).status, 0);
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
+    const std::string question = File("A01.tkv") +
+                                 " was changed by another program since it was opened.";
+
+    messages.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(doc.DoSave(doc.GetPathName()));
+    EXPECT_EQ(messages.asked, std::vector<std::string>{question});
+    EXPECT_EQ(Gain("A01.tkv"), "42\n") << "the script's change was dropped";
+
+    messages.answers = {MessageAnswer::Reload};
+    EXPECT_FALSE(doc.DoSave(doc.GetPathName()));
+    EXPECT_EQ(FindAt(*doc.m_pRoot, "Run.Gain")->value.Format(10), u"42") << "reloaded";
+    EXPECT_EQ(Gain("A01.tkv"), "42\n");
+
+    // Once reloaded, the document is current again: no question.
+    messages.asked.clear();
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(10));
+    EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
+    EXPECT_TRUE(messages.asked.empty());
+    EXPECT_EQ(Gain("A01.tkv"), "10\n");
+    // Nor after its own save.
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(11));
+    EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
+    EXPECT_TRUE(messages.asked.empty());
+
+    // Save Anyway is the user's choice to overwrite.
+    ASSERT_EQ(Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "43"}).status, 0);
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(12));
+    messages.answers = {MessageAnswer::SaveAnyway};
+    EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
+    EXPECT_EQ(messages.asked, std::vector<std::string>{question});
+    EXPECT_EQ(Gain("A01.tkv"), "12\n");
+}
+
+TEST_F(WriteTruthTest, AFileReplacedUnderTheEditorIsNotOverwrittenEither) {
+    CTKVEditorDoc doc(messages, permission);
+    ASSERT_TRUE(doc.OpenDocumentFile(File("A01.tkv")));
+    // The instrument software writes a new file and renames it over the old one.
+    fs::copy_file(File("A02.tkv"), File("A01.new"));
+    fs::rename(File("A01.new"), File("A01.tkv"));
+    const Bytes theirs = ReadAll(File("A01.tkv"));
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
+    EXPECT_FALSE(doc.DoSave(doc.GetPathName()));
+    EXPECT_EQ(messages.asked.size(), 1u);
+    EXPECT_EQ(ReadAll(File("A01.tkv")), theirs);
+}
+
+TEST_F(WriteTruthTest, AWriterHoldingTheFileIsWaitedForABoundedTime) {
+    RandomAccessFile holder(File("A01.tkv"), RandomAccessFile::Mode::ReadWrite);
+    const int wait = RandomAccessFile::LockWait();
+    RandomAccessFile::SetLockWait(100);
+    const ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "9"});
+    RandomAccessFile::SetLockWait(wait);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, File("A01.tkv") + " is being written by another program; waiting"))
+        << run.err;
+    EXPECT_TRUE(Contains(run.err, RandomAccessFile::kBusyCause)) << run.err;
+    holder.Close();
+    EXPECT_EQ(Gain("A01.tkv"), "5\n");
+}
+
+// ------------------------------------------------------------ one file, several names
+
+TEST_F(WriteTruthTest, HardAndSymbolicLinksMakeOneRewriteAndOneLine) {
+    fs::create_hard_link(File("A01.tkv"), File("A04.tkv"));
+    fs::create_symlink(File("A01.tkv"), File("A00.tkv"));
+    const ToolRun run = ApplyGain("9");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "updated: " + File("A01.tkv") + " (also " + File("A04.tkv") +
+                                      ", " + File("A00.tkv") + ")\n"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "3 updated, 0 unchanged, 0 skipped, 0 failed")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "another program")) << run.out;
+    EXPECT_EQ(Gain("A00.tkv"), "9\n");
+    EXPECT_TRUE(fs::is_symlink(File("A00.tkv")));
+    EXPECT_EQ(fs::hard_link_count(File("A01.tkv")), 2u);
+    EXPECT_FALSE(JournalLeft());
+}
+
+TEST_F(WriteTruthTest, SavingThroughASymbolicLinkJournalsBesideTheRealFile) {
+    fs::create_directories(folder / "links");
+    fs::create_symlink(File("A01.tkv"), folder / "links" / "x.tkv");
+    const std::string link = (folder / "links" / "x.tkv").string();
+    bool journalSeen = false;
+    struct Watch : RandomAccessFile::FaultInjector {
+        std::function<void(const std::string&)> seen;
+        void Before(Op op, const std::string& path) override {
+            if (op == Op::Create) seen(path);
+        }
+    } watch;
+    watch.seen = [&](const std::string& path) {
+        journalSeen = true;
+        EXPECT_EQ(fs::path(path).parent_path(), folder) << path;
+    };
+    RandomAccessFile::SetFaultInjector(&watch);
+    const ToolRun run = Tool({"set", link, "RUN.GAIN", "long", "9"});
+    RandomAccessFile::SetFaultInjector(nullptr);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(journalSeen);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Gain("A01.tkv"), "9\n");
+}
+
+// ------------------------------------------------------------ failures that tell the truth
+
+TEST_F(WriteTruthTest, ASaveThatFailsToFlushPutsTheFileBackAndSaysSo) {
+    const Bytes before = ReadAll(File("A01.tkv"));
+    const std::string a = File("A01.tkv");
+    {
+        FailOne eio(Op::Flush, [&](const std::string& p) { return p == a; }, 1, EIO);
+        EXPECT_EQ(Tool({"set", a, "RUN.GAIN", "long", "9"}).status, 1);
+        EXPECT_EQ(eio.Seen(), 2) << "the rollback flushes the file too";
+    }
+    EXPECT_EQ(ReadAll(a), before);
+    EXPECT_FALSE(JournalLeft());
+}
+
+TEST_F(WriteTruthTest, ASaveWhoseCloseFailsHoldsTheNewBytesAndSaysSo) {
+    CTKVEditorDoc doc(messages, permission);
+    ASSERT_TRUE(doc.OpenDocumentFile(File("A01.tkv")));
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
+    {
+        const std::string a = File("A01.tkv");
+        FailOne eio(Op::Close, [&](const std::string& p) { return p == a; }, 1, EIO);
+        EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
+    }
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(Contains(messages.shown[0], "was saved, but closing it reported an error"));
+    EXPECT_EQ(Gain("A01.tkv"), "9\n");
+}
+
+TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
+    const std::string a2 = File("A02.tkv");
+    const Bytes a2Before = ReadAll(a2);
+    {
+        // A write fails: that file is put back and reported failed, the others go on.
+        FailOne eio(Op::Write, [&](const std::string& p) { return p == a2; }, 1, EIO);
+        const ToolRun run = ApplyGain("9");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Contains(run.out, "failed: " + a2 + ": Input/output error; left as it was\n"))
+            << run.out;
+        EXPECT_TRUE(Contains(run.out, "2 updated, 0 unchanged, 0 skipped, 1 failed")) << run.out;
+    }
+    EXPECT_EQ(ReadAll(a2), a2Before);
+    EXPECT_EQ(Gain("A01.tkv"), "9\n");
+    EXPECT_FALSE(JournalLeft());
+    {
+        // A close fails after the bytes went out: the file holds them.
+        FailOne eio(Op::Close, [&](const std::string& p) { return p == a2; }, 1, EIO);
+        const ToolRun run = ApplyGain("10");
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_TRUE(Contains(run.out, "updated: " + a2 +
+                                          " (written, but not confirmed on disk: Input/output "
+                                          "error)\n"))
+            << run.out;
+    }
+    EXPECT_EQ(Gain("A02.tkv"), "10\n");
+    EXPECT_FALSE(JournalLeft());
+    {
+        // The flush of the whole file system fails: every file holds its new bytes,
+        // and the journal stays until the next open sees that.
+        const std::string f = folder.string();
+        FailOne eio(Op::Flush, [&](const std::string& p) { return p == f; }, 2, EIO);
+        const ToolRun run = ApplyGain("11");
+        EXPECT_EQ(eio.Seen(), 2);
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_TRUE(Contains(run.out, "updated: " + File("A03.tkv") +
+                                          " (written, but not confirmed on disk"))
+            << run.out;
+        EXPECT_TRUE(JournalLeft());
+    }
+    const ToolRun next = Tool({"get", File("A03.tkv"), "RUN.GAIN"});
+    EXPECT_EQ(next.out, "11\n");
+    EXPECT_EQ(next.err, "") << "new files need no word";
+    EXPECT_FALSE(JournalLeft());
+    for (const char* name : {"A01.tkv", "A02.tkv"}) EXPECT_EQ(Gain(name), "11\n");
+}
+
+// ------------------------------------------------------------ no journal place
+
+TEST_F(WriteTruthTest, WithoutAJournalPlaceTheUserChoosesToWriteUnprotected) {
+    const Bytes before = ReadAll(File("A01.tkv"));
+    // Neither the folder nor the state folder takes a journal.
+    struct Refuse : RandomAccessFile::FaultInjector {
+        void Before(Op op, const std::string& path) override {
+            if (op == Op::Create && Contains(path, ".tkvjtmp-"))
+                throw FileError::FromErrno(path, EACCES);
+        }
+    } refuse;
+    RandomAccessFile::SetFaultInjector(&refuse);
+
+    ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "9"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.err, "give --no-journal")) << run.err;
+    EXPECT_EQ(ReadAll(File("A01.tkv")), before);
+
+    run = Tool({"set", "--no-journal", File("A01.tkv"), "RUN.GAIN", "long", "9"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "Writing without one")) << run.err;
+
+    run = Tool({"apply", File("A01.tkv"), "RUN.GAIN", "long", "8"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Contains(run.out, "0 updated, 0 unchanged, 0 skipped, 3 failed")) << run.out;
+    run = Tool({"apply", "--no-journal", File("A01.tkv"), "RUN.GAIN", "long", "8"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "(written without a journal)")) << run.out;
+
+    CTKVEditorDoc doc(messages, permission);
+    ASSERT_TRUE(doc.OpenDocumentFile(File("A01.tkv")));
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(7));
+    messages.answers = {MessageAnswer::No};
+    EXPECT_FALSE(doc.DoSave(doc.GetPathName()));
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_TRUE(Contains(messages.asked[0], "Save without crash protection?"));
+    messages.answers = {MessageAnswer::Yes};
+    EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
+    RandomAccessFile::SetFaultInjector(nullptr);
+    EXPECT_EQ(Gain("A01.tkv"), "7\n");
+    EXPECT_FALSE(JournalLeft());
+}
+
+}  // namespace
