@@ -1,5 +1,5 @@
 // Writes seed corpora for the fuzzers from generated files:
-//   make_fuzz_seeds DIR  ->  DIR/{decode_block,open_file,parse,merge}/...
+//   make_fuzz_seeds DIR  ->  DIR/{decode_block,open_file,parse,merge,journal}/...
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -7,6 +7,7 @@
 #include "format/ExampleFile.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderFile.h"
+#include "platform/RewriteJournal.h"
 
 namespace fs = std::filesystem;
 
@@ -19,7 +20,7 @@ static void Put(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     const fs::path dir = argv[1];
-    for (const char* sub : {"decode_block", "open_file", "parse", "merge"})
+    for (const char* sub : {"decode_block", "open_file", "parse", "merge", "journal"})
         fs::create_directories(dir / sub);
     const auto tree = ExampleFile::MakeTree();
     const auto block = EncodeExtendedHeaderBlock(*tree);
@@ -37,6 +38,31 @@ int main(int argc, char** argv) {
     const auto rec = record.ToBytes();
     file.insert(file.end(), rec.begin(), rec.end());
     Put(dir / "open_file" / "example", file);
+    // Journals of one and of two files, without their closing hash (the target
+    // adds it).
+    {
+        RewriteJournal::Entry e;
+        e.name = "A01.tkv";
+        e.device = 2049;
+        e.inode = 1234;
+        e.tailStart = 64;
+        e.oldLength = file.size();
+        const std::vector<std::uint8_t> newTail(block.begin(), block.end());
+        RewriteJournal::HashNewTail(e, {newTail, rec});
+        std::vector<std::uint8_t> oldTail(file.begin() + 64, file.end());
+        auto one = RewriteJournal::Encode({2049, 99, "/data/plate7"}, {e}, {oldTail});
+        one.resize(one.size() - 16);
+        Put(dir / "journal" / "one", one);
+        RewriteJournal::Entry f = e;
+        f.name = "A02.tkv";
+        f.tailStart = 1000;  // an old tail shorter than the new one: the file grows
+        f.oldLength = 1200;
+        RewriteJournal::HashNewTail(f, {newTail, {}});
+        auto two = RewriteJournal::Encode({2049, 99, "/data/plate7"}, {e, f},
+                                          {oldTail, std::vector<std::uint8_t>(200, 7)});
+        two.resize(two.size() - 16);
+        Put(dir / "journal" / "two", two);
+    }
     int n = 0;
     for (std::uint8_t type = 0; type < 8; ++type)
         for (const char* text :

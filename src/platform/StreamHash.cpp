@@ -40,6 +40,7 @@ void StreamHash::Stripe(const std::uint8_t* p) {
 }
 
 void StreamHash::Update(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return;  // an empty piece may come without any storage (null)
     m_nTotal += size;
     if (m_nStash > 0) {
         const std::size_t take = std::min(size, sizeof m_stash - m_nStash);

@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
+#include "platform/StreamHash.h"
 #include "support/DocumentFixture.h"
 #include "support/ToolRunner.h"
 
@@ -95,6 +96,25 @@ class JournalRecoveryTest : public ::testing::Test {
     TempDir dir;
     fs::path folder;
 };
+
+// ------------------------------------------------------------ the hash
+
+TEST(StreamHashTest, TheSameHoweverTheBytesArriveAndDifferentForAnyChange) {
+    const Bytes bytes = PatternBytes(1000, 5);
+    const Hash128 whole = StreamHash::Of(bytes);
+    for (std::size_t cut : {0u, 1u, 7u, 31u, 32u, 33u, 500u, 999u, 1000u}) {
+        StreamHash h;
+        h.Update(bytes.data(), cut);
+        h.Update(nullptr, 0);  // an empty piece (an empty block has no storage)
+        h.Update(bytes.data() + cut, bytes.size() - cut);
+        EXPECT_EQ(h.Final(), whole) << "cut at " << cut;
+    }
+    Bytes changed = bytes;
+    changed[999] ^= 1;
+    EXPECT_NE(StreamHash::Of(changed), whole);
+    EXPECT_NE(StreamHash::Of(std::span(bytes).first(999)), whole) << "the length counts";
+    EXPECT_NE(StreamHash::Of({}), StreamHash::Of(Bytes(1, 0)));
+}
 
 // ------------------------------------------------------------ files changed since
 
