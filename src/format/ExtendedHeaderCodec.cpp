@@ -101,9 +101,13 @@ bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels
 }
 
 std::unique_ptr<HeaderNode> MakeLeaf(std::string_view label, const DecodedItem& item,
-                                     std::span<const std::uint8_t> block) {
+                                     std::span<const std::uint8_t> block,
+                                     const std::shared_ptr<const std::vector<std::uint8_t>>* owner) {
     auto node = std::make_unique<HeaderNode>(std::string(label), false);
-    node->value.Assign(item.type, item.count, item.Payload(block));
+    if (owner)
+        node->value.AssignShared(item.type, item.count, item.Payload(block), *owner);
+    else
+        node->value.Assign(item.type, item.count, item.Payload(block));
     return node;
 }
 
@@ -121,8 +125,18 @@ bool SuitsSingleWalk(const HeaderNode& node) {
 // procedures never create a list without a leaf below it), and a final pass
 // gives every list item its smallest length field. nullopt when the tree holds
 // an entry that only setting each path can place (see SuitsSingleWalk).
-std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root) {
+//
+// Payloads of kBorrowFrom bytes or more are not copied: the walk notes where they
+// go and the block borrows them from the tree.
+std::optional<EncodedBlock> EncodeSingleWalk(const HeaderNode& root) {
+    constexpr std::size_t kBorrowFrom = HeaderElement::kShareFrom;
     std::vector<std::uint8_t> out;
+    struct Borrowed {
+        std::size_t position;  // in `out`, where the payload belongs
+        std::span<const std::uint8_t> bytes;
+    };
+    std::vector<Borrowed> borrowed;
+    std::uint64_t borrowedSize = 0;
     struct ListFix {
         std::size_t itemPosition;
         std::uint32_t itemCount;
@@ -146,6 +160,10 @@ std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root
             if (done.entries == 0) {
                 out.resize(done.pairStart);
                 fixes.resize(done.fixIndex);
+                while (!borrowed.empty() && borrowed.back().position > done.pairStart) {
+                    borrowedSize -= borrowed.back().bytes.size();
+                    borrowed.pop_back();
+                }
             } else {
                 if (2ull * done.entries > ItemCodec::kMaxPayload) fail();
                 fixes[done.fixIndex].itemCount = 2 * done.entries;
@@ -164,13 +182,21 @@ std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root
             out.insert(out.end(), {0x03, 0, 0, 0});  // List, 3-byte length, filled in later
             stack.push_back(
                 {node->children.begin(), node->children.end(), pairStart, fixes.size() - 1, 0});
+        } else if (node->value.GetBytes().size() >= kBorrowFrom) {
+            if (!ItemCodec::EncodeArrayItemHeader(out, node->value)) fail();
+            borrowed.push_back({out.size(), node->value.GetBytes()});
+            borrowedSize += node->value.GetBytes().size();
+            ++f.entries;
         } else {
             if (!ItemCodec::EncodeItem(out, node->value)) fail();
             ++f.entries;
         }
     }
-    // Give each list item its smallest length field, closing up the gaps.
+    // Give each list item its smallest length field, closing up the gaps (and
+    // moving the borrowed payloads' places with the bytes in front of them).
     std::size_t write = fixes.empty() ? out.size() : fixes.front().itemPosition;
+    std::size_t b = 0;
+    while (b < borrowed.size() && borrowed[b].position < write) ++b;
     for (std::size_t k = 0; k < fixes.size(); ++k) {
         std::vector<std::uint8_t> item;
         ItemCodec::EncodeListItem(item, fixes[k].itemCount);
@@ -178,6 +204,8 @@ std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root
         write += item.size();
         const std::size_t from = fixes[k].itemPosition + 4;
         const std::size_t to = k + 1 < fixes.size() ? fixes[k + 1].itemPosition : out.size();
+        for (; b < borrowed.size() && borrowed[b].position <= to; ++b)
+            borrowed[b].position = borrowed[b].position - from + write;
         std::copy(out.begin() + static_cast<std::ptrdiff_t>(from),
                   out.begin() + static_cast<std::ptrdiff_t>(to),
                   out.begin() + static_cast<std::ptrdiff_t>(write));
@@ -185,13 +213,22 @@ std::optional<std::vector<std::uint8_t>> EncodeSingleWalk(const HeaderNode& root
     }
     out.resize(write);
     out.push_back(ItemCodec::kEndItem);
-    out.resize((out.size() + 3) / 4 * 4, 0);
-    return out;
+    out.resize(static_cast<std::size_t>((out.size() + borrowedSize + 3) / 4 * 4 - borrowedSize), 0);
+
+    EncodedBlock block;
+    std::size_t at = 0;
+    for (const Borrowed& piece : borrowed) {
+        block.Append(std::span(out).subspan(at, piece.position - at));
+        block.Borrow(piece.bytes);
+        at = piece.position;
+    }
+    block.Append(std::span(out).subspan(at));
+    return block;
 }
 
-}  // namespace
-
-bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root) {
+// Decodes `block`; with `owner` (which holds the block) large arrays share it.
+bool Decode(std::span<const std::uint8_t> block, HeaderNode& root,
+            const std::shared_ptr<const std::vector<std::uint8_t>>* owner) {
     std::vector<Level> levels;
     if (!ParseLevels(block, levels)) return false;
     for (auto& level : levels) {
@@ -215,7 +252,7 @@ bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root)
             if (p.value.IsList()) continue;
             const Pair* found = level.Find(p.label, k);
             if (!found) return false;
-            HeaderTree::Insert(*list, MakeLeaf(p.label, found->value, block), &root);
+            HeaderTree::Insert(*list, MakeLeaf(p.label, found->value, block, owner), &root);
         }
         stack.push_back({list, levelIndex, 0});
         return true;
@@ -242,6 +279,17 @@ bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root)
     return true;
 }
 
+}  // namespace
+
+bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root) {
+    return Decode(block, root, nullptr);
+}
+
+bool DecodeExtendedHeaderSharing(const std::shared_ptr<const std::vector<std::uint8_t>>& owner,
+                                 HeaderNode& root) {
+    return Decode(*owner, root, &owner);
+}
+
 bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool pendingOnly) {
     bool ok = true;
     HeaderTree::Walk(root, [&](const HeaderNode& node, std::string_view path) {
@@ -252,7 +300,7 @@ bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool 
     return ok;
 }
 
-std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {
+EncodedBlock EncodeBlockBorrowing(const HeaderNode& root) {
     if (root.children.empty()) return {};
     if (auto block = EncodeSingleWalk(root)) return std::move(*block);
     BlockPath::BlockBuffer buffer;
@@ -261,8 +309,12 @@ std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {
     return buffer.ToBlock();
 }
 
+std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {
+    return EncodeBlockBorrowing(root).ToVector();
+}
+
 BlockMaker EncodeExtendedHeader(const HeaderNode& root) {
     return [&root](std::span<const std::uint8_t>, const StandardHeader&) {
-        return EncodeExtendedHeaderBlock(root);
+        return EncodeBlockBorrowing(root);
     };
 }

@@ -10,10 +10,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "format/BlockPath.h"
+#include "format/EncodedBlock.h"
 #include "model/HeaderNode.h"
 
 struct StandardHeader;
@@ -39,13 +41,22 @@ bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool 
 // The block for the whole tree, zero-padded to a multiple of 4; empty when the root
 // has no children. Throws HeaderError when the tree cannot be encoded.
 std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root);
+// The same block with the payloads of large values borrowed from the tree, which
+// must stay unchanged while the block is used.
+EncodedBlock EncodeBlockBorrowing(const HeaderNode& root);
+
+// Fills the empty root list from a block held in `owner`: as DecodeExtendedHeader,
+// except that large array values share the block's buffer instead of copying it.
+bool DecodeExtendedHeaderSharing(const std::shared_ptr<const std::vector<std::uint8_t>>& owner,
+                                 HeaderNode& root);
 
 // Makes the new block for a rewrite, given the file's stored block (Extended
 // Header Length bytes) and its record as read and repaired. Returns the block (a
 // multiple of 4 bytes, empty for none). Throws HeaderError when it cannot.
-using BlockMaker = std::function<std::vector<std::uint8_t>(std::span<const std::uint8_t> oldBlock,
-                                                           const StandardHeader& oldRecord)>;
+using BlockMaker = std::function<EncodedBlock(std::span<const std::uint8_t> oldBlock,
+                                              const StandardHeader& oldRecord)>;
 
 // The block maker of Save: the block for the whole tree under `root`, which must
-// outlive the maker.
+// outlive the maker and stay unchanged until the rewrite is done (the block
+// borrows its large values).
 BlockMaker EncodeExtendedHeader(const HeaderNode& root);

@@ -101,9 +101,11 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
         // The bounds check above keeps the block inside the file (a seek past its
         // start throws), so the buffer is never larger than the file.
         file.SeekFromEnd(read.extendedHeaderOffset);
-        std::vector<std::uint8_t> block(read.extendedHeaderLength);
-        file.ReadExact(block.data(), block.size());
-        if (!DecodeExtendedHeader(block, root)) Fail(messages, false, HeaderMessages::kCannotParse);
+        // Large values keep a share of this buffer rather than a copy of their part.
+        auto block = std::make_shared<std::vector<std::uint8_t>>(read.extendedHeaderLength);
+        file.ReadExact(block->data(), block->size());
+        if (!DecodeExtendedHeaderSharing(block, root))
+            Fail(messages, false, HeaderMessages::kCannotParse);
     }
     record = read;
 }
@@ -147,7 +149,7 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
     const auto length = static_cast<std::uint32_t>(plan.block.size());
     record.extendedHeaderLength = length;
     record.extendedHeaderOffset = length + static_cast<std::uint32_t>(StandardHeader::kSize);
-    record.checksum = RecordXor(record) ^ XorWords(plan.block) ^ dataWord;
+    record.checksum = RecordXor(record) ^ XorWordsOf(plan.block) ^ dataWord;
     plan.recordBytes = record.ToBytes();
 
     // Unchanged when the file already ends, from the block's place, with exactly
@@ -157,7 +159,7 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
         std::vector<std::uint8_t> window(std::min<std::uint64_t>(tail.Size(), 1u << 16));
         bool same = true;
         file.Seek(plan.position);
-        for (auto piece : {tail.first, tail.second}) {
+        for (auto piece : tail.pieces) {
             for (std::size_t at = 0; same && at < piece.size(); at += window.size()) {
                 const std::size_t n = std::min(window.size(), piece.size() - at);
                 same = file.Read(window.data(), n) == n &&

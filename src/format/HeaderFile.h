@@ -54,13 +54,17 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
 // it), so a rewrite holds each file's tail once.
 struct RewritePlan {
     StandardHeader record;              // the record to write
-    std::vector<std::uint8_t> block;    // the block to write in front of it
+    EncodedBlock block;                 // the block to write in front of it
     StandardHeader::Bytes recordBytes{};  // the record, encoded
     std::uint64_t position = 0;         // where the block goes
     bool unchanged = false;             // the file already ends with exactly these bytes
     std::uint64_t oldLength = 0;        // the file's length before
 
-    RewriteJournal::NewTail NewTail() const { return {block, recordBytes}; }
+    RewriteJournal::NewTail NewTail() const {
+        RewriteJournal::NewTail tail{block.Pieces()};
+        tail.pieces.emplace_back(recordBytes);
+        return tail;
+    }
     std::uint64_t NewLength() const { return position + block.size() + recordBytes.size(); }
 };
 

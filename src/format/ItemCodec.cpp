@@ -153,6 +153,22 @@ bool EncodeListItem(std::vector<std::uint8_t>& out, std::uint32_t itemCount) {
     return true;
 }
 
+bool EncodeArrayItemHeader(std::vector<std::uint8_t>& out, const HeaderElement& value) {
+    switch (static_cast<ElementType>(value.GetType())) {
+        case ElementType::End:
+        case ElementType::List:
+        case ElementType::Ascii:
+        case ElementType::Unicode:
+            return false;
+        default:
+            break;
+    }
+    auto size = PayloadSizeOf(value);
+    if (!size) return false;
+    AppendHeader(out, value.GetType(), *size);
+    return true;
+}
+
 bool EncodeItem(std::vector<std::uint8_t>& out, const HeaderElement& value) {
     const std::uint32_t type = value.GetType();
     switch (static_cast<ElementType>(type)) {

@@ -56,6 +56,10 @@ std::optional<std::size_t> EncodedItemSize(const HeaderElement& value);
 
 // Append one item to `out`; false (nothing appended) when it cannot be encoded.
 bool EncodeItem(std::vector<std::uint8_t>& out, const HeaderElement& value);
+// For an array (a number, boolean or unknown type): appends the item's code byte
+// and length field only; its payload is value.GetBytes(). False (nothing
+// appended) for other types or when it cannot be encoded.
+bool EncodeArrayItemHeader(std::vector<std::uint8_t>& out, const HeaderElement& value);
 bool EncodeAsciiItem(std::vector<std::uint8_t>& out, std::string_view text);
 bool EncodeListItem(std::vector<std::uint8_t>& out, std::uint32_t itemCount);
 std::size_t AsciiItemSize(std::string_view text);

@@ -119,6 +119,22 @@ void HeaderElement::Assign(std::uint32_t type, std::uint32_t count,
     }
 }
 
+void HeaderElement::AssignShared(std::uint32_t type, std::uint32_t count,
+                                 std::span<const std::uint8_t> payload,
+                                 const std::shared_ptr<const std::vector<std::uint8_t>>& owner) {
+    const std::uint64_t bytes = static_cast<std::uint64_t>(count) * StorageSizeOf(type);
+    const bool array = type != ToCode(ElementType::Ascii) && type != ToCode(ElementType::Unicode) &&
+                       type != ToCode(ElementType::End);
+    if (!owner || !array || bytes < kShareFrom || bytes > payload.size()) {
+        Assign(type, count, payload);
+        return;
+    }
+    m_nType = type;
+    m_nCount = count;
+    m_nByteSize = static_cast<std::uint32_t>(bytes);
+    m_data = SharedBytes{owner, payload.data()};
+}
+
 void HeaderElement::Release() {
     m_data = std::monostate();
     m_nCount = 0;
@@ -140,14 +156,19 @@ std::uint64_t HeaderElement::GetEncodedSize() const {
 
 std::span<const std::uint8_t> HeaderElement::GetBytes() const {
     if (auto* v = std::get_if<std::vector<std::uint8_t>>(&m_data)) return *v;
+    if (auto* shared = std::get_if<SharedBytes>(&m_data)) return {shared->data, m_nByteSize};
     return {};
 }
 
 std::uint8_t* HeaderElement::At(std::uint32_t i, std::uint32_t size) {
+    // The first change of a shared array copies it out: the buffer it shares is
+    // never written.
+    if (auto* shared = std::get_if<SharedBytes>(&m_data))
+        m_data = std::vector<std::uint8_t>(shared->data, shared->data + m_nByteSize);
     return std::get<std::vector<std::uint8_t>>(m_data).data() + static_cast<std::size_t>(i) * size;
 }
 const std::uint8_t* HeaderElement::At(std::uint32_t i, std::uint32_t size) const {
-    return std::get<std::vector<std::uint8_t>>(m_data).data() + static_cast<std::size_t>(i) * size;
+    return GetBytes().data() + static_cast<std::size_t>(i) * size;
 }
 
 std::uint8_t HeaderElement::GetByte(std::uint32_t i) const {

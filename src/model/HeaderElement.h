@@ -8,8 +8,13 @@
 //
 // Codes outside ElementType keep their payload bytes (one byte per element, as the
 // file encoding sizes them), so that such entries survive a save unchanged.
+//
+// A large array read from a file may share the buffer it was read into instead of
+// copying it (AssignShared): the bytes are then copied out only when the element
+// is first changed, so an open file's values are held once, not twice.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -43,6 +48,12 @@ class HeaderElement {
     // to its terminator (within the payload); End takes nothing; every other type
     // takes count x element size bytes. The payload must hold that many bytes.
     void Assign(std::uint32_t type, std::uint32_t count, std::span<const std::uint8_t> payload);
+    // Assign, except that an array of kShareFrom bytes or more keeps a share of
+    // `owner` (whose bytes hold `payload`) instead of a copy, until it is changed.
+    void AssignShared(std::uint32_t type, std::uint32_t count, std::span<const std::uint8_t> payload,
+                      const std::shared_ptr<const std::vector<std::uint8_t>>& owner);
+    // Smaller arrays are copied: a small value never keeps a whole block alive.
+    static constexpr std::uint32_t kShareFrom = 64 * 1024;
     // Frees the data; count and byte size become 0.
     void Release();
 
@@ -98,7 +109,13 @@ class HeaderElement {
     std::uint32_t m_nType = ToCode(ElementType::End);
     std::uint32_t m_nCount = 0;
     std::uint32_t m_nByteSize = 0;
-    std::variant<std::monostate, std::vector<std::uint8_t>, std::string, std::u16string> m_data;
+    // m_nByteSize bytes of someone else's buffer, which the share keeps alive.
+    struct SharedBytes {
+        std::shared_ptr<const std::vector<std::uint8_t>> owner;
+        const std::uint8_t* data = nullptr;
+    };
+    std::variant<std::monostate, std::vector<std::uint8_t>, std::string, std::u16string, SharedBytes>
+        m_data;
 };
 
 // Bytes held per element for a type code: the value size for number and boolean

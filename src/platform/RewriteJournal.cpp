@@ -587,8 +587,7 @@ RewriteJournal::~RewriteJournal() {
 void RewriteJournal::HashNewTail(Entry& e, const NewTail& tail) {
     e.newLength = tail.Size();
     StreamHash whole;
-    whole.Update(tail.first);
-    whole.Update(tail.second);
+    for (auto piece : tail.pieces) whole.Update(piece);
     e.newTailHash = whole.Final();
     e.newStretchHashes.clear();
     // Each piece of file offsets (see NextCut), hashed from whichever parts hold it.
@@ -596,7 +595,7 @@ void RewriteJournal::HashNewTail(Entry& e, const NewTail& tail) {
         const std::uint64_t next = NextCut(at, e.oldLength, e.NewEnd());
         StreamHash h;
         std::uint64_t from = at - e.tailStart, to = next - e.tailStart;
-        for (auto piece : {tail.first, tail.second}) {
+        for (auto piece : tail.pieces) {
             if (from < piece.size()) {
                 const std::uint64_t end = std::min<std::uint64_t>(to, piece.size());
                 h.Update(piece.data() + from, static_cast<std::size_t>(end - from));
@@ -618,7 +617,7 @@ void RewriteJournal::WriteTail(RandomAccessFile& file, std::uint64_t position, c
     auto limit = [&] {
         return static_cast<std::size_t>(std::min<std::uint64_t>((at / kWindow + 1) * kWindow - at, buf.size()));
     };
-    for (auto piece : {tail.first, tail.second}) {
+    for (auto piece : tail.pieces) {
         for (std::size_t k = 0; k < piece.size();) {
             const std::size_t take = std::min(piece.size() - k, limit() - fill);
             std::memcpy(buf.data() + fill, piece.data() + k, take);

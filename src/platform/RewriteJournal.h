@@ -74,12 +74,15 @@ class RewriteJournal {
     };
     // What a file holds, measured against its entry.
     enum class State { Old, New, Torn, Foreign };
-    // What a rewrite leaves from its start to the end of the file, in up to two
-    // pieces (a block and the record behind it need not share one buffer).
+    // What a rewrite leaves from its start to the end of the file, in pieces (a
+    // block's own bytes, values it borrows from the document, the record behind).
     struct NewTail {
-        std::span<const std::uint8_t> first;
-        std::span<const std::uint8_t> second;
-        std::uint64_t Size() const { return first.size() + second.size(); }
+        std::vector<std::span<const std::uint8_t>> pieces;
+        std::uint64_t Size() const {
+            std::uint64_t n = 0;
+            for (auto piece : pieces) n += piece.size();
+            return n;
+        }
     };
 
     // A journal for files of `folder`.

@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 
 #include "format/ExtendedHeaderCodec.h"
+#include "format/XorWords.h"
 #include "platform/RandomAccessFile.h"
 #include "support/DocumentFixture.h"
 
@@ -118,6 +119,54 @@ TEST_F(DocumentTest, SaveWritesTheTreeBehindTheUntouchedData) {
     ASSERT_TRUE(again.OpenDocumentFile(path));
     ASSERT_NE(FindAt(*again.m_pRoot, "Run.Extra"), nullptr);
     EXPECT_EQ(FindAt(*again.m_pRoot, "Run.Extra")->value.Unicode(), u"\u00e9t\u00e9");
+}
+
+// What a file's checksum holds beyond its two headers' words (kept by every save).
+std::uint32_t DataWord(const Bytes& file) {
+    const StandardHeader record = RecordOf(file);
+    const auto recordBytes = std::span(file).last(StandardHeader::kSize);
+    const auto block = std::span(file).subspan(file.size() - record.extendedHeaderOffset,
+                                                record.extendedHeaderLength);
+    return record.checksum ^ XorWords(recordBytes.first(StandardHeader::kChecksumOffset)) ^
+           XorWords(block);
+}
+
+// Large values are held once: shared with the block they were read from, and
+// written from there by the next save. What is written must be what a copy of
+// every value would have written, the checksum's data word included.
+TEST_F(DocumentTest, LargeValuesSaveFromWhereTheyWereReadAndStayIntact) {
+    auto root = ExtendedHeader::MakeRoot();
+    HeaderElement traceA(ElementType::Short, 40001), traceB(ElementType::Byte, 70003);
+    for (std::uint32_t i = 0; i < 40001; ++i) traceA.SetShort(i, static_cast<std::int16_t>(i * 3));
+    for (std::uint32_t i = 0; i < 70003; ++i) traceB.SetByte(i, static_cast<std::uint8_t>(i % 251));
+    AddAt(*root, "Trace.A", traceA);
+    AddAt(*root, "Trace.B", traceB);
+    AddAt(*root, "Name", HeaderElement(std::string_view("ab")));
+    const std::string path = dir.File("big.tkv");
+    WriteAll(path, SampleFile(*root, SampleRecord(), 5001, 3));
+    const Bytes before = ReadAll(path);
+
+    ASSERT_TRUE(doc.OpenDocumentFile(path));
+    EditValue(doc, FindAt(*doc.m_pRoot, "Name"), HeaderElement(std::string_view("abc")));
+    ASSERT_TRUE(doc.DoSave(path));
+    HeaderNode* a = FindAt(*doc.m_pRoot, "Trace.A");
+    a->value.SetShort(7, -7);  // the document's copy changes, not the block it shares
+    doc.SetModified(true);
+    ASSERT_TRUE(doc.DoSave(path));
+
+    const Bytes after = ReadAll(path);
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 5001, after.begin()));
+    EXPECT_EQ(DataWord(after), DataWord(before));
+    CTKVEditorDoc again(messages, permission);
+    ASSERT_TRUE(again.OpenDocumentFile(path));
+    traceA.SetShort(7, -7);
+    EXPECT_EQ(FindAt(*again.m_pRoot, "Trace.A")->value, traceA);
+    EXPECT_EQ(FindAt(*again.m_pRoot, "Trace.B")->value, traceB);
+    EXPECT_EQ(FindAt(*again.m_pRoot, "Name")->value.Ascii(), "abc");
+    const auto block = std::span(after).subspan(after.size() - RecordOf(after).extendedHeaderOffset,
+                                                RecordOf(after).extendedHeaderLength);
+    EXPECT_EQ(Bytes(block.begin(), block.end()), EncodeExtendedHeaderBlock(*again.m_pRoot));
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(DocumentTest, SaveAsToANewNameStartsFromACopy) {

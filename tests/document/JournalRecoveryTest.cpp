@@ -231,7 +231,7 @@ Bytes PlantedJournal(const fs::path& folder, const std::string& name, const Byte
     e.tailStart = 0;
     // The file as it is now counts as a torn mix: its first piece "new", the rest old.
     Bytes newTail(now.begin(), now.begin() + 512);
-    RewriteJournal::HashNewTail(e, {newTail, {}});
+    RewriteJournal::HashNewTail(e, {{std::span<const std::uint8_t>(newTail)}});
     struct stat fst {};
     ::stat(folder.c_str(), &fst);
     Bytes staleWithNow = stale;

@@ -9,6 +9,7 @@
 #include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "format/ItemCodec.h"
+#include "format/XorWords.h"
 #include "support/ReferenceCodec.h"
 #include "support/TestFiles.h"
 
@@ -16,7 +17,9 @@ namespace {
 
 class TreeGenerator {
   public:
-    explicit TreeGenerator(std::uint32_t seed) : m_rng(seed) {}
+    // With `large`, one value in six is an array of 64 KiB or more (the size from
+    // which encoding borrows payloads and decoding shares the block).
+    explicit TreeGenerator(std::uint32_t seed, bool large = false) : m_rng(seed), m_large(large) {}
 
     std::unique_ptr<HeaderNode> Tree(int entries) {
         auto root = ExtendedHeader::MakeRoot();
@@ -57,13 +60,19 @@ class TreeGenerator {
         if (type == 2)
             return HeaderElement(std::u16string_view(std::u16string(Pick(5), u'\u00e9')));
         if (type == 63) return HeaderElement();
-        HeaderElement e(type, static_cast<std::uint32_t>(1 + Pick(6)));
+        const std::uint32_t size = static_cast<std::uint32_t>(ItemCodec::ElementSizeOf(type));
+        const std::uint32_t count =
+            m_large && Pick(6) == 0
+                ? (HeaderElement::kShareFrom + static_cast<std::uint32_t>(Pick(5000))) / size + 1
+                : static_cast<std::uint32_t>(1 + Pick(6));
+        HeaderElement e(type, count);
         for (std::uint32_t i = 0; i < e.GetByteSize(); ++i)
             e.SetByte(i, static_cast<std::uint8_t>(type == 8 ? Pick(2) : Pick(256)));
         return e;
     }
 
     std::mt19937 m_rng;
+    bool m_large = false;
 };
 
 // The byte ranges of the top-level pairs (with their list content) and the End.
@@ -203,3 +212,49 @@ TEST(CodecDifferentialTest, MutatedBlocksDecodeAlikeOrFailAlike) {
 }
 
 }  // namespace
+
+// Changes the first byte of every large array below `list`; returns how many.
+int FlipLargeValues(HeaderNode& list) {
+    int n = 0;
+    for (auto& [key, child] : list.children) {
+        if (child->isList) {
+            n += FlipLargeValues(*child);
+        } else if (child->value.GetByteSize() >= HeaderElement::kShareFrom) {
+            child->value.SetByte(0, static_cast<std::uint8_t>(child->value.GetByte(0) ^ 0xFF));
+            ++n;
+        }
+    }
+    return n;
+}
+
+// Large values are borrowed by the encoder and shared by the decoder: the bytes
+// must be the same as when every value is copied, wherever list items shrink or
+// empty lists are taken out around them.
+TEST(CodecDifferentialTest, LargeValuesBorrowedAndSharedGiveTheSameBytes) {
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        TreeGenerator gen(seed, true);
+        auto tree = gen.Tree(1 + static_cast<int>(gen.Pick(40)));
+        BlockPath::BlockBuffer buffer;
+        ASSERT_TRUE(EncodeEntries(*tree, buffer, false)) << seed;
+        const Bytes expected = tree->children.empty() ? Bytes{} : buffer.ToBlock();
+        const EncodedBlock borrowed = EncodeBlockBorrowing(*tree);
+        ASSERT_EQ(borrowed.ToVector(), expected) << "seed " << seed;
+        ASSERT_EQ(XorWordsOf(borrowed), XorWords(expected)) << "seed " << seed;
+        if (expected.empty()) continue;
+
+        auto owner = std::make_shared<const Bytes>(expected);
+        auto shared = ExtendedHeader::MakeRoot();
+        auto copied = ExtendedHeader::MakeRoot();
+        ASSERT_TRUE(DecodeExtendedHeaderSharing(owner, *shared));
+        ASSERT_TRUE(DecodeExtendedHeader(expected, *copied));
+        std::string why;
+        ASSERT_TRUE(SameTree(*shared, *copied, &why)) << seed << ": " << why;
+        // Changing every shared value leaves the block it was read from as it was.
+        const int flipped = FlipLargeValues(*shared);
+        ASSERT_EQ(*owner, expected) << seed;
+        if (flipped > 0) {
+            ASSERT_NE(EncodeExtendedHeaderBlock(*shared), expected) << seed;
+        }
+        ASSERT_EQ(EncodeExtendedHeaderBlock(*copied), expected) << seed;
+    }
+}

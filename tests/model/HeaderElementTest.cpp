@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "model/HeaderElement.h"
 
@@ -208,6 +210,41 @@ TEST(HeaderElementTest, CopiesAreDeepAndStringsStopAtNul) {
     EXPECT_EQ(r.GetShort(1), 2);
     r.Release();
     EXPECT_EQ(r.GetCount(), 0u);
+}
+
+// A large array read from a buffer shares it until changed; every copy and the
+// buffer itself stay what they were when one of them changes.
+TEST(HeaderElementTest, SharedArraysCopyOutOnTheirFirstChange) {
+    const std::uint32_t count = HeaderElement::kShareFrom / 2;
+    auto owner = std::make_shared<std::vector<std::uint8_t>>(8 + 2 * count);
+    for (std::size_t i = 0; i < owner->size(); ++i) (*owner)[i] = static_cast<std::uint8_t>(i * 7);
+    const std::vector<std::uint8_t> original = *owner;
+    const auto payload = std::span<const std::uint8_t>(*owner).subspan(8);
+
+    HeaderElement a;
+    a.AssignShared(ToCode(ElementType::Short), count, payload, owner);
+    EXPECT_EQ(owner.use_count(), 2) << "the element holds a share, not a copy";
+    EXPECT_EQ(a.GetBytes().data(), payload.data());
+    HeaderElement b = a;
+    EXPECT_EQ(owner.use_count(), 3);
+    EXPECT_EQ(a, b);
+
+    b.SetShort(count - 1, -2);
+    EXPECT_EQ(b.GetShort(count - 1), -2);
+    EXPECT_EQ(a.GetShort(count - 1), static_cast<std::int16_t>(original[7 + 2 * count] << 8 |
+                                                                original[6 + 2 * count]));
+    EXPECT_EQ(*owner, original) << "a change never writes the shared buffer";
+    EXPECT_EQ(owner.use_count(), 2) << "the changed copy let its share go";
+    a.Release();
+    EXPECT_EQ(owner.use_count(), 1);
+
+    // Small arrays and strings are copied: they never keep a whole block alive.
+    HeaderElement small, text;
+    small.AssignShared(ToCode(ElementType::Long), 4, payload, owner);
+    text.AssignShared(ToCode(ElementType::Ascii), 1, payload.subspan(0, 3), owner);
+    EXPECT_EQ(owner.use_count(), 1);
+    EXPECT_EQ(small.GetUInt32(0), static_cast<std::uint32_t>(original[8] | original[9] << 8 |
+                                                             original[10] << 16 | original[11] << 24));
 }
 
 }  // namespace
