@@ -41,12 +41,24 @@ void Uncounted(void* p) {
 }
 }  // namespace
 
-void* operator new(std::size_t n) { return Counted(n); }
-void* operator new[](std::size_t n) { return Counted(n); }
-void operator delete(void* p) noexcept { Uncounted(p); }
-void operator delete[](void* p) noexcept { Uncounted(p); }
-void operator delete(void* p, std::size_t) noexcept { Uncounted(p); }
-void operator delete[](void* p, std::size_t) noexcept { Uncounted(p); }
+void* operator new(std::size_t n) {
+    return Counted(n);
+}
+void* operator new[](std::size_t n) {
+    return Counted(n);
+}
+void operator delete(void* p) noexcept {
+    Uncounted(p);
+}
+void operator delete[](void* p) noexcept {
+    Uncounted(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    Uncounted(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    Uncounted(p);
+}
 
 namespace {
 
@@ -67,10 +79,12 @@ void WriteFile(const std::string& path, const std::vector<std::uint8_t>& block, 
     const auto rec = record.ToBytes();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::uint8_t> data(1 << 20, 0x5A);
-    bool ok = fd >= 0 && ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size()) &&
+    bool ok = fd >= 0 &&
+              ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size()) &&
               ::write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size());
-    if (ok && gap) ok = ::ftruncate(fd, static_cast<off_t>(data.size() + block.size() + gap)) == 0 &&
-                        ::lseek(fd, 0, SEEK_END) >= 0;
+    if (ok && gap)
+        ok = ::ftruncate(fd, static_cast<off_t>(data.size() + block.size() + gap)) == 0 &&
+             ::lseek(fd, 0, SEEK_END) >= 0;
     ok = ok && ::write(fd, rec.data(), rec.size()) == static_cast<ssize_t>(rec.size());
     if (!ok) std::abort();
     ::close(fd);
@@ -106,7 +120,9 @@ void Resave(benchmark::State& state, const std::string& path) {
 }
 
 void BM_ResaveOfAFileWith128MiBOfValues(benchmark::State& state) {
-    const std::string path = (fs::temp_directory_path() / ("tkvbench-value-" + std::to_string(::getpid()) + ".tkv")).string();
+    const std::string path =
+        (fs::temp_directory_path() / ("tkvbench-value-" + std::to_string(::getpid()) + ".tkv"))
+            .string();
     {
         auto tree = ExampleFile::MakeTree();
         // One item holds at most 16 MiB - 1, so eight values of a little under
@@ -126,7 +142,9 @@ void BM_ResaveOfAFileWith128MiBOfValues(benchmark::State& state) {
 BENCHMARK(BM_ResaveOfAFileWith128MiBOfValues)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_ResaveOfAFileWithA128MiBGap(benchmark::State& state) {
-    const std::string path = (fs::temp_directory_path() / ("tkvbench-gap-" + std::to_string(::getpid()) + ".tkv")).string();
+    const std::string path =
+        (fs::temp_directory_path() / ("tkvbench-gap-" + std::to_string(::getpid()) + ".tkv"))
+            .string();
     {
         auto tree = ExampleFile::MakeTree();
         const auto block = EncodeExtendedHeaderBlock(*tree);

@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
         e.tailStart = 64;
         e.oldLength = file.size();
         const std::vector<std::uint8_t> newTail(block.begin(), block.end());
-        RewriteJournal::HashNewTail(e, {newTail, rec});
+        RewriteJournal::HashNewTail(
+            e, {{std::span<const std::uint8_t>(newTail), std::span<const std::uint8_t>(rec)}});
         std::vector<std::uint8_t> oldTail(file.begin() + 64, file.end());
         auto one = RewriteJournal::Encode({2049, 99, "/data/plate7"}, {e}, {oldTail});
         one.resize(one.size() - 16);
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
         f.name = "A02.tkv";
         f.tailStart = 1000;  // an old tail shorter than the new one: the file grows
         f.oldLength = 1200;
-        RewriteJournal::HashNewTail(f, {newTail, {}});
+        RewriteJournal::HashNewTail(f, {{std::span<const std::uint8_t>(newTail)}});
         auto two = RewriteJournal::Encode({2049, 99, "/data/plate7"}, {e, f},
                                           {oldTail, std::vector<std::uint8_t>(200, 7)});
         two.resize(two.size() - 16);

@@ -100,9 +100,9 @@ bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels
     return false;  // unreachable: the top level ends only at its End item
 }
 
-std::unique_ptr<HeaderNode> MakeLeaf(std::string_view label, const DecodedItem& item,
-                                     std::span<const std::uint8_t> block,
-                                     const std::shared_ptr<const std::vector<std::uint8_t>>* owner) {
+std::unique_ptr<HeaderNode> MakeLeaf(
+    std::string_view label, const DecodedItem& item, std::span<const std::uint8_t> block,
+    const std::shared_ptr<const std::vector<std::uint8_t>>* owner) {
     auto node = std::make_unique<HeaderNode>(std::string(label), false);
     if (owner)
         node->value.AssignShared(item.type, item.count, item.Payload(block), *owner);

@@ -53,12 +53,12 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
 // bytes only: the old ones stay in the file (and go to the journal straight from
 // it), so a rewrite holds each file's tail once.
 struct RewritePlan {
-    StandardHeader record;              // the record to write
-    EncodedBlock block;                 // the block to write in front of it
+    StandardHeader record;                // the record to write
+    EncodedBlock block;                   // the block to write in front of it
     StandardHeader::Bytes recordBytes{};  // the record, encoded
-    std::uint64_t position = 0;         // where the block goes
-    bool unchanged = false;             // the file already ends with exactly these bytes
-    std::uint64_t oldLength = 0;        // the file's length before
+    std::uint64_t position = 0;           // where the block goes
+    bool unchanged = false;               // the file already ends with exactly these bytes
+    std::uint64_t oldLength = 0;          // the file's length before
 
     RewriteJournal::NewTail NewTail() const {
         RewriteJournal::NewTail tail{block.Pieces()};

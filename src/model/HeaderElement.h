@@ -50,7 +50,8 @@ class HeaderElement {
     void Assign(std::uint32_t type, std::uint32_t count, std::span<const std::uint8_t> payload);
     // Assign, except that an array of kShareFrom bytes or more keeps a share of
     // `owner` (whose bytes hold `payload`) instead of a copy, until it is changed.
-    void AssignShared(std::uint32_t type, std::uint32_t count, std::span<const std::uint8_t> payload,
+    void AssignShared(std::uint32_t type, std::uint32_t count,
+                      std::span<const std::uint8_t> payload,
                       const std::shared_ptr<const std::vector<std::uint8_t>>& owner);
     // Smaller arrays are copied: a small value never keeps a whole block alive.
     static constexpr std::uint32_t kShareFrom = 64 * 1024;
@@ -114,7 +115,8 @@ class HeaderElement {
         std::shared_ptr<const std::vector<std::uint8_t>> owner;
         const std::uint8_t* data = nullptr;
     };
-    std::variant<std::monostate, std::vector<std::uint8_t>, std::string, std::u16string, SharedBytes>
+    std::variant<std::monostate, std::vector<std::uint8_t>, std::string, std::u16string,
+                 SharedBytes>
         m_data;
 };
 

@@ -317,8 +317,8 @@ void RollBackFile(const RewriteJournal::Entry& e, RandomAccessFile& file, Source
     // between pieces.
     for (std::uint64_t done = 0; done < n;) {
         const std::uint64_t at = e.tailStart + done;
-        const auto take =
-            static_cast<std::size_t>(std::min<std::uint64_t>((at / kWindow + 1) * kWindow - at, n - done));
+        const auto take = static_cast<std::size_t>(
+            std::min<std::uint64_t>((at / kWindow + 1) * kWindow - at, n - done));
         if (!journal.ReadAt(e.oldTailOffset + done, buf.data(), take))
             throw FileError(file.Path(), "The rewrite journal cannot be read back.");
         file.Seek(e.tailStart + done);
@@ -408,8 +408,7 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
         return;
     }
     const auto identity = FolderIdentity(folder);
-    if (inFolder && identity &&
-        (identity->first != head.device || identity->second != head.inode))
+    if (inFolder && identity && (identity->first != head.device || identity->second != head.inode))
         out.notices.push_back(path + " was written in " + head.folder +
                               " and has been copied here; it was applied only to the files "
                               "beside it, where they hold what it recorded.");
@@ -482,8 +481,7 @@ void RemoveStaleTemporary(const std::string& path, const std::string& name) {
     const pid_t pid = static_cast<pid_t>(std::stol(digits));
     if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) return;
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
-        return;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return;
     try {
         RandomAccessFile stale;
         stale.Open(path, RandomAccessFile::Mode::ReadWrite, {false, false});
@@ -608,14 +606,17 @@ void RewriteJournal::HashNewTail(Entry& e, const NewTail& tail) {
     }
 }
 
-void RewriteJournal::WriteTail(RandomAccessFile& file, std::uint64_t position, const NewTail& tail) {
+void RewriteJournal::WriteTail(RandomAccessFile& file, std::uint64_t position,
+                               const NewTail& tail) {
     // Copied through one buffer whose writes end on aligned file offsets.
-    std::vector<std::uint8_t> buf(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, tail.Size())));
+    std::vector<std::uint8_t> buf(
+        static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, tail.Size())));
     file.Seek(position);
     std::size_t fill = 0;
     std::uint64_t at = position;
     auto limit = [&] {
-        return static_cast<std::size_t>(std::min<std::uint64_t>((at / kWindow + 1) * kWindow - at, buf.size()));
+        return static_cast<std::size_t>(
+            std::min<std::uint64_t>((at / kWindow + 1) * kWindow - at, buf.size()));
     };
     for (auto piece : tail.pieces) {
         for (std::size_t k = 0; k < piece.size();) {
@@ -633,8 +634,9 @@ void RewriteJournal::WriteTail(RandomAccessFile& file, std::uint64_t position, c
     if (fill > 0) file.Write(buf.data(), fill);
 }
 
-std::vector<std::uint8_t> RewriteJournal::Encode(const Head& head, const std::vector<Entry>& entries,
-                                                 const std::vector<std::vector<std::uint8_t>>& old) {
+std::vector<std::uint8_t> RewriteJournal::Encode(
+    const Head& head, const std::vector<Entry>& entries,
+    const std::vector<std::vector<std::uint8_t>>& old) {
     Sink sink(nullptr);
     sink.HeadOf(head);
     for (std::size_t k = 0; k < entries.size(); ++k) {
@@ -700,8 +702,7 @@ void RewriteJournal::Open() {
     }
 }
 
-void RewriteJournal::Add(RandomAccessFile& file, std::uint64_t tailStart,
-                         const NewTail& newTail) {
+void RewriteJournal::Add(RandomAccessFile& file, std::uint64_t tailStart, const NewTail& newTail) {
     Entry e;
     // The file is named as it lies in the folder: a link (hard or symbolic) to a
     // file elsewhere has no name in it that recovery could use.
@@ -784,9 +785,9 @@ std::vector<std::string> RewriteJournal::Recover(const std::string& folder) {
         for (const auto& name : FileSystem::NamesStartingWith(state, kPrefix + tag))
             RecoverJournal(state + "/" + name, folder, false, out);
         for (const auto& name : FileSystem::NamesStartingWith(state, kTemporaryPrefix + tag))
-            RemoveStaleTemporary(state + "/" + name, name.substr(0, std::strlen(kTemporaryPrefix)) +
-                                                         name.substr(std::strlen(kTemporaryPrefix) +
-                                                                     tag.size()));
+            RemoveStaleTemporary(state + "/" + name,
+                                 name.substr(0, std::strlen(kTemporaryPrefix)) +
+                                     name.substr(std::strlen(kTemporaryPrefix) + tag.size()));
     }
     return out.notices;
 }

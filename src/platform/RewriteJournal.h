@@ -128,7 +128,8 @@ class RewriteJournal {
     // well-formed journal).
     static std::vector<std::uint8_t> Encode(const Head& head, const std::vector<Entry>& entries,
                                             const std::vector<std::vector<std::uint8_t>>& oldTails);
-    static bool Decode(std::span<const std::uint8_t> bytes, Head& head, std::vector<Entry>& entries);
+    static bool Decode(std::span<const std::uint8_t> bytes, Head& head,
+                       std::vector<Entry>& entries);
     // The hashes an entry keeps of a new tail (its tailStart and oldLength set).
     static void HashNewTail(Entry& entry, const NewTail& newTail);
     // Writes a new tail at `position` in chunks that end on aligned file offsets,

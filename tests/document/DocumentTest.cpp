@@ -126,7 +126,7 @@ std::uint32_t DataWord(const Bytes& file) {
     const StandardHeader record = RecordOf(file);
     const auto recordBytes = std::span(file).last(StandardHeader::kSize);
     const auto block = std::span(file).subspan(file.size() - record.extendedHeaderOffset,
-                                                record.extendedHeaderLength);
+                                               record.extendedHeaderLength);
     return record.checksum ^ XorWords(recordBytes.first(StandardHeader::kChecksumOffset)) ^
            XorWords(block);
 }

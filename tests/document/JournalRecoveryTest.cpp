@@ -268,10 +268,14 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
              if (::chown(p.c_str(), 4242, 4242) != 0) ::chmod(p.c_str(), 0666);  // not root
          },
          "is not a rewrite journal of yours"},
-        {"naming a file outside its folder", PlantedJournal(folder, "../plate/a.tkv", stale), {},
+        {"naming a file outside its folder",
+         PlantedJournal(folder, "../plate/a.tkv", stale),
+         {},
          "is not a complete rewrite journal"},
         {"cut short", cut, {}, "is not a complete rewrite journal"},
-        {"not a journal at all", Bytes{'n', 'o', 't', 'e', 's'}, {},
+        {"not a journal at all",
+         Bytes{'n', 'o', 't', 'e', 's'},
+         {},
          "is not a complete rewrite journal"},
     };
     for (const auto& plant : plants) {

@@ -231,8 +231,8 @@ TEST(HeaderElementTest, SharedArraysCopyOutOnTheirFirstChange) {
 
     b.SetShort(count - 1, -2);
     EXPECT_EQ(b.GetShort(count - 1), -2);
-    EXPECT_EQ(a.GetShort(count - 1), static_cast<std::int16_t>(original[7 + 2 * count] << 8 |
-                                                                original[6 + 2 * count]));
+    EXPECT_EQ(a.GetShort(count - 1),
+              static_cast<std::int16_t>(original[7 + 2 * count] << 8 | original[6 + 2 * count]));
     EXPECT_EQ(*owner, original) << "a change never writes the shared buffer";
     EXPECT_EQ(owner.use_count(), 2) << "the changed copy let its share go";
     a.Release();
@@ -243,8 +243,9 @@ TEST(HeaderElementTest, SharedArraysCopyOutOnTheirFirstChange) {
     small.AssignShared(ToCode(ElementType::Long), 4, payload, owner);
     text.AssignShared(ToCode(ElementType::Ascii), 1, payload.subspan(0, 3), owner);
     EXPECT_EQ(owner.use_count(), 1);
-    EXPECT_EQ(small.GetUInt32(0), static_cast<std::uint32_t>(original[8] | original[9] << 8 |
-                                                             original[10] << 16 | original[11] << 24));
+    EXPECT_EQ(small.GetUInt32(0),
+              static_cast<std::uint32_t>(original[8] | original[9] << 8 | original[10] << 16 |
+                                         original[11] << 24));
 }
 
 }  // namespace
