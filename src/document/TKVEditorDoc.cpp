@@ -35,8 +35,7 @@ bool CTKVEditorDoc::OnNewDocument() {
 }
 
 void CTKVEditorDoc::RecoverFolderOf(const std::string& path) {
-    const auto notices =
-        RewriteJournal::Recover(FileSystem::FolderOf(FileSystem::RealPath(path)));
+    const auto notices = RewriteJournal::Recover(FileSystem::FolderOf(FileSystem::RealPath(path)));
     if (notices.empty()) return;
     std::string text;
     for (const auto& n : notices) text += (text.empty() ? "" : "\n") + n;
@@ -55,6 +54,10 @@ RewriteOptions CTKVEditorDoc::SaveOptions() {
 }
 
 bool CTKVEditorDoc::OnOpenDocument(const std::string& path) {
+    return ReadDocument(path, false);
+}
+
+bool CTKVEditorDoc::ReadDocument(const std::string& path, bool keepOnFailure) {
     RecoverFolderOf(path);  // a rewrite cut short is undone first
     RandomAccessFile file;
     try {
@@ -63,19 +66,34 @@ bool CTKVEditorDoc::OnOpenDocument(const std::string& path) {
         ReportOpenFailure(path, std::current_exception());
         return false;
     }
-    DeleteContents();
-    SetModifiedFlag(true);
+    // An open lets the old tree go first (two large files are never held at
+    // once); a reload keeps it until the new one is complete.
+    std::unique_ptr<HeaderNode> fresh;
+    if (keepOnFailure) {
+        fresh = ExtendedHeader::MakeRoot();
+    } else {
+        DeleteContents();
+        SetModifiedFlag(true);
+    }
+    HeaderNode& into = fresh ? *fresh : *m_pRoot;
     try {
         CWaitCursor wait(Messages());
         const FileStamp stamp = file.Stamp();
-        ReadHeaders(file, *m_pRoot, m_standardHeader, Messages());
+        StandardHeader record = m_standardHeader;
+        ReadHeaders(file, into, record, Messages());
         file.Close();
+        m_standardHeader = record;
         m_fileStamp = stamp;
     } catch (...) {
         file.Abort();
-        DeleteContents();
+        if (!fresh) DeleteContents();
         ReportOpenFailure(path, std::current_exception());
         return false;
+    }
+    if (fresh) {
+        DeleteContents();
+        m_pRoot = std::move(fresh);
+        UpdateAllViews(nullptr, HINT_REFRESH_ALL, nullptr);  // as the frame does after an open
     }
     UpdateAllViews(nullptr, HINT_NEW_DOCUMENT, nullptr);
     SetModifiedFlag(false);
@@ -152,7 +170,7 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
                     break;
                 case MessageAnswer::Reload:
                     file.Abort();
-                    OnOpenDocument(path);
+                    ReadDocument(path, true);
                     return false;
                 default:
                     file.Abort();
@@ -165,9 +183,8 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
         CWaitCursor wait(Messages());
         const HeaderNode& root = *m_pRoot;
         // The rewrite flushes the file itself (before its journal goes).
-        m_standardHeader =
-            WriteHeaders(file, targetMissing, false, EncodeExtendedHeader(root), Messages(),
-                         SaveOptions());
+        m_standardHeader = WriteHeaders(file, targetMissing, false, EncodeExtendedHeader(root),
+                                        Messages(), SaveOptions());
         written = file.Stamp();
     } catch (const std::bad_alloc&) {
         file.Abort();

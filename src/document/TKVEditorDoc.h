@@ -113,6 +113,10 @@ class CTKVEditorDoc : public CDocument {
     }
     void CancelWalk(HeaderNode* entry, bool insideList);
     bool SaveThisFile(const std::string& path);
+    // Opens `path` as OnOpenDocument does. With `keepOnFailure` the file is read
+    // in full before the document lets its tree go, so a file that does not open
+    // leaves the document as it was, and the views are filled as by a new open.
+    bool ReadDocument(const std::string& path, bool keepOnFailure);
     // Shows what the recovery of an interrupted rewrite in the folder of `path` did.
     void RecoverFolderOf(const std::string& path);
     RewriteOptions SaveOptions();

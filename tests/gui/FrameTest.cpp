@@ -302,6 +302,37 @@ TEST_F(FrameTest, CancellingTheCloseOfAModifiedDocumentKeepsTheWindowButNotTheOl
     EXPECT_TRUE(Frame().close());
 }
 
+// Save on a file another program wrote since it was opened: Reload shows the file
+// as it is now in both panes, like opening it; a failed reload keeps the edits.
+TEST_F(FrameTest, ReloadInsteadOfSaveShowsTheFileAsItIsNow) {
+    const std::string path = OpenSample();
+    auto theirs = ExtendedHeader::MakeRoot();
+    AddAt(*theirs, "RUN.OPERATOR", HeaderElement(std::string_view("script")));
+    AddAt(*theirs, "Z", LongValue(1));
+    WriteAll(path, SampleFile(*theirs, SampleRecord(), 256, 4));
+    EditValue(Doc(), At("A"), LongValue(8));
+
+    messages.answers = {MessageAnswer::Reload};
+    EXPECT_FALSE(Frame().DoFileSave());
+    EXPECT_EQ(TreeTexts(),
+              (std::vector<std::string>{"Standard Header", "  Extended Header", "    RUN (List)",
+                                        "      OPERATOR (ASCII)", "    Z (Long)"}));
+    EXPECT_EQ(ListLabels(), (std::vector<std::string>{"RUN", "RUN.OPERATOR", "Z"}));
+    EXPECT_FALSE(Doc().IsModified());
+
+    // A file that no longer opens: the message, and the document as the user left it.
+    EditValue(Doc(), At("Z"), LongValue(2));
+    WriteAll(path, Bytes(10, 0));
+    messages.answers = {MessageAnswer::Reload};
+    messages.shown.clear();
+    EXPECT_FALSE(Frame().DoFileSave());
+    EXPECT_EQ(messages.shown, std::vector<std::string>{"File is too short to be an TKV file !"});
+    ASSERT_NE(At("Z"), nullptr);
+    EXPECT_EQ(At("Z")->value.GetLong(0), 2);
+    EXPECT_TRUE(Doc().IsModified());
+    EXPECT_EQ(ListValue("Z"), "2");
+}
+
 TEST_F(FrameTest, TheRecentFileListKeepsFour) {
     ASSERT_TRUE(Start({}));
     EXPECT_EQ(Frame().Commands().Action(ID_FILE_MRU_FILE1)->text(), "Recent File");
