@@ -19,7 +19,6 @@ class EncodedBlock {
 
     // Appends bytes of its own (copied).
     void Append(std::span<const std::uint8_t> bytes);
-    void Append(std::uint8_t byte) { Append(std::span<const std::uint8_t>(&byte, 1)); }
     // Appends bytes that stay where they are and must outlive the block.
     void Borrow(std::span<const std::uint8_t> bytes);
 
@@ -29,10 +28,6 @@ class EncodedBlock {
     std::vector<std::span<const std::uint8_t>> Pieces() const;
     // The whole block in one buffer.
     std::vector<std::uint8_t> ToVector() const;
-
-    friend bool operator==(const EncodedBlock& a, const EncodedBlock& b) {
-        return a.ToVector() == b.ToVector();
-    }
 
   private:
     struct Piece {
