@@ -102,10 +102,10 @@ void CStandardHeaderDlg::CopySelectedRows() {
 void CStandardHeaderDlg::SetClipboardText(const QString& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) return;
-    // 8-bit text only: what the code page cannot hold becomes '?'.
-    const std::string bytes = ToAnsi(text);
+    // 8-bit text only: what the code page cannot hold becomes '?'; the rest is
+    // offered as the characters the bytes stand for in that code page.
     auto* data = new QMimeData;
-    data->setText(QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    data->setText(FromAnsi(ToAnsi(text)));
     clipboard->setMimeData(data);
 }
 

@@ -8,6 +8,12 @@ namespace {
 [[noreturn]] void Fail(std::string message, bool usage = false) {
     throw EntryArguments::Failure{std::move(message), usage};
 }
+
+// The message for text the 8-bit code page cannot hold (stored, it would change).
+std::string CannotHold(const std::string& what) {
+    return what + " has characters that " + TextCodec::CodePageName() +
+           " cannot hold (8-bit text would store '?' instead)";
+}
 }  // namespace
 
 std::optional<std::uint32_t> EntryArguments::TypeFromName(const std::string& name) {
@@ -26,7 +32,10 @@ std::optional<std::uint32_t> EntryArguments::TypeFromName(const std::string& nam
 HeaderElement EntryArguments::ParseValues(const std::string& values, std::uint32_t type) {
     HeaderElement e;
     std::uint32_t failed = 0;
-    if (!e.Parse(TextCodec::FromUtf8(values), type, failed))
+    const std::u16string wide = TextCodec::FromUtf8(values);
+    if (type == ToCode(ElementType::Ascii) && !TextCodec::CanNarrow(wide))
+        Fail(CannotHold("The ASCII text '" + values + "'"));
+    if (!e.Parse(wide, type, failed))
         Fail("Can't convert element at index " + std::to_string(failed) +
              " to specified type of number");
     return e;
@@ -34,7 +43,9 @@ HeaderElement EntryArguments::ParseValues(const std::string& values, std::uint32
 
 std::vector<std::string> EntryArguments::SplitPath(const std::string& path) {
     std::vector<std::string> labels;
-    std::string narrow = TextCodec::NarrowAnsi(TextCodec::FromUtf8(path));
+    const std::u16string wide = TextCodec::FromUtf8(path);
+    if (!TextCodec::CanNarrow(wide)) Fail(CannotHold("The path '" + path + "'"));
+    std::string narrow = TextCodec::NarrowAnsi(wide);
     std::size_t pos = 0;
     for (;;) {
         std::size_t dot = narrow.find('.', pos);

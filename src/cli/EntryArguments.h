@@ -28,7 +28,8 @@ class EntryArguments {
     // VALUES (UTF-8) as a value of `type`, parsed as the Number dialog parses.
     static HeaderElement ParseValues(const std::string& values, std::uint32_t type);
 
-    // The labels of a dotted path (ISO-8859-1); empty labels are refused.
+    // The labels of a dotted path, narrowed to 8 bits; empty labels and characters
+    // the code page cannot hold are refused.
     static std::vector<std::string> SplitPath(const std::string& path);
 
     // The entry at the path, or null.

@@ -143,15 +143,13 @@ Json EntriesToJson(const HeaderNode& list) {
         what);
 }
 
-// UTF-8 text as ISO-8859-1 bytes; characters beyond it are refused.
+// UTF-8 text as 8-bit bytes; characters the code page cannot hold are refused.
 std::string ToAnsi(const std::string& utf8, const std::string& where) {
-    std::u16string wide = TextCodec::FromUtf8(utf8);
-    std::string out;
-    for (char16_t c : wide) {
-        if (c > 0xFF) Fail(where, "has characters that ISO-8859-1 cannot hold");
-        out.push_back(static_cast<char>(c));
-    }
-    return out;
+    const std::u16string wide = TextCodec::FromUtf8(utf8);
+    if (!TextCodec::CanNarrow(wide))
+        Fail(where,
+             std::string("has characters that ") + TextCodec::CodePageName() + " cannot hold");
+    return TextCodec::NarrowAnsi(wide);
 }
 
 std::uint32_t TypeCode(const std::string& name, const std::string& where) {

@@ -15,8 +15,8 @@
 //          | {"type": "End"}
 //          | {"type": "Unknown", "code": N, "bytes": [0..255, ...]}
 //
-// Labels and ASCII text are ISO-8859-1 bytes, written as the characters of the
-// same codes.
+// Labels and ASCII text are 8-bit bytes, written as the characters they stand for
+// in the program's code page (TextCodec); text it cannot hold is refused.
 
 #include <memory>
 #include <stdexcept>

@@ -2,10 +2,62 @@
 
 #include <cstdint>
 
+namespace {
+
+// Windows-1252 from 0x80 to 0x9F; the undefined bytes stand for themselves.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+TextCodec::CodePage g_codePage = TextCodec::CodePage::Windows1252;
+
+char16_t WidenByte(unsigned char b) {
+    if (g_codePage == TextCodec::CodePage::Windows1252 && b >= 0x80 && b <= 0x9F)
+        return kWindows1252High[b - 0x80];
+    return b;
+}
+
+// The byte for `c`, or -1 when the code page has none.
+int NarrowChar(char16_t c) {
+    if (g_codePage == TextCodec::CodePage::Latin1) return c <= 0xFF ? c : -1;
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
+    for (int k = 0; k < 32; ++k)
+        if (kWindows1252High[k] == c) return 0x80 + k;
+    return -1;
+}
+
+bool IsPair(std::u16string_view text, std::size_t i) {
+    return text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+           text[i + 1] <= 0xDFFF;
+}
+
+}  // namespace
+
+void TextCodec::SetCodePage(CodePage page) {
+    g_codePage = page;
+}
+
+TextCodec::CodePage TextCodec::GetCodePage() {
+    return g_codePage;
+}
+
+const char* TextCodec::CodePageName() {
+    return g_codePage == CodePage::Windows1252 ? "Windows-1252" : "ISO-8859-1";
+}
+
+bool TextCodec::CanNarrow(std::u16string_view text) {
+    for (char16_t c : text)
+        if (NarrowChar(c) < 0) return false;
+    return true;
+}
+
 std::u16string TextCodec::WidenAnsi(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());
-    for (char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    for (char c : bytes) out.push_back(WidenByte(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -13,14 +65,12 @@ std::string TextCodec::NarrowAnsi(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t c = text[i];
-        if (c <= 0xFF) {
-            out.push_back(static_cast<char>(c));
+        const int b = NarrowChar(text[i]);
+        if (b >= 0) {
+            out.push_back(static_cast<char>(b));
         } else {
             // A surrogate pair is one character: one default character for both halves.
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                text[i + 1] <= 0xDFFF)
-                ++i;
+            if (IsPair(text, i)) ++i;
             out.push_back(kDefaultChar);
         }
     }

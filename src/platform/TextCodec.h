@@ -1,8 +1,13 @@
 #pragma once
 // Conversions between the program's wide (UTF-16) text and the 8-bit text that
-// labels and ASCII values are stored in. The 8-bit code page is ISO-8859-1: every
-// byte widens to the character of the same code, so every byte round-trips; a
-// character that ISO-8859-1 cannot hold narrows to '?'.
+// labels and ASCII values are stored in, through one code page for the whole
+// program: Windows-1252 (the instrument software's), or ISO-8859-1.
+//
+// Every byte widens to one character and that character narrows back to the
+// same byte, so every byte round-trips in either code page. In Windows-1252 the
+// five bytes it leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) widen to the C1
+// control of the same code, as Windows does. A character the code page cannot
+// hold narrows to '?'.
 
 #include <string>
 #include <string_view>
@@ -10,6 +15,15 @@
 class TextCodec {
   public:
     static constexpr char kDefaultChar = '?';
+
+    enum class CodePage { Windows1252, Latin1 };
+    // The code page of every conversion below (Windows-1252 unless set).
+    static void SetCodePage(CodePage page);
+    static CodePage GetCodePage();
+    // Its name, for messages: "Windows-1252" or "ISO-8859-1".
+    static const char* CodePageName();
+    // True when every character of `text` narrows to a byte of its own.
+    static bool CanNarrow(std::u16string_view text);
 
     static std::u16string WidenAnsi(std::string_view bytes);
     static std::string NarrowAnsi(std::u16string_view text);
@@ -19,6 +33,6 @@ class TextCodec {
     static std::string ToUtf8(std::u16string_view text);
     static std::u16string FromUtf8(std::string_view text);
 
-    // 8-bit (ISO-8859-1) text straight to UTF-8.
+    // 8-bit text straight to UTF-8.
     static std::string AnsiToUtf8(std::string_view bytes) { return ToUtf8(WidenAnsi(bytes)); }
 };

@@ -56,8 +56,17 @@ TEST_F(TkvHdrEditTest, SetInsertsAndReplacesAsTheEditorDoes) {
     EXPECT_NE(Tool({"dump", file}).out.find("RUN.GAIN\tShort\t7\n"), std::string::npos);
     ASSERT_EQ(Tool({"set", file, "NOTE", "unicode", "\u00c5 \U0001F9EC"}).status, 0);
     EXPECT_EQ(Tool({"get", file, "NOTE"}).out, "\u00c5 \U0001F9EC\n");
-    ASSERT_EQ(Tool({"set", file, "LATIN", "ascii", "caf\u00e9 \u20ac"}).status, 0);
-    EXPECT_EQ(Tool({"get", file, "LATIN"}).out, "caf\u00e9 ?\n") << "ASCII narrows to ISO-8859-1";
+    ASSERT_EQ(Tool({"set", file, "LATIN", "ascii", "caf\u00e9 \u20ac \u2019"}).status, 0);
+    EXPECT_EQ(Tool({"get", file, "LATIN"}).out, "caf\u00e9 \u20ac \u2019\n")
+        << "ASCII holds what Windows-1252 holds";
+    // Text the code page cannot hold is refused, not stored as '?'.
+    const Bytes before = ReadAll(file);
+    ToolRun omega = Tool({"set", file, "LATIN", "ascii", "\u03a9 ohm"});
+    EXPECT_EQ(omega.status, 1);
+    EXPECT_NE(omega.err.find("has characters that Windows-1252 cannot hold"), std::string::npos)
+        << omega.err;
+    EXPECT_EQ(Tool({"set", file, "\u03a9", "long", "1"}).status, 1) << "nor as a label";
+    EXPECT_EQ(ReadAll(file), before);
     ASSERT_EQ(Tool({"set", file, "FLAGS", "boolean", "True,false,TRUE"}).status, 0);
     EXPECT_EQ(Tool({"get", file, "FLAGS"}).out, "True,False,True\n");
 }
@@ -202,8 +211,8 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     refuse(R"({"A": {"type": "Double", "values": ["NaN:0x1"]}})", "values must be numbers");
     refuse(R"({"A": {"type": "Sparkly", "values": []}})", "unknown type 'Sparkly'");
     refuse(R"({"A": {"type": "Long", "value": [1]}})", "unexpected key 'value'");
-    refuse(R"({"L": {"type": "List", "entries": {"X": {"type": "ASCII", "value": "\u20ac"}}}})",
-           "'L.X': has characters that ISO-8859-1 cannot hold");
+    refuse(R"({"L": {"type": "List", "entries": {"X": {"type": "ASCII", "value": "\u03a9"}}}})",
+           "'L.X': has characters that Windows-1252 cannot hold");
     EXPECT_EQ(Tool({"import", file, dir.File("missing.json")}).status, 1);
 }
 

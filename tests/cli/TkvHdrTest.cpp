@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "format/ExampleFile.h"
+#include "format/StandardHeader.h"
 #include "support/TestFiles.h"
 #include "support/ToolRunner.h"
 
@@ -50,6 +51,14 @@ TEST_F(TkvHdrTest, HeaderPrintsTheViewerRows) {
     EXPECT_NE(r.out.find("\nRun Start Time\tSun Nov  1 08:00:00 2026 UTC\n"), std::string::npos);
     EXPECT_NE(r.out.find("\nFlush Time\t30\n"), std::string::npos)
         << "a type 2 instrument, version 3";
+
+    // 8-bit text is the instrument's Windows-1252, bytes 0x80 to 0x9F included.
+    Bytes file = ReadAll(example);
+    const std::string name = "J\x92Marsh \x96 \x80";
+    std::copy(name.begin(), name.end() + 1, file.end() - StandardHeader::kSize + 24);
+    WriteAll(example, file);
+    r = Tool({"header", example});
+    EXPECT_NE(r.out.find("\nOperator\tJ\u2019Marsh \u2013 \u20ac\n"), std::string::npos) << r.out;
 }
 
 TEST_F(TkvHdrTest, ResaveOfAFileItWroteChangesNoByte) {

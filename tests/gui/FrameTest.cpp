@@ -212,6 +212,21 @@ TEST_F(FrameTest, ViewerShowsTheRowsAndCopiesTheSelection) {
     EXPECT_TRUE(viewer->CloseButton()->isDefault());
 }
 
+// The record's 8-bit text is shown and copied as the instrument's Windows-1252.
+TEST_F(FrameTest, ViewerShowsAndCopiesEightBitTextInTheInstrumentsCodePage) {
+    OpenSample();
+    StandardHeader::SetText(Doc().m_standardHeader.operatorName, "J\x92Marsh \x96 \x80");
+    Frame().Commands().Execute(ID_VIEW_STANDARD_HEADER);
+    QTreeWidget* list = Frame().StandardHeaderDlg()->List();
+    const auto found = list->findItems("Operator", Qt::MatchExactly, 0);
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(found[0]->text(1), QString::fromUtf8("J\u2019Marsh \u2013 \u20ac"));
+    found[0]->setSelected(true);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QString::fromUtf8("Operator, J\u2019Marsh \u2013 \u20ac\r\n"));
+}
+
 TEST_F(FrameTest, ViewerClosingHidingAndLifetime) {
     OpenSample();
     Frame().ShowStandardHeader(true);

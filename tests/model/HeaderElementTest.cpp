@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/HeaderElement.h"
+#include "platform/TextCodec.h"
 
 namespace {
 
@@ -163,8 +164,8 @@ TEST(HeaderElementParseTest, BooleanWords) {
 TEST(HeaderElementParseTest, StringsAlwaysSucceed) {
     HeaderElement a;
     std::uint32_t failed = 7;
-    ASSERT_TRUE(a.Parse(u"Caf\u00e9 \u20ac", ToCode(ElementType::Ascii), failed));
-    EXPECT_EQ(a.Ascii(), "Caf\xE9 ?") << "characters outside ISO-8859-1 become '?'";
+    ASSERT_TRUE(a.Parse(u"Caf\u00e9 \u20ac \u03a9", ToCode(ElementType::Ascii), failed));
+    EXPECT_EQ(a.Ascii(), "Caf\xE9 \x80 ?") << "characters outside Windows-1252 become '?'";
     EXPECT_EQ(a.GetCount(), 1u);
     ASSERT_TRUE(a.Parse(u"\U0001F600x", ToCode(ElementType::Ascii), failed));
     EXPECT_EQ(a.Ascii(), "?x") << "a surrogate pair is one character";
@@ -246,6 +247,33 @@ TEST(HeaderElementTest, SharedArraysCopyOutOnTheirFirstChange) {
     EXPECT_EQ(small.GetUInt32(0),
               static_cast<std::uint32_t>(original[8] | original[9] << 8 | original[10] << 16 |
                                          original[11] << 24));
+}
+
+// The one 8-bit code page: every byte widens to one character that narrows back
+// to it, in either code page; what a code page cannot hold becomes '?'.
+TEST(TextCodecTest, EveryByteRoundTripsAndWindows1252ShowsItsOwnCharacters) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+    for (auto page : {TextCodec::CodePage::Latin1, TextCodec::CodePage::Windows1252}) {
+        TextCodec::SetCodePage(page);
+        const std::u16string wide = TextCodec::WidenAnsi(all);
+        ASSERT_EQ(wide.size(), all.size());
+        EXPECT_EQ(TextCodec::NarrowAnsi(wide), all) << TextCodec::CodePageName();
+        EXPECT_TRUE(TextCodec::CanNarrow(wide));
+        EXPECT_FALSE(TextCodec::CanNarrow(u"\u03a9"));
+        EXPECT_EQ(TextCodec::NarrowAnsi(u"\U0001F600\u03a9x"), "??x");
+    }
+    EXPECT_EQ(TextCodec::GetCodePage(), TextCodec::CodePage::Windows1252);
+    EXPECT_EQ(TextCodec::WidenAnsi("J\x92Marsh \x96 \x80 \x85\x9F"),
+              u"J\u2019Marsh \u2013 \u20ac \u2026\u0178");
+    EXPECT_EQ(TextCodec::WidenAnsi("\x81\x8D\x8F\x90\x9D"), u"\u0081\u008d\u008f\u0090\u009d")
+        << "the five bytes Windows-1252 leaves open stand for themselves";
+    EXPECT_EQ(TextCodec::NarrowAnsi(u"\u0080\u0092"), "??") << "C1 controls it has no byte for";
+    EXPECT_EQ(TextCodec::AnsiToUtf8("\x80"), "\u20ac");
+    TextCodec::SetCodePage(TextCodec::CodePage::Latin1);
+    EXPECT_EQ(TextCodec::WidenAnsi("\x80"), u"\u0080");
+    EXPECT_EQ(TextCodec::NarrowAnsi(u"\u20ac"), "?");
+    TextCodec::SetCodePage(TextCodec::CodePage::Windows1252);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // The 8-bit text of labels and ASCII values to and from Qt's strings, through
-// the program's one code page (ISO-8859-1, '?' for what it cannot hold).
+// the program's one code page (TextCodec: Windows-1252 unless set).
 
 #include <QString>
 #include <string>
