@@ -1,12 +1,19 @@
 #include "app/MimeRegistry.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "platform/FileSystem.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -119,6 +126,18 @@ bool MimeRegistry::Register(const std::string& extension, const std::string& con
         desktop << type << ';';
     desktop << "\nX-TKV-FileTypeId=" << fileTypeId << "\nX-TKV-CLSID=" << m_strClsid << "\n";
     return WriteIfDifferent(DesktopEntryPath(), desktop.str());
+}
+
+bool MimeRegistry::UpdateDatabase() const {
+    const std::string folder = m_strDataHome + "/mime";
+    std::vector<char*> argv{const_cast<char*>("update-mime-database"),
+                            const_cast<char*>(folder.c_str()), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 bool MimeRegistry::Unregister() {

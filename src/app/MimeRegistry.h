@@ -22,6 +22,9 @@ class MimeRegistry {
                   const std::string& fileTypeId, const std::string& fileTypeName);
     // Removes every file that Register wrote; false when one could not go.
     bool Unregister();
+    // Runs the desktop's update-mime-database on this data folder and waits for
+    // it; false when it is not installed or fails.
+    bool UpdateDatabase() const;
 
     std::string PackagePath(const std::string& extension) const;
     std::string DesktopEntryPath() const;

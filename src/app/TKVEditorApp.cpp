@@ -35,6 +35,22 @@ std::string CTKVEditorApp::DocString(int field) {
     return {};
 }
 
+std::optional<int> CTKVEditorApp::RunWithoutWindow(const std::vector<std::string>& args) {
+    CCommandLineInfo info;
+    info.ParseCommandLine(args);
+    if (info.m_bRunEmbedded || info.m_bRunAutomated) {
+        // No window, no registration: there is no container to serve.
+        std::fprintf(stderr, "%s\n", kNoEmbedding);
+        return 2;
+    }
+    if (info.m_nShellCommand != CCommandLineInfo::AppUnregister) return std::nullopt;
+    MimeRegistry registry(MimeRegistry::DefaultDataHome(), "", kDocumentClsid);
+    const bool removed = registry.Unregister();
+    // The desktop forgets the content types only once its database is rebuilt.
+    if (!std::getenv("TKV_SKIP_MIME_UPDATE")) registry.UpdateDatabase();
+    return removed ? 0 : 1;
+}
+
 bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
     // This platform has no OLE to initialise; the settings key is the company's,
     // then the application's name.
@@ -43,10 +59,8 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
     QApplication::setWindowIcon(QIcon(":/res/app.png"));
 
     m_cmdInfo.ParseCommandLine(args);
-    if (m_cmdInfo.m_bRunEmbedded || m_cmdInfo.m_bRunAutomated) {
-        // No window, no registration: there is no container to serve.
-        std::fprintf(stderr, "%s\n", kNoEmbedding);
-        m_nExitCode = 2;
+    if (auto code = RunWithoutWindow(args)) {
+        m_nExitCode = *code;
         return false;
     }
 
@@ -63,13 +77,6 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
         return false;
     }
 
-    if (m_cmdInfo.m_nShellCommand == CCommandLineInfo::AppUnregister) {
-        MimeRegistry registry(MimeRegistry::DefaultDataHome(),
-                              QCoreApplication::applicationFilePath().toStdString(),
-                              kDocumentClsid);
-        m_nExitCode = registry.Unregister() ? 0 : 1;
-        return false;
-    }
     const std::string fileTypeId = DocString(5);
     RegisterMimeType(".tkv", "application/CV-TKV", fileTypeId);
     RegisterMimeType(".pkv", "application/CV-PKV", fileTypeId);

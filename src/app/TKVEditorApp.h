@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     // Runs start-up with the program's arguments (without the program name);
     // false ends the program at once with ExitCode().
     bool InitInstance(const std::vector<std::string>& args);
+    // The command lines that need no window (-Embedding, -Automation,
+    // -Unregister), carried out before any GUI exists so that they work without
+    // a display; the exit code, or nullopt when the editor is to start.
+    static std::optional<int> RunWithoutWindow(const std::vector<std::string>& args);
     int ExitInstance(int result);
     int ExitCode() const { return m_nExitCode; }
 

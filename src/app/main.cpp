@@ -4,10 +4,12 @@
 #include "app/TKVEditorApp.h"
 
 int main(int argc, char** argv) {
-    QApplication qapp(argc, argv);
-    CTKVEditorApp theApp;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    // What needs no window is done before the GUI (and its display) is set up.
+    if (auto code = CTKVEditorApp::RunWithoutWindow(args)) return *code;
+    QApplication qapp(argc, argv);
+    CTKVEditorApp theApp;
     if (!theApp.InitInstance(args)) return theApp.ExitCode();
     return theApp.ExitInstance(QApplication::exec());
 }

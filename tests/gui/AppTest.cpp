@@ -119,6 +119,35 @@ TEST_F(AppTest, StartRegistersBothContentTypesAndUnregisterRemovesThem) {
     EXPECT_FALSE(fs::exists(registry.DesktopEntryPath()));
 }
 
+// Unregistering rebuilds the desktop's mime database, so that *.tkv no longer
+// maps to the removed content type.
+TEST_F(AppTest, UnregisterUpdatesTheMimeDatabaseAfterRemovingTheFiles) {
+    ASSERT_TRUE(Start({}));
+    app.reset();
+    MimeRegistry registry(dataHome, "", "");
+    ASSERT_TRUE(fs::exists(registry.PackagePath(".tkv")));
+    // A stand-in for update-mime-database notes its argument and whether the
+    // package was already gone when it ran.
+    const fs::path bin = dir.Path() / "bin";
+    fs::create_directories(bin);
+    const fs::path log = dir.Path() / "update.log";
+    std::ofstream(bin / "update-mime-database")
+        << "#!/bin/sh\necho \"$1 $(ls \"$1/packages\" 2>/dev/null | wc -l)\" >> " << log.string()
+        << "\n";
+    fs::permissions(bin / "update-mime-database", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    ::unsetenv("TKV_SKIP_MIME_UPDATE");
+    app = std::make_unique<CTKVEditorApp>(&messages);
+    EXPECT_FALSE(app->InitInstance({"-Unregister"}));
+    ::setenv("TKV_SKIP_MIME_UPDATE", "1", 1);
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(app->ExitCode(), 0);
+    std::ifstream in(log);
+    const std::string ran((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(ran, dataHome + "/mime 0\n") << "run once, after the packages went";
+}
+
 TEST_F(AppTest, AFileThatCannotBeOpenedEndsStartUp) {
     app = std::make_unique<CTKVEditorApp>(&messages);
     EXPECT_FALSE(app->InitInstance({dir.File("missing.tkv")}));
