@@ -130,6 +130,8 @@ bool MimeRegistry::Register(const std::string& extension, const std::string& con
 
 bool MimeRegistry::UpdateDatabase() const {
     const std::string folder = m_strDataHome + "/mime";
+    std::error_code ec;
+    if (!fs::is_directory(folder + "/packages", ec)) return true;  // no database kept here
     std::vector<char*> argv{const_cast<char*>("update-mime-database"),
                             const_cast<char*>(folder.c_str()), nullptr};
     pid_t pid = 0;
