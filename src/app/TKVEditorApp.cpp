@@ -35,9 +35,7 @@ std::string CTKVEditorApp::DocString(int field) {
     return {};
 }
 
-std::optional<int> CTKVEditorApp::RunWithoutWindow(const std::vector<std::string>& args) {
-    CCommandLineInfo info;
-    info.ParseCommandLine(args);
+std::optional<int> CTKVEditorApp::RunWithoutWindow(const CCommandLineInfo& info) {
     if (info.m_bRunEmbedded || info.m_bRunAutomated) {
         // No window, no registration: there is no container to serve.
         std::fprintf(stderr, "%s\n", kNoEmbedding);
@@ -59,7 +57,7 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
     QApplication::setWindowIcon(QIcon(":/res/app.png"));
 
     m_cmdInfo.ParseCommandLine(args);
-    if (auto code = RunWithoutWindow(args)) {
+    if (auto code = RunWithoutWindow(m_cmdInfo)) {
         m_nExitCode = *code;
         return false;
     }

@@ -39,7 +39,7 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     // The command lines that need no window (-Embedding, -Automation,
     // -Unregister), carried out before any GUI exists so that they work without
     // a display; the exit code, or nullopt when the editor is to start.
-    static std::optional<int> RunWithoutWindow(const std::vector<std::string>& args);
+    static std::optional<int> RunWithoutWindow(const CCommandLineInfo& info);
     int ExitInstance(int result);
     int ExitCode() const { return m_nExitCode; }
 

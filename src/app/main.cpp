@@ -7,7 +7,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     // What needs no window is done before the GUI (and its display) is set up.
-    if (auto code = CTKVEditorApp::RunWithoutWindow(args)) return *code;
+    CCommandLineInfo info;
+    info.ParseCommandLine(args);
+    if (auto code = CTKVEditorApp::RunWithoutWindow(info)) return *code;
     QApplication qapp(argc, argv);
     CTKVEditorApp theApp;
     if (!theApp.InitInstance(args)) return theApp.ExitCode();

@@ -182,13 +182,15 @@ std::optional<EncodedBlock> EncodeSingleWalk(const HeaderNode& root) {
             out.insert(out.end(), {0x03, 0, 0, 0});  // List, 3-byte length, filled in later
             stack.push_back(
                 {node->children.begin(), node->children.end(), pairStart, fixes.size() - 1, 0});
-        } else if (node->value.GetBytes().size() >= kBorrowFrom) {
-            if (!ItemCodec::EncodeArrayItemHeader(out, node->value)) fail();
-            borrowed.push_back({out.size(), node->value.GetBytes()});
-            borrowedSize += node->value.GetBytes().size();
-            ++f.entries;
         } else {
-            if (!ItemCodec::EncodeItem(out, node->value)) fail();
+            const auto bytes = node->value.GetBytes();
+            if (bytes.size() < kBorrowFrom) {
+                if (!ItemCodec::EncodeItem(out, node->value)) fail();
+            } else {
+                if (!ItemCodec::EncodeArrayItemHeader(out, node->value)) fail();
+                borrowed.push_back({out.size(), bytes});
+                borrowedSize += bytes.size();
+            }
             ++f.entries;
         }
     }

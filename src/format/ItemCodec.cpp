@@ -154,15 +154,7 @@ bool EncodeListItem(std::vector<std::uint8_t>& out, std::uint32_t itemCount) {
 }
 
 bool EncodeArrayItemHeader(std::vector<std::uint8_t>& out, const HeaderElement& value) {
-    switch (static_cast<ElementType>(value.GetType())) {
-        case ElementType::End:
-        case ElementType::List:
-        case ElementType::Ascii:
-        case ElementType::Unicode:
-            return false;
-        default:
-            break;
-    }
+    if (StorageSizeOf(value.GetType()) == 0) return false;  // List, strings, End
     auto size = PayloadSizeOf(value);
     if (!size) return false;
     AppendHeader(out, value.GetType(), *size);
@@ -192,10 +184,8 @@ bool EncodeItem(std::vector<std::uint8_t>& out, const HeaderElement& value) {
             return true;
         }
         default: {
-            auto size = PayloadSizeOf(value);
-            if (!size) return false;
+            if (!EncodeArrayItemHeader(out, value)) return false;
             auto bytes = value.GetBytes();
-            AppendHeader(out, type, *size);
             out.insert(out.end(), bytes.begin(), bytes.end());
             return true;
         }

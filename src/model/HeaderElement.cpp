@@ -122,10 +122,9 @@ void HeaderElement::Assign(std::uint32_t type, std::uint32_t count,
 void HeaderElement::AssignShared(std::uint32_t type, std::uint32_t count,
                                  std::span<const std::uint8_t> payload,
                                  const std::shared_ptr<const std::vector<std::uint8_t>>& owner) {
+    // Strings, List and End store no array bytes (size 0): they are always copied.
     const std::uint64_t bytes = static_cast<std::uint64_t>(count) * StorageSizeOf(type);
-    const bool array = type != ToCode(ElementType::Ascii) && type != ToCode(ElementType::Unicode) &&
-                       type != ToCode(ElementType::End);
-    if (!owner || !array || bytes < kShareFrom || bytes > payload.size()) {
+    if (!owner || bytes < kShareFrom || bytes > payload.size()) {
         Assign(type, count, payload);
         return;
     }
