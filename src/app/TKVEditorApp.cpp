@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QProcess>
-#include <QSettings>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +14,7 @@
 #include "app/HelpWindow.h"
 #include "app/MainFrame.h"
 #include "app/MimeRegistry.h"
-#include "document/InstrumentEditPermission.h"
+#include "platform/NativeSettings.h"
 #include "document/TKVEditorDoc.h"
 #include "model/LabelCompare.h"
 #include "platform/qt/QtUserMessages.h"
@@ -137,15 +136,13 @@ std::string CTKVEditorApp::GetParentFolder(const std::string& path) {
 
 void CTKVEditorApp::SetStartFolder(const CCommandLineInfo& info) {
     if (info.m_nShellCommand != CCommandLineInfo::FileNew) return;
-    QSettings system(QSettings::SystemScope, QString::fromLatin1(kInstrumentCompany),
-                     QString::fromLatin1(kInstrumentKey));
-    for (const char* group : {"Runwarden", "Orbisight", ""}) {
-        const QString prefix = *group ? QString::fromLatin1(group) + "/" : QString();
-        if (*group && !system.childGroups().contains(QString::fromLatin1(group))) continue;
-        const std::string d =
-            system.value(prefix + "DefaultDataPath").toString().left(260).toStdString();
-        const std::string a =
-            system.value(prefix + "AnalyzedDataPath").toString().left(260).toStdString();
+    const NativeSettings system(InstrumentEditPermission::kInstrumentCompany,
+                                InstrumentEditPermission::kInstrumentKey);
+    for (const std::string group : {"Runwarden", "Orbisight", ""}) {
+        const std::string prefix = group.empty() ? std::string() : group + "/";
+        if (!group.empty() && !system.HasGroup(group)) continue;
+        const std::string d = system.Value(prefix + "DefaultDataPath").value_or("").substr(0, 260);
+        const std::string a = system.Value(prefix + "AnalyzedDataPath").value_or("").substr(0, 260);
         const std::string p = GetParentFolder(d), q = GetParentFolder(a);
         if (!p.empty() && p.size() == q.size() && CompareLabels(p, q) == 0) {
             if (::chdir(p.c_str()) != 0) { /* not looked at */
@@ -161,17 +158,8 @@ void CTKVEditorApp::SetStartFolder(const CCommandLineInfo& info) {
 }
 
 bool CTKVEditorApp::IsEditAllowed() const {
-    if (m_bEditKnown) return m_bEditAllowed;
-    m_bEditAllowed = true;
-    m_bEditKnown = true;
-    QSettings system(QSettings::SystemScope, QString::fromLatin1(kInstrumentCompany),
-                     QString::fromLatin1(kInstrumentKey));
-    // Without the instrument's key or its DataSystemPath value, editing is
-    // allowed (on this and every later call).
-    const QVariant folder = system.value(QStringLiteral("DataSystemPath"));
-    if (!folder.isValid()) return true;
-    m_bEditAllowed = InstrumentEditPermission::FolderAllowsEditing(folder.toString().toStdString());
-    return m_bEditAllowed;
+    if (!m_editPermission) m_editPermission = InstrumentEditPermission::FromSystemSettings();
+    return m_editPermission->IsEditAllowed();
 }
 
 void CTKVEditorApp::OnAppAbout() {

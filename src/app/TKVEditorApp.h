@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/CommandLineInfo.h"
-#include "document/EditPermission.h"
+#include "document/InstrumentEditPermission.h"
 #include "platform/qt/CommandTarget.h"
 
 class CMainFrame;
@@ -21,8 +21,6 @@ class UserMessages;
 class CTKVEditorApp : public EditPermission, public CommandTarget {
   public:
     static constexpr const char* kCompanyKey = "Corvandel";
-    static constexpr const char* kInstrumentCompany = "Corvandel";
-    static constexpr const char* kInstrumentKey = "Tessarin";
     static constexpr const char* kHelpFile = "HeaderEditor.chm";
     // The document type's class identifier, made once.
     static constexpr const char* kDocumentClsid = "{6C1F4B2E-8D3A-4E57-9B0C-2F7A91D4E3B5}";
@@ -63,8 +61,8 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     static std::string DocString(int field);
 
   private:
-    mutable bool m_bEditKnown = false;
-    mutable bool m_bEditAllowed = true;
+    // Asked once, at the first call: the answer holds for the whole run.
+    mutable std::optional<InstrumentEditPermission> m_editPermission;
     quint32 m_dwHelpCookie = 0;
     int m_nExitCode = 0;
     bool m_bMimeChanged = false;

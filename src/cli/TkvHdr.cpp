@@ -19,7 +19,6 @@
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
-#include "platform/NativeSettings.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
 #include "platform/TextCodec.h"
@@ -67,12 +66,6 @@ std::string OneLine(std::string_view utf8) {
         }
     }
     return out;
-}
-
-// The instrument software's permission to edit, from its system settings.
-InstrumentEditPermission InstrumentPermission() {
-    return InstrumentEditPermission(NativeSettings::ReadValue(
-        NativeSettings::SystemScopePath("Corvandel", "Tessarin"), "DataSystemPath"));
 }
 
 struct Context {
@@ -433,7 +426,7 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         Usage(err);
         return 2;
     }
-    Context cx{out, err, in, StderrMessages(err), InstrumentPermission(), {}};
+    Context cx{out, err, in, StderrMessages(err), InstrumentEditPermission::FromSystemSettings(), {}};
     bool optionsDone = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];

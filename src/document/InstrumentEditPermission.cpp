@@ -3,6 +3,12 @@
 #include <cctype>
 
 #include "platform/FileSystem.h"
+#include "platform/NativeSettings.h"
+
+InstrumentEditPermission InstrumentEditPermission::FromSystemSettings() {
+    return InstrumentEditPermission(
+        NativeSettings(kInstrumentCompany, kInstrumentKey).Value("DataSystemPath"));
+}
 
 bool InstrumentEditPermission::IsEditAllowed() const {
     if (m_bEditKnown) return m_bEditAllowed;

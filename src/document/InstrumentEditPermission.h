@@ -14,11 +14,17 @@
 class InstrumentEditPermission : public EditPermission {
   public:
     static constexpr const char* kConfigFile = "Tessarin.ini";
+    // Where the instrument software keeps its settings (the system scope).
+    static constexpr const char* kInstrumentCompany = "Corvandel";
+    static constexpr const char* kInstrumentKey = "Tessarin";
     static constexpr const char* kAllowEdit = "ALLOW EDIT";
 
     // `dataSystemPath`: the instrument's system folder, when its settings name one.
     explicit InstrumentEditPermission(std::optional<std::string> dataSystemPath)
         : m_dataSystemPath(std::move(dataSystemPath)) {}
+    // The permission that the instrument software's system settings give; the
+    // editor and the command-line tool both ask this one.
+    static InstrumentEditPermission FromSystemSettings();
     bool IsEditAllowed() const override;
 
     // The rule applied to the configuration file's text.

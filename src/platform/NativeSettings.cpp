@@ -82,24 +82,51 @@ std::string Unescape(std::string_view raw) {
 
 }  // namespace
 
-std::string NativeSettings::SystemScopePath(std::string_view organization,
-                                            std::string_view application) {
-    const char* dirs = std::getenv("XDG_CONFIG_DIRS");
-    std::string_view list = dirs && *dirs ? dirs : "/etc/xdg";
+std::vector<std::string> NativeSettings::SystemScopePaths(std::string_view organization,
+                                                          std::string_view application) {
+    const char* env = std::getenv("XDG_CONFIG_DIRS");
+    std::string_view list = env && *env ? env : "/etc/xdg";
+    std::vector<std::string> dirs;
     while (!list.empty()) {
         const std::size_t colon = list.find(':');
         const std::string_view dir = list.substr(0, colon);
         list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
-        if (dir.empty()) continue;
-        std::string path(dir);
-        path += '/';
-        path += organization;
-        path += '/';
-        path += application;
-        path += ".conf";
-        if (FileSystem::Exists(path)) return path;
+        if (!dir.empty()) dirs.emplace_back(dir);
     }
-    return {};
+    std::vector<std::string> paths;
+    for (const std::string& dir : dirs)
+        paths.push_back(dir + '/' + std::string(organization) + '/' + std::string(application) +
+                        ".conf");
+    for (const std::string& dir : dirs) paths.push_back(dir + '/' + std::string(organization) + ".conf");
+    return paths;
+}
+
+NativeSettings::NativeSettings(std::string_view organization, std::string_view application) {
+    for (const std::string& path : SystemScopePaths(organization, application))
+        if (auto text = FileSystem::ReadSmallFile(path, 1u << 20))  // no settings file is larger
+            m_texts.push_back(std::move(*text));
+}
+
+std::optional<std::string> NativeSettings::Value(std::string_view key) const {
+    for (const std::string& text : m_texts)
+        if (auto value = ParseValue(text, key)) return value;
+    return std::nullopt;
+}
+
+bool NativeSettings::HasGroup(std::string_view group) const {
+    for (std::string_view text : m_texts) {
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string_view::npos) end = text.size();
+            const std::string_view line = Trim(text.substr(start, end - start));
+            start = end + 1;
+            if (line.size() == group.size() + 2 && line.front() == '[' && line.back() == ']' &&
+                line.substr(1, group.size()) == group)
+                return true;
+        }
+    }
+    return false;
 }
 
 std::optional<std::string> NativeSettings::ParseValue(std::string_view text, std::string_view key) {

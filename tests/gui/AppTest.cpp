@@ -13,6 +13,7 @@
 #include "app/HelpWindow.h"
 #include "app/MimeRegistry.h"
 #include "platform/NativeSettings.h"
+#include "support/ToolRunner.h"
 
 namespace {
 
@@ -204,6 +205,44 @@ TEST_F(AppTest, TheToolReadsTheInstrumentSettingsAsQtWritesThem) {
         EXPECT_EQ(NativeSettings::ReadValue(file, "Runwarden/AnalyzedDataPath"),
                   (value + "/analyzed").toStdString());
     }
+}
+
+TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
+    // Each layout names a folder whose configuration forbids editing in a place
+    // that only the full search of the system settings finds.
+    const fs::path forbidding = dir.Path() / "sys,tem";
+    fs::create_directories(forbidding);
+    std::ofstream(forbidding / "Tessarin.ini") << "ALLOW EDIT NO\n";
+    const fs::path first = dir.Path() / "xdg1", second = dir.Path() / "xdg2";
+    const std::string quoted = "DataSystemPath=\"" + forbidding.string() + "\"\n";
+    const struct {
+        const char* what;
+        fs::path file;
+        std::string text;
+    } layouts[] = {
+        {"a second configuration folder", second / "Corvandel" / "Tessarin.conf", quoted},
+        {"the organisation-wide file", first / "Corvandel.conf", quoted},
+        {"an unquoted comma", first / "Corvandel" / "Tessarin.conf",
+         "[General]\nDataSystemPath=" + forbidding.string() + "\n"},
+    };
+    const std::string saved = std::getenv("XDG_CONFIG_DIRS");
+    const std::string sample = dir.File("a.tkv");
+    ASSERT_EQ(Tool({"example", sample}).status, 0);
+    for (const auto& layout : layouts) {
+        fs::remove_all(first);
+        fs::remove_all(second);
+        fs::create_directories(first / "Corvandel");
+        fs::create_directories(layout.file.parent_path());
+        std::ofstream(first / "Corvandel" / "Tessarin.conf") << "[General]\nOther=1\n";
+        std::ofstream(layout.file) << layout.text;
+        ::setenv("XDG_CONFIG_DIRS", (first.string() + ":" + second.string()).c_str(), 1);
+        EXPECT_FALSE(Allowed()) << "the editor, " << layout.what;
+        const ToolRun r = Tool({"set", sample, "RUN.GAIN", "long", "6"});
+        EXPECT_EQ(r.status, 1) << "tkvhdr, " << layout.what;
+        EXPECT_NE(r.err.find("editing is not allowed"), std::string::npos) << r.err;
+    }
+    ::setenv("XDG_CONFIG_DIRS", saved.c_str(), 1);
+    EXPECT_TRUE(Allowed());
 }
 
 TEST_F(AppTest, StartFolderFromTheInstrumentSettings) {

@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     ::setenv("XDG_CONFIG_HOME", (base / "config").c_str(), 1);
     ::setenv("XDG_STATE_HOME", (base / "state").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
+    // The instrument's settings: QSettings writes them where the programs read.
+    ::setenv("XDG_CONFIG_DIRS", (base / "system").c_str(), 1);
     QApplication app(argc, argv);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, (base / "user").c_str());
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, (base / "system").c_str());
