@@ -99,3 +99,10 @@ std::string HeaderTree::PathOf(const HeaderNode& node) {
     }
     return path;
 }
+
+const HeaderNode& HeaderTree::LastInWalk(const HeaderNode& node) {
+    const HeaderNode* last = &node;
+    while (last->isList && !last->children.empty() && last->children.rbegin()->second)
+        last = last->children.rbegin()->second.get();
+    return *last;
+}

@@ -63,6 +63,9 @@ void EraseEmptyEntries(HeaderNode& parent);
 HeaderNode& ParentList(HeaderNode& root, const HeaderNode& node);
 // The dotted label path of `node` (the root's label is not part of it).
 std::string PathOf(const HeaderNode& node);
+// The entry that a walk of `node` and everything below it visits last: `node`
+// itself when it holds no entries. The views scroll to it after adding a subtree.
+const HeaderNode& LastInWalk(const HeaderNode& node);
 // Visits every entry below `list` in walk order (a list before its entries,
 // siblings in label order) with its path. Iterative, so depth costs no stack.
 template <class F>

@@ -121,29 +121,13 @@ void EntryTreeModel::Remove(TreeItem* item) {
 }
 
 void EntryTreeModel::SetItem(TreeItem* item, std::string text, int image) {
-    const int row = RowOf(item);
-    if (row < 0) return;
-    TreeItem& p = item->parent ? *item->parent : m_root;
-    const QModelIndex parentIndex = item->parent ? IndexOf(item->parent) : QModelIndex();
-    // Where the new text sorts among the others (the item itself left out).
-    auto self = std::move(p.children[static_cast<std::size_t>(row)]);
-    p.children.erase(p.children.begin() + row);
-    const auto target = static_cast<int>(SortedPosition(p, text));
-    p.children.insert(p.children.begin() + row, std::move(self));
-    if (target != row) {
-        // beginMoveRows counts the destination before the move.
-        beginMoveRows(parentIndex, row, row, parentIndex, target > row ? target + 1 : target);
-        auto moving = std::move(p.children[static_cast<std::size_t>(row)]);
-        p.children.erase(p.children.begin() + row);
-        p.children.insert(p.children.begin() + target, std::move(moving));
-        Renumber(p, static_cast<std::size_t>(std::min(row, target)));
-        item->text = std::move(text);
-        item->image = image;
-        endMoveRows();
-    } else {
-        item->text = std::move(text);
-        item->image = image;
-    }
+    // The item keeps its place, as a tree control's item does when its text is
+    // set: only insertion sorts. (A retitle changes only the type name after the
+    // label, so siblings stay sorted by label; insertion's binary search among
+    // them still finds a place by label.)
+    if (RowOf(item) < 0) return;
+    item->text = std::move(text);
+    item->image = image;
     const QModelIndex i = IndexOf(item);
     emit dataChanged(i, i);
 }

@@ -46,14 +46,16 @@ void CRightView::OnUpdate(CView* pSender, int hint, void* pObject) {
     if (pSender == this) return;
     auto* entry = static_cast<HeaderNode*>(pObject);
     switch (hint) {
-        case HINT_REFRESH_ALL:
-            m_model.Fill(GetDocument() ? GetDocument()->m_pRoot.get() : nullptr);
+        case HINT_REFRESH_ALL: {
+            const HeaderNode* root = GetDocument() ? GetDocument()->m_pRoot.get() : nullptr;
+            m_model.Fill(root);
+            if (root) ScrollToLastAdded(*root);
             break;
+        }
         case HINT_ENTRY_INSERTED:
             if (entry) {
                 m_model.AddRows(PrefixOf(entry), entry);
-                const int row = m_model.FindRow(entry);
-                if (row >= 0) scrollTo(m_model.index(row, 0));
+                ScrollToLastAdded(*entry);
             }
             break;
         case HINT_SHOW_ENTRY:
@@ -71,6 +73,13 @@ void CRightView::OnUpdate(CView* pSender, int hint, void* pObject) {
         default:
             break;
     }
+}
+
+void CRightView::ScrollToLastAdded(const HeaderNode& entry) {
+    // Each row is scrolled into view as it is added, so the last one added ends
+    // in view; only that last scroll is seen, so only it is made.
+    if (const int row = m_model.FindRow(&HeaderTree::LastInWalk(entry)); row >= 0)
+        scrollTo(m_model.index(row, 0));
 }
 
 HeaderNode* CRightView::GetSelectedEntry() const {
@@ -99,10 +108,20 @@ void CRightView::mousePressEvent(QMouseEvent* event) {
         menu->exec(event->globalPosition().toPoint());
         return;
     }
+    // A click below the last row takes the selection away, as a list control
+    // does; with no row selected the click sends nothing.
+    if (event->button() == Qt::LeftButton && !indexAt(pos).isValid()) clearSelection();
     QTreeView::mousePressEvent(event);
     if (event->button() == Qt::LeftButton)
         if (HeaderNode* entry = GetSelectedEntry(); entry && GetDocument())
             GetDocument()->NotifyShowEntry(this, entry);
+}
+
+void CRightView::mouseMoveEvent(QMouseEvent* event) {
+    // A drag does not carry the selection along: both panes stay on the entry
+    // the press chose.
+    if (event->buttons() & Qt::LeftButton) return;
+    QTreeView::mouseMoveEvent(event);
 }
 
 void CRightView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -34,6 +34,7 @@ class CRightView : public QTreeView, public CView, public CommandTarget {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -41,6 +42,7 @@ class CRightView : public QTreeView, public CView, public CommandTarget {
 
   private:
     static std::string PrefixOf(const HeaderNode* entry);
+    void ScrollToLastAdded(const HeaderNode& entry);
 
     CommandSet& m_commands;
     EntryListModel m_model;

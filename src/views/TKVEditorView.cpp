@@ -122,10 +122,7 @@ void CTKVEditorView::FillTree() {
     if (m_hRootItem) {
         // Every inserted item is scrolled into view in turn, so the last one
         // inserted (the last entry of each last list, in list order) ends in view.
-        const HeaderNode* entry = doc->m_pRoot.get();
-        while (entry->isList && !entry->children.empty() && entry->children.rbegin()->second)
-            entry = entry->children.rbegin()->second.get();
-        if (HTREEITEM i = FindItemOfEntry(entry)) last = i;
+        if (HTREEITEM i = FindItemOfEntry(&HeaderTree::LastInWalk(*doc->m_pRoot))) last = i;
     }
     scrollTo(m_model.IndexOf(last));
 }
@@ -304,6 +301,13 @@ void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
             GetDocument()->NotifyShowEntry(this, e);
     }
     QTreeView::mousePressEvent(event);
+}
+
+void CTKVEditorView::mouseMoveEvent(QMouseEvent* event) {
+    // A drag does not carry the selection along: both panes stay on the entry
+    // the press chose.
+    if (event->buttons() & Qt::LeftButton) return;
+    QTreeView::mouseMoveEvent(event);
 }
 
 void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {

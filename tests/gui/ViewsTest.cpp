@@ -2,6 +2,7 @@
 // update hints, and the clicks that keep the two selections together.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include "GuiFixture.h"
@@ -128,7 +129,7 @@ TEST_F(ViewsTest, ALargeInsertionMergesItsRowsAndKeepsTheSelection) {
     EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B.C", "B.FLAGS", "D"}));
 }
 
-TEST(EntryTreeModelTest, ARetitledItemMovesToItsSortedPlace) {
+TEST(EntryTreeModelTest, ARetitledItemKeepsItsPlace) {
     EntryTreeModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     TreeItem* top = model.Insert(nullptr, "Extended Header", 0, nullptr);
@@ -141,15 +142,13 @@ TEST(EntryTreeModelTest, ARetitledItemMovesToItsSortedPlace) {
         return items;
     };
     EXPECT_EQ(order(), (std::vector<TreeItem*>{a, m, z}));
-    model.SetItem(a, "A (Short)", 2);  // now after "A (M (Byte)"
-    EXPECT_EQ(order(), (std::vector<TreeItem*>{m, a, z}));
-    EXPECT_EQ(model.IndexOf(a).row(), 1);
-    EXPECT_EQ(model.IndexOf(m).row(), 0);
-    model.SetItem(z, "0 (Long)", 2);  // to the front
-    EXPECT_EQ(order(), (std::vector<TreeItem*>{z, m, a}));
-    EXPECT_EQ(model.index(2, 0, model.IndexOf(top)).data().toString(), "A (Short)");
+    model.SetItem(a, "A (Short)", 3);  // would sort after "A (M (Byte)"
+    model.SetItem(z, "0 (Long)", 2);   // would sort first
+    EXPECT_EQ(order(), (std::vector<TreeItem*>{a, m, z}));
+    EXPECT_EQ(model.index(0, 0, model.IndexOf(top)).data().toString(), "A (Short)");
+    EXPECT_EQ(model.IndexOf(z).row(), 2);
     model.Remove(m);
-    EXPECT_EQ(model.IndexOf(a).row(), 1);
+    EXPECT_EQ(model.IndexOf(z).row(), 1);
 }
 
 TEST_F(ViewsTest, ChangedEntriesRefreshTheirRowOnly) {
@@ -215,6 +214,60 @@ TEST_F(ViewsTest, ClicksInEitherPaneSelectTheSameEntryInTheOther) {
     QTest::keyClick(&List(), Qt::Key_Down);
     EXPECT_EQ(ListSelection(), At("B"));
     EXPECT_EQ(TreeSelection(), At("A"));
+}
+
+TEST_F(ViewsTest, EmptySpaceAndDragsKeepThePanesTogether) {
+    // A click below the last row takes the list's selection away and sends
+    // nothing: the tree stays where it is.
+    ClickList("D");
+    Doc().NotifyShowEntry(&List(), At("A"));  // the tree moves, the list does not
+    QTest::mouseClick(List().viewport(), Qt::LeftButton, {},
+                      QPoint(10, List().viewport()->height() - 5));
+    EXPECT_EQ(ListSelection(), nullptr);
+    EXPECT_EQ(TreeSelection(), At("A"));
+    // A drag with the button held ends on the entry it started on, in both panes.
+    auto drag = [](QAbstractItemView& view, const QModelIndex& from, const QModelIndex& to) {
+        QWidget* port = view.viewport();
+        const QPoint a = view.visualRect(from).center(), b = view.visualRect(to).center();
+        QTest::mousePress(port, Qt::LeftButton, {}, a);
+        for (const QPoint& p : {(a + b) / 2, b}) {
+            QMouseEvent move(QEvent::MouseMove, p, port->mapToGlobal(p), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(port, &move);
+        }
+        QTest::mouseRelease(port, Qt::LeftButton, {}, b);
+    };
+    drag(List(), ListIndexOf("B.C"), ListIndexOf("D"));
+    EXPECT_EQ(ListSelection(), At("B.C"));
+    EXPECT_EQ(TreeSelection(), At("B.C"));
+    drag(Tree(), TreeIndexOf("A"), TreeIndexOf("D"));
+    EXPECT_EQ(TreeSelection(), At("A"));
+    EXPECT_EQ(ListSelection(), At("A"));
+}
+
+TEST_F(ViewsTest, AFillEndsScrolledToTheLastEntryAdded) {
+    // Each item and row is scrolled into view as it is added: the last entry of
+    // the last list, in list order, ends in view in both panes.
+    auto root = SampleTree();
+    for (int i = 0; i < 300; ++i)
+        AddAt(*root, "B.E" + std::to_string(1000 + i), LongValue(i));
+    ASSERT_TRUE(Start({PutFile("big.tkv", *root)}));
+    QCoreApplication::processEvents();
+    const QModelIndex lastRow = ListIndexOf("D");
+    ASSERT_TRUE(lastRow.isValid());
+    EXPECT_TRUE(List().viewport()->rect().intersects(List().visualRect(lastRow)));
+    EXPECT_GT(List().verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(Tree().viewport()->rect().intersects(Tree().visualRect(TreeIndexOf("D"))));
+    // Scrolled back to the top, an insertion of a list scrolls to its last row.
+    List().scrollToTop();
+    auto y = std::make_unique<HeaderNode>("Y", true);
+    for (int i = 0; i < 200; ++i)
+        HeaderTree::Insert(*y, std::make_unique<HeaderNode>("A" + std::to_string(1000 + i), false),
+                           Doc().m_pRoot.get());
+    HeaderNode* list = HeaderTree::Insert(*At("B"), std::move(y), Doc().m_pRoot.get());
+    Tree().InsertEntryItem(Tree().FindItemOfEntry(At("B")), list);
+    Doc().NotifyEntryInserted(&Tree(), list);
+    EXPECT_TRUE(List().viewport()->rect().intersects(List().visualRect(ListIndexOf("B.Y.A1199"))));
 }
 
 TEST_F(ViewsTest, DoubleClicks) {
