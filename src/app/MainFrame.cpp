@@ -86,6 +86,7 @@ void CMainFrame::ShowFolderProgress(std::size_t done, std::size_t total) {
 CMainFrame::~CMainFrame() {
     m_doc.m_folderProgress = nullptr;
     m_doc.m_onFolderApplied = nullptr;
+    m_doc.SetAfterUpdate(nullptr);
     delete m_pStandardHeaderDlg;
     delete m_pInPlaceFrame;
     if (MainFrameInterface::Current() == this) MainFrameInterface::SetCurrent(nullptr);
@@ -277,6 +278,16 @@ bool CMainFrame::OnCreateClient() {
     connect(m_pTreeView, &CTKVEditorView::Activated, this,
             [this](QWidget* v) { SetActiveView(v); });
     connect(m_pListView, &CRightView::Activated, this, [this](QWidget* v) { SetActiveView(v); });
+    // The commands follow the selection and the document at once: after every
+    // change of either pane's selection and after every update of the views.
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_pTreeView),
+                                    static_cast<QAbstractItemView*>(m_pListView)}) {
+        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this] { m_commands.UpdateAll(); });
+        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this] { m_commands.UpdateAll(); });
+    }
+    m_doc.SetAfterUpdate([this] { m_commands.UpdateAll(); });
     m_pActiveView = m_pTreeView;
     return true;
 }

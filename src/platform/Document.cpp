@@ -35,9 +35,15 @@ void CDocument::RemoveView(CView* view) {
 void CDocument::UpdateAllViews(CView* pSender, int hint, void* pObject) {
     // A copy: a view may be added or removed while the update runs.
     const std::vector<CView*> views = m_views;
+    struct Depth {
+        int& n;
+        explicit Depth(int& d) : n(++d) {}
+        ~Depth() { --n; }
+    } depth(m_nUpdateDepth);
     for (CView* v : views)
         if (v != pSender && std::find(m_views.begin(), m_views.end(), v) != m_views.end())
             v->OnUpdate(pSender, hint, pObject);
+    if (m_nUpdateDepth == 1 && m_afterUpdate) m_afterUpdate();
 }
 
 bool CDocument::OnNewDocument() {

@@ -5,6 +5,7 @@
 // reports of a failed open or save.
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ class CDocument {
     // Calls OnUpdate of every view but the sender, in creation order, before
     // returning. Views may send further updates from OnUpdate.
     void UpdateAllViews(CView* pSender, int hint = 0, void* pObject = nullptr);
+    // Called after each update of the views has run (once, after the outermost of
+    // nested ones): the frame brings its commands' states up to date there.
+    void SetAfterUpdate(std::function<void()> afterUpdate) { m_afterUpdate = std::move(afterUpdate); }
 
     // What the framework does for the user's New, Open and Save (As).
     virtual bool OnNewDocument();
@@ -62,4 +66,6 @@ class CDocument {
     std::string m_strTitle = kUntitled;
     bool m_bModified = false;
     std::vector<CView*> m_views;
+    std::function<void()> m_afterUpdate;
+    int m_nUpdateDepth = 0;
 };

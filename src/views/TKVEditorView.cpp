@@ -335,23 +335,29 @@ void CTKVEditorView::focusInEvent(QFocusEvent* event) {
 }
 
 std::unique_ptr<QMenu> CTKVEditorView::CreateEntryPopup(CommandSet& commands, bool insertEnabled) {
+    // The entries' context menu has texts of its own ("C&opy", "Ca&ncel Field")
+    // and shows no accelerators; its items run the shared commands.
     auto menu = std::make_unique<QMenu>();
     QMenu* insert = menu->addMenu(QObject::tr("&Insert"));
-    for (int id : {ID_INSERT_STRING, ID_INSERT_BOOLEAN, ID_INSERT_NUMBER, ID_INSERT_LIST})
-        insert->addAction(commands.Action(id));
+    commands.AddItem(insert, ID_INSERT_STRING, QStringLiteral("&String"));
+    commands.AddItem(insert, ID_INSERT_BOOLEAN, QStringLiteral("&Boolean"));
+    commands.AddItem(insert, ID_INSERT_NUMBER, QStringLiteral("&Number"));
+    commands.AddItem(insert, ID_INSERT_LIST, QStringLiteral("&List"));
     // The submenu follows its first command's rule when it is enabled at all.
     insert->menuAction()->setEnabled(insertEnabled && commands.Query(ID_INSERT_STRING).IsEnabled());
     menu->addSeparator();
-    for (int id : {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE}) menu->addAction(commands.Action(id));
+    commands.AddItem(menu.get(), ID_EDIT_CUT, QStringLiteral("Dele&te"));
+    commands.AddItem(menu.get(), ID_EDIT_COPY, QStringLiteral("C&opy"));
+    commands.AddItem(menu.get(), ID_EDIT_PASTE, QStringLiteral("&Paste"));
     menu->addSeparator();
-    menu->addAction(commands.Action(ID_EDIT_ENTRY));
+    commands.AddItem(menu.get(), ID_EDIT_ENTRY, QStringLiteral("&Edit"));
     menu->addSeparator();
-    for (int id : {ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD}) menu->addAction(commands.Action(id));
+    commands.AddItem(menu.get(), ID_EDIT_ALL_SAMPLES, QStringLiteral("&All Samples in Folder"));
+    commands.AddItem(menu.get(), ID_CANCEL_FIELD, QStringLiteral("Ca&ncel Field"));
     menu->addSeparator();
-    menu->addAction(commands.Action(ID_POPUP_CANCEL));
+    commands.AddItem(menu.get(), ID_POPUP_CANCEL, QStringLiteral("&Cancel"));
     commands.Watch(menu.get());
     commands.Watch(insert);
-    commands.UpdateAll();
     return menu;
 }
 

@@ -73,6 +73,26 @@ TEST_F(FrameTest, TreeRulesEnableTheCommands) {
     EXPECT_TRUE(Checked(ID_EDIT_ALL_SAMPLES));
 }
 
+TEST_F(FrameTest, ToolBarFollowsTheSelectionAndTheHintsAtOnce) {
+    OpenSample();
+    auto button = [&](int id) {
+        return Frame().ToolBar()->widgetForAction(Frame().Commands().Action(id));
+    };
+    ClickTree("B");
+    EXPECT_TRUE(button(ID_INSERT_STRING)->isEnabled());
+    EXPECT_TRUE(button(ID_EDIT_CUT)->isEnabled());
+    ClickTree("A");  // a leaf, in the same pane: no change of focus
+    EXPECT_FALSE(button(ID_INSERT_STRING)->isEnabled());
+    EXPECT_TRUE(button(ID_EDIT_CUT)->isEnabled());
+    ClickTree("Extended Header");
+    EXPECT_TRUE(button(ID_INSERT_STRING)->isEnabled());
+    EXPECT_FALSE(button(ID_EDIT_CUT)->isEnabled()) << "the root cannot be deleted";
+    // A hint alone: the folder-edit mode's button shows its new state.
+    EXPECT_FALSE(Frame().Commands().Action(ID_EDIT_ALL_SAMPLES)->isChecked());
+    Doc().SetFolderEditMode(true);
+    EXPECT_TRUE(Frame().Commands().Action(ID_EDIT_ALL_SAMPLES)->isChecked());
+}
+
 TEST_F(FrameTest, ListRulesApplyWhenTheListIsTheActivePane) {
     OpenSample();
     ClickList("A");

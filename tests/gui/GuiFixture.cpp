@@ -110,21 +110,35 @@ void GuiTest::ClickList(const std::string& label, Qt::MouseButton button) {
     QTest::mouseClick(List().viewport(), button, {}, List().visualRect(i).center());
 }
 
-std::shared_ptr<GuiTest::Popup> GuiTest::CloseNextPopup() {
+std::shared_ptr<GuiTest::Popup> GuiTest::CloseNextPopup(const std::string& choose) {
     auto seen = std::make_shared<Popup>();
     delete popupWatch;  // one watcher at a time: an earlier one would take this popup
     auto* timer = new QTimer(&Frame());
     popupWatch = timer;
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, seen] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, seen, choose] {
         if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
             seen->shown = true;
+            QAction* chosen = nullptr;
             for (QAction* a : popup->actions()) {
                 seen->texts.push_back(a->isSeparator() ? "-" : a->text().toStdString());
                 seen->enabled.push_back(a->isEnabled());
+                seen->checked.push_back(a->isChecked());
+                seen->withShortcut += !a->shortcut().isEmpty();
+                if (a->menu())
+                    for (QAction* s : a->menu()->actions()) {
+                        seen->submenuTexts.push_back(s->text().toStdString());
+                        seen->withShortcut += !s->shortcut().isEmpty();
+                    }
+                if (!choose.empty() && a->text().toStdString() == choose) chosen = a;
             }
-            popup->close();
             timer->deleteLater();
+            if (chosen) {
+                popup->close();
+                chosen->trigger();
+            } else {
+                popup->close();
+            }
         }
     });
     timer->start();

@@ -47,13 +47,17 @@ class GuiTest : public ::testing::Test {
     // Clicks at the middle of an item's text.
     void ClickTree(const std::string& path, Qt::MouseButton button = Qt::LeftButton);
     void ClickList(const std::string& label, Qt::MouseButton button = Qt::LeftButton);
-    // Closes the next popup menu as soon as it shows, noting its items.
+    // Closes the next popup menu as soon as it shows, noting its items (and
+    // those of its submenus), or chooses the item with the text `choose`.
     struct Popup {
         bool shown = false;
         std::vector<std::string> texts;
         std::vector<bool> enabled;
+        std::vector<bool> checked;
+        std::vector<std::string> submenuTexts;
+        int withShortcut = 0;  // items that show an accelerator
     };
-    std::shared_ptr<Popup> CloseNextPopup();
+    std::shared_ptr<Popup> CloseNextPopup(const std::string& choose = {});
     bool Enabled(int id) { return Frame().Commands().Query(id).IsEnabled(); }
     bool Checked(int id) { return Frame().Commands().Query(id).IsChecked(); }
 

@@ -298,10 +298,12 @@ TEST_F(ViewsTest, RightClicksSelectAndOfferTheEntryMenu) {
     EXPECT_TRUE(root->shown);
     EXPECT_EQ(Tree().GetSelectedItem(), Tree().RootItem());
     EXPECT_EQ(ListSelection(), At("D"));
-    ASSERT_EQ(root->texts.size(), 12u);
-    EXPECT_EQ(root->texts[0], "&Insert");
-    EXPECT_EQ(root->texts[11], "&Cancel");
+    EXPECT_EQ(root->texts, (Texts{"&Insert", "-", "Dele&te", "C&opy", "&Paste", "-", "&Edit", "-",
+                                  "&All Samples in Folder", "Ca&ncel Field", "-", "&Cancel"}));
+    EXPECT_EQ(root->submenuTexts, (Texts{"&String", "&Boolean", "&Number", "&List"}));
+    EXPECT_EQ(root->withShortcut, 0) << "a context menu shows no accelerators";
     EXPECT_TRUE(root->enabled[0]) << "Insert on a list";
+    EXPECT_FALSE(root->checked.at(8)) << "not in folder-edit mode";
     // A leaf: the list follows; Insert is greyed.
     auto leaf = CloseNextPopup();
     ClickTree("A", Qt::RightButton);
@@ -319,6 +321,18 @@ TEST_F(ViewsTest, RightClicksSelectAndOfferTheEntryMenu) {
     EXPECT_TRUE(onRow->shown);
     EXPECT_TRUE(onRow->enabled.at(0));
     EXPECT_EQ(TreeSelection(), At("B"));
+    // Its items run the commands: All Samples in Folder, then checked.
+    auto choose = CloseNextPopup("&All Samples in Folder");
+    ClickList("A", Qt::RightButton);
+    QTest::qWait(20);
+    EXPECT_TRUE(Doc().m_bFolderEditMode);
+    auto checked = CloseNextPopup("C&opy");
+    ClickTree("A", Qt::RightButton);
+    QTest::qWait(20);
+    EXPECT_TRUE(checked->checked.at(8)) << "All Samples in Folder shows its check mark";
+    EXPECT_FALSE(checked->enabled.at(9)) << "Cancel Field: A carries no change";
+    ASSERT_NE(Doc().GetCopiedEntry(), nullptr);
+    EXPECT_EQ(Doc().GetCopiedEntry()->label, "A");
 }
 
 TEST_F(ViewsTest, ListColumnsStayHalfThePaneWide) {

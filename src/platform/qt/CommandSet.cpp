@@ -23,6 +23,22 @@ QAction* CommandSet::Action(int id) const {
     return it == m_actions.end() ? nullptr : it->second;
 }
 
+QAction* CommandSet::AddItem(QMenu* menu, int id, const QString& text) {
+    auto* item = new QAction(text, menu);
+    item->setData(id);
+    if (const QAction* shared = Action(id)) item->setStatusTip(shared->statusTip());
+    connect(item, &QAction::triggered, this, [this, id] { Execute(id); });
+    Apply(item, Query(id));
+    menu->addAction(item);
+    return item;
+}
+
+void CommandSet::Apply(QAction* action, const CCmdUI& ui) {
+    action->setEnabled(ui.IsEnabled());
+    action->setCheckable(ui.IsChecked() || action->isCheckable());
+    action->setChecked(ui.IsChecked());
+}
+
 CCmdUI CommandSet::Query(int id) const {
     CCmdUI ui(id);
     if (m_route)
@@ -34,10 +50,7 @@ CCmdUI CommandSet::Query(int id) const {
 void CommandSet::Update(int id) {
     QAction* action = Action(id);
     if (!action) return;
-    const CCmdUI ui = Query(id);
-    action->setEnabled(ui.IsEnabled());
-    action->setCheckable(ui.IsChecked() || action->isCheckable());
-    action->setChecked(ui.IsChecked());
+    Apply(action, Query(id));
 }
 
 void CommandSet::UpdateAll() {
@@ -66,7 +79,7 @@ bool CommandSet::Execute(int id) {
 void CommandSet::Watch(QMenu* menu) {
     connect(menu, &QMenu::aboutToShow, this, [this, menu] {
         for (QAction* a : menu->actions())
-            if (a->data().isValid()) Update(a->data().toInt());
+            if (a->data().isValid()) Apply(a, Query(a->data().toInt()));
     });
 }
 

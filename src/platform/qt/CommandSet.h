@@ -30,6 +30,10 @@ class CommandSet : public QObject {
     QAction* Add(int id, const QString& text, const QString& prompt = {},
                  const QList<QKeySequence>& keys = {});
     QAction* Action(int id) const;
+    // An item of a context menu for the command, with the menu's own text and no
+    // shortcut (a context menu shows no accelerator texts); owned by `menu`,
+    // whose items are updated each time it opens.
+    QAction* AddItem(QMenu* menu, int id, const QString& text);
     const std::map<int, QAction*>& Actions() const { return m_actions; }
 
     void SetRoute(Route route) { m_route = std::move(route); }
@@ -50,6 +54,8 @@ class CommandSet : public QObject {
     void Executed(int id);
 
   private:
+    static void Apply(QAction* action, const CCmdUI& ui);
+
     Route m_route;
     std::map<int, QAction*> m_actions;
 };
