@@ -25,7 +25,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     m_build->setGeometry(du.Rect(35, 23, 96, 10));
     m_build->setText(QString::fromLatin1(kBuild));
     auto* notice = new QLabel(
-        QStringLiteral("Edits the headers of sample data files; the sample data stays untouched."),
+        QStringLiteral("Edits sample headers, never the measured data."),
         this);
     notice->setGeometry(du.Rect(33, 35, 198, 8));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

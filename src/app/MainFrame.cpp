@@ -3,18 +3,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTime>
 #include <QToolBar>
 
+#include "app/DocFileDialog.h"
 #include "app/HelpWindow.h"
 #include "app/InPlaceFrame.h"
 #include "app/StandardHeaderDlg.h"
@@ -416,7 +417,10 @@ bool CMainFrame::OnCommand(int id) {
             if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFiles) {
                 const QStringList files = RecentFiles();
                 const int i = id - ID_FILE_MRU_FILE1;
-                if (i < files.size()) OpenDocumentFile(files.at(i));
+                bool cancelled = false;
+                // A file that no longer opens leaves the list.
+                if (i < files.size() && !OpenDocumentFile(files.at(i), &cancelled) && !cancelled)
+                    RemoveRecentFile(files.at(i));
                 return true;
             }
             return false;
@@ -474,8 +478,12 @@ bool CMainFrame::NewDocument() {
     return true;
 }
 
-bool CMainFrame::OpenDocumentFile(const QString& path) {
-    if (!SaveModified()) return false;
+bool CMainFrame::OpenDocumentFile(const QString& path, bool* cancelled) {
+    if (cancelled) *cancelled = false;
+    if (!SaveModified()) {
+        if (cancelled) *cancelled = true;
+        return false;
+    }
     const std::string file = QDir::cleanPath(QFileInfo(path).absoluteFilePath()).toStdString();
     if (!m_doc.OpenDocumentFile(file)) {
         UpdateCommandUI();
@@ -497,8 +505,7 @@ bool CMainFrame::DoFileSave() {
 bool CMainFrame::DoFileSaveAs() {
     const QString start =
         m_doc.GetPathName().empty() ? QDir::currentPath() : Utf8(m_doc.GetPathName());
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), start,
-                                                      QStringLiteral("TKV/PKV Files (*.?kv)"));
+    const QString path = CDocFileDialog::Prompt(this, CDocFileDialog::Mode::SaveAs, start);
     if (path.isEmpty()) return false;
     const bool ok = m_doc.DoSave(path.toStdString());
     if (ok) AddRecentFile(path);
@@ -522,6 +529,16 @@ void CMainFrame::AddRecentFile(const QString& path) {
     files.removeAll(path);
     files.prepend(path);
     while (files.size() > kRecentFiles) files.removeLast();
+    WriteRecentFiles(files);
+}
+
+void CMainFrame::RemoveRecentFile(const QString& path) {
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    WriteRecentFiles(files);
+}
+
+void CMainFrame::WriteRecentFiles(const QStringList& files) {
     auto settings = UserSettings();
     settings->remove(QStringLiteral("Recent File List"));
     for (int i = 0; i < files.size(); ++i)
@@ -529,12 +546,45 @@ void CMainFrame::AddRecentFile(const QString& path) {
     RebuildRecentFileMenu();
 }
 
+QString CMainFrame::AbbreviateName(const QString& path, int maxLength) {
+    const int slash = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+    const QString name = path.mid(slash + 1);
+    if (slash >= 0 && QDir::cleanPath(path.left(slash == 0 ? 1 : slash)) ==
+                          QDir::cleanPath(QDir::currentPath()))
+        return name;
+    if (path.size() <= maxLength) return path;
+    // The root: "/", "C:\", or "\\server\share\".
+    int rootLength = 0;
+    if (path.startsWith(QLatin1String("\\\\"))) {
+        const int server = path.indexOf('\\', 2);
+        const int share = server < 0 ? -1 : path.indexOf('\\', server + 1);
+        rootLength = share < 0 ? 0 : share + 1;
+    } else if (path.size() > 2 && path.at(1) == ':' && (path.at(2) == '\\' || path.at(2) == '/')) {
+        rootLength = 3;
+    } else if (path.startsWith('/')) {
+        rootLength = 1;
+    }
+    const QString root = path.left(rootLength);
+    // Drop folders from the left until root + "..." + the rest fits.
+    static const QRegularExpression separator(QStringLiteral("[/\\\\]"));
+    for (int at = rootLength; at <= slash;) {
+        const int next = path.indexOf(separator, at);
+        if (next < 0 || next > slash) break;
+        const QString rest = path.mid(next);  // begins with its separator
+        if (root.size() + 3 + rest.size() <= maxLength) return root + QStringLiteral("...") + rest;
+        at = next + 1;
+    }
+    return name;
+}
+
 void CMainFrame::RebuildRecentFileMenu() {
     const QStringList files = RecentFiles();
     for (int i = 0; i < kRecentFiles; ++i) {
         QAction* a = m_recentActions[static_cast<std::size_t>(i)];
         if (i < files.size()) {
-            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files.at(i)).fileName()));
+            QString shown = AbbreviateName(files.at(i));
+            shown.replace('&', QStringLiteral("&&"));  // an ampersand of the path is no mnemonic
+            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
             a->setVisible(true);
         } else {
             a->setVisible(false);

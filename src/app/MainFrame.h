@@ -56,11 +56,20 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     // File work as the framework does it: asks about unsaved changes, opens (with
     // the views' initial update), saves, and keeps the recent-file list.
     bool SaveModified();
-    bool OpenDocumentFile(const QString& path);
+    // `cancelled` (when given) tells a refusal to give up the open document from
+    // a file that failed to open.
+    bool OpenDocumentFile(const QString& path, bool* cancelled = nullptr);
     bool NewDocument();
     bool DoFileSave();
     bool DoFileSaveAs();
     QStringList RecentFiles() const;
+    // The recent-file menu's text of `path`: the name alone for a file of the
+    // current folder; otherwise the whole path when it has at most `maxLength`
+    // characters, else the root, "...", and as many of the last folders as fit
+    // with the name ("/.../plate_0042/A01.tkv"); the name alone when even that
+    // does not fit.
+    static QString AbbreviateName(const QString& path, int maxLength = kRecentNameLength);
+    static constexpr int kRecentNameLength = 30;
 
     // In-place activation as a frame swap: the splitter with both views moves
     // into an in-place frame and back.
@@ -99,6 +108,8 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     void CreateMenus();
     void RebuildRecentFileMenu();
     void AddRecentFile(const QString& path);
+    void RemoveRecentFile(const QString& path);
+    void WriteRecentFiles(const QStringList& files);
     void UpdateTitle();
     void InitialUpdate();
     std::vector<CommandTarget*> Route();

@@ -18,8 +18,10 @@
 
 CStandardHeaderDlg::CStandardHeaderDlg(const StandardHeader* pHeader,
                                        CStandardHeaderDlg** ppOwnerSlot, QWidget* pParent)
-    : QDialog(pParent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint),
+    // Caption, system menu (with its close box) and sizing border; no minimise
+    // or maximise box.
+    : QDialog(pParent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_pHeader(pHeader),
       m_ppOwnerSlot(ppOwnerSlot) {
     setObjectName("CStandardHeaderDlg");
@@ -72,11 +74,26 @@ bool CStandardHeaderDlg::OnInitDialog() {
             {QString::fromStdU16String(row.label), QString::fromStdU16String(row.value)}));
     m_list->addTopLevelItems(rows);
 
-    setMinimumSize(2 * m_nMargin + 100, m_rcButton.height() + 3 * m_nMargin + 100);
+    ApplyMinimumSize();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     m_pClose->setFocus();
     return true;
+}
+
+QSize CStandardHeaderDlg::MinimumTrackSize() const {
+    return {2 * m_nMargin + 100, m_rcButton.height() + 3 * m_nMargin + 100};
+}
+
+void CStandardHeaderDlg::ApplyMinimumSize() {
+    // The frame is known once the window is shown; before, it counts as none.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
+    setMinimumSize((MinimumTrackSize() - frame).expandedTo(QSize(1, 1)));
+}
+
+void CStandardHeaderDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ApplyMinimumSize();
 }
 
 void CStandardHeaderDlg::resizeEvent(QResizeEvent* event) {

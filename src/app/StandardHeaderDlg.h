@@ -28,6 +28,8 @@ class CStandardHeaderDlg : public QDialog {
     QPushButton* CloseButton() const { return m_pClose; }
     int Margin() const { return m_nMargin; }
     const QRect& ButtonRect() const { return m_rcButton; }
+    // The smallest size of the whole window, frame included.
+    QSize MinimumTrackSize() const;
 
     void accept() override;  // Close and Enter: destroy
     void reject() override;  // Esc: hide only
@@ -35,10 +37,13 @@ class CStandardHeaderDlg : public QDialog {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void DestroyWindow();
+    // Qt bounds the client area: the frame's share comes off the window's bound.
+    void ApplyMinimumSize();
     void ShowContextMenu(const QPoint& pos);
 
     QTreeWidget* m_list = nullptr;

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QProcess>
 #include <QStandardPaths>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <sstream>
 
 #include "app/AboutDlg.h"
+#include "app/DocFileDialog.h"
 #include "app/HelpWindow.h"
 #include "app/MainFrame.h"
 #include "app/MimeRegistry.h"
@@ -177,9 +177,8 @@ bool CTKVEditorApp::OnCommand(int id) {
             return true;
         case ID_FILE_OPEN:
             if (m_pMainFrame) {
-                const QString path = QFileDialog::getOpenFileName(
-                    m_pMainFrame.get(), QStringLiteral("Open"), QString(),
-                    QStringLiteral("TKV/PKV Files (*.?kv);;All Files (*)"));
+                const QString path = CDocFileDialog::Prompt(
+                    m_pMainFrame.get(), CDocFileDialog::Mode::Open, QString());
                 if (!path.isEmpty()) m_pMainFrame->OpenDocumentFile(path);
             }
             return true;

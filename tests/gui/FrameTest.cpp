@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include <QClipboard>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -19,6 +21,7 @@
 
 #include "GuiFixture.h"
 #include "app/AboutDlg.h"
+#include "app/DocFileDialog.h"
 #include "app/InPlaceFrame.h"
 #include "app/StandardHeaderDlg.h"
 #include "app/TKVEditorSrvrItem.h"
@@ -26,6 +29,8 @@
 #include "res/Resource.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 class FrameTest : public GuiTest {
   protected:
@@ -283,7 +288,12 @@ TEST_F(FrameTest, ViewerKeepsItsLayoutWhenResized) {
     const int m = viewer->Margin();
     const QRect button = viewer->ButtonRect();
     ASSERT_GE(m, 1);
-    EXPECT_EQ(viewer->minimumSize(), QSize(2 * m + 100, button.height() + 3 * m + 100));
+    // The bound is of the whole window; no minimise or maximise box.
+    EXPECT_EQ(viewer->minimumSize() + (viewer->frameGeometry().size() - viewer->size()),
+              QSize(2 * m + 100, button.height() + 3 * m + 100));
+    EXPECT_FALSE(viewer->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(viewer->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(viewer->windowFlags() & Qt::WindowSystemMenuHint);
     viewer->resize(700, 500);
     QApplication::processEvents();
     EXPECT_EQ(viewer->List()->geometry(), QRect(m, m, 700 - 2 * m, 500 - 3 * m - button.height()));
@@ -383,6 +393,39 @@ TEST_F(FrameTest, TheRecentFileListKeepsFour) {
     EXPECT_TRUE(Frame().Commands().Action(ID_FILE_MRU_FILE1)->text().endsWith("S5.tkv"));
     Frame().Commands().Execute(ID_FILE_MRU_FILE1 + 3);
     EXPECT_EQ(Doc().GetTitle(), "S2.tkv");
+    // A file that no longer opens leaves the list.
+    fs::remove(files.at(1).toStdString());
+    Frame().Commands().Execute(ID_FILE_MRU_FILE1 + 2);
+    EXPECT_EQ(Frame().RecentFiles().size(), 3);
+    EXPECT_FALSE(Frame().RecentFiles().contains(files.at(1)));
+}
+
+TEST_F(FrameTest, RecentFilesShowAbbreviatedPaths) {
+    const QString here = QDir::currentPath();
+    EXPECT_EQ(CMainFrame::AbbreviateName(here + "/A01.tkv"), "A01.tkv") << "the current folder";
+    const QString other = here == "/srv" ? "/tmp" : "/srv";
+    EXPECT_EQ(CMainFrame::AbbreviateName(other + "/p1/A01.tkv"), other + "/p1/A01.tkv");
+    EXPECT_EQ(CMainFrame::AbbreviateName("/home/lab/runs/2026/plate_0042/A01.tkv"),
+              "/.../2026/plate_0042/A01.tkv");
+    EXPECT_EQ(CMainFrame::AbbreviateName("C:\\Data\\Instrument\\Runs\\Plate7\\A01.tkv"),
+              "C:\\...\\Runs\\Plate7\\A01.tkv");
+    EXPECT_EQ(CMainFrame::AbbreviateName("\\\\lab\\share\\runs\\2026\\p\\A01.tkv", 25),
+              "\\\\lab\\share\\...\\p\\A01.tkv");
+    const QString longName = "/d/" + QString(40, 'x') + ".tkv";
+    EXPECT_EQ(CMainFrame::AbbreviateName(longName), QString(40, 'x') + ".tkv");
+    // Four A01.tkv of four plates are told apart in the menu.
+    ASSERT_TRUE(Start({}));
+    for (const char* plate : {"PlateA", "PlateB", "PlateC", "PlateD"}) {
+        fs::create_directories(dir.Path() / plate);
+        ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(
+            PutFile(std::string(plate) + "/A01.tkv", *SampleTree()))));
+    }
+    QStringList texts;
+    for (int i = 0; i < 4; ++i)
+        texts << Frame().Commands().Action(ID_FILE_MRU_FILE1 + i)->text();
+    texts.removeDuplicates();
+    EXPECT_EQ(texts.size(), 4) << texts.join(" | ").toStdString();
+    EXPECT_TRUE(texts.front().endsWith("PlateD/A01.tkv")) << texts.front().toStdString();
 }
 
 TEST_F(FrameTest, InPlaceActivationMovesBothViewsIntoItsFrameAndBack) {
@@ -431,6 +474,28 @@ TEST_F(FrameTest, AboutBoxShowsVersionAndBuild) {
     EXPECT_EQ(about.windowTitle(), "About TKV Extended Header Editor");
     EXPECT_EQ(about.Version()->text(), "3.1");
     EXPECT_EQ(about.Build()->text(), "(Build 3.1.0204.0400)");
+    // Every text fits its field.
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) continue;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+            << label->text().toStdString();
+    }
+}
+
+TEST_F(FrameTest, OpenAndSaveAsShowTheDocumentFilterAndMatchBothExtensions) {
+    for (auto mode : {CDocFileDialog::Mode::Open, CDocFileDialog::Mode::SaveAs}) {
+        CDocFileDialog dialog(nullptr, mode, QString::fromStdString(dir.Path().string()));
+        EXPECT_EQ(dialog.nameFilters().front(), "TKV/PKV Files (*.tkv;*.pkv)");
+        ASSERT_NE(dialog.FileModel(), nullptr);
+        EXPECT_EQ(dialog.FileModel()->nameFilters(), QStringList{"*.?kv"});
+    }
+    CDocFileDialog open(nullptr, CDocFileDialog::Mode::Open, {});
+    ASSERT_EQ(open.nameFilters().size(), 2);
+    open.selectNameFilter(open.nameFilters().at(1));
+    emit open.filterSelected(open.nameFilters().at(1));
+    open.selectNameFilter(open.nameFilters().at(0));
+    emit open.filterSelected(open.nameFilters().at(0));
+    EXPECT_EQ(open.FileModel()->nameFilters(), QStringList{"*.?kv"}) << "chosen again";
 }
 
 TEST_F(FrameTest, ServerItemTakesAnEmpty30mmSquare) {
