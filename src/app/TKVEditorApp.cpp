@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "app/AboutDlg.h"
 #include "app/DocFileDialog.h"
 #include "app/HelpWindow.h"
+#include "app/InstanceChannel.h"
 #include "app/MainFrame.h"
 #include "app/MimeRegistry.h"
 #include "platform/NativeSettings.h"
@@ -61,6 +63,14 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
         return false;
     }
 
+    // A file to open goes to the user's running editor when there is one.
+    if (m_cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen &&
+        CInstanceChannel::Forward(
+            QFileInfo(QString::fromStdString(m_cmdInfo.m_strFileName)).absoluteFilePath())) {
+        m_nExitCode = 0;
+        return false;
+    }
+
     if (!m_pUserMessages) {
         m_pMessages = std::make_unique<QtUserMessages>(QString::fromLatin1(IDS_APP_TITLE));
         m_pUserMessages = m_pMessages.get();
@@ -107,6 +117,13 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
     }
     m_pMainFrame->show();
     m_pMainFrame->repaint();
+    m_channel = std::make_unique<CInstanceChannel>();
+    m_channel->Listen([this](const QString& path) {
+        if (!m_pMainFrame) return;
+        m_pMainFrame->OpenDocumentFile(path);
+        m_pMainFrame->raise();
+        m_pMainFrame->activateWindow();
+    });
     HtmlHelp(nullptr, QString(), HH_INITIALIZE, reinterpret_cast<quintptr>(&m_dwHelpCookie));
     return true;
 }

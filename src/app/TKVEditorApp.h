@@ -14,6 +14,7 @@
 #include "platform/qt/CommandTarget.h"
 
 class CMainFrame;
+class CInstanceChannel;
 class CTKVEditorDoc;
 class QtUserMessages;
 class UserMessages;
@@ -71,4 +72,5 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     UserMessages* m_pUserMessages = nullptr;
     std::unique_ptr<CTKVEditorDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainFrame;
+    std::unique_ptr<CInstanceChannel> m_channel;  // after the frame: it goes first
 };

@@ -3,6 +3,8 @@
 // start-up folder, content-type registration and the help file.
 #include <unistd.h>
 
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTextBrowser>
 #include <QTreeWidget>
 #include <fstream>
@@ -205,6 +207,34 @@ TEST_F(AppTest, TheToolReadsTheInstrumentSettingsAsQtWritesThem) {
         EXPECT_EQ(NativeSettings::ReadValue(file, "Runwarden/AnalyzedDataPath"),
                   (value + "/analyzed").toStdString());
     }
+}
+
+TEST_F(AppTest, AFileOpenedWhileTheEditorRunsOpensInItsWindow) {
+    ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
+    PutFile("B02.tkv", *SampleTree());
+    auto run = [&](QProcess& editor, const QStringList& args, int waitMs) {
+        editor.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+        editor.start(QStringLiteral(TKV_EDITOR_BINARY), args);
+        QElapsedTimer clock;
+        clock.start();
+        while (editor.state() != QProcess::NotRunning && clock.elapsed() < waitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    };
+    // A second start with a file (a relative name, as a shell passes it) hands it
+    // over and ends; this window opens it.
+    QProcess second;
+    run(second, {"B02.tkv"}, 10000);
+    ASSERT_EQ(second.state(), QProcess::NotRunning);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    QTest::qWait(50);
+    EXPECT_EQ(Doc().GetPathName(), (dir.Path() / "B02.tkv").string());
+    // With no editor running, the same start opens a window of its own.
+    app.reset();
+    QProcess alone;
+    run(alone, {"A01.tkv"}, 1500);
+    EXPECT_EQ(alone.state(), QProcess::Running) << "it stays, with its window";
+    alone.terminate();
+    alone.waitForFinished(5000);
 }
 
 TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
