@@ -266,25 +266,27 @@ int Apply(Context& cx) {
         switch (f.outcome) {
             case FolderEdit::Outcome::Updated:
                 ++updated;
-                cx.out << would << ": " << f.path << extra(f) << '\n';
+                cx.out << would << ": " << OneLine(f.path + extra(f)) << '\n';
                 break;
             case FolderEdit::Outcome::Unchanged:
                 ++unchanged;
-                cx.out << "unchanged: " << f.path << extra(f) << '\n';
+                cx.out << "unchanged: " << OneLine(f.path + extra(f)) << '\n';
                 break;
             case FolderEdit::Outcome::SkippedReadOnly:
                 ++skipped;
-                cx.out << "skipped (read-only): " << f.path << extra(f) << '\n';
+                cx.out << "skipped (read-only): " << OneLine(f.path + extra(f)) << '\n';
                 break;
             case FolderEdit::Outcome::Failed:
                 ++failed;
-                cx.out << "failed: " << f.path << extra(f) << ": " << f.reason << '\n';
+                cx.out << "failed: " << OneLine(f.path + extra(f)) << ": " << OneLine(f.reason) << '\n';
                 break;
         }
     }
+    for (const auto& l : report.leftOut)
+        cx.out << "left out: " << OneLine(l.name) << " (" << l.reason << ")\n";
     if (!report.listingError.empty()) {
         ++failed;
-        cx.out << "failed: " << report.listingError << '\n';
+        cx.out << "failed: " << OneLine(report.listingError) << '\n';
     }
     cx.out << updated << " updated, " << unchanged << " unchanged, " << skipped << " skipped, "
            << failed << " failed" << (cx.dryRun ? " (dry run: nothing was written)" : "") << '\n';
@@ -356,8 +358,11 @@ const std::vector<Verb>& Verbs() {
          "of FILE's folder with FILE's extension, as the editor's folder-wide Save sets\n"
          "them. A file that stores an entry with another type, or has a value where the\n"
          "path needs a list, keeps its entry. Read-only files are skipped. One line per\n"
-         "file, then N updated, N unchanged, N skipped, N failed. --dry-run writes\n"
-         "nothing and says what would change. Exit status 1 when any file failed.\n"
+         "file, a \"left out:\" line for each name with the extension that is no file to\n"
+         "rewrite (a folder, a FIFO, a link out of the folder), then N updated,\n"
+         "N unchanged, N skipped, N failed. A FILE without an extension is rewritten\n"
+         "alone. --dry-run writes nothing and says what would change. Exit status 1\n"
+         "when any file failed.\n"
          "Example: tkvhdr apply plate7/A01.tkv RUN.GAIN long 5 SAMPLE.BATCH ascii B-17\n",
          Apply},
         {"resave", 1, 1, "open the file and save it back, as the editor does",

@@ -328,7 +328,7 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             entries.push_back({path, FileSystem::DisplayName(path), a->readOnly});
     } else {
         try {
-            entries = FileSystem::ListFiles(folder, extension);
+            entries = FileSystem::ListFiles(folder, extension, &report.leftOut);
         } catch (const FileError& e) {
             report.listingError = e.what();
         }

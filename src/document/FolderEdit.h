@@ -3,16 +3,16 @@
 // into the Extended Header block of each sample file of a folder, leaving every
 // other entry and byte of those files as it was.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <cstdint>
-
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderFile.h"
 #include "format/StandardHeader.h"
+#include "platform/FileSystem.h"
 
 class HeaderNode;
 class RandomAccessFile;
@@ -35,6 +35,7 @@ class FolderEdit {
         std::vector<FileResult> files;
         std::string listingError;  // the folder could not be read (fully)
         std::vector<std::string> notices;  // from the recovery of an interrupted rewrite
+        std::vector<FileSystem::LeftOut> leftOut;  // names with the extension that are no files
         bool AllSucceeded() const;
         bool AnySkipped() const;
         std::size_t Count(Outcome outcome) const;

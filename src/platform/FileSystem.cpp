@@ -112,8 +112,19 @@ bool EndsWithIgnoringCase(const std::string& name, const std::string& ending) {
 }
 }  // namespace
 
+namespace {
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    return "not a regular file";
+}
+}  // namespace
+
 std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& folder,
-                                                           const std::string& extension) {
+                                                           const std::string& extension,
+                                                           std::vector<LeftOut>* leftOut) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) throw FileError::FromErrno(folder, errno);
     std::error_code ec;
@@ -136,19 +147,34 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
         struct stat lst {};
         if (::lstat(full.c_str(), &lst) != 0) continue;
         struct stat st = lst;
+        auto leave = [&](std::string reason) {
+            if (leftOut) leftOut->push_back({name, std::move(reason)});
+        };
         if (S_ISLNK(lst.st_mode)) {
             // A link is followed only when it stays in the folder.
             fs::path target = fs::canonical(full, ec);
-            if (ec || target.parent_path() != realFolder || ::stat(full.c_str(), &st) != 0)
+            if (ec || ::stat(full.c_str(), &st) != 0) {
+                leave("a link to nothing");
                 continue;
+            }
+            if (target.parent_path() != realFolder) {
+                leave("a link that leads out of the folder");
+                continue;
+            }
         }
-        if (!S_ISREG(st.st_mode)) continue;  // folders, FIFOs and the like are left out
+        if (!S_ISREG(st.st_mode)) {  // folders, FIFOs and the like
+            leave(KindOf(st.st_mode));
+            continue;
+        }
         out.push_back({full, name, (st.st_mode & S_IWUSR) == 0,
                        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
                        S_ISLNK(lst.st_mode)});
     }
     std::sort(out.begin(), out.end(),
               [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });
+    if (leftOut)
+        std::sort(leftOut->begin(), leftOut->end(),
+                  [](const LeftOut& x, const LeftOut& y) { return x.name < y.name; });
     return out;
 }
 

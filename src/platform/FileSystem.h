@@ -65,10 +65,17 @@ class FileSystem {
         std::uint64_t inode = 0;
         bool link = false;  // the name is a symbolic link
     };
+    // A name with the extension that is no sample file to rewrite, and why.
+    struct LeftOut {
+        std::string name;
+        std::string reason;  // "a folder", "a FIFO", "a link that leads out of the folder", ...
+    };
     // The regular files of `folder` whose names end with `extension` without
-    // regard to case, in name order. Folders are left out, and so are symbolic
-    // links that lead out of the folder. Throws FileError when the folder cannot
-    // be read.
+    // regard to case, in name order. Folders, FIFOs and the like are left out,
+    // and so are symbolic links that lead out of the folder; `leftOut` (when
+    // given) gets each of them, in name order. Throws FileError when the folder
+    // cannot be read.
     static std::vector<FolderEntry> ListFiles(const std::string& folder,
-                                              const std::string& extension);
+                                              const std::string& extension,
+                                              std::vector<LeftOut>* leftOut = nullptr);
 };

@@ -112,4 +112,29 @@ TEST_F(TkvHdrApplyTest, BadArgumentsWriteNothing) {
     EXPECT_EQ(FolderContents(folder), before);
 }
 
+TEST_F(TkvHdrApplyTest, NamesWhatItLeavesOutAndEscapesControlCharacters) {
+    namespace fs = std::filesystem;
+    const auto folder = dir.Path() / "plate";
+    Fill(folder);
+    fs::remove(folder / "A06.tkv");
+    fs::create_directory(folder / "B01.tkv");
+    ASSERT_EQ(::mkfifo((folder / "B02.tkv").c_str(), 0600), 0);
+    WriteAll((dir.Path() / "outside.tkv").string(), ReadAll((folder / "A01.tkv").string()));
+    fs::create_symlink(dir.Path() / "outside.tkv", folder / "B03.tkv");
+    fs::create_symlink(folder / "gone", folder / "B04.tkv");
+    fs::copy_file(folder / "A01.tkv", folder / "C\nD\x1b.tkv");
+    const ToolRun r = Tool({"apply", (folder / "A01.tkv").string(), "RUN.OPERATOR", "ascii", "J"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    for (const char* line : {"left out: B01.tkv (a folder)\n", "left out: B02.tkv (a FIFO)\n",
+                             "left out: B03.tkv (a link that leads out of the folder)\n",
+                             "left out: B04.tkv (a link to nothing)\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+    EXPECT_NE(r.out.find("C\\nD\\x1B.tkv"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << "no raw control character";
+    EXPECT_NE(r.out.find("4 updated, 1 unchanged, 0 skipped, 0 failed"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(Tool({"get", (dir.Path() / "outside.tkv").string(), "RUN.OPERATOR"}).status, 1)
+        << "the file outside the folder was not touched";
+}
+
 }  // namespace
