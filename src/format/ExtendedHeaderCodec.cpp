@@ -62,9 +62,17 @@ struct Level {
     }
 };
 
+// The encoder's failure, with its reason where one is known.
+std::string UnencodableMessage(const HeaderNode& root) {
+    std::string text = "The Extended Header cannot be encoded.";
+    if (const std::string why = ExplainUnencodable(root); !why.empty()) text += " " + why;
+    return text;
+}
+
 // Parses the whole block structure once, with every check that enumerating the
 // top level (and skipping each list's content) makes.
-bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels) {
+bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels,
+                 std::string* why) {
     levels.emplace_back();
     struct Open {
         std::uint32_t level;
@@ -88,7 +96,13 @@ bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels
         Pair pair{label->Text(block), *value, 0};
         pos = value->next;
         if (value->IsList()) {
-            if (value->count % 2 != 0 || open.size() > kMaxListDepth) return false;
+            if (value->count % 2 != 0) return false;
+            if (open.size() > kMaxListDepth) {
+                if (why)
+                    *why = "Its lists are nested more than " + std::to_string(kMaxListDepth) +
+                           " deep, deeper than this program reads.";
+                return false;
+            }
             pair.childLevel = static_cast<std::uint32_t>(levels.size());
             levels[open.back().level].pairs.push_back(pair);
             levels.emplace_back();
@@ -149,7 +163,7 @@ std::optional<EncodedBlock> EncodeSingleWalk(const HeaderNode& root) {
         std::uint32_t entries;  // written so far
     };
     std::vector<Frame> stack{{root.children.begin(), root.children.end(), 0, 0, 0}};
-    auto fail = [] { throw HeaderError("The Extended Header cannot be encoded."); };
+    auto fail = [&root] { throw HeaderError(UnencodableMessage(root)); };
 
     while (!stack.empty()) {
         Frame& f = stack.back();
@@ -230,9 +244,9 @@ std::optional<EncodedBlock> EncodeSingleWalk(const HeaderNode& root) {
 
 // Decodes `block`; with `owner` (which holds the block) large arrays share it.
 bool Decode(std::span<const std::uint8_t> block, HeaderNode& root,
-            const std::shared_ptr<const std::vector<std::uint8_t>>* owner) {
+            const std::shared_ptr<const std::vector<std::uint8_t>>* owner, std::string* why) {
     std::vector<Level> levels;
-    if (!ParseLevels(block, levels)) return false;
+    if (!ParseLevels(block, levels, why)) return false;
     for (auto& level : levels) {
         for (const Pair& p : level.pairs)
             if (!IsStorableLabel(p.label)) return false;
@@ -284,12 +298,74 @@ bool Decode(std::span<const std::uint8_t> block, HeaderNode& root,
 }  // namespace
 
 bool DecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root) {
-    return Decode(block, root, nullptr);
+    return Decode(block, root, nullptr, nullptr);
 }
 
 bool DecodeExtendedHeaderSharing(const std::shared_ptr<const std::vector<std::uint8_t>>& owner,
-                                 HeaderNode& root) {
-    return Decode(*owner, root, &owner);
+                                 HeaderNode& root, std::string* why) {
+    return Decode(*owner, root, &owner, why);
+}
+
+namespace {
+// The bytes a value's item would carry (its terminator included).
+std::uint64_t PayloadBytes(const HeaderElement& value) {
+    switch (static_cast<ElementType>(value.GetType())) {
+        case ElementType::Ascii:
+            return value.Ascii().size() + 1ull;
+        case ElementType::Unicode:
+            return 2ull * (value.Unicode().size() + 1);
+        default:
+            return value.GetBytes().size();
+    }
+}
+}  // namespace
+
+std::string ExplainUnencodable(const HeaderNode& root) {
+    const std::string limit = std::to_string(ItemCodec::kMaxPayload);
+    // A label of any length, shortened for a message.
+    auto shown = [](std::string_view path) {
+        return path.size() <= 80 ? std::string(path)
+                                 : std::string(path.substr(0, 40)) + "..." +
+                                       std::string(path.substr(path.size() - 37));
+    };
+    struct Frame {
+        HeaderNode::ChildMap::const_iterator it, end;
+        std::size_t prefixLength;
+    };
+    std::string path;
+    std::vector<Frame> stack{{root.children.begin(), root.children.end(), 0}};
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.it == f.end) {
+            stack.pop_back();
+            continue;
+        }
+        const HeaderNode* node = (f.it++)->second.get();
+        if (!node) continue;
+        path.resize(f.prefixLength);
+        if (!path.empty()) path += '.';
+        path += node->label;
+        const std::string entry = "'" + shown(path) + "'";
+        if (node->label.size() + 1 > ItemCodec::kMaxPayload)
+            return "The label of " + entry + " is longer than an item can hold (" + limit +
+                   " bytes).";
+        if (node->isList) {
+            if (stack.size() > kMaxListDepth)
+                return "The list " + entry + " lies more than " + std::to_string(kMaxListDepth) +
+                       " lists deep.";
+            if (2ull * node->children.size() > ItemCodec::kMaxPayload)
+                return "The list " + entry + " holds " + std::to_string(node->children.size()) +
+                       " entries, more than an item can hold (" +
+                       std::to_string(ItemCodec::kMaxPayload / 2) + ").";
+            stack.push_back({node->children.begin(), node->children.end(), path.size()});
+        } else if (!ItemCodec::EncodedItemSize(node->value)) {
+            return "The value of " + entry + " (" +
+                   std::string(ElementTypeNameAscii(node->value.GetType())) + ", " +
+                   std::to_string(PayloadBytes(node->value)) +
+                   " bytes) is longer than an item can hold (" + limit + " bytes).";
+        }
+    }
+    return {};
 }
 
 bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool pendingOnly) {
@@ -306,8 +382,7 @@ EncodedBlock EncodeBlockBorrowing(const HeaderNode& root) {
     if (root.children.empty()) return {};
     if (auto block = EncodeSingleWalk(root)) return std::move(*block);
     BlockPath::BlockBuffer buffer;
-    if (!EncodeEntries(root, buffer, false))
-        throw HeaderError("The Extended Header cannot be encoded.");
+    if (!EncodeEntries(root, buffer, false)) throw HeaderError(UnencodableMessage(root));
     return buffer.ToBlock();
 }
 

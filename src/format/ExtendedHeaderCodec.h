@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "format/BlockPath.h"
@@ -47,8 +48,15 @@ EncodedBlock EncodeBlockBorrowing(const HeaderNode& root);
 
 // Fills the empty root list from a block held in `owner`: as DecodeExtendedHeader,
 // except that large array values share the block's buffer instead of copying it.
+// `why` (when given) gets a reason the user can act on where there is one (lists
+// nested deeper than kMaxListDepth); it stays empty for a plainly malformed block.
 bool DecodeExtendedHeaderSharing(const std::shared_ptr<const std::vector<std::uint8_t>>& owner,
-                                 HeaderNode& root);
+                                 HeaderNode& root, std::string* why = nullptr);
+
+// Why the tree cannot be encoded, naming the first entry at fault and the limit
+// it passes (an item holds at most 16,777,215 bytes, lists nest 100 deep); empty
+// when nothing in it passes a limit.
+std::string ExplainUnencodable(const HeaderNode& root);
 
 // Makes the new block for a rewrite, given the file's stored block (Extended
 // Header Length bytes) and its record as read and repaired. Returns the block (a

@@ -1,6 +1,8 @@
 #include "format/HeaderFile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <string>
 #include <optional>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include "format/XorWords.h"
 #include "model/NumberText.h"
 #include "platform/AlreadyReported.h"
+#include "platform/FileError.h"
 #include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/UserMessages.h"
@@ -63,6 +66,13 @@ std::optional<std::string> CheckExtendedHeaderXor(RandomAccessFile& file, std::u
     return std::nullopt;
 }
 
+// The file error of a stored offset that points before the file's start.
+std::string ExtendedHeaderOutside(const StandardHeader& record, std::uint64_t fileLength) {
+    return "The Extended Header lies outside the file: it would begin " +
+           std::to_string(record.extendedHeaderOffset) + " bytes before the end of a file of " +
+           std::to_string(fileLength) + " bytes.";
+}
+
 [[noreturn]] void Fail(UserMessages& messages, bool quiet, const std::string& text) {
     ShowUnlessQuiet(messages, quiet, text);
     throw AlreadyReported(text);
@@ -100,12 +110,17 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
     if (read.extendedHeaderLength != 0) {
         // The bounds check above keeps the block inside the file (a seek past its
         // start throws), so the buffer is never larger than the file.
+        if (read.extendedHeaderOffset > file.Length())
+            throw FileError(file.Path(), ExtendedHeaderOutside(read, file.Length()), EINVAL);
         file.SeekFromEnd(read.extendedHeaderOffset);
         // Large values keep a share of this buffer rather than a copy of their part.
         auto block = std::make_shared<std::vector<std::uint8_t>>(read.extendedHeaderLength);
         file.ReadExact(block->data(), block->size());
-        if (!DecodeExtendedHeaderSharing(block, root))
-            Fail(messages, false, HeaderMessages::kCannotParse);
+        std::string why;
+        if (!DecodeExtendedHeaderSharing(block, root, &why))
+            Fail(messages, false,
+                 why.empty() ? std::string(HeaderMessages::kCannotParse)
+                             : HeaderMessages::kCannotParse + std::string("\n") + why);
     }
     record = read;
 }
@@ -120,6 +135,8 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
         file.Seek(0);
     } else {
         if (auto error = CheckStandardHeader(file, record, true)) Fail(messages, quiet, *error);
+        if (record.extendedHeaderOffset > file.Length())
+            throw FileError(file.Path(), ExtendedHeaderOutside(record, file.Length()), EINVAL);
         file.SeekFromEnd(record.extendedHeaderOffset);
     }
     plan.position = file.Position();

@@ -1,6 +1,7 @@
 #include "platform/Document.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
@@ -96,5 +97,26 @@ void CDocument::ReportSaveFailure(const std::string& path, std::exception_ptr er
 }
 
 void CDocument::ReportInvalidFileName(const std::string& path, std::exception_ptr error) {
+    // The name is not at fault when the system refused the write itself (a
+    // read-only mount, no permission, a full disk): the report says the save
+    // failed, with the system's cause, as the framework's report for those
+    // causes does.
+    try {
+        if (error) std::rethrow_exception(error);
+    } catch (const FileError& e) {
+        switch (e.ErrorNumber()) {
+            case EROFS:
+            case EACCES:
+            case EPERM:
+            case ENOSPC:
+            case EDQUOT:
+            case ETXTBSY:
+                Report("Failed to save document.", path, error);
+                return;
+            default:
+                break;
+        }
+    } catch (...) {
+    }
     Report("Invalid filename.", path, error);
 }

@@ -96,6 +96,8 @@ void RandomAccessFile::Open(const std::string& path, Mode mode, const Options& o
     // Files this program creates (journals, new sample files) are the user's
     // alone to write; the umask narrows them further.
     if (mode == Mode::CreateNew) InjectFault(FaultInjector::Op::Create, path);
+    if (mode == Mode::ReadWrite || mode == Mode::Create)
+        InjectFault(FaultInjector::Op::OpenForWriting, path);
     int fd = ::open(path.c_str(), flags, mode == Mode::CreateNew ? 0600 : 0666);
     if (fd < 0) ThrowErrno(errno);
     struct stat st {};

@@ -29,7 +29,7 @@ class RandomAccessFile {
     // the middle of a write would.
     class FaultInjector {
       public:
-        enum class Op { Write, SetLength, Flush, Remove, Create, Close };
+        enum class Op { Write, SetLength, Flush, Remove, Create, Close, OpenForWriting };
         virtual ~FaultInjector() = default;
         virtual void Before(Op op, const std::string& path) = 0;
         // `position`: where the write starts in the file.

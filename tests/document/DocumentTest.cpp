@@ -3,12 +3,15 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "platform/FileSystem.h"
 
 #include "format/ExtendedHeaderCodec.h"
+#include "format/ItemCodec.h"
 #include "format/XorWords.h"
+#include "platform/FileError.h"
 #include "platform/RandomAccessFile.h"
 #include "support/DocumentFixture.h"
 
@@ -247,6 +250,70 @@ TEST_F(DocumentTest, ReadOnlyTargetsAndFailedSavesChangeNothing) {
     EXPECT_EQ(messages.shown[0].rfind("Invalid filename.\n", 0), 0u);
     EXPECT_NE(messages.shown[0].find("being written by another program"), std::string::npos);
     EXPECT_EQ(ReadAll(locked), lockedBefore);
+}
+
+TEST_F(DocumentTest, MessagesNameTheCauseAndTheLimit) {
+    // A save the system refuses (a read-only mount): the system's cause, not a
+    // bad file name.
+    const std::string path = MakeFile("a.tkv");
+    ASSERT_TRUE(doc.OpenDocumentFile(path));
+    struct ReadOnlyMount : RandomAccessFile::FaultInjector {
+        void Before(Op op, const std::string& p) override {
+            if (op == Op::OpenForWriting) throw FileError::FromErrno(p, EROFS);
+        }
+    } mount;
+    RandomAccessFile::SetFaultInjector(&mount);
+    messages.shown.clear();
+    EXPECT_FALSE(doc.DoSave(path));
+    RandomAccessFile::SetFaultInjector(nullptr);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], "Failed to save document.\n" + path + ": Read-only file system");
+
+    // A stored offset past the file's start.
+    Bytes bytes = ReadAll(path);
+    StandardHeader record = RecordOf(bytes);
+    record.extendedHeaderOffset = static_cast<std::uint32_t>(bytes.size() + 100);
+    const auto recordBytes = record.ToBytes();
+    std::copy(recordBytes.begin(), recordBytes.end(), bytes.end() - StandardHeader::kSize);
+    const std::string far = dir.File("far.tkv");
+    WriteAll(far, bytes);
+    messages.shown.clear();
+    EXPECT_FALSE(doc.OpenDocumentFile(far));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].find("The Extended Header lies outside the file"),
+              std::string::npos)
+        << messages.shown[0];
+
+    // Lists nested deeper than the reader goes.
+    Bytes block;
+    for (std::size_t i = 0; i <= kMaxListDepth; ++i) {
+        ItemCodec::EncodeAsciiItem(block, "L");
+        ItemCodec::EncodeListItem(block, 2);
+    }
+    ItemCodec::EncodeAsciiItem(block, "V");
+    ItemCodec::EncodeItem(block, LongValue(1));
+    block.push_back(ItemCodec::kEndItem);
+    while (block.size() % 4) block.push_back(0);
+    const std::string deep = dir.File("deep.tkv");
+    WriteAll(deep, MakeFileBytes(PatternBytes(100, 3), block, SampleRecord()));
+    messages.shown.clear();
+    EXPECT_FALSE(doc.OpenDocumentFile(deep));
+    EXPECT_EQ(messages.shown, std::vector<std::string>{
+                                  "Failed to parse Extended Header info !\nIts lists are nested "
+                                  "more than 100 deep, deeper than this program reads."});
+
+    // A string longer than an item holds: its entry and the limit.
+    ASSERT_TRUE(doc.OpenDocumentFile(path));
+    InsertLeaf(doc, "Run.Notes", HeaderElement(std::string(ItemCodec::kMaxPayload, 'x')));
+    const Bytes before = ReadAll(path);
+    messages.shown.clear();
+    EXPECT_FALSE(doc.DoSave(path));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].find("The value of 'Run.Notes' (ASCII, 16777216 bytes) is longer "
+                                     "than an item can hold (16777215 bytes)."),
+              std::string::npos)
+        << messages.shown[0];
+    EXPECT_EQ(ReadAll(path), before);
 }
 
 TEST_F(DocumentTest, TitleMarksAndReadOnlyState) {

@@ -91,7 +91,7 @@ TEST(HostileInputTest, LengthFieldsThatLieAllocateNothingBeyondTheFile) {
         WriteAll(dir.File("x.tkv"), content);
         return OpenFailure(dir.File("x.tkv"));
     };
-    EXPECT_NE(put(0xFFFFFFFF, 0xFFFFF000).find("move the file pointer before the beginning"),
+    EXPECT_NE(put(0xFFFFFFFF, 0xFFFFF000).find("The Extended Header lies outside the file"),
               std::string::npos);
     EXPECT_EQ(put(0xFFFFFFFF, 0xFFFFFFFF), "TKV file is corrupt !") << "Length + 632 does not wrap";
     EXPECT_EQ(put(632, 0), "opened");
