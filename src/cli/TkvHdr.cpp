@@ -8,7 +8,9 @@
 
 #include "cli/EntryArguments.h"
 #include "cli/HeaderJson.h"
+#include "cli/SheetTable.h"
 #include "document/FolderEdit.h"
+#include "document/FolderSheet.h"
 #include "document/InstrumentEditPermission.h"
 #include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
@@ -78,6 +80,8 @@ struct Context {
     bool hex = false;
     bool dryRun = false;
     bool noJournal = false;  // write without a rewrite journal where none can be kept
+    bool keepGoing = false;  // sheet import: write the good rows of a sheet with errors
+    std::string format = std::string();  // sheet export: csv, tsv or json
 };
 
 // A failure whose message has been written; the verb returns 1.
@@ -226,27 +230,9 @@ int Import(Context& cx) {
     return 0;
 }
 
-int Apply(Context& cx) {
-    if (cx.args.size() < 4 || (cx.args.size() - 1) % 3 != 0)
-        throw EntryArguments::Failure{"tkvhdr apply: give PATH TYPE VALUES in threes", true};
-    std::vector<std::pair<std::string, HeaderElement>> entries;
-    for (std::size_t i = 1; i < cx.args.size(); i += 3) {
-        EntryArguments::SplitPath(cx.args[i]);  // malformed paths are refused before anything else
-        const std::uint32_t type = TypeArgument(cx.args[i + 1]);
-        entries.emplace_back(cx.args[i], EntryArguments::ParseValues(cx.args[i + 2], type));
-    }
-    // The named file is opened as the editor opens it, and the entries are made
-    // in folder-edit mode there, so each is pending exactly as the editor's
-    // commands would leave it.
-    auto doc = Open(cx, cx.args[0]);
-    doc->SetFolderEditMode(true);
-    for (auto& [path, value] : entries)
-        EntryArguments::SetAtPath(*doc->m_pRoot, path, std::move(value), true);
-
-    RewriteOptions options;
-    options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
-    const FolderEdit::Report report = FolderEdit::ApplyToFolder(
-        *doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
+// The lines of a folder-wide rewrite: one per file, a line for each name left
+// out, then the summary; the number of failures.
+std::size_t PrintFolderReport(Context& cx, const FolderEdit::Report& report) {
     for (const auto& notice : report.notices) cx.messages.Show(notice);
     // A file's other names and what else there is to know of it, after its path.
     auto extra = [](const FolderEdit::FileResult& f) {
@@ -290,7 +276,218 @@ int Apply(Context& cx) {
     }
     cx.out << updated << " updated, " << unchanged << " unchanged, " << skipped << " skipped, "
            << failed << " failed" << (cx.dryRun ? " (dry run: nothing was written)" : "") << '\n';
-    return failed == 0 ? 0 : 1;
+    return failed;
+}
+
+int Apply(Context& cx) {
+    if (cx.args.size() < 4 || (cx.args.size() - 1) % 3 != 0)
+        throw EntryArguments::Failure{"tkvhdr apply: give PATH TYPE VALUES in threes", true};
+    std::vector<std::pair<std::string, HeaderElement>> entries;
+    for (std::size_t i = 1; i < cx.args.size(); i += 3) {
+        EntryArguments::SplitPath(cx.args[i]);  // malformed paths are refused before anything else
+        const std::uint32_t type = TypeArgument(cx.args[i + 1]);
+        entries.emplace_back(cx.args[i], EntryArguments::ParseValues(cx.args[i + 2], type));
+    }
+    // The named file is opened as the editor opens it, and the entries are made
+    // in folder-edit mode there, so each is pending exactly as the editor's
+    // commands would leave it.
+    auto doc = Open(cx, cx.args[0]);
+    doc->SetFolderEditMode(true);
+    for (auto& [path, value] : entries)
+        EntryArguments::SetAtPath(*doc->m_pRoot, path, std::move(value), true);
+
+    RewriteOptions options;
+    options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
+    const FolderEdit::Report report = FolderEdit::ApplyToFolder(
+        *doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
+    return PrintFolderReport(cx, report) == 0 ? 0 : 1;
+}
+
+
+// The columns of a sheet as 8-bit dotted paths (the labels as stored).
+std::string NarrowPath(const std::string& path) {
+    std::string narrow;
+    for (const std::string& label : EntryArguments::SplitPath(path))
+        narrow += (narrow.empty() ? "" : ".") + label;
+    return narrow;
+}
+
+std::string CellText(const std::optional<HeaderElement>& value) {
+    return value ? TextCodec::ToUtf8(value->Format(10)) : std::string();
+}
+
+int SheetExport(Context& cx) {
+    if (cx.args.size() < 3)
+        throw EntryArguments::Failure{"tkvhdr sheet export: name a file and at least one PATH",
+                                      true};
+    const std::string format = cx.format.empty() ? "csv" : cx.format;
+    if (format != "csv" && format != "tsv" && format != "json")
+        throw EntryArguments::Failure{"tkvhdr sheet export: --format is csv, tsv or json", true};
+    const std::vector<std::string> paths(cx.args.begin() + 2, cx.args.end());
+    std::vector<std::string> columns;
+    for (const std::string& p : paths) columns.push_back(NarrowPath(p));
+    const FolderSheet sheet = FolderSheet::Read(cx.args[1], columns);
+    std::size_t unreadable = 0;
+    SheetTable::Records records{{"file"}};
+    records.front().insert(records.front().end(), paths.begin(), paths.end());
+    HeaderJson::Json json = HeaderJson::Json::array();
+    for (const auto& row : sheet.Rows()) {
+        if (!row.error.empty()) {
+            ++unreadable;
+            cx.err << OneLine(row.path) << ": " << OneLine(row.error) << " (left out)\n";
+            continue;
+        }
+        SheetTable::Record record{row.name};
+        HeaderJson::Json object = {{"file", row.name}};
+        for (std::size_t c = 0; c < paths.size(); ++c) {
+            record.push_back(CellText(row.cells[c]));
+            object[paths[c]] =
+                row.cells[c] ? HeaderJson::Json(record.back()) : HeaderJson::Json(nullptr);
+        }
+        records.push_back(std::move(record));
+        json.push_back(std::move(object));
+    }
+    if (format == "json")
+        cx.out << json.dump(2) << '\n';
+    else
+        cx.out << SheetTable::Write(records, format == "tsv" ? '\t' : ',');
+    return unreadable == 0 ? 0 : 1;
+}
+
+int SheetImport(Context& cx) {
+    if (cx.args.size() != 3)
+        throw EntryArguments::Failure{"tkvhdr sheet import: name a file and a SHEET", true};
+    const std::string& sheetName = cx.args[2];
+    std::string text;
+    if (sheetName == "-") {
+        text.assign(std::istreambuf_iterator<char>(cx.in), {});
+    } else {
+        const auto read = FileSystem::ReadSmallFile(sheetName, 256u << 20);
+        if (!read) throw FileError::FromErrno(sheetName, errno ? errno : EIO);
+        text = *read;
+    }
+    // From standard input a tab in the first line tells a tab-separated sheet.
+    const char separator =
+        sheetName == "-" ? (text.substr(0, text.find('\n')).find('\t') != std::string::npos ? '\t'
+                                                                                            : ',')
+                         : SheetTable::SeparatorFor(sheetName);
+    SheetTable::Records records;
+    try {
+        records = SheetTable::Parse(text, separator);
+    } catch (const SheetTable::ParseError& e) {
+        Refuse(cx, sheetName + ": row " + std::to_string(e.Row()) + ", column " +
+                       std::to_string(e.Column()) + ": " + e.what() + "; nothing was written");
+    }
+    std::vector<std::string> errors;
+    auto at = [&](std::size_t row, std::size_t column, const std::string& what) {
+        errors.push_back(sheetName + ": row " + std::to_string(row) +
+                         (column ? ", column " + std::to_string(column) : std::string()) + ": " +
+                         what);
+    };
+    if (records.empty() || records.front().empty() || records.front()[0] != "file")
+        Refuse(cx, sheetName + ": row 1, column 1: the header row begins with 'file'");
+    const SheetTable::Record& header = records.front();
+    std::vector<std::string> columns;
+    std::vector<std::uint32_t> types;
+    for (std::size_t c = 1; c < header.size(); ++c) {
+        const std::size_t colon = header[c].rfind(':');
+        std::optional<std::uint32_t> type;
+        if (colon != std::string::npos) type = EntryArguments::TypeFromName(header[c].substr(colon + 1));
+        if (!type)
+            Refuse(cx, sheetName + ": row 1, column " + std::to_string(c + 1) + ": '" +
+                           header[c] + "' is not PATH:TYPE (TYPE one of " +
+                           EntryArguments::TypeNames() + ")");
+        try {
+            columns.push_back(NarrowPath(header[c].substr(0, colon)));
+        } catch (const EntryArguments::Failure& f) {
+            Refuse(cx, sheetName + ": row 1, column " + std::to_string(c + 1) + ": " + f.message);
+        }
+        types.push_back(*type);
+    }
+    const FolderSheet sheet = FolderSheet::Read(cx.args[1], columns);
+    std::vector<FolderSheet::Change> changes;
+    std::vector<std::size_t> rowOfFile(sheet.Rows().size(), 0);  // its sheet row, 0: none
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        const SheetTable::Record& record = records[r];
+        const std::size_t row = r + 1;
+        if (record.size() == 1 && record[0].empty()) continue;  // a blank line
+        if (record.size() != header.size()) {
+            at(row, 0,
+               std::to_string(record.size()) + " fields where the header has " +
+                   std::to_string(header.size()));
+            continue;
+        }
+        const auto file = sheet.FindRow(record[0]);
+        if (!file) {
+            at(row, 1, "no file '" + OneLine(record[0]) + "' with the extension in " + sheet.Folder());
+            continue;
+        }
+        if (rowOfFile[*file]) {
+            at(row, 1, "'" + OneLine(record[0]) + "' has row " + std::to_string(rowOfFile[*file]) +
+                           " already");
+            continue;
+        }
+        rowOfFile[*file] = row;
+        for (std::size_t c = 1; c < record.size(); ++c) {
+            const std::string& cell = record[c];
+            if (cell.empty()) continue;
+            if (cell == "-") {
+                at(row, c + 1, "'-' (deleting an entry) is not available; the cell was not used");
+                continue;
+            }
+            try {
+                HeaderElement value = EntryArguments::ParseValues(cell, types[c - 1]);
+                const auto& old = sheet.Rows()[*file].cells[c - 1];
+                if (old && *old == value) continue;  // already so
+                changes.push_back({*file, c - 1, std::move(value)});
+            } catch (const EntryArguments::Failure& f) {
+                at(row, c + 1, f.message);
+            }
+        }
+    }
+    for (std::size_t f = 0; f < sheet.Rows().size(); ++f)
+        if (!rowOfFile[f]) errors.push_back(sheetName + ": no row for " + OneLine(sheet.Rows()[f].name));
+    for (const std::string& e : errors) cx.err << e << '\n';
+    if (!errors.empty() && !cx.keepGoing) {
+        cx.err << "tkvhdr sheet import: the sheet has " << errors.size()
+               << (errors.size() == 1 ? " error" : " errors")
+               << "; nothing was written (--keep-going writes the rest)\n";
+        return 1;
+    }
+    if (!cx.dryRun && !cx.permission.IsEditAllowed()) {
+        cx.err << "tkvhdr sheet: editing is not allowed on this instrument ("
+               << InstrumentEditPermission::kAllowEdit << " in the instrument's "
+               << InstrumentEditPermission::kConfigFile << "); nothing was written\n";
+        return 1;
+    }
+    RewriteOptions options;
+    options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
+    FolderSheet::Result result = sheet.Apply(changes, cx.messages, cx.dryRun, {}, options);
+    std::size_t failedCells = 0;
+    for (const auto& cell : result.cells) {
+        const FolderSheet::Change& change = changes[cell.change];
+        const auto& row = sheet.Rows()[change.row];
+        const std::string path = header[change.column + 1].substr(0, header[change.column + 1].rfind(':'));
+        if (cell.outcome == FolderSheet::CellOutcome::Written) {
+            cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
+                   << OneLine(CellText(row.cells[change.column])) << '\t'
+                   << OneLine(CellText(change.value)) << '\n';
+        } else if (cell.outcome == FolderSheet::CellOutcome::Failed) {
+            ++failedCells;
+            cx.out << "failed: " << OneLine(row.name) << '\t' << OneLine(path) << ": "
+                   << OneLine(cell.reason) << '\n';
+        }
+    }
+    result.report.leftOut = sheet.LeftOut();
+    const std::size_t failedFiles = PrintFolderReport(cx, result.report);
+    return failedFiles == 0 && failedCells == 0 && errors.empty() ? 0 : 1;
+}
+
+int Sheet(Context& cx) {
+    const std::string sub = cx.args[0];
+    if (sub == "export") return SheetExport(cx);
+    if (sub == "import") return SheetImport(cx);
+    throw EntryArguments::Failure{"tkvhdr sheet: 'export' or 'import', not '" + sub + "'", true};
 }
 
 struct Verb {
@@ -365,6 +562,23 @@ const std::vector<Verb>& Verbs() {
          "when any file failed.\n"
          "Example: tkvhdr apply plate7/A01.tkv RUN.GAIN long 5 SAMPLE.BATCH ascii B-17\n",
          Apply},
+        {"sheet", 2, 0, "one value per file across a folder, from or to a table",
+         "Usage: tkvhdr sheet export FILE PATH... [--format csv|tsv|json]\n"
+         "       tkvhdr sheet import [--dry-run] [--keep-going] FILE SHEET\n"
+         "export: one row per sample file of FILE's folder with FILE's extension, the\n"
+         "column 'file' (its name) and each PATH's value as the editor's list shows it\n"
+         "(empty where the file has none). CSV and TSV as RFC 4180 writes them, UTF-8.\n"
+         "import: SHEET (a .csv, a .tsv, or - for standard input) has the header row\n"
+         "'file', then PATH:TYPE columns (TYPE as for set); each row's non-empty cells\n"
+         "are set in that file alone, through the same journalled rewrite as apply.\n"
+         "Unknown files, files of the folder without a row, duplicate rows, cells that\n"
+         "do not parse and rows of the wrong length are each reported with their row\n"
+         "and column, and nothing is written unless --keep-going. Output: a line\n"
+         "FILE<TAB>PATH<TAB>OLD<TAB>NEW for each field changed (with --dry-run: that\n"
+         "would change), then the file lines and summary of apply.\n"
+         "Example: tkvhdr sheet export plate7/A01.tkv SAMPLE.WELL SAMPLE.OWNER > s.csv\n"
+         "         tkvhdr sheet import --dry-run plate7/A01.tkv s.csv\n",
+         Sheet},
         {"resave", 1, 1, "open the file and save it back, as the editor does",
          "Usage: tkvhdr resave FILE\n"
          "Opens FILE as the editor's Open does and writes its headers back as the\n"
@@ -443,9 +657,24 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
             optionsDone = true;
         } else if (!optionsDone && a == "--hex" && std::string(verb->name) == "get") {
             cx.hex = true;
-        } else if (!optionsDone && a == "--dry-run" && std::string(verb->name) == "apply") {
+        } else if (!optionsDone && a == "--dry-run" &&
+                   (std::string(verb->name) == "apply" || std::string(verb->name) == "sheet")) {
             cx.dryRun = true;
-        } else if (!optionsDone && a == "--no-journal" && Writes(verb->name)) {
+        } else if (!optionsDone && a == "--keep-going" && std::string(verb->name) == "sheet") {
+            cx.keepGoing = true;
+        } else if (!optionsDone && (a == "--format" || a.rfind("--format=", 0) == 0) &&
+                   std::string(verb->name) == "sheet") {
+            if (a == "--format") {
+                if (i + 1 >= args.size()) {
+                    err << UsageLine(*verb) << '\n';
+                    return 2;
+                }
+                cx.format = args[++i];
+            } else {
+                cx.format = a.substr(9);
+            }
+        } else if (!optionsDone && a == "--no-journal" &&
+                   (Writes(verb->name) || std::string(verb->name) == "sheet")) {
             cx.noJournal = true;
         } else if (!optionsDone && a.size() > 2 && a.rfind("--", 0) == 0) {
             err << "tkvhdr " << verb->name << ": unknown option '" << a << "'\n"
@@ -459,7 +688,9 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << UsageLine(*verb) << '\n';
         return 2;
     }
-    const std::string& file = cx.args[0];
+    // The file the messages name (a sheet's first argument is its sub-verb).
+    const std::string& file =
+        std::string(verb->name) == "sheet" && cx.args.size() > 1 ? cx.args[1] : cx.args[0];
     // The verbs that rewrite sample files obey the instrument's configuration, as
     // the editor's editing commands do.
     const bool writes = Writes(verb->name);

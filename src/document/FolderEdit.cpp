@@ -187,10 +187,10 @@ void WriteBatch(const std::string& folder, std::size_t count,
     }
 }
 
-void ApplyToEntries(const HeaderNode& root, const std::string& folder,
-                                std::vector<FileSystem::FolderEntry> entries,
-                                UserMessages& messages, bool dryRun, const Progress& progress,
-                                const RewriteOptions& options, Report& report) {
+void ApplyToEntries(const FolderEdit::MakerFor& makerFor, const std::string& folder,
+                    std::vector<FileSystem::FolderEntry> entries, UserMessages& messages,
+                    bool dryRun, const Progress& progress, const RewriteOptions& options,
+                    Report& report) {
     // One file under several names is rewritten once, under the first name that
     // is not a symbolic link; its other names go with its result.
     std::vector<std::vector<std::string>> aliases(entries.size());
@@ -250,9 +250,6 @@ void ApplyToEntries(const HeaderNode& root, const std::string& folder,
         done += n;
         if (progress) progress(done, entries.size());
     };
-    const auto maker = [&](std::span<const std::uint8_t> old, const StandardHeader&) {
-        return FolderEdit::MergePendingEntries(root, old);
-    };
     for (std::size_t next = 0; next < entries.size();) {
         std::vector<Planned> planned;
         std::uint64_t bytes = 0;
@@ -273,6 +270,7 @@ void ApplyToEntries(const HeaderNode& root, const std::string& folder,
             try {
                 file->Open(entry.path, dryRun ? RandomAccessFile::Mode::Read
                                               : RandomAccessFile::Mode::ReadWrite);
+                const BlockMaker maker = makerFor(entry.path);
                 RewritePlan plan = PrepareRewrite(*file, false, true, maker, messages, options);
                 result.record = plan.record;
                 result.outcome = plan.unchanged ? Outcome::Unchanged : Outcome::Updated;
@@ -297,13 +295,37 @@ void ApplyToEntries(const HeaderNode& root, const std::string& folder,
 
 }  // namespace
 
+namespace {
+// Every file gets the pending entries of one tree.
+FolderEdit::MakerFor PendingMaker(const HeaderNode& root) {
+    return [&root](const std::string&) -> BlockMaker {
+        return [&root](std::span<const std::uint8_t> old, const StandardHeader&) {
+            return EncodedBlock(FolderEdit::MergePendingEntries(root, old));
+        };
+    };
+}
+}  // namespace
+
+FolderEdit::Report FolderEdit::ApplyToFiles(const MakerFor& makerFor, const std::string& folder,
+                                            std::vector<FileSystem::FolderEntry> entries,
+                                            UserMessages& messages, bool dryRun,
+                                            const Progress& progress,
+                                            const RewriteOptions& options) {
+    Report report;
+    report.notices = RewriteJournal::Recover(FileSystem::RealPath(folder));
+    ApplyToEntries(makerFor, folder, std::move(entries), messages, dryRun, progress, options,
+                   report);
+    return report;
+}
+
 FolderEdit::FileResult FolderEdit::ApplyToFile(const HeaderNode& root, const std::string& path,
                                                UserMessages& messages, bool dryRun,
                                                const RewriteOptions& options) {
     std::vector<FileSystem::FolderEntry> one{{path, FileSystem::DisplayName(path), false}};
     Report report;
     report.notices = RewriteJournal::Recover(FileSystem::FolderOf(FileSystem::RealPath(path)));
-    ApplyToEntries(root, FileSystem::FolderOf(path), one, messages, dryRun, {}, options, report);
+    ApplyToEntries(PendingMaker(root), FileSystem::FolderOf(path), one, messages, dryRun, {},
+                   options, report);
     for (const auto& notice : report.notices) report.files.front().note += notice + " ";
     return report.files.front();
 }
@@ -333,7 +355,8 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
             report.listingError = e.what();
         }
     }
-    ApplyToEntries(root, folder, entries, messages, dryRun, progress, options, report);
+    ApplyToEntries(PendingMaker(root), folder, entries, messages, dryRun, progress, options,
+                   report);
     return report;
 }
 

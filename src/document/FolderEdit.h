@@ -61,6 +61,18 @@ class FolderEdit {
                                 UserMessages& messages, bool dryRun = false,
                                 const Progress& progress = {}, const RewriteOptions& options = {});
 
+    // The block maker for one file of a batch (by its path): each file may get
+    // its own changes. The maker runs once when the file is planned, also in a
+    // dry run.
+    using MakerFor = std::function<BlockMaker(const std::string& path)>;
+    // Rewrites the given files of `folder` (after recovering any interrupted
+    // rewrite there) in journalled batches, as ApplyToFolder does, each with the
+    // block its maker makes.
+    static Report ApplyToFiles(const MakerFor& makerFor, const std::string& folder,
+                               std::vector<FileSystem::FolderEntry> entries,
+                               UserMessages& messages, bool dryRun = false,
+                               const Progress& progress = {}, const RewriteOptions& options = {});
+
     // How many bytes of new tails a batch holds in memory at most (a larger file
     // goes alone).
     static constexpr std::uint64_t kBatchBytes = 64ull << 20;

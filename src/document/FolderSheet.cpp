@@ -1,0 +1,162 @@
+#include "document/FolderSheet.h"
+
+#include <algorithm>
+#include <map>
+
+#include "format/BlockPath.h"
+#include "format/HeaderError.h"
+#include "format/HeaderFile.h"
+#include "model/HeaderNode.h"
+#include "platform/AlreadyReported.h"
+#include "platform/FileError.h"
+#include "platform/RandomAccessFile.h"
+#include "platform/UserMessages.h"
+
+namespace {
+
+// Reading a sheet shows nothing: a file that does not open gets its reason in
+// its row instead.
+class Quiet : public UserMessages {
+  public:
+    void Show(const std::string&) override {}
+    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
+};
+
+std::string Reason(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const AlreadyReported& e) {
+        return e.Message();
+    } catch (const FileError& e) {
+        return e.Cause();
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+// The leaf at a dotted path (labels compared without regard to case).
+const HeaderNode* LeafAt(const HeaderNode& root, const std::string& path) {
+    const HeaderNode* node = &root;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t dot = path.find('.', pos);
+        const std::string label = path.substr(pos, dot == std::string::npos ? dot : dot - pos);
+        if (!node->isList) return nullptr;
+        node = HeaderTree::Find(*node, label);
+        if (!node) return nullptr;
+        if (dot == std::string::npos) break;
+        pos = dot + 1;
+    }
+    return node->isList ? nullptr : node;
+}
+
+}  // namespace
+
+FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::string> columns) {
+    FolderSheet sheet;
+    sheet.m_folder = FileSystem::FolderOf(fileInFolder);
+    sheet.m_columns = std::move(columns);
+    // The same files as the folder-wide edit takes.
+    std::vector<FileSystem::FolderEntry> entries;
+    const std::string extension = FileSystem::ExtensionOf(fileInFolder);
+    if (extension.empty()) {
+        if (auto a = FileSystem::GetAttributes(fileInFolder); a && !a->directory)
+            entries.push_back({fileInFolder, FileSystem::DisplayName(fileInFolder), a->readOnly});
+    } else {
+        entries = FileSystem::ListFiles(sheet.m_folder, extension, &sheet.m_leftOut);
+    }
+    Quiet quiet;
+    for (const auto& e : entries) {
+        Row row;
+        row.path = e.path;
+        row.name = e.name;
+        row.readOnly = e.readOnly;
+        row.cells.resize(sheet.m_columns.size());
+        try {
+            RandomAccessFile file(e.path, RandomAccessFile::Mode::Read);
+            auto root = ExtendedHeader::MakeRoot();
+            StandardHeader record;
+            ReadHeaders(file, *root, record, quiet);
+            for (std::size_t c = 0; c < sheet.m_columns.size(); ++c)
+                if (const HeaderNode* leaf = LeafAt(*root, sheet.m_columns[c]))
+                    row.cells[c] = leaf->value;
+        } catch (...) {
+            row.error = Reason(std::current_exception());
+        }
+        sheet.m_rows.push_back(std::move(row));
+    }
+    return sheet;
+}
+
+std::optional<std::size_t> FolderSheet::FindRow(const std::string& name) const {
+    for (std::size_t r = 0; r < m_rows.size(); ++r)
+        if (m_rows[r].name == name) return r;
+    return std::nullopt;
+}
+
+FolderSheet::Result FolderSheet::Apply(const std::vector<Change>& changes, UserMessages& messages,
+                                       bool dryRun, const FolderEdit::Progress& progress,
+                                       const RewriteOptions& options) const {
+    Result result;
+    result.cells.resize(changes.size());
+    // The changes of each file, by its path; files in row (name) order.
+    std::map<std::string, std::vector<std::size_t>> byPath;
+    std::vector<FileSystem::FolderEntry> entries;
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        result.cells[k].change = k;
+        const Row& row = m_rows.at(changes[k].row);
+        auto [it, fresh] = byPath.try_emplace(row.path);
+        if (fresh) entries.push_back({row.path, row.name, row.readOnly});
+        it->second.push_back(k);
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& x, const auto& y) { return x.name < y.name; });
+    auto makerFor = [&](const std::string& path) -> BlockMaker {
+        const std::vector<std::size_t>* mine = &byPath.at(path);
+        return [&, mine](std::span<const std::uint8_t> old, const StandardHeader&) {
+            BlockPath::BlockBuffer buffer;
+            if (!old.empty()) {
+                auto stored = BlockPath::BlockBuffer::FromBlock(old);
+                if (!stored) throw HeaderError("The stored Extended Header does not decode.");
+                buffer = std::move(*stored);
+            }
+            for (std::size_t k : *mine) {
+                const Change& change = changes[k];
+                CellResult& cell = result.cells[k];
+                switch (BlockPath::SetValueAtPath(buffer, m_columns.at(change.column),
+                                                  change.value)) {
+                    case BlockPath::SetResult::Written:
+                        cell.outcome = CellOutcome::Written;
+                        break;
+                    case BlockPath::SetResult::Unchanged:  // the merge keeps the stored entry
+                    case BlockPath::SetResult::Failed:
+                        cell.outcome = CellOutcome::Failed;
+                        cell.reason =
+                            "the path runs through a value, or the file stores a list or an "
+                            "entry of another type there";
+                        break;
+                }
+            }
+            return EncodedBlock(buffer.ToBlock());
+        };
+    };
+    result.report =
+        FolderEdit::ApplyToFiles(makerFor, m_folder, entries, messages, dryRun, progress, options);
+    // A file that failed or was skipped as a whole takes its cells with it.
+    std::map<std::string, const FolderEdit::FileResult*> fileOf;
+    for (const auto& f : result.report.files) fileOf[f.path] = &f;
+    for (std::size_t k = 0; k < changes.size(); ++k) {
+        const auto it = fileOf.find(m_rows.at(changes[k].row).path);
+        if (it == fileOf.end()) continue;
+        const FolderEdit::FileResult& f = *it->second;
+        if (f.outcome == FolderEdit::Outcome::SkippedReadOnly) {
+            result.cells[k] = {k, CellOutcome::Failed, "the file is read-only"};
+        } else if (f.outcome == FolderEdit::Outcome::Failed &&
+                   result.cells[k].outcome != CellOutcome::Failed) {
+            result.cells[k] = {k, CellOutcome::Failed, f.reason};
+        }
+    }
+    return result;
+}
