@@ -15,6 +15,7 @@
 #include "format/HeaderFile.h"
 #include "platform/FileSystem.h"
 #include "platform/UserMessages.h"
+#include "BenchFolder.h"
 
 namespace {
 
@@ -22,38 +23,7 @@ namespace fs = std::filesystem;
 constexpr int kFiles = 1000;
 constexpr std::size_t kFileSize = 1 << 20;
 
-class Quiet : public UserMessages {
-  public:
-    void Show(const std::string&) override {}
-    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
-};
-
-fs::path MakeFolder() {
-    std::string name = "tkvbench-folder-";
-    name += std::to_string(::getpid());
-    const fs::path folder = fs::temp_directory_path() / name;
-    fs::create_directories(folder);
-    auto tree = ExampleFile::MakeTree();
-    const auto block = EncodeExtendedHeaderBlock(*tree);
-    StandardHeader record = ExampleFile::MakeRecord();
-    record.extendedHeaderLength = static_cast<std::uint32_t>(block.size());
-    record.extendedHeaderOffset = static_cast<std::uint32_t>(block.size() + StandardHeader::kSize);
-    const auto rec = record.ToBytes();
-    std::vector<std::uint8_t> bytes(kFileSize - block.size() - rec.size(), 0x5A);
-    bytes.insert(bytes.end(), block.begin(), block.end());
-    bytes.insert(bytes.end(), rec.begin(), rec.end());
-    for (int i = 0; i < kFiles; ++i) {
-        std::string name = std::to_string(1000 + i);
-        name.insert(name.begin(), 'S');
-        const std::string path = (folder / (name + ".tkv")).string();
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-            std::abort();
-        ::close(fd);
-    }
-    FileSystem::FlushFileSystem(folder.string());  // the set-up's writes are nobody's cost
-    return folder;
-}
+fs::path MakeFolder() { return MakeBenchFolder("tkvbench-folder-", kFiles, kFileSize); }
 
 // The baseline: every file's last 4 KiB read and written back in place.
 double BareRewrite(const fs::path& folder) {
