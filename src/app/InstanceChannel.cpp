@@ -6,7 +6,6 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
-#include <QUrl>
 
 namespace {
 constexpr qint64 kMaxRequest = 64 * 1024;  // a path is far shorter
