@@ -10,6 +10,7 @@
 #include <QProgressDialog>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTimer>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTime>
@@ -279,8 +280,8 @@ bool CMainFrame::OnCreateClient() {
     connect(m_pTreeView, &CTKVEditorView::Activated, this,
             [this](QWidget* v) { SetActiveView(v); });
     connect(m_pListView, &CRightView::Activated, this, [this](QWidget* v) { SetActiveView(v); });
-    // The commands follow the selection and the document at once: after every
-    // change of either pane's selection and after every update of the views.
+    // The commands follow the selection at once, on every change of either
+    // pane's selection.
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_pTreeView),
                                     static_cast<QAbstractItemView*>(m_pListView)}) {
         connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -288,7 +289,17 @@ bool CMainFrame::OnCreateClient() {
         connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this] { m_commands.UpdateAll(); });
     }
-    m_doc.SetAfterUpdate([this] { m_commands.UpdateAll(); });
+    // After the views' updates the states follow as soon as the event loop turns
+    // (the framework's idle time): a loop of many hints (the pending marks of a
+    // large folder edit cleared one by one) asks the rules once, not per hint.
+    m_doc.SetAfterUpdate([this] {
+        if (m_bCommandUpdateQueued) return;
+        m_bCommandUpdateQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_bCommandUpdateQueued = false;
+            m_commands.UpdateAll();
+        });
+    });
     m_pActiveView = m_pTreeView;
     return true;
 }

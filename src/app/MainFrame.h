@@ -119,6 +119,7 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     CTKVEditorDoc& m_doc;
     CommandSet m_commands;
     QToolBar* m_wndToolBar = nullptr;
+    bool m_bCommandUpdateQueued = false;  // an update of the commands' states is on its way
     QSplitter* m_wndSplitter = nullptr;
     QLabel* m_pModePane = nullptr;
     QLabel* m_pClockPane = nullptr;
