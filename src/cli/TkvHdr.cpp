@@ -431,8 +431,8 @@ int SheetImport(Context& cx) {
         for (std::size_t c = 1; c < record.size(); ++c) {
             const std::string& cell = record[c];
             if (cell.empty()) continue;
-            if (cell == "-") {
-                at(row, c + 1, "'-' (deleting an entry) is not available; the cell was not used");
+            if (cell == "-") {  // the file's value there goes
+                if (sheet.Rows()[*file].cells[c - 1]) changes.push_back({*file, c - 1, {}, true});
                 continue;
             }
             try {
@@ -471,7 +471,8 @@ int SheetImport(Context& cx) {
         if (cell.outcome == FolderSheet::CellOutcome::Written) {
             cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
                    << OneLine(CellText(row.cells[change.column])) << '\t'
-                   << OneLine(CellText(change.value)) << '\n';
+                   << (change.remove ? std::string("-") : OneLine(CellText(change.value)))
+                   << '\n';
         } else if (cell.outcome == FolderSheet::CellOutcome::Failed) {
             ++failedCells;
             cx.out << "failed: " << OneLine(row.name) << '\t' << OneLine(path) << ": "
@@ -570,7 +571,8 @@ const std::vector<Verb>& Verbs() {
          "(empty where the file has none). CSV and TSV as RFC 4180 writes them, UTF-8.\n"
          "import: SHEET (a .csv, a .tsv, or - for standard input) has the header row\n"
          "'file', then PATH:TYPE columns (TYPE as for set); each row's non-empty cells\n"
-         "are set in that file alone, through the same journalled rewrite as apply.\n"
+         "are set in that file alone, through the same journalled rewrite as apply;\n"
+         "a cell - removes the file's value there.\n"
          "Unknown files, files of the folder without a row, duplicate rows, cells that\n"
          "do not parse and rows of the wrong length are each reported with their row\n"
          "and column, and nothing is written unless --keep-going. Output: a line\n"

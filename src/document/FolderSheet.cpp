@@ -125,17 +125,19 @@ FolderSheet::Result FolderSheet::Apply(const std::vector<Change>& changes, UserM
             for (std::size_t k : *mine) {
                 const Change& change = changes[k];
                 CellResult& cell = result.cells[k];
-                switch (BlockPath::SetValueAtPath(buffer, m_columns.at(change.column),
-                                                  change.value)) {
+                const std::string& path = m_columns.at(change.column);
+                switch (change.remove ? BlockPath::RemoveLeafAtPath(buffer, path)
+                                      : BlockPath::SetValueAtPath(buffer, path, change.value)) {
                     case BlockPath::SetResult::Written:
                         cell.outcome = CellOutcome::Written;
                         break;
                     case BlockPath::SetResult::Unchanged:  // the merge keeps the stored entry
                     case BlockPath::SetResult::Failed:
                         cell.outcome = CellOutcome::Failed;
-                        cell.reason =
-                            "the path runs through a value, or the file stores a list or an "
-                            "entry of another type there";
+                        cell.reason = change.remove
+                                          ? "the file stores no value there"
+                                          : "the path runs through a value, or the file stores a "
+                                            "list or an entry of another type there";
                         break;
                 }
             }

@@ -27,11 +27,13 @@ class FolderSheet {
         // leaf there (no entry, or a list).
         std::vector<std::optional<HeaderElement>> cells;
     };
-    // One cell to set: the file (its row) and the column get `value`.
+    // One cell to set: the file (its row) and the column get `value`; with
+    // `remove` the leaf stored there is removed instead.
     struct Change {
         std::size_t row = 0;
         std::size_t column = 0;
         HeaderElement value;
+        bool remove = false;
     };
     // A change is one of a value that differs from the stored one: it is written,
     // or it fails (the merge would keep the stored entry, or the file fails).

@@ -275,4 +275,46 @@ SetResult SetValueAtPath(BlockBuffer& buffer, std::string_view path, const Heade
     return SetResult::Written;
 }
 
+SetResult RemoveLeafAtPath(BlockBuffer& buffer, std::string_view path) {
+    auto parts = SplitPath(path);
+    if (parts.empty()) return SetResult::Failed;
+    std::size_t levelStart = 0;
+    std::optional<std::uint32_t> levelPairs;
+    std::vector<Containing> lists;  // outermost first
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        auto r = FindInLevel(buffer.Used(), parts[i], levelStart, levelPairs);
+        if (!r) return SetResult::Failed;
+        if (!r->found || !r->value.IsList()) return SetResult::Unchanged;
+        if (r->value.count % 2 != 0 || r->value.count < 2) return SetResult::Failed;
+        lists.push_back({r->pairPosition, r->pairSize, parts[i], r->value.count});
+        levelStart = r->value.next;
+        levelPairs = r->value.count / 2;
+    }
+    auto r = FindInLevel(buffer.Used(), parts.back(), levelStart, levelPairs);
+    if (!r) return SetResult::Failed;
+    if (!r->found || r->value.IsList()) return SetResult::Unchanged;
+    for (const Containing& list : lists) {
+        auto label = ItemCodec::DecodeItem(buffer.Used(), list.pairPosition);
+        if (!label || !label->IsAscii()) return SetResult::Failed;
+    }
+    // From the inside out, each change lies behind the pairs still to change, so
+    // their places stay as found. A list left empty goes too, as the writer never
+    // stores an empty list; the first that keeps entries gets its count 2 lower,
+    // with its label as stored.
+    buffer.Replace(r->pairPosition, r->pairSize, {});
+    for (auto it = lists.rbegin(); it != lists.rend(); ++it) {
+        if (it->count == 2) {
+            buffer.Replace(it->pairPosition, it->pairSize, {});
+            continue;
+        }
+        const auto label = ItemCodec::DecodeItem(buffer.Used(), it->pairPosition);
+        std::vector<std::uint8_t> item;
+        ItemCodec::EncodeListItem(item, it->count - 2);
+        const auto pair = MakePair(std::string(label->Text(buffer.Used())), item);
+        buffer.Replace(it->pairPosition, it->pairSize, pair);
+        break;
+    }
+    return SetResult::Written;
+}
+
 }  // namespace BlockPath

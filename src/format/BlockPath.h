@@ -88,4 +88,10 @@ enum class SetResult { Written, Unchanged, Failed };
 // leaves the block unchanged.
 SetResult SetValueAtPath(BlockBuffer& buffer, std::string_view path, const HeaderElement& value);
 
+// Removes the leaf at `path`, lowering its list's count (a list left empty goes
+// too, as the writer never stores one); every other byte stays.
+// Written when it was removed; Unchanged when there is no leaf there (nothing, a
+// list, or a path through a value); Failed when the block does not decode.
+SetResult RemoveLeafAtPath(BlockBuffer& buffer, std::string_view path);
+
 }  // namespace BlockPath

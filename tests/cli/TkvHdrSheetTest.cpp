@@ -169,4 +169,30 @@ TEST_F(TkvHdrSheetTest, DryRunNamesTheFieldsARealRunChangesAndAFailedCellFailsAl
     EXPECT_EQ(Tool({"get", File(6), "SAMPLE.WELL"}).out, "A07\n");
 }
 
+TEST_F(TkvHdrSheetTest, ADashRemovesTheValueAsDeleteDoes) {
+    // Two copies of the plate: one sheet removes A02's owner and A03's gain (a
+    // value at the top of a list and one below); the tool's delete does the same
+    // on the copy. The files come out byte for byte the same.
+    const fs::path copy = dir.Path() / "copy";
+    fs::copy(plate, copy);
+    Records records{{"file", "SAMPLE.OWNER:unicode", "RUN.GAIN:long"}};
+    for (int i = 0; i < 96; ++i) records.push_back({Well(i) + ".tkv", "", ""});
+    records[2][1] = "-";
+    records[3][2] = "-";
+    records[4][1] = "-";
+    const ToolRun r = Tool({"sheet", "import", File(0), Sheet(records)});
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_NE(r.out.find("A02.tkv\tSAMPLE.OWNER\tZo\u00eb\t-\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("3 updated, 0 unchanged"), std::string::npos) << r.out;
+    for (auto [well, path] : {std::pair{"A02", "SAMPLE.OWNER"}, {"A03", "RUN.GAIN"},
+                              {"A04", "SAMPLE.OWNER"}})
+        ASSERT_EQ(Tool({"delete", (copy / (std::string(well) + ".tkv")).string(), path}).status, 0);
+    EXPECT_EQ(FolderContents(plate), FolderContents(copy));
+    EXPECT_EQ(Tool({"get", File(1), "SAMPLE.OWNER"}).status, 1) << "gone";
+    EXPECT_EQ(Tool({"get", File(1), "SAMPLE.WELL"}).out, "A02\n") << "the rest stays";
+    // A dash where nothing is stored has nothing to do.
+    const ToolRun again = Tool({"sheet", "import", File(0), Sheet(records)});
+    EXPECT_NE(again.out.find("0 updated, 0 unchanged"), std::string::npos) << again.out;
+}
+
 }  // namespace
