@@ -14,11 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/UserMessages.h"
 
-class Quiet : public UserMessages {
-  public:
-    void Show(const std::string&) override {}
-    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
-};
+using Quiet = SilentMessages;
 
 // `count` files S1000.tkv, S1001.tkv, ... of `fileSize` bytes, each the example
 // file's headers behind sample data.

@@ -65,11 +65,7 @@ namespace {
 namespace fs = std::filesystem;
 constexpr std::size_t kTail = 128u << 20;
 
-class Quiet : public UserMessages {
-  public:
-    void Show(const std::string&) override {}
-    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
-};
+using Quiet = SilentMessages;
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& block, std::size_t gap) {
     StandardHeader record = ExampleFile::MakeRecord();

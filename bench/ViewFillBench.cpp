@@ -17,11 +17,7 @@ HeaderNode* FindEntryAt(const HeaderNode& root, long index);
 
 namespace {
 
-class Quiet : public UserMessages {
-  public:
-    void Show(const std::string&) override {}
-    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
-};
+using Quiet = SilentMessages;
 
 std::string Name(const char* prefix, int n) {
     std::string s(prefix);

@@ -18,9 +18,7 @@
 #include "platform/RewriteJournal.h"
 #include "platform/UserMessages.h"
 
-namespace {
-// Why a file failed, in words for the report.
-std::string ReasonOf(std::exception_ptr error) {
+std::string FolderEdit::ReasonOf(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const AlreadyReported& e) {
@@ -33,7 +31,6 @@ std::string ReasonOf(std::exception_ptr error) {
         return "unknown error";
     }
 }
-}  // namespace
 
 // How many files a batch holds open at once: a share of the open-file limit,
 // which is first raised to its maximum where the system allows.
@@ -280,7 +277,7 @@ void ApplyToEntries(const FolderEdit::MakerFor& makerFor, const std::string& fol
                     planned.push_back({report.files.size(), std::move(file), std::move(plan)});
                 }
             } catch (...) {
-                result.reason = ReasonOf(std::current_exception());
+                result.reason = FolderEdit::ReasonOf(std::current_exception());
             }
             report.files.push_back(result);
             if (!toWrite) tell(1);
@@ -336,6 +333,16 @@ std::size_t FolderEdit::Report::Count(Outcome outcome) const {
     return n;
 }
 
+std::vector<FileSystem::FolderEntry> FolderEdit::FilesLike(
+    const std::string& path, std::vector<FileSystem::LeftOut>* leftOut) {
+    const std::string extension = FileSystem::ExtensionOf(path);
+    if (!extension.empty()) return FileSystem::ListFiles(FileSystem::FolderOf(path), extension, leftOut);
+    std::vector<FileSystem::FolderEntry> alone;
+    if (auto a = FileSystem::GetAttributes(path); a && !a->directory)
+        alone.push_back({path, FileSystem::DisplayName(path), a->readOnly});
+    return alone;
+}
+
 FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::string& path,
                                              UserMessages& messages, bool dryRun,
                                              const Progress& progress,
@@ -343,17 +350,11 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
     Report report;
     const std::string folder = FileSystem::FolderOf(path);
     report.notices = RewriteJournal::Recover(FileSystem::RealPath(folder));
-    const std::string extension = FileSystem::ExtensionOf(path);
     std::vector<FileSystem::FolderEntry> entries;
-    if (extension.empty()) {
-        if (auto a = FileSystem::GetAttributes(path); a && !a->directory)
-            entries.push_back({path, FileSystem::DisplayName(path), a->readOnly});
-    } else {
-        try {
-            entries = FileSystem::ListFiles(folder, extension, &report.leftOut);
-        } catch (const FileError& e) {
-            report.listingError = e.what();
-        }
+    try {
+        entries = FilesLike(path, &report.leftOut);
+    } catch (const FileError& e) {
+        report.listingError = e.what();
     }
     ApplyToEntries(PendingMaker(root), folder, entries, messages, dryRun, progress, options,
                    report);

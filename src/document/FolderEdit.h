@@ -61,6 +61,16 @@ class FolderEdit {
                                 UserMessages& messages, bool dryRun = false,
                                 const Progress& progress = {}, const RewriteOptions& options = {});
 
+    // The files a folder-wide edit of `path` takes: every regular file of its
+    // folder with its extension, without regard to case, in name order (`leftOut`
+    // gets the names with the extension that are no such file); a path without
+    // an extension names only itself, since "*" alone would take in every file of
+    // the folder. Throws FileError when the folder cannot be read.
+    static std::vector<FileSystem::FolderEntry> FilesLike(
+        const std::string& path, std::vector<FileSystem::LeftOut>* leftOut = nullptr);
+    // Why a file failed, in words for a report.
+    static std::string ReasonOf(std::exception_ptr error);
+
     // The block maker for one file of a batch (by its path): each file may get
     // its own changes. The maker runs once when the file is planned, also in a
     // dry run.

@@ -7,34 +7,10 @@
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
 #include "model/HeaderNode.h"
-#include "platform/AlreadyReported.h"
-#include "platform/FileError.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/UserMessages.h"
 
 namespace {
-
-// Reading a sheet shows nothing: a file that does not open gets its reason in
-// its row instead.
-class Quiet : public UserMessages {
-  public:
-    void Show(const std::string&) override {}
-    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
-};
-
-std::string Reason(std::exception_ptr error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const AlreadyReported& e) {
-        return e.Message();
-    } catch (const FileError& e) {
-        return e.Cause();
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown error";
-    }
-}
 
 // The leaf at a dotted path (labels compared without regard to case).
 const HeaderNode* LeafAt(const HeaderNode& root, const std::string& path) {
@@ -58,16 +34,10 @@ FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::
     FolderSheet sheet;
     sheet.m_folder = FileSystem::FolderOf(fileInFolder);
     sheet.m_columns = std::move(columns);
-    // The same files as the folder-wide edit takes.
-    std::vector<FileSystem::FolderEntry> entries;
-    const std::string extension = FileSystem::ExtensionOf(fileInFolder);
-    if (extension.empty()) {
-        if (auto a = FileSystem::GetAttributes(fileInFolder); a && !a->directory)
-            entries.push_back({fileInFolder, FileSystem::DisplayName(fileInFolder), a->readOnly});
-    } else {
-        entries = FileSystem::ListFiles(sheet.m_folder, extension, &sheet.m_leftOut);
-    }
-    Quiet quiet;
+    // The same files as the folder-wide edit takes; reading them shows nothing:
+    // a file that does not open gets its reason in its row instead.
+    const auto entries = FolderEdit::FilesLike(fileInFolder, &sheet.m_leftOut);
+    SilentMessages quiet;
     for (const auto& e : entries) {
         Row row;
         row.path = e.path;
@@ -83,7 +53,7 @@ FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::
                 if (const HeaderNode* leaf = LeafAt(*root, sheet.m_columns[c]))
                     row.cells[c] = leaf->value;
         } catch (...) {
-            row.error = Reason(std::current_exception());
+            row.error = FolderEdit::ReasonOf(std::current_exception());
         }
         sheet.m_rows.push_back(std::move(row));
     }

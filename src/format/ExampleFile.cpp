@@ -69,12 +69,6 @@ std::vector<std::uint8_t> MakeTraceData() {
     return data;
 }
 
-class SilentMessages : public UserMessages {
-  public:
-    void Show(const std::string&) override {}
-    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
-};
-
 }  // namespace
 
 std::unique_ptr<HeaderNode> ExampleFile::MakeTree() {

@@ -328,44 +328,31 @@ std::string ExplainUnencodable(const HeaderNode& root) {
                                  : std::string(path.substr(0, 40)) + "..." +
                                        std::string(path.substr(path.size() - 37));
     };
-    struct Frame {
-        HeaderNode::ChildMap::const_iterator it, end;
-        std::size_t prefixLength;
-    };
-    std::string path;
-    std::vector<Frame> stack{{root.children.begin(), root.children.end(), 0}};
-    while (!stack.empty()) {
-        Frame& f = stack.back();
-        if (f.it == f.end) {
-            stack.pop_back();
-            continue;
-        }
-        const HeaderNode* node = (f.it++)->second.get();
-        if (!node) continue;
-        path.resize(f.prefixLength);
-        if (!path.empty()) path += '.';
-        path += node->label;
+    std::string why;  // the first entry at fault
+    HeaderTree::Walk(root, [&](const HeaderNode& node, std::string_view path) {
+        if (!why.empty()) return;
         const std::string entry = "'" + shown(path) + "'";
-        if (node->label.size() + 1 > ItemCodec::kMaxPayload)
-            return "The label of " + entry + " is longer than an item can hold (" + limit +
-                   " bytes).";
-        if (node->isList) {
-            if (stack.size() > kMaxListDepth)
-                return "The list " + entry + " lies more than " + std::to_string(kMaxListDepth) +
-                       " lists deep.";
-            if (2ull * node->children.size() > ItemCodec::kMaxPayload)
-                return "The list " + entry + " holds " + std::to_string(node->children.size()) +
-                       " entries, more than an item can hold (" +
-                       std::to_string(ItemCodec::kMaxPayload / 2) + ").";
-            stack.push_back({node->children.begin(), node->children.end(), path.size()});
-        } else if (!ItemCodec::EncodedItemSize(node->value)) {
-            return "The value of " + entry + " (" +
-                   std::string(ElementTypeNameAscii(node->value.GetType())) + ", " +
-                   std::to_string(PayloadBytes(node->value)) +
-                   " bytes) is longer than an item can hold (" + limit + " bytes).";
+        if (node.label.size() + 1 > ItemCodec::kMaxPayload) {
+            why = "The label of " + entry + " is longer than an item can hold (" + limit +
+                  " bytes).";
+        } else if (node.isList) {
+            std::size_t depth = 1;  // an entry of the root list is at depth 1
+            for (const HeaderNode* p = node.parent; p; p = p->parent) ++depth;
+            if (depth > kMaxListDepth)
+                why = "The list " + entry + " lies more than " + std::to_string(kMaxListDepth) +
+                      " lists deep.";
+            else if (2ull * node.children.size() > ItemCodec::kMaxPayload)
+                why = "The list " + entry + " holds " + std::to_string(node.children.size()) +
+                      " entries, more than an item can hold (" +
+                      std::to_string(ItemCodec::kMaxPayload / 2) + ").";
+        } else if (!ItemCodec::EncodedItemSize(node.value)) {
+            why = "The value of " + entry + " (" +
+                  std::string(ElementTypeNameAscii(node.value.GetType())) + ", " +
+                  std::to_string(PayloadBytes(node.value)) +
+                  " bytes) is longer than an item can hold (" + limit + " bytes).";
         }
-    }
-    return {};
+    });
+    return why;
 }
 
 bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool pendingOnly) {

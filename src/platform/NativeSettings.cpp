@@ -80,6 +80,19 @@ std::string Unescape(std::string_view raw) {
     return out;
 }
 
+// Calls `line` with each line of an INI text, trimmed, until it returns true.
+template <class F>
+bool AnyLine(std::string_view text, F&& line) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        if (line(Trim(text.substr(start, end - start)))) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::vector<std::string> NativeSettings::SystemScopePaths(std::string_view organization,
@@ -114,18 +127,12 @@ std::optional<std::string> NativeSettings::Value(std::string_view key) const {
 }
 
 bool NativeSettings::HasGroup(std::string_view group) const {
-    for (std::string_view text : m_texts) {
-        std::size_t start = 0;
-        while (start < text.size()) {
-            std::size_t end = text.find('\n', start);
-            if (end == std::string_view::npos) end = text.size();
-            const std::string_view line = Trim(text.substr(start, end - start));
-            start = end + 1;
-            if (line.size() == group.size() + 2 && line.front() == '[' && line.back() == ']' &&
-                line.substr(1, group.size()) == group)
-                return true;
-        }
-    }
+    for (std::string_view text : m_texts)
+        if (AnyLine(text, [&](std::string_view line) {
+                return line.size() == group.size() + 2 && line.front() == '[' &&
+                       line.back() == ']' && line.substr(1, group.size()) == group;
+            }))
+            return true;
     return false;
 }
 
@@ -137,22 +144,20 @@ std::optional<std::string> NativeSettings::ParseValue(std::string_view text, std
         name = key.substr(slash + 1);
     }
     std::string_view section = "General";  // keys before any section are general ones
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = Trim(text.substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    std::optional<std::string> value;
+    AnyLine(text, [&](std::string_view line) {
+        if (line.empty() || line.front() == ';' || line.front() == '#') return false;
         if (line.front() == '[' && line.back() == ']') {
             section = line.substr(1, line.size() - 2);
-            continue;
+            return false;
         }
         const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos || section != group) continue;
-        if (Trim(line.substr(0, eq)) == name) return Unescape(Trim(line.substr(eq + 1)));
-    }
-    return std::nullopt;
+        if (eq == std::string_view::npos || section != group || Trim(line.substr(0, eq)) != name)
+            return false;
+        value = Unescape(Trim(line.substr(eq + 1)));
+        return true;
+    });
+    return value;
 }
 
 std::optional<std::string> NativeSettings::ReadValue(const std::string& path,

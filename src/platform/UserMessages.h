@@ -21,6 +21,14 @@ class UserMessages {
     virtual void EndWaitCursor() {}
 };
 
+// Shows nothing and answers every question with Cancel: for work that reports
+// its failures in its results instead (and for benchmarks).
+class SilentMessages : public UserMessages {
+  public:
+    void Show(const std::string&) override {}
+    MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
+};
+
 // Shows the busy indicator for its lifetime.
 class CWaitCursor {
   public:
