@@ -11,6 +11,7 @@
 #include "cli/SheetTable.h"
 #include "document/FolderEdit.h"
 #include "document/FolderSheet.h"
+#include "document/FolderUndo.h"
 #include "document/InstrumentEditPermission.h"
 #include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
@@ -82,6 +83,7 @@ struct Context {
     bool noJournal = false;  // write without a rewrite journal where none can be kept
     bool keepGoing = false;  // sheet import: write the good rows of a sheet with errors
     std::string format = std::string();  // sheet export: csv, tsv or json
+    bool list = false;                   // undo: list the saves instead
 };
 
 // A failure whose message has been written; the verb returns 1.
@@ -298,6 +300,8 @@ int Apply(Context& cx) {
 
     RewriteOptions options;
     options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
+    options.undoWhat = "tkvhdr apply";
+    for (const auto& entry : entries) options.undoWhat += " " + entry.first;
     const FolderEdit::Report report = FolderEdit::ApplyToFolder(
         *doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
     return PrintFolderReport(cx, report) == 0 ? 0 : 1;
@@ -462,6 +466,7 @@ int SheetImport(Context& cx) {
     }
     RewriteOptions options;
     options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
+    options.undoWhat = "tkvhdr sheet import " + FileSystem::DisplayName(sheetName);
     FolderSheet::Result result = sheet.Apply(changes, cx.messages, cx.dryRun, {}, options);
     std::size_t failedCells = 0;
     for (const auto& cell : result.cells) {
@@ -489,6 +494,46 @@ int Sheet(Context& cx) {
     if (sub == "export") return SheetExport(cx);
     if (sub == "import") return SheetImport(cx);
     throw EntryArguments::Failure{"tkvhdr sheet: 'export' or 'import', not '" + sub + "'", true};
+}
+
+int Undo(Context& cx) {
+    std::string folder = cx.args[0];
+    const auto attributes = FileSystem::GetAttributes(folder);
+    if (!attributes) Refuse(cx, "tkvhdr undo: there is no folder '" + OneLine(folder) + "'");
+    if (!attributes->directory) folder = FileSystem::FolderOf(folder);  // a file names its folder
+    if (cx.list) {
+        const auto records = FolderUndo::List(folder);
+        for (std::size_t k = 0; k < records.size(); ++k)
+            cx.out << k + 1 << '\t' << OneLine(FolderUndo::Describe(records[k])) << '\n';
+        if (records.empty()) cx.out << "no folder save to undo in " << OneLine(folder) << '\n';
+        return 0;
+    }
+    const FolderUndo::Report report = FolderUndo::UndoLast(folder);
+    for (const auto& notice : report.notices) cx.messages.Show(notice);
+    if (!report.record)
+        Refuse(cx, "tkvhdr undo: there is no folder save to undo in " + OneLine(folder));
+    cx.out << "undoing the save of " << OneLine(FolderUndo::Describe(*report.record)) << '\n';
+    using O = FolderUndo::Outcome;
+    for (const auto& f : report.files) {
+        const std::string name = OneLine(f.name);
+        switch (f.outcome) {
+            case O::Restored: cx.out << "restored: " << name << '\n'; break;
+            case O::AsBefore:
+                cx.out << "unchanged: " << name << " (it held what it had before the save)\n";
+                break;
+            case O::ChangedSince:
+                cx.out << "left alone: " << name << " (" << f.reason << ")\n";
+                break;
+            case O::Missing: cx.out << "missing: " << name << '\n'; break;
+            case O::Failed: cx.out << "failed: " << name << ": " << OneLine(f.reason) << '\n'; break;
+        }
+    }
+    cx.out << report.Count(O::Restored) << " restored, " << report.Count(O::AsBefore)
+           << " unchanged, " << report.Count(O::ChangedSince) << " left alone, "
+           << report.Count(O::Missing) << " missing, " << report.Count(O::Failed) << " failed"
+           << (report.recordKept ? " (the record stays: run undo again for the failed files)" : "")
+           << '\n';
+    return report.Count(O::Restored) + report.Count(O::AsBefore) == report.files.size() ? 0 : 1;
 }
 
 struct Verb {
@@ -581,6 +626,18 @@ const std::vector<Verb>& Verbs() {
          "Example: tkvhdr sheet export plate7/A01.tkv SAMPLE.WELL SAMPLE.OWNER > s.csv\n"
          "         tkvhdr sheet import --dry-run plate7/A01.tkv s.csv\n",
          Sheet},
+        {"undo", 1, 1, "take back the last folder-wide save of a folder",
+         "Usage: tkvhdr undo [--list] FOLDER\n"
+         "Puts the files of FOLDER (or of the folder of a file named instead) back as\n"
+         "they were before the newest folder-wide save there: the editor's folder-wide\n"
+         "Save, apply or sheet import. The last 10 saves are kept, of all folders; each\n"
+         "undo takes back one, newest first. Only a file that still holds exactly what\n"
+         "that save wrote is put back; a file changed since, replaced or gone is left\n"
+         "alone and named. One line per file (restored, unchanged, left alone, missing,\n"
+         "failed), then the counts. --list shows the saves that can be undone, newest\n"
+         "first, and changes nothing. Exit status 1 when any file was not put back.\n"
+         "Example: tkvhdr undo plate7\n",
+         Undo},
         {"resave", 1, 1, "open the file and save it back, as the editor does",
          "Usage: tkvhdr resave FILE\n"
          "Opens FILE as the editor's Open does and writes its headers back as the\n"
@@ -600,7 +657,7 @@ const std::vector<Verb>& Verbs() {
 
 // The verbs that rewrite sample files.
 bool Writes(const std::string& verb) {
-    static const std::string kWriting[] = {"set", "delete", "import", "apply", "resave"};
+    static const std::string kWriting[] = {"set", "delete", "import", "apply", "resave", "undo"};
     return std::find(std::begin(kWriting), std::end(kWriting), verb) != std::end(kWriting);
 }
 
@@ -662,6 +719,8 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         } else if (!optionsDone && a == "--dry-run" &&
                    (std::string(verb->name) == "apply" || std::string(verb->name) == "sheet")) {
             cx.dryRun = true;
+        } else if (!optionsDone && a == "--list" && std::string(verb->name) == "undo") {
+            cx.list = true;
         } else if (!optionsDone && a == "--keep-going" && std::string(verb->name) == "sheet") {
             cx.keepGoing = true;
         } else if (!optionsDone && (a == "--format" || a.rfind("--format=", 0) == 0) &&
@@ -676,7 +735,8 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
                 cx.format = a.substr(9);
             }
         } else if (!optionsDone && a == "--no-journal" &&
-                   (Writes(verb->name) || std::string(verb->name) == "sheet")) {
+                   ((Writes(verb->name) && std::string(verb->name) != "undo") ||
+                    std::string(verb->name) == "sheet")) {
             cx.noJournal = true;
         } else if (!optionsDone && a.size() > 2 && a.rfind("--", 0) == 0) {
             err << "tkvhdr " << verb->name << ": unknown option '" << a << "'\n"
@@ -703,7 +763,7 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
     struct NoticeReset {
         ~NoticeReset() { RandomAccessFile::SetLockWaitNotice({}); }
     } resetNotice;
-    if (writes && !cx.dryRun && !cx.permission.IsEditAllowed()) {
+    if (writes && !cx.dryRun && !cx.list && !cx.permission.IsEditAllowed()) {
         err << "tkvhdr " << verb->name << ": editing is not allowed on this instrument ("
             << InstrumentEditPermission::kAllowEdit << " in the instrument's "
             << InstrumentEditPermission::kConfigFile << "); nothing was written\n";

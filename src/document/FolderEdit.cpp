@@ -1,4 +1,5 @@
 #include "document/FolderEdit.h"
+#include "document/FolderUndo.h"
 
 #include <sys/resource.h>
 
@@ -98,9 +99,9 @@ std::optional<RewriteJournal::State> StateNow(RewriteJournal& journal, std::size
 }
 
 void WriteBatch(const std::string& folder, std::size_t count,
-                            const std::function<BatchItem(std::size_t)>& item,
-                            const RewriteOptions& options, Report& report,
-                            const std::function<void(std::size_t, const std::string&)>& fail) {
+                const std::function<BatchItem(std::size_t)>& item, const RewriteOptions& options,
+                FolderUndo::Recorder* undo, Report& report,
+                const std::function<void(std::size_t, const std::string&)>& fail) {
     RewriteJournal journal(FileSystem::RealPath(folder));
     bool journalled = true;
     try {
@@ -124,6 +125,22 @@ void WriteBatch(const std::string& folder, std::size_t count,
             fail(item(k).result,
                  "the rewrite journal cannot be written: " + cause + "; left as it was");
         return;
+    }
+    // The undo record takes the journal before any file changes. Where it cannot
+    // be kept the files are written all the same (the journal still guards them)
+    // and the user is told once that this save cannot be undone.
+    auto noUndo = [&](const std::string& why) {
+        const std::string notice = "This save cannot be undone: " + why;
+        if (std::find(report.notices.begin(), report.notices.end(), notice) == report.notices.end())
+            report.notices.push_back(notice);
+    };
+    if (undo && !journalled) noUndo("files written without a rewrite journal keep no undo record.");
+    if (undo && journalled) {
+        try {
+            undo->Keep(journal);
+        } catch (const FileError& e) {
+            noUndo("its undo record cannot be kept (" + e.Cause() + ", " + e.Path() + ").");
+        }
     }
     bool keepJournal = false;  // a file may be torn: the journal must stay for the next open
     std::vector<std::size_t> written;
@@ -247,6 +264,7 @@ void ApplyToEntries(const FolderEdit::MakerFor& makerFor, const std::string& fol
         done += n;
         if (progress) progress(done, entries.size());
     };
+    std::optional<FolderUndo::Recorder> undo;  // one record for every batch of the save
     for (std::size_t next = 0; next < entries.size();) {
         std::vector<Planned> planned;
         std::uint64_t bytes = 0;
@@ -283,9 +301,13 @@ void ApplyToEntries(const FolderEdit::MakerFor& makerFor, const std::string& fol
             if (!toWrite) tell(1);
         }
         if (planned.empty()) continue;
-        WriteBatch(folder, planned.size(), [&](std::size_t k) -> BatchItem {
-            return {planned[k].result, *planned[k].file, planned[k].plan};
-        }, options, report, fail);
+        if (!dryRun && !options.undoWhat.empty() && !undo) undo.emplace(folder, options.undoWhat);
+        WriteBatch(
+            folder, planned.size(),
+            [&](std::size_t k) -> BatchItem {
+                return {planned[k].result, *planned[k].file, planned[k].plan};
+            },
+            options, undo ? &*undo : nullptr, report, fail);
         for (std::size_t k = 0; k < planned.size(); ++k) tell(1);
     }
 }

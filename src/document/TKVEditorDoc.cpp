@@ -35,7 +35,10 @@ bool CTKVEditorDoc::OnNewDocument() {
 }
 
 void CTKVEditorDoc::RecoverFolderOf(const std::string& path) {
-    const auto notices = RewriteJournal::Recover(FileSystem::FolderOf(FileSystem::RealPath(path)));
+    ShowNotices(RewriteJournal::Recover(FileSystem::FolderOf(FileSystem::RealPath(path))));
+}
+
+void CTKVEditorDoc::ShowNotices(const std::vector<std::string>& notices) {
     if (notices.empty()) return;
     std::string text;
     for (const auto& n : notices) text += (text.empty() ? "" : "\n") + n;
@@ -318,8 +321,11 @@ void CTKVEditorDoc::CancelWalk(HeaderNode* entry, bool insideList) {
 }
 
 bool CTKVEditorDoc::ApplyToFolder(const std::string& path) {
+    RewriteOptions options;
+    options.undoWhat = "Folder-wide Save from " + FileSystem::DisplayName(path);
     const FolderEdit::Report report =
-        FolderEdit::ApplyToFolder(*m_pRoot, path, Messages(), false, m_folderProgress);
+        FolderEdit::ApplyToFolder(*m_pRoot, path, Messages(), false, m_folderProgress, options);
+    ShowNotices(report.notices);
     // The document keeps the record of the file it was saved to (not that of the
     // last file processed), so the Standard Header viewer shows its own file.
     for (const auto& f : report.files)
@@ -332,4 +338,33 @@ bool CTKVEditorDoc::ApplyToFolder(const std::string& path) {
 bool CTKVEditorDoc::ApplyToFile(const std::string& path) {
     return FolderEdit::ApplyToFile(*m_pRoot, path, Messages()).outcome !=
            FolderEdit::Outcome::Failed;
+}
+
+bool CTKVEditorDoc::UndoLastFolderSave() {
+    const std::string path = GetPathName();
+    if (path.empty()) return false;
+    const std::string folder = FileSystem::FolderOf(FileSystem::RealPath(path));
+    const auto records = FolderUndo::List(folder);
+    if (records.empty()) {
+        Messages().Show(FormatMessage(kNoFolderSaveToUndo, folder));
+        return false;
+    }
+    if (Messages().Ask(FormatMessage(kConfirmUndoFolderSave, FolderUndo::Describe(records.front())),
+                       MessageButtons::YesNo) != MessageAnswer::Yes)
+        return false;
+    FolderUndo::Report report;
+    {
+        CWaitCursor wait(Messages());
+        report = FolderUndo::UndoLast(folder, m_folderProgress);
+    }
+    ShowNotices(report.notices);
+    if (m_onFolderUndone) m_onFolderUndone(report);
+    if (!report.record) {  // another program's undo came first
+        Messages().Show(FormatMessage(kNoFolderSaveToUndo, folder));
+        return false;
+    }
+    Messages().Show(FolderUndo::Summary(report));
+    // This file may be one of those put back: the document shows it as it is now.
+    ReadDocument(path, true);
+    return report.Count(FolderUndo::Outcome::Restored) > 0;
 }

@@ -12,6 +12,7 @@
 
 #include "document/EditPermission.h"
 #include "document/FolderEdit.h"
+#include "document/FolderUndo.h"
 #include "document/UpdateHint.h"
 #include "format/StandardHeader.h"
 #include "model/HeaderNode.h"
@@ -29,6 +30,10 @@ class CTKVEditorDoc : public CDocument {
     static constexpr const char* kReadOnlyMark = " [read-only]";
     static constexpr const char* kChangedSinceOpened =
         "%s was changed by another program since it was opened.";
+    static constexpr const char* kNoFolderSaveToUndo = "There is no folder save to undo in %s.";
+    static constexpr const char* kConfirmUndoFolderSave =
+        "Undo the folder save of %s?\n\nOnly files that still hold what that save wrote are "
+        "put back; any other file is left alone.";
     static constexpr const char* kSaveWithoutJournal =
         "%s\n\nSave without crash protection? An interruption while saving could then "
         "damage the file.";
@@ -92,11 +97,17 @@ class CTKVEditorDoc : public CDocument {
     // `path` with its extension; true when every file tried succeeded.
     bool ApplyToFolder(const std::string& path);
     bool ApplyToFile(const std::string& path);
+    // Edit, Undo Last Folder Save: asks, then puts the files of this document's
+    // folder back as they were before the newest folder-wide save there (see
+    // FolderUndo), tells what it did and reads this file again. False when
+    // nothing was undone.
+    bool UndoLastFolderSave();
 
     // Told of the folder-wide edit's progress and, when it ends, of its outcome
     // (the window shows both; unset, nothing is told).
     FolderEdit::Progress m_folderProgress;
     std::function<void(const FolderEdit::Report&)> m_onFolderApplied;
+    std::function<void(const FolderUndo::Report&)> m_onFolderUndone;
 
     std::unique_ptr<HeaderNode> m_pRoot;
     std::unique_ptr<HeaderNode> m_pCopiedEntry;
@@ -119,6 +130,8 @@ class CTKVEditorDoc : public CDocument {
     bool ReadDocument(const std::string& path, bool keepOnFailure);
     // Shows what the recovery of an interrupted rewrite in the folder of `path` did.
     void RecoverFolderOf(const std::string& path);
+    // Shows notices (of a recovery, of a folder save) in one message.
+    void ShowNotices(const std::vector<std::string>& notices);
     RewriteOptions SaveOptions();
 
     // The file as it was when it was read or last written here: a Save finds out

@@ -76,6 +76,9 @@ struct RewriteOptions {
     // Asked when no rewrite journal can be kept anywhere: true writes without one
     // (still flushed in order), false (or no question) refuses the rewrite.
     std::function<bool(const NoJournalPlace&)> writeWithoutJournal;
+    // A folder-wide batch keeps an undo record of what it writes, described so
+    // for the user (empty: none is kept; single-file saves keep none).
+    std::string undoWhat;
 };
 
 // Reads and repairs the record, carries the checksum's data word over and makes

@@ -736,19 +736,87 @@ void RewriteJournal::Add(RandomAccessFile& file, std::uint64_t tailStart, const 
 void RewriteJournal::Commit() {
     try {
         m_pSink->TrailerOf(m_entries.size());
-        m_pFile->Flush();
-        // Written and flushed under the temporary name, then renamed: a journal
-        // under its real name is always complete (and locked while its writer runs).
-        if (::rename(m_strTemporaryPath.c_str(), m_strPlannedPath.c_str()) != 0)
-            throw FileError::FromErrno(m_strPlannedPath, errno);
-        m_strJournalPath = m_strPlannedPath;
-        FileSystem::FlushFolder(FileSystem::FolderOf(m_strJournalPath));
+        Publish();
     } catch (...) {
-        m_pFile->Abort();
-        ::unlink(m_strTemporaryPath.c_str());
-        if (!m_strJournalPath.empty()) ::unlink(m_strJournalPath.c_str());
-        m_strJournalPath.clear();
-        m_pFile.reset();
+        Discard();
+        throw;
+    }
+}
+
+void RewriteJournal::Discard() noexcept {
+    if (m_pFile) m_pFile->Abort();
+    ::unlink(m_strTemporaryPath.c_str());
+    if (!m_strJournalPath.empty()) ::unlink(m_strJournalPath.c_str());
+    m_strJournalPath.clear();
+    m_pFile.reset();
+}
+
+void RewriteJournal::Publish() {
+    m_pFile->Flush();
+    // Written and flushed under the temporary name, then renamed: a journal under
+    // its real name is always complete (and locked while its writer runs).
+    if (::rename(m_strTemporaryPath.c_str(), m_strPlannedPath.c_str()) != 0)
+        throw FileError::FromErrno(m_strPlannedPath, errno);
+    m_strJournalPath = m_strPlannedPath;
+    FileSystem::FlushFolder(FileSystem::FolderOf(m_strJournalPath));
+}
+
+void RewriteJournal::CopyTo(const std::string& path) {
+    if (!m_pFile || m_strJournalPath.empty())
+        throw FileError(path, "The rewrite journal is not complete yet.");
+    RandomAccessFile copy;
+    copy.Open(path, RandomAccessFile::Mode::CreateNew);
+    try {
+        std::vector<std::uint8_t> buf(kWindow);
+        const std::uint64_t n = m_pFile->Length();
+        for (std::uint64_t at = 0; at < n;) {
+            const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, n - at));
+            m_pFile->Seek(at);
+            m_pFile->ReadExact(buf.data(), take);
+            copy.Write(buf.data(), take);
+            at += take;
+        }
+        copy.Flush();
+        copy.Close();
+    } catch (...) {
+        copy.Abort();
+        ::unlink(path.c_str());
+        throw;
+    }
+}
+
+void RewriteJournal::Adopt(const std::string& path) {
+    RandomAccessFile from;
+    from.Open(path, RandomAccessFile::Mode::Read);
+    Head head;
+    std::vector<Entry> entries;
+    {
+        FileSource source(from);
+        if (!DecodeFrom(source, head, entries))
+            throw FileError(path, "It is not a complete rewrite journal.");
+    }
+    const auto identity = FolderIdentity(m_strFolder);
+    if (!identity || identity->first != head.device || identity->second != head.inode)
+        throw FileError(path, "It was written for another folder (" + head.folder + ").");
+    Open();
+    try {
+        // The copy's bytes as they are (its head included): Open's head is dropped.
+        m_pSink->Buffer().clear();
+        m_pFile->Seek(0);
+        std::vector<std::uint8_t> buf(kWindow);
+        const std::uint64_t n = from.Length();
+        for (std::uint64_t at = 0; at < n;) {
+            const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, n - at));
+            from.Seek(at);
+            from.ReadExact(buf.data(), take);
+            m_pFile->Write(buf.data(), take);
+            at += take;
+        }
+        m_pFile->SetLength(n);
+        m_entries = std::move(entries);
+        Publish();
+    } catch (...) {
+        Discard();
         throw;
     }
 }

@@ -105,6 +105,16 @@ class RewriteJournal {
     // folder: from then on the files may change. Throws FileError (then no
     // journal is left).
     void Commit();
+    // Copies the committed journal to the new file `path`, flushed: a lasting
+    // record of the batch (its old tails and the hashes of what it wrote).
+    // Throws FileError.
+    void CopyTo(const std::string& path);
+    // Instead of Open, Add and Commit: takes a journal kept by CopyTo as this
+    // folder's committed journal, so that its files can be put back as they were
+    // (Inspect, RollBack) and an interruption is recovered like any rewrite's:
+    // a torn file goes back to its old bytes. Throws FileError when `copy` is no
+    // complete journal of this folder, NoJournalPlace as Open does.
+    void Adopt(const std::string& copy);
     // The rewrites are done: optionally flushes the file system holding the files,
     // then removes the journal. When the flush fails the journal stays (the next
     // open keeps or restores every file) and FileError is thrown.
@@ -139,6 +149,11 @@ class RewriteJournal {
     class Sink;  // the streamed writer
 
   private:
+    // Flushes the complete journal, gives it its real name and flushes its folder.
+    void Publish();
+    // Removes the journal, whatever its name, after a failure before any file changed.
+    void Discard() noexcept;
+
     std::string m_strFolder;
     std::vector<Entry> m_entries;
     std::string m_strRealFolder;  // the folder with every link resolved

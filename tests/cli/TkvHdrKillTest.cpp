@@ -111,12 +111,67 @@ TEST(TkvHdrKillTest, EveryFileIsOldOrNewAfterSigkill) {
         ASSERT_EQ(after.size(), oldFiles.size())
             << "round " << rounds << ": a journal was left behind";
         mixed += olds > 0 && news > 0;
+        // The save's undo record was kept before the first file changed: undo
+        // puts back every file the killed save wrote.
+        Wait(Spawn({TKVHDR_BINARY, "undo", work.string()}));
+        ASSERT_EQ(FolderContents(work), oldFiles) << "round " << rounds << ": undo after the kill";
         fs::remove_all(work);
     }
     ::unsetenv("XDG_STATE_HOME");
     EXPECT_GE(kills, 20) << "in " << rounds << " rounds";
     std::printf("%d kills in %d rounds; %d rounds left old and new files side by side\n", kills,
                 rounds, mixed);
+}
+
+TEST(TkvHdrKillTest, AnUndoKilledIsCompletedByTheNextOpenAndAnotherUndo) {
+    TempDir dir;
+    ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+    const fs::path pristine = dir.Path() / "pristine";
+    fs::create_directories(pristine);
+    for (int i = 0; i < 300; ++i) {
+        auto root = ExtendedHeader::MakeRoot();
+        AddAt(*root, "Run.Gain", LongValue(i));
+        char name[16];
+        std::snprintf(name, sizeof name, "S%03d.tkv", i);
+        WriteAll((pristine / name).string(),
+                 SampleFile(*root, SampleRecord(), 2048, static_cast<std::uint32_t>(i)));
+    }
+    const Files oldFiles = FolderContents(pristine);
+    std::mt19937 rng(20261207);
+    int kills = 0, rounds = 0, halfway = 0;
+    while (kills < 10 && rounds < 100) {
+        ++rounds;
+        const fs::path work = dir.Path() / ("round" + std::to_string(rounds));
+        fs::copy(pristine, work);
+        ASSERT_EQ(Wait(Spawn(ApplyArgs(work))), 0);
+        const Files newFiles = FolderContents(work);
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t pid = Spawn({TKVHDR_BINARY, "undo", work.string()});
+        // Aimed at the undo's own rewrites: they start once its journal is there.
+        const auto deadline = start + std::chrono::seconds(2);
+        while (FileSystem::NamesStartingWith(work.string(), RewriteJournal::kPrefix).empty() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(0, 2000)(rng)));
+        ::kill(pid, SIGKILL);
+        if (WIFSIGNALED(Wait(pid))) ++kills;
+        ASSERT_EQ(Wait(Spawn({TKVHDR_BINARY, "dump", (work / "S001.tkv").string()})), 0);
+        const Files after = FolderContents(work);
+        int olds = 0;
+        for (const auto& [name, bytes] : oldFiles) {
+            ASSERT_TRUE(after.at(name) == bytes || after.at(name) == newFiles.at(name))
+                << "round " << rounds << ": " << name << " is neither old nor new";
+            olds += after.at(name) == bytes;
+        }
+        halfway += olds > 0 && olds < 300;
+        Wait(Spawn({TKVHDR_BINARY, "undo", work.string()}));
+        ASSERT_EQ(FolderContents(work), oldFiles) << "round " << rounds << ": the second undo";
+        fs::remove_all(work);
+    }
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_GE(kills, 10) << "in " << rounds << " rounds";
+    std::printf("%d undos killed in %d rounds; %d left halfway\n", kills, rounds, halfway);
 }
 
 }  // namespace

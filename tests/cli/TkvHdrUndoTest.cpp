@@ -1,0 +1,181 @@
+// Undo of folder saves: tkvhdr undo over a plate that apply and sheet import
+// wrote, with files that other programs changed in between.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "cli/SheetTable.h"
+#include "document/FolderUndo.h"
+#include "platform/RandomAccessFile.h"
+#include "support/DocumentFixture.h"
+#include "support/ToolRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, Bytes>;
+
+class TkvHdrUndoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+        fs::create_directory(plate);
+        for (int i = 0; i < 24; ++i) {
+            auto root = ExtendedHeader::MakeRoot();
+            AddAt(*root, "RUN.GAIN", LongValue(5));
+            AddAt(*root, "SAMPLE.NAME", HeaderElement(std::string_view("S" + std::to_string(i))));
+            WriteAll(File(i), SampleFile(*root, SampleRecord(), 900 + 13 * i,
+                                         static_cast<std::uint32_t>(i)));
+        }
+    }
+    void TearDown() override { ::setenv("XDG_STATE_HOME", saved.c_str(), 1); }
+    static std::string Name(int i) { return "F" + std::to_string(10 + i) + ".tkv"; }
+    std::string File(int i) const { return (plate / Name(i)).string(); }
+    ToolRun Apply(const std::string& gain) {
+        return Tool({"apply", File(0), "RUN.GAIN", "long", gain, "QC.BATCH", "ascii", "B" + gain});
+    }
+
+    std::string saved = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+    TempDir dir;
+    fs::path plate = dir.Path() / "plate";
+};
+
+TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
+    const Files pristine = FolderContents(plate);
+    ASSERT_EQ(Apply("7").status, 0);
+    const Files applied = FolderContents(plate);
+    // A sheet gives every file its own name; the third file has no change.
+    SheetTable::Records sheet{{"file", "SAMPLE.NAME:ascii"}};
+    for (int i = 0; i < 24; ++i) sheet.push_back({Name(i), i == 2 ? "S2" : "new " + Name(i)});
+    const std::string csv = dir.File("s.csv");
+    const std::string text = SheetTable::Write(sheet, ',');
+    WriteAll(csv, Bytes(text.begin(), text.end()));
+    ASSERT_EQ(Tool({"sheet", "import", File(0), csv}).status, 0);
+    ASSERT_NE(FolderContents(plate), applied);
+
+    const ToolRun list = Tool({"undo", "--list", plate.string()});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("1\t"), std::string::npos);
+    EXPECT_LT(list.out.find("tkvhdr sheet import s.csv, 23 files)"),
+              list.out.find("2\t")) << list.out;
+    EXPECT_NE(list.out.find("tkvhdr apply RUN.GAIN QC.BATCH, 24 files)"), std::string::npos);
+
+    // A file of the folder names it too.
+    const ToolRun first = Tool({"undo", File(3)});
+    EXPECT_EQ(first.status, 0) << first.err << first.out;
+    EXPECT_NE(first.out.find("23 restored, 0 unchanged, 0 left alone, 0 missing, 0 failed"),
+              std::string::npos)
+        << first.out;
+    EXPECT_EQ(FolderContents(plate), applied);
+    const ToolRun second = Tool({"undo", plate.string()});
+    EXPECT_NE(second.out.find("24 restored"), std::string::npos) << second.out;
+    EXPECT_EQ(FolderContents(plate), pristine) << "no journal or other file is left behind";
+    const ToolRun none = Tool({"undo", plate.string()});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("there is no folder save to undo"), std::string::npos);
+    // A dry run and a save that changes nothing keep no record.
+    EXPECT_EQ(Tool({"apply", "--dry-run", File(0), "RUN.GAIN", "long", "1"}).status, 0);
+    EXPECT_EQ(Tool({"apply", File(0), "RUN.GAIN", "long", "5"}).status, 0);
+    EXPECT_NE(Tool({"undo", "--list", plate.string()}).out.find("no folder save"),
+              std::string::npos);
+}
+
+TEST_F(TkvHdrUndoTest, FilesChangedSinceAreLeftAloneAndNamed) {
+    const Files pristine = FolderContents(plate);
+    ASSERT_EQ(Apply("7").status, 0);
+    const Files applied = FolderContents(plate);
+    auto bytes = [&](int i) { return ReadAll(File(i)); };
+    // Other programs at work on the plate after the save:
+    Bytes b = bytes(1);
+    b[b.size() - 640] ^= 0x20;  // a byte of the block the save wrote
+    WriteAll(File(1), b);
+    b = bytes(2);
+    b.push_back(0);  // grown
+    WriteAll(File(2), b);
+    b = bytes(3);
+    b.resize(b.size() - 1);  // cut
+    WriteAll(File(3), b);
+    fs::remove(File(4));
+    WriteAll((plate / "other").string(), bytes(5));  // replaced by a copy of another file
+    fs::rename(plate / "other", File(6));
+    ASSERT_EQ(Tool({"set", File(7), "RUN.GAIN", "long", "8"}).status, 0);  // this program's own
+    b = bytes(8);
+    b[10] ^= 0xFF;  // the sample data in front, which the save never wrote
+    WriteAll(File(8), b);
+    const Files before = FolderContents(plate);
+
+    const ToolRun r = Tool({"undo", plate.string()});
+    EXPECT_EQ(r.status, 1);
+    for (int i : {1, 2, 3, 7})
+        EXPECT_NE(r.out.find("left alone: " + Name(i) + " (changed since the save)"),
+                  std::string::npos)
+            << r.out;
+    EXPECT_NE(r.out.find("left alone: " + Name(6) + " (replaced by another file since the save)"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("missing: " + Name(4)), std::string::npos);
+    EXPECT_NE(r.out.find("18 restored, 0 unchanged, 5 left alone, 1 missing, 0 failed"),
+              std::string::npos)
+        << r.out;
+    const Files after = FolderContents(plate);
+    for (int i = 0; i < 24; ++i) {
+        if (i == 4) continue;
+        if (i == 1 || i == 2 || i == 3 || i == 6 || i == 7) {
+            EXPECT_EQ(after.at(Name(i)), before.at(Name(i))) << Name(i) << " must not be touched";
+        } else if (i == 8) {
+            Bytes expected = pristine.at(Name(8));
+            expected[10] ^= 0xFF;  // the other program's change stays, the header goes back
+            EXPECT_EQ(after.at(Name(8)), expected);
+        } else {
+            EXPECT_EQ(after.at(Name(i)), pristine.at(Name(i))) << Name(i);
+        }
+    }
+    EXPECT_EQ(after.size(), applied.size() - 1) << "no journal is left behind";
+}
+
+TEST_F(TkvHdrUndoTest, AFileBusyNowKeepsTheRecordForAnotherUndo) {
+    const Files pristine = FolderContents(plate);
+    ASSERT_EQ(Apply("7").status, 0);
+    RandomAccessFile::SetLockWait(0);
+    {
+        RandomAccessFile held(File(5), RandomAccessFile::Mode::ReadWrite);  // another writer
+        const ToolRun r = Tool({"undo", plate.string()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find("failed: " + Name(5) + ": " + RandomAccessFile::kBusyCause),
+                  std::string::npos)
+            << r.out;
+        EXPECT_NE(r.out.find("run undo again"), std::string::npos);
+    }
+    RandomAccessFile::SetLockWait(3000);
+    const ToolRun again = Tool({"undo", plate.string()});
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_NE(again.out.find("1 restored, 23 unchanged"), std::string::npos) << again.out;
+    EXPECT_EQ(FolderContents(plate), pristine);
+}
+
+TEST_F(TkvHdrUndoTest, TheLastTenSavesAreKeptAndASaveWithoutARecordStillWrites) {
+    for (int k = 0; k < 12; ++k) ASSERT_EQ(Apply(std::to_string(100 + k)).status, 0);
+    const auto records = FolderUndo::List(plate.string());
+    ASSERT_EQ(records.size(), FolderUndo::kKept);
+    EXPECT_GT(records.front().id, records.back().id) << "newest first";
+    // Undo takes back the newest save; ten step back to what the oldest kept found.
+    ASSERT_EQ(Tool({"undo", plate.string()}).status, 0);
+    EXPECT_EQ(Tool({"get", File(9), "RUN.GAIN"}).out, "110\n");
+    for (std::size_t k = 1; k < FolderUndo::kKept; ++k)
+        ASSERT_EQ(Tool({"undo", plate.string()}).status, 0);
+    EXPECT_EQ(Tool({"get", File(9), "RUN.GAIN"}).out, "101\n");
+    EXPECT_EQ(Tool({"undo", plate.string()}).status, 1) << "the older saves were let go";
+
+    // Where no record can be kept the save goes on, and says it cannot be undone.
+    WriteAll(dir.File("state-is-a-file"), Bytes{1});
+    ::setenv("XDG_STATE_HOME", dir.File("state-is-a-file").c_str(), 1);
+    const ToolRun r = Apply("55");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("This save cannot be undone: its undo record cannot be kept"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Tool({"get", File(9), "RUN.GAIN"}).out, "55\n");
+}
+
+}  // namespace
