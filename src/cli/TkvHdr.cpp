@@ -6,12 +6,13 @@
 #include <iostream>
 #include <sstream>
 
-#include "cli/EntryArguments.h"
+#include "document/EntryArguments.h"
 #include "cli/HeaderJson.h"
-#include "cli/SheetTable.h"
+#include "format/SheetTable.h"
 #include "document/FolderEdit.h"
 #include "document/FolderSheet.h"
 #include "document/FolderUndo.h"
+#include "document/SheetImport.h"
 #include "document/InstrumentEditPermission.h"
 #include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
@@ -382,75 +383,18 @@ int SheetImport(Context& cx) {
         Refuse(cx, sheetName + ": row " + std::to_string(e.Row()) + ", column " +
                        std::to_string(e.Column()) + ": " + e.what() + "; nothing was written");
     }
+    std::vector<SheetImport::Column> columns;
+    try {
+        columns = SheetImport::ReadHeader(records.empty() ? SheetTable::Record{} : records.front());
+    } catch (const SheetImport::BadHeader& bad) {
+        Refuse(cx, OneLine(bad.fault.Text(sheetName)));
+    }
+    const FolderSheet sheet = FolderSheet::Read(cx.args[1], SheetImport::NarrowPaths(columns));
+    std::vector<SheetImport::Fault> faults;
+    const std::vector<FolderSheet::Change> changes =
+        SheetImport::Changes(records, columns, sheet, faults);
     std::vector<std::string> errors;
-    auto at = [&](std::size_t row, std::size_t column, const std::string& what) {
-        errors.push_back(sheetName + ": row " + std::to_string(row) +
-                         (column ? ", column " + std::to_string(column) : std::string()) + ": " +
-                         what);
-    };
-    if (records.empty() || records.front().empty() || records.front()[0] != "file")
-        Refuse(cx, sheetName + ": row 1, column 1: the header row begins with 'file'");
-    const SheetTable::Record& header = records.front();
-    std::vector<std::string> columns;
-    std::vector<std::uint32_t> types;
-    for (std::size_t c = 1; c < header.size(); ++c) {
-        const std::size_t colon = header[c].rfind(':');
-        std::optional<std::uint32_t> type;
-        if (colon != std::string::npos) type = EntryArguments::TypeFromName(header[c].substr(colon + 1));
-        if (!type)
-            Refuse(cx, sheetName + ": row 1, column " + std::to_string(c + 1) + ": '" +
-                           header[c] + "' is not PATH:TYPE (TYPE one of " +
-                           EntryArguments::TypeNames() + ")");
-        try {
-            columns.push_back(NarrowPath(header[c].substr(0, colon)));
-        } catch (const EntryArguments::Failure& f) {
-            Refuse(cx, sheetName + ": row 1, column " + std::to_string(c + 1) + ": " + f.message);
-        }
-        types.push_back(*type);
-    }
-    const FolderSheet sheet = FolderSheet::Read(cx.args[1], columns);
-    std::vector<FolderSheet::Change> changes;
-    std::vector<std::size_t> rowOfFile(sheet.Rows().size(), 0);  // its sheet row, 0: none
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const SheetTable::Record& record = records[r];
-        const std::size_t row = r + 1;
-        if (record.size() == 1 && record[0].empty()) continue;  // a blank line
-        if (record.size() != header.size()) {
-            at(row, 0,
-               std::to_string(record.size()) + " fields where the header has " +
-                   std::to_string(header.size()));
-            continue;
-        }
-        const auto file = sheet.FindRow(record[0]);
-        if (!file) {
-            at(row, 1, "no file '" + OneLine(record[0]) + "' with the extension in " + sheet.Folder());
-            continue;
-        }
-        if (rowOfFile[*file]) {
-            at(row, 1, "'" + OneLine(record[0]) + "' has row " + std::to_string(rowOfFile[*file]) +
-                           " already");
-            continue;
-        }
-        rowOfFile[*file] = row;
-        for (std::size_t c = 1; c < record.size(); ++c) {
-            const std::string& cell = record[c];
-            if (cell.empty()) continue;
-            if (cell == "-") {  // the file's value there goes
-                if (sheet.Rows()[*file].cells[c - 1]) changes.push_back({*file, c - 1, {}, true});
-                continue;
-            }
-            try {
-                HeaderElement value = EntryArguments::ParseValues(cell, types[c - 1]);
-                const auto& old = sheet.Rows()[*file].cells[c - 1];
-                if (old && *old == value) continue;  // already so
-                changes.push_back({*file, c - 1, std::move(value)});
-            } catch (const EntryArguments::Failure& f) {
-                at(row, c + 1, f.message);
-            }
-        }
-    }
-    for (std::size_t f = 0; f < sheet.Rows().size(); ++f)
-        if (!rowOfFile[f]) errors.push_back(sheetName + ": no row for " + OneLine(sheet.Rows()[f].name));
+    for (const auto& f : faults) errors.push_back(OneLine(f.Text(sheetName)));
     for (const std::string& e : errors) cx.err << e << '\n';
     if (!errors.empty() && !cx.keepGoing) {
         cx.err << "tkvhdr sheet import: the sheet has " << errors.size()
@@ -472,7 +416,7 @@ int SheetImport(Context& cx) {
     for (const auto& cell : result.cells) {
         const FolderSheet::Change& change = changes[cell.change];
         const auto& row = sheet.Rows()[change.row];
-        const std::string path = header[change.column + 1].substr(0, header[change.column + 1].rfind(':'));
+        const std::string& path = columns[change.column].path;
         if (cell.outcome == FolderSheet::CellOutcome::Written) {
             cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
                    << OneLine(CellText(row.cells[change.column])) << '\t'

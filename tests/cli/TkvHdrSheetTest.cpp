@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "cli/SheetTable.h"
+#include "format/SheetTable.h"
 #include "support/DocumentFixture.h"
 #include "support/ToolRunner.h"
 

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "cli/SheetTable.h"
+#include "format/SheetTable.h"
 #include "document/FolderUndo.h"
 #include "platform/RandomAccessFile.h"
 #include "support/DocumentFixture.h"

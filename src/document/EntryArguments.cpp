@@ -1,4 +1,4 @@
-#include "cli/EntryArguments.h"
+#include "document/EntryArguments.h"
 
 #include "format/ExtendedHeaderCodec.h"
 #include "model/HeaderNode.h"

@@ -1,4 +1,4 @@
-#include "cli/SheetTable.h"
+#include "format/SheetTable.h"
 
 namespace {
 bool EndsWith(std::string_view s, std::string_view tail) {

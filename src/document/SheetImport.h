@@ -1,0 +1,47 @@
+#pragma once
+// A plate sheet read from a table (tkvhdr sheet import, the editor's Open Sample
+// Sheet): the header row 'file', then PATH:TYPE columns; each further row names a
+// file of the folder and gives its values. The rows become per-file changes of a
+// FolderSheet; every fault of the table is collected with its row and column.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "document/FolderSheet.h"
+#include "format/SheetTable.h"
+
+class SheetImport {
+  public:
+    struct Column {
+        std::string path;    // as the header gives it (UTF-8)
+        std::string narrow;  // its dotted 8-bit labels, as FolderSheet takes them
+        std::uint32_t type = 0;
+    };
+    // A fault of the table; `column` 0 names the whole row, `row` 0 no row.
+    struct Fault {
+        std::size_t row = 0;
+        std::size_t column = 0;
+        std::string what;
+        std::string Text(const std::string& sheetName) const;
+    };
+    // The header row does not give the columns: nothing of the table can be used.
+    struct BadHeader {
+        Fault fault;
+    };
+
+    // The columns of the header row. Throws BadHeader.
+    static std::vector<Column> ReadHeader(const SheetTable::Record& header);
+    static std::vector<std::string> NarrowPaths(const std::vector<Column>& columns);
+
+    // The changes the rows make to `sheet` (read with NarrowPaths(columns)): a
+    // non-empty cell sets its value, a cell "-" removes the value stored there, a
+    // cell equal to what the file holds is no change. Unknown files, files without
+    // a row, second rows of a file, cells that do not parse and rows of the wrong
+    // length go to `faults` (those rows and cells make no change).
+    static std::vector<FolderSheet::Change> Changes(const SheetTable::Records& records,
+                                                    const std::vector<Column>& columns,
+                                                    const FolderSheet& sheet,
+                                                    std::vector<Fault>& faults);
+};
