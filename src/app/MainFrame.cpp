@@ -24,6 +24,9 @@
 #include "document/TKVEditorDoc.h"
 #include "platform/UserMessages.h"
 #include "res/Resource.h"
+#include "model/HeaderNode.h"
+#include "platform/TextCodec.h"
+#include "views/PlateSheetWindow.h"
 #include "views/RightView.h"
 #include "views/TKVEditorView.h"
 
@@ -54,6 +57,43 @@ CMainFrame::CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc)
         m_pProgress.reset();
         statusBar()->showMessage(FolderSummary(report));
     };
+    m_doc.m_onFolderUndone = [this](const FolderUndo::Report& report) {
+        using O = FolderUndo::Outcome;
+        m_pProgress.reset();
+        statusBar()->showMessage(
+            QStringLiteral("Undo of the folder save: %1 restored, %2 unchanged, %3 left alone, "
+                           "%4 missing, %5 failed")
+                .arg(report.Count(O::Restored))
+                .arg(report.Count(O::AsBefore))
+                .arg(report.Count(O::ChangedSince))
+                .arg(report.Count(O::Missing))
+                .arg(report.Count(O::Failed)));
+    };
+}
+
+CPlateSheetWindow* CMainFrame::PlateSheet() const {
+    return m_pPlateSheet;
+}
+
+void CMainFrame::ShowPlateSheet() {
+    if (!m_pPlateSheet) {
+        m_pPlateSheet = new CPlateSheetWindow(
+            m_doc,
+            [this]() -> std::string {
+                if (!m_pTreeView) return {};
+                const HeaderNode* entry =
+                    m_pTreeView->GetEntryOfItem(m_pTreeView->GetSelectedItem());
+                return entry ? TextCodec::AnsiToUtf8(HeaderTree::PathOf(*entry)) : std::string();
+            },
+            this);
+        m_pPlateSheet->setAttribute(Qt::WA_DeleteOnClose);
+        // Beside the main window, where the screen has room.
+        m_pPlateSheet->move(frameGeometry().topRight() + QPoint(8, 0));
+    } else {
+        m_pPlateSheet->Refresh();
+    }
+    m_pPlateSheet->show();
+    m_pPlateSheet->raise();
 }
 
 QString CMainFrame::FolderSummary(const FolderEdit::Report& report) {
@@ -88,7 +128,9 @@ void CMainFrame::ShowFolderProgress(std::size_t done, std::size_t total) {
 CMainFrame::~CMainFrame() {
     m_doc.m_folderProgress = nullptr;
     m_doc.m_onFolderApplied = nullptr;
+    m_doc.m_onFolderUndone = nullptr;
     m_doc.SetAfterUpdate(nullptr);
+    delete m_pPlateSheet;
     delete m_pStandardHeaderDlg;
     delete m_pInPlaceFrame;
     if (MainFrameInterface::Current() == this) MainFrameInterface::SetCurrent(nullptr);
@@ -144,6 +186,15 @@ void CMainFrame::CreateCommands() {
         {ID_EDIT_ENTRY, "&Edit", "Edit this entry\nEdit", {}},
         {ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", {}},
         {ID_VIEW_STANDARD_HEADER, "&Standard Header", "View Header\nView Standard Header", {}},
+        {ID_VIEW_PLATE_SHEET,
+         "&Plate Sheet",
+         "Show and change one value per file across this folder\nPlate Sheet",
+         {}},
+        {ID_EDIT_UNDO_FOLDER_SAVE,
+         "&Undo Last Folder Save",
+         "Put the files of this folder back as they were before the last folder-wide save\n"
+         "Undo Last Folder Save",
+         {}},
         {ID_HELP_TOPICS,
          "&Help Topics ...",
          "Help Topics\nShow Help Topics",
@@ -417,6 +468,13 @@ bool CMainFrame::OnCommand(int id) {
         case ID_HELP_TOPICS:
             OnHelpTopics();
             return true;
+        case ID_VIEW_PLATE_SHEET:
+            ShowPlateSheet();
+            return true;
+        case ID_EDIT_UNDO_FOLDER_SAVE:
+            m_doc.UndoLastFolderSave();
+            if (m_pPlateSheet) m_pPlateSheet->Refresh();
+            return true;
         case ID_NEXT_PANE:
         case ID_PREV_PANE: {
             QWidget* other =
@@ -451,6 +509,13 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
         case ID_VIEW_TOOLBAR:
             ui.Enable(true);
             ui.SetCheck(m_wndToolBar && !m_wndToolBar->isHidden());
+            return true;
+        case ID_VIEW_PLATE_SHEET:
+            ui.Enable(!m_doc.GetPathName().empty());
+            return true;
+        case ID_EDIT_UNDO_FOLDER_SAVE:
+            // Changes of this document's own would be lost when it is read again.
+            ui.Enable(!m_doc.GetPathName().empty() && !m_doc.IsModified() && !m_doc.IsReadOnly());
             return true;
         default:
             if (ui.ID() >= ID_FILE_MRU_FILE1 && ui.ID() < ID_FILE_MRU_FILE1 + kRecentFiles) {

@@ -18,6 +18,7 @@ class CTKVEditorDoc;
 class CTKVEditorView;
 class CRightView;
 class CStandardHeaderDlg;
+class CPlateSheetWindow;
 class CInPlaceFrame;
 class QLabel;
 class QMenu;
@@ -87,6 +88,9 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     QLabel* ModePane() const { return m_pModePane; }
     QLabel* ClockPane() const { return m_pClockPane; }
     CStandardHeaderDlg* StandardHeaderDlg() const { return m_pStandardHeaderDlg; }
+    // View, Plate Sheet: opens (or raises) the window.
+    void ShowPlateSheet();
+    CPlateSheetWindow* PlateSheet() const;
     QMenu* MenuNamed(const QString& title) const;
     QString PromptText() const;
     // The prompt after a folder-wide edit: how many files were updated, left as
@@ -135,4 +139,5 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
 
   public:
     CStandardHeaderDlg* m_pStandardHeaderDlg = nullptr;
+    QPointer<CPlateSheetWindow> m_pPlateSheet;
 };

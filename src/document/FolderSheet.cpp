@@ -8,24 +8,31 @@
 #include "format/HeaderFile.h"
 #include "model/HeaderNode.h"
 #include "platform/RandomAccessFile.h"
+#include "platform/TextCodec.h"
 #include "platform/UserMessages.h"
 
 namespace {
 
-// The leaf at a dotted path (labels compared without regard to case).
-const HeaderNode* LeafAt(const HeaderNode& root, const std::string& path) {
+// What a dotted path reaches in a tree (labels compared without regard to
+// case): a leaf, or nothing; `blocked` when no leaf can be set there (a value on
+// the way, or a list at its end), as the merge finds.
+struct Place {
+    const HeaderNode* leaf = nullptr;
+    bool blocked = false;
+};
+Place PlaceAt(const HeaderNode& root, const std::string& path) {
     const HeaderNode* node = &root;
     std::size_t pos = 0;
     for (;;) {
         const std::size_t dot = path.find('.', pos);
         const std::string label = path.substr(pos, dot == std::string::npos ? dot : dot - pos);
-        if (!node->isList) return nullptr;
+        if (!node->isList) return {nullptr, true};
         node = HeaderTree::Find(*node, label);
-        if (!node) return nullptr;
+        if (!node) return {};
         if (dot == std::string::npos) break;
         pos = dot + 1;
     }
-    return node->isList ? nullptr : node;
+    return node->isList ? Place{nullptr, true} : Place{node, false};
 }
 
 }  // namespace
@@ -48,10 +55,14 @@ FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::
             RandomAccessFile file(e.path, RandomAccessFile::Mode::Read);
             auto root = ExtendedHeader::MakeRoot();
             StandardHeader record;
-            ReadHeaders(file, *root, record, quiet);
-            for (std::size_t c = 0; c < sheet.m_columns.size(); ++c)
-                if (const HeaderNode* leaf = LeafAt(*root, sheet.m_columns[c]))
-                    row.cells[c] = leaf->value;
+            // As the rewrite reads it: a file it would write is a row like any other.
+            ReadHeaders(file, *root, record, quiet, true);
+            row.blocked.resize(sheet.m_columns.size());
+            for (std::size_t c = 0; c < sheet.m_columns.size(); ++c) {
+                const Place place = PlaceAt(*root, sheet.m_columns[c]);
+                if (place.leaf) row.cells[c] = place.leaf->value;
+                row.blocked[c] = place.blocked;
+            }
         } catch (...) {
             row.error = FolderEdit::ReasonOf(std::current_exception());
         }
@@ -131,4 +142,53 @@ FolderSheet::Result FolderSheet::Apply(const std::vector<Change>& changes, UserM
         }
     }
     return result;
+}
+
+std::string FolderSheet::CellText(const std::optional<HeaderElement>& value) {
+    return value ? TextCodec::ToUtf8(value->Format(10)) : std::string();
+}
+
+std::vector<FolderSheet::FieldChange> FolderSheet::Preview(const std::vector<Change>& changes) const {
+    std::vector<FieldChange> fields;
+    fields.reserve(changes.size());
+    for (const Change& c : changes) {
+        const Row& row = m_rows.at(c.row);
+        fields.push_back({row.name, TextCodec::AnsiToUtf8(m_columns.at(c.column)),
+                          CellText(row.cells.at(c.column)),
+                          c.remove ? std::string("-") : CellText(c.value)});
+    }
+    return fields;
+}
+
+std::vector<FolderSheet::FieldChange> FolderSheet::PreviewPending(const HeaderNode& root,
+                                                                  const std::string& path) {
+    std::vector<std::string> paths;
+    std::vector<const HeaderNode*> leaves;
+    HeaderTree::Walk(root, [&](const HeaderNode& node, std::string_view at) {
+        if (node.isList || !node.pending) return;
+        paths.emplace_back(at);
+        leaves.push_back(&node);
+    });
+    std::vector<FieldChange> fields;
+    if (paths.empty()) return fields;
+    const FolderSheet sheet = Read(path, paths);
+    for (const Row& row : sheet.m_rows) {
+        if (!row.error.empty() || row.readOnly) continue;  // the Save leaves these alone
+        for (std::size_t c = 0; c < paths.size(); ++c) {
+            const auto& old = row.cells[c];
+            const HeaderElement& now = leaves[c]->value;
+            if (row.blocked[c] || (old && (old->GetType() != now.GetType() || *old == now)))
+                continue;
+            fields.push_back({row.name, TextCodec::AnsiToUtf8(paths[c]), CellText(old),
+                              CellText(now)});
+        }
+    }
+    return fields;
+}
+
+MessageTable FolderSheet::PreviewTable(const std::vector<FieldChange>& fields) {
+    MessageTable table{{"File", "Path", "Old value", "New value"}, {}};
+    table.rows.reserve(fields.size());
+    for (const auto& f : fields) table.rows.push_back({f.file, f.path, f.before, f.after});
+    return table;
 }

@@ -14,7 +14,9 @@
 #include "model/HeaderElement.h"
 #include "platform/FileSystem.h"
 
+class HeaderNode;
 class UserMessages;
+struct MessageTable;
 
 class FolderSheet {
   public:
@@ -26,6 +28,8 @@ class FolderSheet {
         // Per column: the value stored at its path; none where the file has no
         // leaf there (no entry, or a list).
         std::vector<std::optional<HeaderElement>> cells;
+        // Per column: no leaf can be set there (a value on the way, or a list).
+        std::vector<bool> blocked;
     };
     // One cell to set: the file (its row) and the column get `value`; with
     // `remove` the leaf stored there is removed instead.
@@ -46,6 +50,13 @@ class FolderSheet {
     struct Result {
         FolderEdit::Report report;     // one result per file that had changes
         std::vector<CellResult> cells;  // one per change, in the order given
+    };
+    // One field a save changes, as the user reads it (UTF-8).
+    struct FieldChange {
+        std::string file;    // its name in the folder
+        std::string path;    // dotted
+        std::string before;  // the value as the list shows it; empty: none
+        std::string after;   // "-": removed
     };
 
     // The files of the folder of `fileInFolder` with its extension, compared
@@ -68,6 +79,18 @@ class FolderSheet {
     Result Apply(const std::vector<Change>& changes, UserMessages& messages, bool dryRun = false,
                  const FolderEdit::Progress& progress = {},
                  const RewriteOptions& options = {}) const;
+
+    // The fields `changes` change, in their order.
+    std::vector<FieldChange> Preview(const std::vector<Change>& changes) const;
+    // The fields the folder-wide edit's Save of `root`'s pending leaves changes in
+    // the folder of `path`: every file whose stored value differs (or is missing),
+    // leaving out what the merge keeps: another type stored there, a value on
+    // the way, a list at the end.
+    static std::vector<FieldChange> PreviewPending(const HeaderNode& root, const std::string& path);
+    // A value as the list shows it (UTF-8); empty for none.
+    static std::string CellText(const std::optional<HeaderElement>& value);
+    // The preview as a table: File, Path, Old value, New value.
+    static MessageTable PreviewTable(const std::vector<FieldChange>& fields);
 
   private:
     std::string m_folder;

@@ -2,14 +2,14 @@
 
 #include <vector>
 
-#include "platform/FileStamp.h"
-
 #include "document/FolderEdit.h"
+#include "document/FolderSheet.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
+#include "platform/FileStamp.h"
 #include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
@@ -107,7 +107,14 @@ bool CTKVEditorDoc::OnSaveDocument(const std::string& path) {
     if (path.empty()) return false;
     if (m_bFolderEditMode) {
         if (!HasPendingChanges(*m_pRoot)) return true;
-        switch (Messages().Ask(kConfirmFolderSave, MessageButtons::YesNoCancel)) {
+        // Field by field what the Save will change, shown with the question.
+        MessageTable preview;
+        try {
+            preview = FolderSheet::PreviewTable(FolderSheet::PreviewPending(*m_pRoot, path));
+        } catch (const FileError&) {
+            // The folder cannot be read: the Save itself reports it.
+        }
+        switch (Messages().AskWithTable(kConfirmFolderSave, MessageButtons::YesNoCancel, preview)) {
             case MessageAnswer::Yes: {
                 // This file's stamp follows the edit only when nobody else had
                 // written the file before it: else the next Save still warns.
@@ -364,7 +371,6 @@ bool CTKVEditorDoc::UndoLastFolderSave() {
         return false;
     }
     Messages().Show(FolderUndo::Summary(report));
-    // This file may be one of those put back: the document shows it as it is now.
-    ReadDocument(path, true);
+    Reload();  // this file may be one of those put back: the document shows it as it is now
     return report.Count(FolderUndo::Outcome::Restored) > 0;
 }

@@ -102,6 +102,9 @@ class CTKVEditorDoc : public CDocument {
     // FolderUndo), tells what it did and reads this file again. False when
     // nothing was undone.
     bool UndoLastFolderSave();
+    // Reads this document's file again after other code wrote it (the plate
+    // sheet, an undo); a file that does not open leaves the document as it was.
+    bool Reload() { return !GetPathName().empty() && ReadDocument(GetPathName(), true); }
 
     // Told of the folder-wide edit's progress and, when it ends, of its outcome
     // (the window shows both; unset, nothing is told).

@@ -104,9 +104,9 @@ bool ReadExtendedHeaderXor(RandomAccessFile& file, std::uint32_t offset, std::ui
 }
 
 void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& record,
-                 UserMessages& messages) {
+                 UserMessages& messages, bool repair) {
     StandardHeader read;
-    if (auto error = CheckStandardHeader(file, read, false)) Fail(messages, false, *error);
+    if (auto error = CheckStandardHeader(file, read, repair)) Fail(messages, false, *error);
     if (read.extendedHeaderLength != 0) {
         // The bounds check above keeps the block inside the file (a seek past its
         // start throws), so the buffer is never larger than the file.

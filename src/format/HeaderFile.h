@@ -45,9 +45,10 @@ bool ReadExtendedHeaderXor(RandomAccessFile& file, std::uint32_t offset, std::ui
                            bool quiet, UserMessages& messages, std::uint32_t& xorWords);
 
 // Reads the record and decodes the Extended Header into the empty tree under
-// `root`; `record` receives the file's record only on success.
+// `root`; `record` receives the file's record only on success. With `repair` the
+// record is read as a rewrite reads it (see ReadStandardHeader).
 void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& record,
-                 UserMessages& messages);
+                 UserMessages& messages, bool repair = false);
 
 // A rewrite worked out in full before anything is written. It holds the new
 // bytes only: the old ones stay in the file (and go to the journal straight from

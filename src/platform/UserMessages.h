@@ -5,9 +5,17 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class MessageButtons { Ok, YesNo, YesNoCancel, ReloadSaveAnywayCancel };
 enum class MessageAnswer { Ok, Yes, No, Cancel, Reload, SaveAnyway };
+
+// Rows of text under column headings (UTF-8): what an action is about to do,
+// shown with the question that asks for it.
+struct MessageTable {
+    std::vector<std::string> headings;
+    std::vector<std::vector<std::string>> rows;
+};
 
 class UserMessages {
   public:
@@ -16,6 +24,12 @@ class UserMessages {
     virtual void Show(const std::string& text) = 0;
     // Asks `text` and returns the button chosen.
     virtual MessageAnswer Ask(const std::string& text, MessageButtons buttons) = 0;
+    // Asks `text` under `table` (a channel that cannot show a table asks the text alone).
+    virtual MessageAnswer AskWithTable(const std::string& text, MessageButtons buttons,
+                                       const MessageTable& table) {
+        (void)table;
+        return Ask(text, buttons);
+    }
     // Shows and takes back the busy indicator around synchronous file work.
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}

@@ -28,6 +28,8 @@ constexpr int ID_VIEW_STANDARD_HEADER = 32789;
 constexpr int ID_HELP_TOPICS = 32791;
 constexpr int ID_EDIT_ALL_SAMPLES = 32792;
 constexpr int ID_CANCEL_FIELD = 32798;
+constexpr int ID_EDIT_UNDO_FOLDER_SAVE = 32800;
+constexpr int ID_VIEW_PLATE_SHEET = 32801;
 
 // The framework's standard commands.
 constexpr int ID_FILE_NEW = 57600;
@@ -65,11 +67,12 @@ constexpr const char* IDS_DOC_STRING =
 
 // Menus and tool bars as command ids, 0 standing for a separator.
 inline constexpr int kFileMenu[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0};
-inline constexpr int kEditMenu[] = {ID_EDIT_CUT, ID_EDIT_COPY,        ID_EDIT_PASTE,
-                                    0,           ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD};
+inline constexpr int kEditMenu[] = {ID_EDIT_CUT,         ID_EDIT_COPY,    ID_EDIT_PASTE, 0,
+                                    ID_EDIT_ALL_SAMPLES, ID_CANCEL_FIELD, 0,
+                                    ID_EDIT_UNDO_FOLDER_SAVE};
 inline constexpr int kInsertMenu[] = {ID_INSERT_STRING, ID_INSERT_BOOLEAN, ID_INSERT_NUMBER,
                                       ID_INSERT_LIST};
-inline constexpr int kViewMenu[] = {ID_VIEW_TOOLBAR, ID_VIEW_STANDARD_HEADER};
+inline constexpr int kViewMenu[] = {ID_VIEW_TOOLBAR, ID_VIEW_STANDARD_HEADER, ID_VIEW_PLATE_SHEET};
 inline constexpr int kHelpMenu[] = {ID_HELP_TOPICS, 0, ID_APP_ABOUT};
 inline constexpr int kMainToolBar[] = {ID_FILE_NEW,
                                        ID_FILE_OPEN,

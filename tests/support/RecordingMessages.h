@@ -19,6 +19,13 @@ class RecordingMessages : public UserMessages {
         return a;
     }
 
+    MessageAnswer AskWithTable(const std::string& text, MessageButtons buttons,
+                               const MessageTable& table) override {
+        tables.push_back(table);
+        return Ask(text, buttons);
+    }
+
+    std::vector<MessageTable> tables;  // the table of each AskWithTable, in turn
     std::vector<std::string> shown;
     std::vector<std::string> asked;
     std::deque<MessageAnswer> answers;

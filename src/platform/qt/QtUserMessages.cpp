@@ -1,8 +1,17 @@
 #include "platform/qt/QtUserMessages.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "platform/qt/MessageTableModel.h"
 
 void QtUserMessages::Show(const std::string& text) {
     QMessageBox::warning(m_pParent, m_strTitle, QString::fromStdString(text));
@@ -34,6 +43,56 @@ MessageAnswer QtUserMessages::Ask(const std::string& text, MessageButtons button
         default:
             return MessageAnswer::Cancel;
     }
+}
+
+MessageAnswer QtUserMessages::AskWithTable(const std::string& text, MessageButtons buttons,
+                                           const MessageTable& table) {
+    if (table.rows.empty() || (buttons != MessageButtons::YesNo &&
+                               buttons != MessageButtons::YesNoCancel))
+        return Ask(text, buttons);
+    QDialog dialog(m_pParent);
+    dialog.setObjectName(kTableQuestion);
+    dialog.setWindowTitle(m_strTitle);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* count = new QLabel(QStringLiteral("%1 %2:").arg(table.rows.size()).arg(
+                                 table.rows.size() == 1 ? QStringLiteral("change")
+                                                        : QStringLiteral("changes")),
+                             &dialog);
+    layout->addWidget(count);
+    auto* model = new MessageTableModel(&dialog);
+    model->SetTable(table);
+    auto* view = new QTableView(&dialog);
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->resizeColumnsToContents();
+    layout->addWidget(view, 1);
+    auto* question = new QLabel(QString::fromStdString(text), &dialog);
+    auto* icon = new QLabel(&dialog);
+    icon->setPixmap(dialog.style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon);
+    row->addWidget(question, 1);
+    layout->addLayout(row);
+    QDialogButtonBox::StandardButtons set = QDialogButtonBox::Yes | QDialogButtonBox::No;
+    if (buttons == MessageButtons::YesNoCancel) set |= QDialogButtonBox::Cancel;
+    auto* box = new QDialogButtonBox(set, &dialog);
+    layout->addWidget(box);
+    MessageAnswer answer = MessageAnswer::Cancel;
+    QObject::connect(box, &QDialogButtonBox::clicked, &dialog, [&](QAbstractButton* b) {
+        switch (box->standardButton(b)) {
+            case QDialogButtonBox::Yes: answer = MessageAnswer::Yes; break;
+            case QDialogButtonBox::No: answer = MessageAnswer::No; break;
+            default: answer = MessageAnswer::Cancel; break;
+        }
+        dialog.done(0);
+    });
+    box->button(QDialogButtonBox::Yes)->setDefault(true);
+    dialog.resize(720, 420);
+    dialog.exec();  // closed by its title bar or Esc: Cancel (No where there is no Cancel)
+    if (answer == MessageAnswer::Cancel && buttons == MessageButtons::YesNo) return MessageAnswer::No;
+    return answer;
 }
 
 void QtUserMessages::BeginWaitCursor() {

@@ -13,6 +13,11 @@ class QtUserMessages : public UserMessages {
     void SetParent(QWidget* parent) { m_pParent = parent; }
     void Show(const std::string& text) override;
     MessageAnswer Ask(const std::string& text, MessageButtons buttons) override;
+    // A dialog with the table above the question and the question's buttons.
+    MessageAnswer AskWithTable(const std::string& text, MessageButtons buttons,
+                               const MessageTable& table) override;
+    // The object name of that dialog (tests find it by it).
+    static constexpr const char* kTableQuestion = "TableQuestion";
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
 
