@@ -184,7 +184,7 @@ void FolderUndo::Recorder::Keep(RewriteJournal& journal) {
         std::vector<std::string> ids = RecordIds(place);
         for (std::size_t k = 0; k + kKept <= ids.size(); ++k) RemoveRecord(place + "/" + ids[k]);
         m_record.id = NewId();
-        m_record.folder = FileSystem::Absolute(m_strFolder);
+        m_record.folder = FileSystem::RealPath(m_strFolder);
         m_record.device = stamp->device;
         m_record.inode = stamp->inode;
         m_record.time = std::chrono::duration_cast<std::chrono::seconds>(
@@ -216,9 +216,11 @@ std::vector<FolderUndo::Record> FolderUndo::List(const std::string& folder) {
     const auto stamp = FileStamp::Of(folder);
     if (!stamp) return records;
     const std::string place = Place();
+    const std::string real = FileSystem::RealPath(folder);
     std::vector<std::string> ids = RecordIds(place);
     for (auto it = ids.rbegin(); it != ids.rend(); ++it)
-        if (auto r = ReadInfo(place, *it); r && r->device == stamp->device && r->inode == stamp->inode)
+        if (auto r = ReadInfo(place, *it); r && r->device == stamp->device &&
+                                           r->inode == stamp->inode && r->folder == real)
             records.push_back(std::move(*r));
     return records;
 }

@@ -30,7 +30,7 @@ class FolderUndo {
 
     struct Record {
         std::string id;      // its folder's name in Place(): ordered by time
-        std::string folder;  // the files' folder at the save (for messages)
+        std::string folder;  // the files' folder at the save, links resolved
         std::uint64_t device = 0;  // that folder's identity
         std::uint64_t inode = 0;
         std::int64_t time = 0;  // of the save, seconds since 1970 (UTC)
@@ -78,8 +78,10 @@ class FolderUndo {
 
     // $XDG_STATE_HOME/tkv-editor/undo (default ~/.local/state/...).
     static std::string Place();
-    // The records of `folder` (matched by its identity, so a renamed folder keeps
-    // them), newest first.
+    // The records of `folder`, newest first: matched by its real path and its
+    // identity, since a removed folder's identity may be given to a new one
+    // elsewhere. (A folder made anew under the same name may still match an old
+    // record; its undo puts back only files holding exactly what that save wrote.)
     static std::vector<Record> List(const std::string& folder);
     // Undoes the newest save of `folder`; the record goes unless a file failed.
     static Report UndoLast(const std::string& folder, const Progress& progress = {});

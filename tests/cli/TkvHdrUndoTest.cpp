@@ -166,6 +166,13 @@ TEST_F(TkvHdrUndoTest, TheLastTenSavesAreKeptAndASaveWithoutARecordStillWrites) 
         ASSERT_EQ(Tool({"undo", plate.string()}).status, 0);
     EXPECT_EQ(Tool({"get", File(9), "RUN.GAIN"}).out, "101\n");
     EXPECT_EQ(Tool({"undo", plate.string()}).status, 1) << "the older saves were let go";
+    // A record belongs to the folder's path as well as to its identity, which
+    // the system may give to a new folder once this one is gone.
+    ASSERT_EQ(Apply("60").status, 0);
+    fs::rename(plate, dir.Path() / "moved");
+    EXPECT_TRUE(FolderUndo::List((dir.Path() / "moved").string()).empty());
+    fs::rename(dir.Path() / "moved", plate);
+    EXPECT_EQ(FolderUndo::List(plate.string()).size(), 1u);
 
     // Where no record can be kept the save goes on, and says it cannot be undone.
     WriteAll(dir.File("state-is-a-file"), Bytes{1});

@@ -1,0 +1,125 @@
+// The plate sheet window: a spreadsheet's block pasted over a 96-well plate,
+// previewed field by field, applied, read back file by file and undone.
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QClipboard>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTableView>
+
+#include "GuiFixture.h"
+#include "format/HeaderFile.h"
+#include "platform/RandomAccessFile.h"
+#include "platform/TextCodec.h"
+#include "platform/qt/MessageTableModel.h"
+#include "res/Resource.h"
+#include "views/PlateSheetWindow.h"
+
+namespace {
+
+class PlateSheetTest : public GuiTest {
+  protected:
+    static std::string Well(int i) {
+        return std::string(1, static_cast<char>('A' + i / 12)) + (i % 12 < 9 ? "0" : "") +
+               std::to_string(i % 12 + 1);
+    }
+    void MakePlate() {
+        for (int i = 0; i < 96; ++i) {
+            auto root = ExtendedHeader::MakeRoot();
+            AddAt(*root, "RUN.GAIN", LongValue(5));
+            AddAt(*root, "SAMPLE.NAME", HeaderElement(std::string_view("S" + std::to_string(i))));
+            WriteAll(dir.File(Well(i) + ".tkv"),
+                     SampleFile(*root, SampleRecord(), 300, static_cast<std::uint32_t>(i)));
+        }
+    }
+    // A file's value at a path, read back as the editor reads it.
+    std::string Stored(int i, const std::string& path) {
+        RandomAccessFile file(dir.File(Well(i) + ".tkv"), RandomAccessFile::Mode::Read);
+        auto root = ExtendedHeader::MakeRoot();
+        StandardHeader record;
+        ReadHeaders(file, *root, record, messages);
+        const HeaderNode* node = FindAt(*root, path);
+        return node ? TextCodec::ToUtf8(node->value.Format(10)) : "(none)";
+    }
+    QAction* Action(CPlateSheetWindow& sheet, const char* name) {
+        return sheet.findChild<QAction*>(name);
+    }
+};
+
+TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
+    MakePlate();
+    const auto before = FolderContents(dir.Path());
+    ASSERT_TRUE(Start({dir.File("A01.tkv")}));
+    ASSERT_TRUE(Enabled(ID_VIEW_PLATE_SHEET));
+    ASSERT_TRUE(Frame().Commands().Execute(ID_VIEW_PLATE_SHEET));
+    CPlateSheetWindow* sheet = Frame().PlateSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    PlateSheetModel& model = sheet->Model();
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_TRUE(sheet->AddColumn("SAMPLE.NAME"));
+    ASSERT_TRUE(sheet->AddColumn("RUN.GAIN"));
+    EXPECT_FALSE(sheet->AddColumn("NO.SUCH"));
+    EXPECT_EQ(messages.shown.back(), "The open file has no value at NO.SUCH.");
+    ASSERT_EQ(model.rowCount(), 96);
+    ASSERT_EQ(model.columnCount(), 3);
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "SAMPLE.NAME (ASCII)");
+    EXPECT_EQ(model.index(40, 1).data().toString(), "S40");
+
+    // A spreadsheet's copy of two columns: new names, the gains as they are.
+    QString block;
+    for (int i = 0; i < 96; ++i)
+        block += QString::fromStdString("Sample " + Well(i) + ", lot 7\t5\r\n");
+    QApplication::clipboard()->setText(block);
+    sheet->Table()->setCurrentIndex(model.index(0, 1));
+    Action(*sheet, "Paste")->trigger();
+    ASSERT_EQ(sheet->Preview().rowCount(), 96);
+    EXPECT_EQ(sheet->PreviewLabel()->text(), "Preview: 96 field changes");
+    EXPECT_EQ(sheet->Preview().Table().rows[95],
+              (std::vector<std::string>{"H12.tkv", "SAMPLE.NAME", "S95", "Sample H12, lot 7"}));
+    EXPECT_TRUE(model.index(7, 1).data(Qt::BackgroundRole).isValid()) << "changed: highlighted";
+    EXPECT_FALSE(model.index(7, 2).data(Qt::BackgroundRole).isValid()) << "the same gain";
+    EXPECT_EQ(model.index(7, 1).data(Qt::ToolTipRole).toString(), "Was: S7");
+
+    // A block too wide, and a value that does not parse: nothing of either is taken.
+    QApplication::clipboard()->setText("a\t1\tb\r\n");
+    Action(*sheet, "Paste")->trigger();
+    EXPECT_NE(messages.shown.back().find("Nothing was pasted"), std::string::npos);
+    QApplication::clipboard()->setText("x\r\n1,2,zz\r\n");
+    sheet->Table()->setCurrentIndex(model.index(3, 2));
+    Action(*sheet, "Paste")->trigger();
+    EXPECT_NE(messages.shown.back().find("row 2, column 1 (A05.tkv, RUN.GAIN): Can't convert element at index 2"),
+              std::string::npos)
+        << messages.shown.back();
+    EXPECT_EQ(sheet->Preview().rowCount(), 96);
+    EXPECT_FALSE(model.setData(model.index(3, 2), "many", Qt::EditRole));
+
+    Action(*sheet, "Apply")->trigger();
+    const QString summary = "Plate sheet: 96 fields written in 96 files, 0 failed";
+    EXPECT_EQ(sheet->statusBar()->currentMessage(), summary);
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), summary);
+    EXPECT_EQ(sheet->Preview().rowCount(), 0);
+    EXPECT_FALSE(model.index(7, 1).data(Qt::BackgroundRole).isValid());
+    for (int i = 0; i < 96; ++i) {
+        ASSERT_EQ(Stored(i, "SAMPLE.NAME"), "Sample " + Well(i) + ", lot 7") << Well(i);
+        ASSERT_EQ(Stored(i, "RUN.GAIN"), "5") << Well(i);
+    }
+    EXPECT_EQ(TextCodec::ToUtf8(FindAt(*Doc().m_pRoot, "SAMPLE.NAME")->value.Format()), "Sample A01, lot 7")
+        << "the open file is shown as written";
+
+    // Undo Last Folder Save puts every file back byte for byte.
+    messages.answers = {MessageAnswer::Yes};
+    Action(*sheet, "UndoFolderSave")->trigger();
+    EXPECT_NE(messages.asked.back().find("Undo the folder save of "), std::string::npos);
+    EXPECT_NE(messages.shown.back().find("96 files were put back"), std::string::npos)
+        << messages.shown.back();
+    EXPECT_EQ(FolderContents(dir.Path()), before);
+    EXPECT_EQ(model.index(40, 1).data().toString(), "S40");
+    EXPECT_EQ(TextCodec::ToUtf8(FindAt(*Doc().m_pRoot, "SAMPLE.NAME")->value.Format()), "S0");
+    // Nothing is left to undo; the Edit menu's command says so.
+    ASSERT_TRUE(Enabled(ID_EDIT_UNDO_FOLDER_SAVE));
+    ASSERT_TRUE(Frame().Commands().Execute(ID_EDIT_UNDO_FOLDER_SAVE));
+    EXPECT_NE(messages.shown.back().find("There is no folder save to undo in "), std::string::npos);
+}
+
+}  // namespace
