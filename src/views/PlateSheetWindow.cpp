@@ -106,6 +106,7 @@ void CPlateSheetWindow::Refresh() {
         return;
     }
     setWindowTitle(QStringLiteral("Plate Sheet - ") + Utf8(FileSystem::FolderOf(path)));
+    statusBar()->clearMessage();  // a summary of an earlier Apply no longer holds
     try {
         m_model.Load(path, m_model.Columns());
     } catch (const FileError& e) {
@@ -250,7 +251,7 @@ void CPlateSheetWindow::Apply() {
     if (changes.empty()) return;
     std::unique_ptr<QProgressDialog> progress;
     RewriteOptions options;
-    options.undoWhat = "Plate Sheet of " + std::to_string(changes.size()) + " fields";
+    options.undoWhat = "Plate Sheet Apply";
     const auto result = m_model.Sheet().Apply(
         changes, m_doc.Messages(), false,
         [&](std::size_t done, std::size_t total) {
@@ -282,7 +283,7 @@ void CPlateSheetWindow::Apply() {
         if (f.outcome == FolderEdit::Outcome::Failed)
             problems.push_back(FileSystem::DisplayName(f.path) + ": " + f.reason);
     m_model.AfterApply(changes, result);
-    AfterWrite();
+    AfterWrite(result.report);
     statusBar()->showMessage(summary);
     if (auto* frame = qobject_cast<QMainWindow*>(parentWidget())) frame->statusBar()->showMessage(summary);
     if (failed > 0 || !problems.empty())
@@ -295,9 +296,12 @@ void CPlateSheetWindow::Undo() {
     m_model.Reload();
 }
 
-void CPlateSheetWindow::AfterWrite() {
-    // The open file may be one of those written: unless it holds changes of its
-    // own, the main window shows it as it is now (a Save of changes made in it
-    // meanwhile warns that another program wrote the file).
-    if (!m_doc.IsModified()) m_doc.Reload();
+void CPlateSheetWindow::AfterWrite(const FolderEdit::Report& report) {
+    // When the open file was one of those written, the main window shows it as
+    // it is now, unless it holds changes of its own (their Save then warns that
+    // another program wrote the file).
+    for (const auto& f : report.files)
+        if (f.outcome == FolderEdit::Outcome::Updated &&
+            FileSystem::SameFile(f.path, m_doc.GetPathName()) && !m_doc.IsModified())
+            m_doc.Reload();
 }

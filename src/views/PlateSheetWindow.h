@@ -48,8 +48,8 @@ class CPlateSheetWindow : public QMainWindow {
 
   private:
     void UpdatePreview();
-    // Where the undo and the file's own view must follow what was written.
-    void AfterWrite();
+    // The main window follows what was written.
+    void AfterWrite(const FolderEdit::Report& report);
 
     CTKVEditorDoc& m_doc;
     std::function<std::string()> m_currentPath;
