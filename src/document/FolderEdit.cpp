@@ -1,5 +1,4 @@
 #include "document/FolderEdit.h"
-#include "document/FolderUndo.h"
 
 #include <sys/resource.h>
 
@@ -9,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "document/FolderUndo.h"
 #include "format/BlockPath.h"
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
