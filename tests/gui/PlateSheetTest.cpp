@@ -122,4 +122,37 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     EXPECT_NE(messages.shown.back().find("There is no folder save to undo in "), std::string::npos);
 }
 
+TEST_F(PlateSheetTest, ASampleSheetBringsItsColumnsAndValuesAndNamesItsFaults) {
+    MakePlate();
+    ASSERT_TRUE(Start({dir.File("A01.tkv")}));
+    Frame().ShowPlateSheet();
+    CPlateSheetWindow& sheet = *Frame().PlateSheet();
+    ASSERT_TRUE(sheet.AddColumn("RUN.GAIN"));
+    std::string csv = "file,SAMPLE.NAME:ascii,QC.LOT:long\r\n";
+    for (int i = 0; i < 96; ++i)
+        if (i != 10) csv += Well(i) + ".tkv," + (i == 3 ? "S3" : "N" + std::to_string(i)) + "," +
+                            (i == 5 ? "x" : std::to_string(i)) + "\r\n";
+    csv += "Z99.tkv,a,1\r\n";
+    WriteAll(dir.File("sheet.csv"), Bytes(csv.begin(), csv.end()));
+    ASSERT_TRUE(sheet.OpenSampleSheet(dir.File("sheet.csv")));
+    const std::string& faults = messages.shown.back();
+    for (const std::string f : {"sheet.csv: row 7, column 3: Can't convert element at index 0",
+                                "sheet.csv: row 97, column 1: no file 'Z99.tkv'",
+                                "sheet.csv: no row for A11.tkv"})
+        EXPECT_NE(faults.find(f), std::string::npos) << f << "\n" << faults;
+    PlateSheetModel& model = sheet.Model();
+    ASSERT_EQ(model.columnCount(), 3) << "the sheet's columns replace the window's";
+    EXPECT_EQ(model.headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), "QC.LOT (Long)");
+    // 94 names (A04 keeps its own, A11 has no row), 94 lots (A06's did not parse).
+    EXPECT_EQ(sheet.Preview().rowCount(), 94 + 94);
+    EXPECT_EQ(model.index(0, 2).data().toString(), "0");
+    EXPECT_FALSE(model.index(3, 1).data(Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(model.index(10, 1).data(Qt::BackgroundRole).isValid());
+    Action(sheet, "Apply")->trigger();
+    EXPECT_EQ(Stored(0, "QC.LOT"), "0");
+    EXPECT_EQ(Stored(95, "SAMPLE.NAME"), "N95");
+    EXPECT_EQ(Stored(5, "QC.LOT"), "(none)");
+    EXPECT_EQ(Stored(10, "SAMPLE.NAME"), "S10");
+}
+
 }  // namespace
