@@ -130,12 +130,19 @@ Json EntryToJson(const HeaderNode& node) {
 
 Json EntriesToJson(const HeaderNode& list) {
     Json j = Json::object();
+    // Appended to the object's entries as they are: the labels of a list are
+    // unique, and the ordered object's own insert would look through every key
+    // before it (quadratic in a list's entries).
+    auto& entries = static_cast<Json::object_t::Container&>(*j.get_ptr<Json::object_t*>());
+    entries.reserve(list.children.size());
     for (const auto& [key, child] : list.children)
-        if (child) j[TextCodec::AnsiToUtf8(child->label)] = EntryToJson(*child);
+        if (child) entries.emplace_back(TextCodec::AnsiToUtf8(child->label), EntryToJson(*child));
     return j;
 }
 
 // ------------------------------------------------------------------ import
+
+using In = HeaderJson::InputJson;
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw HeaderJson::Error(
@@ -158,7 +165,7 @@ std::uint32_t TypeCode(const std::string& name, const std::string& where) {
     Fail(where, "unknown type '" + name + "'");
 }
 
-void OnlyKeys(const Json& j, std::initializer_list<const char*> keys, const std::string& where) {
+void OnlyKeys(const In& j, std::initializer_list<const char*> keys, const std::string& where) {
     for (const auto& [key, value] : j.items()) {
         bool known = false;
         for (const char* k : keys) known |= key == k;
@@ -169,7 +176,7 @@ void OnlyKeys(const Json& j, std::initializer_list<const char*> keys, const std:
 }
 
 template <class T>
-T IntegerIn(const Json& v, std::int64_t lo, std::int64_t hi, const std::string& where) {
+T IntegerIn(const In& v, std::int64_t lo, std::int64_t hi, const std::string& where) {
     if (!v.is_number_integer()) Fail(where, "values must be integers");
     if (v.is_number_unsigned() ? v.get<std::uint64_t>() > static_cast<std::uint64_t>(hi)
                                : (v.get<std::int64_t>() < lo || v.get<std::int64_t>() > hi))
@@ -179,7 +186,7 @@ T IntegerIn(const Json& v, std::int64_t lo, std::int64_t hi, const std::string& 
 }
 
 template <class T, class Bits>
-T RealFrom(const Json& v, const std::string& where) {
+T RealFrom(const In& v, const std::string& where) {
     if (v.is_number()) {
         const double d = v.get<double>();
         if constexpr (std::is_same_v<T, float>) {
@@ -206,7 +213,7 @@ T RealFrom(const Json& v, const std::string& where) {
     Fail(where, "values must be numbers, \"Infinity\", \"-Infinity\" or \"NaN\"");
 }
 
-HeaderElement LeafFromJson(const Json& j, std::uint32_t type, const std::string& where) {
+HeaderElement LeafFromJson(const In& j, std::uint32_t type, const std::string& where) {
     switch (static_cast<ElementType>(type)) {
         case ElementType::Ascii: {
             OnlyKeys(j, {"type", "value"}, where);
@@ -239,7 +246,7 @@ HeaderElement LeafFromJson(const Json& j, std::uint32_t type, const std::string&
             break;
     }
     OnlyKeys(j, {"type", "values"}, where);
-    const Json& values = j["values"];
+    const In& values = j["values"];
     if (!values.is_array()) Fail(where, "'values' must be an array");
     HeaderElement e(type, static_cast<std::uint32_t>(values.size()));
     std::uint32_t i = 0;
@@ -272,7 +279,7 @@ HeaderElement LeafFromJson(const Json& j, std::uint32_t type, const std::string&
     return e;
 }
 
-void EntriesFromJson(const Json& entries, HeaderNode& list, HeaderNode& root,
+void EntriesFromJson(const In& entries, HeaderNode& list, HeaderNode& root,
                      const std::string& prefix, std::size_t depth) {
     if (depth > kMaxListDepth)
         Fail(prefix, "lists nest more than " + std::to_string(kMaxListDepth) + " deep");
@@ -320,7 +327,7 @@ HeaderJson::Json HeaderJson::Export(const HeaderNode& root) {
     return EntriesToJson(root);
 }
 
-std::unique_ptr<HeaderNode> HeaderJson::Import(const Json& json) {
+std::unique_ptr<HeaderNode> HeaderJson::Import(const InputJson& json) {
     auto root = ExtendedHeader::MakeRoot();
     EntriesFromJson(json, *root, *root, "", 0);
     return root;

@@ -28,7 +28,12 @@
 
 class HeaderJson {
   public:
+    // What export writes: entries in the tree's order.
     using Json = nlohmann::ordered_json;
+    // What import reads: the order of a list's entries does not matter (the tree
+    // keeps its own), and this object finds a key in O(log n) where the ordered
+    // one searches every key, which made reading a large list quadratic.
+    using InputJson = nlohmann::json;
 
     // A JSON document that does not describe a valid tree; the message names
     // the entry concerned.
@@ -39,5 +44,5 @@ class HeaderJson {
 
     static Json Export(const HeaderNode& root);
     // A new root holding the JSON's tree. Throws Error.
-    static std::unique_ptr<HeaderNode> Import(const Json& json);
+    static std::unique_ptr<HeaderNode> Import(const InputJson& json);
 };

@@ -208,14 +208,14 @@ int Export(Context& cx) {
 }
 
 int Import(Context& cx) {
-    HeaderJson::Json json;
+    HeaderJson::InputJson json;
     try {
         if (cx.args[1] == "-") {
-            json = HeaderJson::Json::parse(cx.in);
+            json = HeaderJson::InputJson::parse(cx.in);
         } else {
             std::ifstream in(cx.args[1], std::ios::binary);
             if (!in) throw FileError::FromErrno(cx.args[1], errno);
-            json = HeaderJson::Json::parse(in);
+            json = HeaderJson::InputJson::parse(in);
         }
     } catch (const nlohmann::json::exception& e) {
         Refuse(cx, "JSON: " + std::string(e.what()));
