@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QVBoxLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -69,6 +72,15 @@ CMainFrame::CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc)
                 .arg(report.Count(O::Missing))
                 .arg(report.Count(O::Failed)));
     };
+}
+
+void CMainFrame::UpdateFilterPane() {
+    if (!m_pFilterPane || !m_pListView) return;
+    const EntryListModel& rows = m_pListView->Model();
+    m_pFilterPane->setVisible(rows.Filtered());
+    if (!rows.Filtered()) return;
+    m_pFilterPane->setText(
+        QStringLiteral("%1 of %2 entries").arg(rows.rowCount()).arg(rows.TotalRows()));
 }
 
 CPlateSheetWindow* CMainFrame::PlateSheet() const {
@@ -317,9 +329,44 @@ bool CMainFrame::OnCreateClient() {
     m_wndSplitter->setObjectName("m_wndSplitter");
     m_wndSplitter->setChildrenCollapsible(false);
     m_pTreeView = new CTKVEditorView(m_commands, m_wndSplitter);
-    m_pListView = new CRightView(m_commands, m_wndSplitter);
+    // The list pane with its filter box above it.
+    auto* listPane = new QWidget(m_wndSplitter);
+    auto* listLayout = new QVBoxLayout(listPane);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(2);
+    m_pFilterEdit = new QLineEdit(listPane);
+    m_pFilterEdit->setObjectName("FilterEdit");
+    m_pFilterEdit->setPlaceholderText(QStringLiteral("Filter by path or value (Ctrl+F)"));
+    m_pFilterEdit->setClearButtonEnabled(true);
+    listLayout->addWidget(m_pFilterEdit);
+    m_pListView = new CRightView(m_commands, listPane);
+    listLayout->addWidget(m_pListView, 1);
     m_wndSplitter->addWidget(m_pTreeView);
-    m_wndSplitter->addWidget(m_pListView);
+    m_wndSplitter->addWidget(listPane);
+    m_pFilterPane = new QLabel(this);
+    m_pFilterPane->setObjectName("ID_INDICATOR_FILTER");
+    m_pFilterPane->setFrameShape(QFrame::Panel);
+    m_pFilterPane->setFrameShadow(QFrame::Sunken);
+    m_pFilterPane->hide();
+    statusBar()->insertPermanentWidget(0, m_pFilterPane);
+    connect(m_pFilterEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_pListView->Model().SetFilter(text);
+        UpdateFilterPane();
+    });
+    // Esc in the box clears it; Ctrl+F anywhere in the window goes to it.
+    auto* clear = new QShortcut(QKeySequence(Qt::Key_Escape), m_pFilterEdit, nullptr, nullptr,
+                                Qt::WidgetShortcut);
+    connect(clear, &QShortcut::activated, m_pFilterEdit, &QLineEdit::clear);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_pFilterEdit->setFocus(Qt::ShortcutFocusReason);
+        m_pFilterEdit->selectAll();
+    });
+    // Hints change the rows shown: the count follows.
+    EntryListModel& rows = m_pListView->Model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&rows, signal, this, [this] { UpdateFilterPane(); });
+    connect(&rows, &QAbstractItemModel::modelReset, this, [this] { UpdateFilterPane(); });
     m_wndSplitter->setStretchFactor(0, 0);
     m_wndSplitter->setStretchFactor(1, 1);
     const int total = std::max(width(), splitWidth + 100);

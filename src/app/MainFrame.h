@@ -21,6 +21,7 @@ class CStandardHeaderDlg;
 class CPlateSheetWindow;
 class CInPlaceFrame;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QSettings;
 class QSplitter;
@@ -87,6 +88,9 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     QToolBar* ToolBar() const { return m_wndToolBar; }
     QLabel* ModePane() const { return m_pModePane; }
     QLabel* ClockPane() const { return m_pClockPane; }
+    // The filter box above the list pane, and its count in the status bar.
+    QLineEdit* FilterEdit() const { return m_pFilterEdit; }
+    QLabel* FilterPane() const { return m_pFilterPane; }
     CStandardHeaderDlg* StandardHeaderDlg() const { return m_pStandardHeaderDlg; }
     // View, Plate Sheet: opens (or raises) the window.
     void ShowPlateSheet();
@@ -115,6 +119,7 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     void RemoveRecentFile(const QString& path);
     void WriteRecentFiles(const QStringList& files);
     void UpdateTitle();
+    void UpdateFilterPane();
     void InitialUpdate();
     std::vector<CommandTarget*> Route();
     void ShowFolderProgress(std::size_t done, std::size_t total);
@@ -127,6 +132,8 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     QSplitter* m_wndSplitter = nullptr;
     QLabel* m_pModePane = nullptr;
     QLabel* m_pClockPane = nullptr;
+    QLineEdit* m_pFilterEdit = nullptr;
+    QLabel* m_pFilterPane = nullptr;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentAnchor = nullptr;
     std::vector<QAction*> m_recentActions;

@@ -39,9 +39,19 @@ class EntryListModel : public QAbstractTableModel {
     // Refreshes the row's image and, for an entry that is not a list, its value.
     void RefreshRow(const HeaderNode* entry);
 
+    // The filter: only rows whose path or value holds `text` (without regard to
+    // case) are shown; "" shows every row. Rows, finds and hints all speak of
+    // the rows shown.
+    void SetFilter(const QString& text);
+    const QString& Filter() const { return m_filter; }
+    bool Filtered() const { return !m_filter.isEmpty(); }
+    // Every entry's row, shown or not.
+    std::size_t TotalRows() const { return m_rows.size(); }
+
+    // The row shown for `entry`, or -1 (no such entry, or filtered out).
     int FindRow(const HeaderNode* entry) const;
     HeaderNode* EntryAt(int row) const;
-    const std::vector<Row>& Rows() const { return m_rows; }
+    const Row& RowAt(int row) const { return m_rows.at(AllIndex(row)); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -51,7 +61,24 @@ class EntryListModel : public QAbstractTableModel {
   private:
     static Row MakeRow(HeaderNode* entry, std::string path);
     std::size_t LowerBound(const std::string& path) const;
+    // The place of `entry` among all rows, or -1.
+    long FindAllRow(const HeaderNode* entry) const;
+    bool Matches(const Row& row) const;
+    // A shown row's place among all rows, and back (-1: not shown).
+    std::size_t AllIndex(int row) const {
+        return Filtered() ? m_shown.at(static_cast<std::size_t>(row)) : static_cast<std::size_t>(row);
+    }
+    int ShownIndexOf(std::size_t all) const;
+    // The first shown row at or after the place `all` among all rows.
+    std::size_t ShownLowerBound(std::size_t all) const;
+    void Recompute();
+    // Inserts one row at `at` among all rows, and removes [first, last), telling
+    // the views of the rows shown.
+    void InsertAt(std::size_t at, Row row);
+    void EraseRange(std::size_t first, std::size_t last);
 
-    std::vector<Row> m_rows;
+    std::vector<Row> m_rows;       // every row, sorted by path
+    QString m_filter;              // case-folded
+    std::vector<std::size_t> m_shown;  // with a filter: the rows shown, as places in m_rows
     ImageStrip m_images;
 };

@@ -59,13 +59,15 @@ void CRightView::OnUpdate(CView* pSender, int hint, void* pObject) {
             }
             break;
         case HINT_SHOW_ENTRY:
-            SelectRow(m_model.FindRow(entry));
+            if (const int row = m_model.FindRow(entry); row >= 0)
+                SelectRow(row);
+            else if (m_model.Filtered())
+                clearSelection();  // the entry is filtered out: no other row stays selected
             break;
         case HINT_ENTRY_CHANGED:
-            if (const int row = m_model.FindRow(entry); row >= 0) {
-                m_model.RefreshRow(entry);
-                scrollTo(m_model.index(row, 0));
-            }
+            // Refreshed shown or not: under a filter the new value may show it.
+            m_model.RefreshRow(entry);
+            if (const int row = m_model.FindRow(entry); row >= 0) scrollTo(m_model.index(row, 0));
             break;
         case HINT_ENTRY_REMOVING:
             if (entry) m_model.RemoveRows(entry);

@@ -83,7 +83,7 @@ std::string GuiTest::ListValue(const std::string& label) {
 
 int GuiTest::ListImage(const std::string& label) {
     const QModelIndex i = ListIndexOf(label);
-    return List().Model().Rows().at(static_cast<std::size_t>(i.row())).image;
+    return List().Model().RowAt(i.row()).image;
 }
 
 HeaderNode* GuiTest::TreeSelection() {

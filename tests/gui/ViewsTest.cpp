@@ -2,6 +2,8 @@
 // update hints, and the clicks that keep the two selections together.
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTreeView>
 
@@ -364,6 +366,69 @@ TEST_F(ViewsTest, TargetListOfTheTreeSelection) {
     EXPECT_EQ(Tree().GetTargetList(), Doc().m_pRoot.get());
     ClickTree("Standard Header");
     EXPECT_EQ(Tree().GetTargetList(), Doc().m_pRoot.get());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ViewsTest, TheFilterNarrowsTheListAndThePanesStayTogether) {
+    QLineEdit* box = Frame().FilterEdit();
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(Frame().FilterPane()->isVisibleTo(&Frame()));
+    QTest::keyClick(&Frame(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), box) << "Ctrl+F goes to the filter box";
+    // Paths and values, without regard to case: "b.c" by its value "text", "B.FLAGS"
+    // by its path; "A" (7) and "D" (2.5) are not shown.
+    QTest::keyClicks(box, "Ex");
+    EXPECT_EQ(ListLabels(), (Texts{"B.C"}));
+    box->clear();
+    QTest::keyClicks(box, "b.");
+    EXPECT_EQ(ListLabels(), (Texts{"B.C", "B.FLAGS"}));
+    EXPECT_TRUE(Frame().FilterPane()->isVisibleTo(&Frame()));
+    EXPECT_EQ(Frame().FilterPane()->text(), "2 of 5 entries");
+
+    // A row shown selects its entry in the tree; a tree entry filtered out leaves
+    // no row of the list selected.
+    ClickList("B.FLAGS");
+    EXPECT_EQ(TreeSelection(), At("B.FLAGS"));
+    ClickTree("A");
+    EXPECT_EQ(ListSelection(), nullptr);
+    ClickTree("B.C");
+    EXPECT_EQ(ListSelection(), At("B.C"));
+
+    // Hints while filtered: a new entry shows when it matches, a value that no
+    // longer matches takes its row away, a removed list takes its rows.
+    auto add = [&](const char* list, const char* label) {
+        auto node = std::make_unique<HeaderNode>(label, false);
+        node->value = LongValue(1);
+        HeaderNode* parent = At(list);
+        HeaderNode* added = HeaderTree::Insert(*parent, std::move(node), Doc().m_pRoot.get());
+        Tree().InsertEntryItem(Tree().FindItemOfEntry(parent), added);
+        Doc().NotifyEntryInserted(&Tree(), added);
+    };
+    add("B", "ZZ");
+    EXPECT_EQ(ListLabels(), (Texts{"B.C", "B.FLAGS", "B.ZZ"}));
+    EXPECT_EQ(Frame().FilterPane()->text(), "3 of 6 entries");
+    QTest::keyClicks(box, "zz");  // "b.zz"
+    EXPECT_EQ(ListLabels(), (Texts{"B.ZZ"}));
+    box->setText("text");
+    EXPECT_EQ(ListLabels(), (Texts{"B.C"}));
+    EditValue(Doc(), At("B.C"), HeaderElement(std::string_view("other")));
+    EXPECT_TRUE(ListLabels().empty());
+    EditValue(Doc(), At("D"), HeaderElement(std::string_view("texts")));  // not a float any more
+    EXPECT_EQ(ListLabels(), (Texts{"D"}));
+    box->setText("b");
+    Doc().DeleteEntry(At("B"));
+    EXPECT_TRUE(ListLabels().empty());
+    EXPECT_EQ(Frame().FilterPane()->text(), "0 of 2 entries");
+
+    // Esc empties the box and brings every row back.
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_TRUE(box->text().isEmpty());
+    EXPECT_EQ(ListLabels(), (Texts{"A", "D"}));
+    EXPECT_FALSE(Frame().FilterPane()->isVisibleTo(&Frame()));
 }
 
 }  // namespace
