@@ -8,8 +8,8 @@
 namespace {
 // The program's switches, written with "/" or "-" and in any case (compared as
 // labels are).
-constexpr const char* kSwitches[] = {"pt",         "p",          "dde",        "embedding",
-                                     "automation", "unregister", "unregserver"};
+constexpr const char* kSwitches[] = {"pt",         "p",          "dde",         "embedding",
+                                     "automation", "unregister", "unregserver", "check"};
 
 // On this platform a path begins with '/', so "/X" is a switch only when X is one
 // of the switch names ("-X" always is).
@@ -44,6 +44,9 @@ void CCommandLineInfo::ParseParam(const std::string& param, bool flag, bool) {
             m_nShellCommand = FileDDE;
         } else if (is("embedding")) {
             m_bRunEmbedded = true;
+            m_bShowSplash = false;
+        } else if (is("check")) {
+            m_bCheck = true;
             m_bShowSplash = false;
         } else if (is("automation")) {
             m_bRunAutomated = true;

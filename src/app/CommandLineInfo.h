@@ -26,6 +26,9 @@ class CCommandLineInfo {
     bool m_bRunEmbedded = false;
     bool m_bRunAutomated = false;
     bool m_bShowSplash = true;
+    // -Check FILE: open FILE and look for the help file without showing the
+    // window, say what was found and end (a check of an installation).
+    bool m_bCheck = false;
 
   private:
     void ParseParam(const std::string& param, bool flag, bool last);

@@ -462,13 +462,25 @@ void CMainFrame::OnUpdateClock() {
     m_pClockPane->setEnabled(true);
 }
 
+QString CMainFrame::HelpFilePath() {
+    // Beside the program first (a build, or a copy of the program with its help);
+    // then where an installation puts it, found from the program's own place.
+    QString folder = QCoreApplication::applicationFilePath();
+    int at = folder.lastIndexOf('\\');
+    if (at < 0) at = folder.lastIndexOf('/');
+    if (at > 1) folder = folder.left(at + 1);
+    const QString beside = folder + QStringLiteral("HeaderEditor.chm");
+    if (QFileInfo::exists(beside)) return beside;
+#ifdef TKV_HELP_FROM_BIN
+    const QString installed = QDir::cleanPath(folder + QStringLiteral(TKV_HELP_FROM_BIN) +
+                                              QStringLiteral("/HeaderEditor.chm"));
+    if (QFileInfo::exists(installed)) return installed;
+#endif
+    return beside;  // missing: the help window says so, naming it
+}
+
 void CMainFrame::OnHelpTopics() {
-    // The help file lies beside the program.
-    QString path = QCoreApplication::applicationFilePath();
-    int at = path.lastIndexOf('\\');
-    if (at < 0) at = path.lastIndexOf('/');
-    if (at > 1) path = path.left(at + 1);
-    path += QStringLiteral("HeaderEditor.chm");
+    const QString path = HelpFilePath();
     if (QWidget* help = HtmlHelp(this, path, HH_DISPLAY_TOC, 0)) {
         help->show();
         help->raise();

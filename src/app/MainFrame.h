@@ -48,6 +48,8 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     void ShowStandardHeader(bool show) override;
     void SetFolderEditIndicator(bool folderEditMode) override;
     void OnHelpTopics();
+    // The help file the editor opens: beside the program, else where it is installed.
+    static QString HelpFilePath();
     void OnUpdateClock();
 
     bool OnCommand(int id) override;

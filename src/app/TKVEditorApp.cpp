@@ -18,6 +18,7 @@
 #include "app/MimeRegistry.h"
 #include "platform/NativeSettings.h"
 #include "document/TKVEditorDoc.h"
+#include "model/HeaderNode.h"
 #include "model/LabelCompare.h"
 #include "platform/qt/QtUserMessages.h"
 #include "res/Resource.h"
@@ -63,8 +64,17 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
         return false;
     }
 
+    // A check shows no window: what a message box would say goes to standard
+    // error, and every question is answered Cancel.
+    if (m_cmdInfo.m_bCheck && !m_pUserMessages) {
+        struct ErrorOutput : SilentMessages {
+            void Show(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+        };
+        m_pCheckMessages = std::make_unique<ErrorOutput>();
+        m_pUserMessages = m_pCheckMessages.get();
+    }
     // A file to open goes to the user's running editor when there is one.
-    if (m_cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen &&
+    if (!m_cmdInfo.m_bCheck && m_cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen &&
         CInstanceChannel::Forward(
             QFileInfo(QString::fromStdString(m_cmdInfo.m_strFileName)).absoluteFilePath())) {
         m_nExitCode = 0;
@@ -84,9 +94,13 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
         return false;
     }
 
+    // An installed editor's content types come with its installation; a build
+    // registers them for the user.
     const std::string fileTypeId = DocString(5);
-    RegisterMimeType(".tkv", "application/CV-TKV", fileTypeId);
-    RegisterMimeType(".pkv", "application/CV-PKV", fileTypeId);
+    if (!InstalledMimePackage()) {
+        RegisterMimeType(".tkv", "application/CV-TKV", fileTypeId);
+        RegisterMimeType(".pkv", "application/CV-PKV", fileTypeId);
+    }
     // The desktop's mime database learns of changed packages in the background
     // (TKV_SKIP_MIME_UPDATE set: not at all, as for tests and package builds).
     if (m_bMimeChanged && !std::getenv("TKV_SKIP_MIME_UPDATE")) {
@@ -111,6 +125,24 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
             ok = m_pMainFrame->NewDocument();
             break;
     }
+    if (m_cmdInfo.m_bCheck) {
+        // What an installation check wants to know, and the end of the run.
+        const QString help = CMainFrame::HelpFilePath();
+        const bool haveHelp = QFileInfo::exists(help);
+        if (ok) {
+            std::size_t entries = 0;
+            HeaderTree::Walk(*m_pDocument->m_pRoot,
+                             [&](const HeaderNode&, std::string_view) { ++entries; });
+            std::printf("opened %s (%zu Extended Header entries)\n",
+                        m_pDocument->GetPathName().c_str(), entries);
+        }
+        std::printf("%s %s\n", haveHelp ? "help file" : "no help file at",
+                    help.toLocal8Bit().constData());
+        m_nExitCode = ok && haveHelp && m_cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen
+                          ? 0
+                          : 1;
+        return false;
+    }
     if (!ok) {
         m_nExitCode = 1;
         return false;
@@ -131,6 +163,15 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
 int CTKVEditorApp::ExitInstance(int result) {
     HtmlHelp(nullptr, QString(), HH_UNINITIALIZE, m_dwHelpCookie);
     return result;
+}
+
+bool CTKVEditorApp::InstalledMimePackage() {
+#ifdef TKV_MIME_FROM_BIN
+    return QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/") +
+                             QStringLiteral(TKV_MIME_FROM_BIN) + QStringLiteral("/tkv-editor.xml"));
+#else
+    return false;
+#endif
 }
 
 bool CTKVEditorApp::RegisterMimeType(const std::string& extension, const std::string& contentType,

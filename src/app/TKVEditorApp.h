@@ -43,6 +43,8 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     int ExitCode() const { return m_nExitCode; }
 
     bool IsEditAllowed() const override;
+    // True when the content types come with an installation of this program.
+    static bool InstalledMimePackage();
     bool RegisterMimeType(const std::string& extension, const std::string& contentType,
                           const std::string& fileTypeId);
     void SetStartFolder(const CCommandLineInfo& info);
@@ -69,6 +71,7 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     bool m_bMimeChanged = false;
     CCommandLineInfo m_cmdInfo;
     std::unique_ptr<QtUserMessages> m_pMessages;
+    std::unique_ptr<UserMessages> m_pCheckMessages;  // -Check: messages go to standard error
     UserMessages* m_pUserMessages = nullptr;
     std::unique_ptr<CTKVEditorDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainFrame;

@@ -3,7 +3,8 @@
 //   tree_images.png  96x16, six images: scroll, "ab" text box, "1,2" box, push pin,
 //                    table grid, grey tile with a yellow chain
 //   list_images.png  32x16, two images: blank, open folder with a pen
-//   toolbar_<id>.png 16x16 tool bar buttons, app.png 32x32 application icon
+//   toolbar_<id>.png 16x16 tool bar buttons, app.png 32x32 application icon;
+//   with a second folder, tkv-editor-<size>.png there for the installed icon theme
 #include <QApplication>
 #include <QFont>
 #include <QImage>
@@ -265,5 +266,12 @@ int main(int argc, char** argv) {
     for (const auto& [id, draw] : buttons)
         Paint(16, 16, draw).save(out + "/toolbar_" + QString::number(id) + ".png");
     Paint(32, 32, AppIcon).save(out + "/app.png");
+    // The desktop's icon theme: the same drawing at every size it asks for.
+    if (argc > 2)
+        for (int size : {16, 32, 48, 64, 128, 256})
+            Paint(size, size, [size](QPainter& p) {
+                p.scale(size / 32.0, size / 32.0);
+                AppIcon(p);
+            }).save(QString(argv[2]) + "/tkv-editor-" + QString::number(size) + ".png");
     return 0;
 }
