@@ -335,14 +335,25 @@ std::string FolderUndo::Summary(const Report& report) {
     if (const std::size_t before = report.Count(Outcome::AsBefore))
         text += " " + std::to_string(before) + (before == 1 ? " file" : " files") +
                 " held what it had before the save already.";
+    // Each file not put back by name, up to a screenful; tkvhdr undo lists them all.
+    constexpr std::size_t kNamed = 20;
+    std::size_t named = 0, unnamed = 0;
     for (const auto& f : report.files) {
+        std::string line;
         if (f.outcome == Outcome::ChangedSince)
-            text += "\n" + f.name + ": " + f.reason + "; left alone.";
+            line = f.name + ": " + f.reason + "; left alone.";
         else if (f.outcome == Outcome::Missing)
-            text += "\n" + f.name + ": no longer in the folder.";
+            line = f.name + ": no longer in the folder.";
         else if (f.outcome == Outcome::Failed)
-            text += "\n" + f.name + ": could not be put back (" + f.reason + ").";
+            line = f.name + ": could not be put back (" + f.reason + ").";
+        if (line.empty()) continue;
+        if (named++ < kNamed)
+            text += "\n" + line;
+        else
+            ++unnamed;
     }
+    if (unnamed)
+        text += "\n... and " + std::to_string(unnamed) + " more files not put back.";
     if (report.recordKept) text += "\nThe undo can be run again for the files that failed.";
     return text;
 }

@@ -132,6 +132,14 @@ TEST_F(TkvHdrUndoTest, FilesChangedSinceAreLeftAloneAndNamed) {
         }
     }
     EXPECT_EQ(after.size(), applied.size() - 1) << "no journal is left behind";
+
+    // The editor's message names at most a screenful of them.
+    FolderUndo::Report many;
+    for (int i = 0; i < 30; ++i)
+        many.files.push_back({Name(i), FolderUndo::Outcome::ChangedSince, "changed since the save"});
+    const std::string summary = FolderUndo::Summary(many);
+    EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 21) << summary;
+    EXPECT_NE(summary.find("... and 10 more files not put back."), std::string::npos);
 }
 
 TEST_F(TkvHdrUndoTest, AFileBusyNowKeepsTheRecordForAnotherUndo) {
