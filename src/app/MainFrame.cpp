@@ -29,6 +29,7 @@
 #include "res/Resource.h"
 #include "model/HeaderNode.h"
 #include "platform/TextCodec.h"
+#include "views/FolderProgress.h"
 #include "views/PlateSheetWindow.h"
 #include "views/RightView.h"
 #include "views/TKVEditorView.h"
@@ -123,18 +124,7 @@ QString CMainFrame::FolderSummary(const FolderEdit::Report& report) {
 }
 
 void CMainFrame::ShowFolderProgress(std::size_t done, std::size_t total) {
-    if (total <= kProgressAbove) return;
-    if (!m_pProgress) {
-        m_pProgress = std::make_unique<QProgressDialog>(
-            QStringLiteral("Writing the samples of the folder..."), QString(), 0,
-            static_cast<int>(total), this);
-        m_pProgress->setWindowTitle(QString::fromLatin1(IDS_APP_TITLE));
-        m_pProgress->setWindowModality(Qt::WindowModal);
-        m_pProgress->setMinimumDuration(0);
-        m_pProgress->setAutoClose(false);
-    }
-    m_pProgress->setLabelText(QStringLiteral("%1 of %2 files done").arg(done).arg(total));
-    m_pProgress->setValue(static_cast<int>(done));
+    if (total > kProgressAbove) ::ShowFolderProgress(m_pProgress, this, done, total);
 }
 
 CMainFrame::~CMainFrame() {

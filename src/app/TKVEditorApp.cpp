@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <sstream>
 
 #include "app/AboutDlg.h"
@@ -64,13 +65,10 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
         return false;
     }
 
-    // A check shows no window: what a message box would say goes to standard
-    // error, and every question is answered Cancel.
+    // A check shows no window: what a message box would say or ask goes to
+    // standard error, and every question is answered Cancel.
     if (m_cmdInfo.m_bCheck && !m_pUserMessages) {
-        struct ErrorOutput : SilentMessages {
-            void Show(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-        };
-        m_pCheckMessages = std::make_unique<ErrorOutput>();
+        m_pCheckMessages = std::make_unique<StreamMessages>(std::cerr);
         m_pUserMessages = m_pCheckMessages.get();
     }
     // A file to open goes to the user's running editor when there is one.

@@ -32,21 +32,6 @@ namespace {
 
 constexpr const char* kVersion = "3.1";
 
-// Messages go to standard error; the tool asks nothing, so a question is
-// answered Cancel.
-class StderrMessages : public UserMessages {
-  public:
-    explicit StderrMessages(std::ostream& err) : m_err(err) {}
-    void Show(const std::string& text) override { m_err << text << '\n'; }
-    MessageAnswer Ask(const std::string& text, MessageButtons) override {
-        m_err << text << '\n';
-        return MessageAnswer::Cancel;
-    }
-
-  private:
-    std::ostream& m_err;
-};
-
 // Control characters would break the one-line-per-entry output: tab, line feed
 // and carriage return are written as \t, \n, \r, others as \xHH.
 std::string OneLine(std::string_view utf8) {
@@ -76,7 +61,7 @@ struct Context {
     std::ostream& out;
     std::ostream& err;
     std::istream& in;
-    StderrMessages messages;
+    StreamMessages messages;  // to standard error: the tool asks nothing
     InstrumentEditPermission permission;
     std::vector<std::string> args;  // the verb's arguments, options removed
     bool hex = false;
@@ -309,18 +294,6 @@ int Apply(Context& cx) {
 }
 
 
-// The columns of a sheet as 8-bit dotted paths (the labels as stored).
-std::string NarrowPath(const std::string& path) {
-    std::string narrow;
-    for (const std::string& label : EntryArguments::SplitPath(path))
-        narrow += (narrow.empty() ? "" : ".") + label;
-    return narrow;
-}
-
-std::string CellText(const std::optional<HeaderElement>& value) {
-    return value ? TextCodec::ToUtf8(value->Format(10)) : std::string();
-}
-
 int SheetExport(Context& cx) {
     if (cx.args.size() < 3)
         throw EntryArguments::Failure{"tkvhdr sheet export: name a file and at least one PATH",
@@ -330,7 +303,7 @@ int SheetExport(Context& cx) {
         throw EntryArguments::Failure{"tkvhdr sheet export: --format is csv, tsv or json", true};
     const std::vector<std::string> paths(cx.args.begin() + 2, cx.args.end());
     std::vector<std::string> columns;
-    for (const std::string& p : paths) columns.push_back(NarrowPath(p));
+    for (const std::string& p : paths) columns.push_back(SheetImport::NarrowPath(p));
     const FolderSheet sheet = FolderSheet::Read(cx.args[1], columns);
     std::size_t unreadable = 0;
     SheetTable::Records records{{"file"}};
@@ -345,7 +318,7 @@ int SheetExport(Context& cx) {
         SheetTable::Record record{row.name};
         HeaderJson::Json object = {{"file", row.name}};
         for (std::size_t c = 0; c < paths.size(); ++c) {
-            record.push_back(CellText(row.cells[c]));
+            record.push_back(FolderSheet::CellText(row.cells[c]));
             object[paths[c]] =
                 row.cells[c] ? HeaderJson::Json(record.back()) : HeaderJson::Json(nullptr);
         }
@@ -419,8 +392,8 @@ int SheetImport(Context& cx) {
         const std::string& path = columns[change.column].path;
         if (cell.outcome == FolderSheet::CellOutcome::Written) {
             cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
-                   << OneLine(CellText(row.cells[change.column])) << '\t'
-                   << (change.remove ? std::string("-") : OneLine(CellText(change.value)))
+                   << OneLine(FolderSheet::CellText(row.cells[change.column])) << '\t'
+                   << (change.remove ? std::string("-") : OneLine(FolderSheet::CellText(change.value)))
                    << '\n';
         } else if (cell.outcome == FolderSheet::CellOutcome::Failed) {
             ++failedCells;
@@ -648,7 +621,7 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         Usage(err);
         return 2;
     }
-    Context cx{out, err, in, StderrMessages(err), InstrumentEditPermission::FromSystemSettings(), {}};
+    Context cx{out, err, in, StreamMessages(err), InstrumentEditPermission::FromSystemSettings(), {}};
     bool optionsDone = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];

@@ -23,14 +23,20 @@ std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Recor
                                  EntryArguments::TypeNames() + ")"}};
         Column column{header[c].substr(0, colon), {}, *type};
         try {
-            for (const std::string& label : EntryArguments::SplitPath(column.path))
-                column.narrow += (column.narrow.empty() ? "" : ".") + label;
+            column.narrow = NarrowPath(column.path);
         } catch (const EntryArguments::Failure& f) {
             throw BadHeader{{1, c + 1, f.message}};
         }
         columns.push_back(std::move(column));
     }
     return columns;
+}
+
+std::string SheetImport::NarrowPath(const std::string& path) {
+    std::string narrow;
+    for (const std::string& label : EntryArguments::SplitPath(path))
+        narrow += (narrow.empty() ? "" : ".") + label;
+    return narrow;
 }
 
 std::vector<std::string> SheetImport::NarrowPaths(const std::vector<Column>& columns) {

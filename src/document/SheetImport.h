@@ -34,6 +34,8 @@ class SheetImport {
     // The columns of the header row. Throws BadHeader.
     static std::vector<Column> ReadHeader(const SheetTable::Record& header);
     static std::vector<std::string> NarrowPaths(const std::vector<Column>& columns);
+    // A dotted path as 8-bit labels. Throws EntryArguments::Failure.
+    static std::string NarrowPath(const std::string& path);
 
     // The changes the rows make to `sheet` (read with NarrowPaths(columns)): a
     // non-empty cell sets its value, a cell "-" removes the value stored there, a

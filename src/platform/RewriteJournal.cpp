@@ -329,6 +329,19 @@ void RollBackFile(const RewriteJournal::Entry& e, RandomAccessFile& file, Source
     file.Flush();
 }
 
+// Copies the first `n` bytes of `from` to `to` from its start, a window at a time.
+void CopyBytes(RandomAccessFile& from, RandomAccessFile& to, std::uint64_t n) {
+    std::vector<std::uint8_t> buf(kWindow);
+    to.Seek(0);
+    for (std::uint64_t at = 0; at < n;) {
+        const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, n - at));
+        from.Seek(at);
+        from.ReadExact(buf.data(), take);
+        to.Write(buf.data(), take);
+        at += take;
+    }
+}
+
 // ------------------------------------------------------------ places and names
 
 std::string UniqueName() {
@@ -767,15 +780,7 @@ void RewriteJournal::CopyTo(const std::string& path) {
     RandomAccessFile copy;
     copy.Open(path, RandomAccessFile::Mode::CreateNew);
     try {
-        std::vector<std::uint8_t> buf(kWindow);
-        const std::uint64_t n = m_pFile->Length();
-        for (std::uint64_t at = 0; at < n;) {
-            const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, n - at));
-            m_pFile->Seek(at);
-            m_pFile->ReadExact(buf.data(), take);
-            copy.Write(buf.data(), take);
-            at += take;
-        }
+        CopyBytes(*m_pFile, copy, m_pFile->Length());
         copy.Flush();
         copy.Close();
     } catch (...) {
@@ -802,17 +807,8 @@ void RewriteJournal::Adopt(const std::string& path) {
     try {
         // The copy's bytes as they are (its head included): Open's head is dropped.
         m_pSink->Buffer().clear();
-        m_pFile->Seek(0);
-        std::vector<std::uint8_t> buf(kWindow);
-        const std::uint64_t n = from.Length();
-        for (std::uint64_t at = 0; at < n;) {
-            const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, n - at));
-            from.Seek(at);
-            from.ReadExact(buf.data(), take);
-            m_pFile->Write(buf.data(), take);
-            at += take;
-        }
-        m_pFile->SetLength(n);
+        CopyBytes(from, *m_pFile, from.Length());
+        m_pFile->SetLength(from.Length());
         m_entries = std::move(entries);
         Publish();
     } catch (...) {

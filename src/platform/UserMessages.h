@@ -3,6 +3,7 @@
 // and questions. The window shows message boxes, the command-line tool writes to
 // standard error, and tests record the texts and script the answers.
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,21 @@ class SilentMessages : public UserMessages {
   public:
     void Show(const std::string&) override {}
     MessageAnswer Ask(const std::string&, MessageButtons) override { return MessageAnswer::Cancel; }
+};
+
+// Writes every message, and every question, to a stream (standard error of a
+// program that shows no window) and answers Cancel.
+class StreamMessages : public UserMessages {
+  public:
+    explicit StreamMessages(std::ostream& out) : m_out(out) {}
+    void Show(const std::string& text) override { m_out << text << '\n'; }
+    MessageAnswer Ask(const std::string& text, MessageButtons) override {
+        m_out << text << '\n';
+        return MessageAnswer::Cancel;
+    }
+
+  private:
+    std::ostream& m_out;
 };
 
 // Shows the busy indicator for its lifetime.

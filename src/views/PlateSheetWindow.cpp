@@ -22,7 +22,7 @@
 #include "platform/FileSystem.h"
 #include "platform/TextCodec.h"
 #include "platform/qt/MessageTableModel.h"
-#include "res/Resource.h"
+#include "views/FolderProgress.h"
 
 namespace {
 QString Utf8(const std::string& s) {
@@ -120,7 +120,9 @@ bool CPlateSheetWindow::AddColumn(const std::string& path) {
     column.path = path;
     const HeaderNode* entry = nullptr;
     HeaderTree::Walk(*m_doc.m_pRoot, [&](const HeaderNode& node, std::string_view at) {
-        if (!entry && !node.isList && TextCodec::AnsiToUtf8(at) == path) entry = &node;
+        if (entry || node.isList || TextCodec::AnsiToUtf8(at) != path) return;
+        entry = &node;
+        column.narrow = std::string(at);  // the labels as stored
     });
     if (!entry) {
         m_doc.Messages().Show("The open file has no value at " + path + ".");
@@ -128,9 +130,6 @@ bool CPlateSheetWindow::AddColumn(const std::string& path) {
     }
     for (const auto& c : m_model.Columns())
         if (c.path == path) return true;  // shown already
-    HeaderTree::Walk(*m_doc.m_pRoot, [&](const HeaderNode& node, std::string_view at) {
-        if (&node == entry) column.narrow = std::string(at);
-    });
     column.type = entry->value.GetType();
     auto columns = m_model.Columns();
     columns.push_back(column);
@@ -254,19 +253,7 @@ void CPlateSheetWindow::Apply() {
     options.undoWhat = "Plate Sheet Apply";
     const auto result = m_model.Sheet().Apply(
         changes, m_doc.Messages(), false,
-        [&](std::size_t done, std::size_t total) {
-            if (!progress) {
-                progress = std::make_unique<QProgressDialog>(
-                    QStringLiteral("Writing the samples of the folder..."), QString(), 0,
-                    static_cast<int>(total), this);
-                progress->setWindowTitle(QString::fromLatin1(IDS_APP_TITLE));
-                progress->setWindowModality(Qt::WindowModal);
-                progress->setMinimumDuration(0);
-                progress->setAutoClose(false);
-            }
-            progress->setLabelText(QStringLiteral("%1 of %2 files done").arg(done).arg(total));
-            progress->setValue(static_cast<int>(done));
-        },
+        [&](std::size_t done, std::size_t total) { ShowFolderProgress(progress, this, done, total); },
         options);
     progress.reset();
     std::size_t written = 0, failed = 0;

@@ -50,22 +50,40 @@ std::vector<std::string> ApplyArgs(const fs::path& folder) {
             "QC.BATCH",    "ascii", std::string(200, 'b')};
 }
 
-TEST(TkvHdrKillTest, EveryFileIsOldOrNewAfterSigkill) {
-    TempDir dir;
-    ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
-    const fs::path pristine = dir.Path() / "pristine";
-    fs::create_directories(pristine);
-    for (int i = 0; i < 300; ++i) {
-        auto root = ExtendedHeader::MakeRoot();
-        AddAt(*root, "Run.Gain", LongValue(i));
-        AddAt(*root, "Sample.Well", HeaderElement(std::string_view("A01")));
-        char name[16];
-        std::snprintf(name, sizeof name, "S%03d.tkv", i);
-        WriteAll((pristine / name).string(),
-                 SampleFile(*root, SampleRecord(), 2048, static_cast<std::uint32_t>(i)));
+// A plate of 300 files to kill writers on, and the state folder beside it.
+class TkvHdrKillTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+        fs::create_directories(pristine);
+        for (int i = 0; i < 300; ++i) {
+            auto root = ExtendedHeader::MakeRoot();
+            AddAt(*root, "Run.Gain", LongValue(i));
+            AddAt(*root, "Sample.Well", HeaderElement(std::string_view("A01")));
+            char name[16];
+            std::snprintf(name, sizeof name, "S%03d.tkv", i);
+            WriteAll((pristine / name).string(),
+                     SampleFile(*root, SampleRecord(), 2048, static_cast<std::uint32_t>(i)));
+        }
+        oldFiles = FolderContents(pristine);
     }
-    const Files oldFiles = FolderContents(pristine);
+    void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
 
+    // Waits until a writer's journal lies in `work` (its rewrites start then),
+    // at most until `deadline`.
+    static void WaitForJournal(const fs::path& work,
+                               std::chrono::steady_clock::time_point deadline) {
+        while (FileSystem::NamesStartingWith(work.string(), RewriteJournal::kPrefix).empty() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    }
+
+    TempDir dir;
+    fs::path pristine = dir.Path() / "pristine";
+    Files oldFiles;
+};
+
+TEST_F(TkvHdrKillTest, EveryFileIsOldOrNewAfterSigkill) {
     const fs::path finished = dir.Path() / "finished";
     fs::copy(pristine, finished);
     const auto start = std::chrono::steady_clock::now();
@@ -85,11 +103,8 @@ TEST(TkvHdrKillTest, EveryFileIsOldOrNewAfterSigkill) {
             std::this_thread::sleep_for(fullRun *
                                         std::uniform_real_distribution<double>(0.05, 1.0)(rng));
         } else {
-            // Aimed at the rewrites themselves: they start once the journal is there.
-            const auto deadline = std::chrono::steady_clock::now() + 4 * fullRun;
-            while (FileSystem::NamesStartingWith(work.string(), RewriteJournal::kPrefix).empty() &&
-                   std::chrono::steady_clock::now() < deadline)
-                std::this_thread::yield();
+            // Aimed at the rewrites themselves.
+            WaitForJournal(work, std::chrono::steady_clock::now() + 4 * fullRun);
             std::this_thread::sleep_for(
                 std::chrono::microseconds(std::uniform_int_distribution<int>(0, 3000)(rng)));
         }
@@ -117,26 +132,12 @@ TEST(TkvHdrKillTest, EveryFileIsOldOrNewAfterSigkill) {
         ASSERT_EQ(FolderContents(work), oldFiles) << "round " << rounds << ": undo after the kill";
         fs::remove_all(work);
     }
-    ::unsetenv("XDG_STATE_HOME");
     EXPECT_GE(kills, 20) << "in " << rounds << " rounds";
     std::printf("%d kills in %d rounds; %d rounds left old and new files side by side\n", kills,
                 rounds, mixed);
 }
 
-TEST(TkvHdrKillTest, AnUndoKilledIsCompletedByTheNextOpenAndAnotherUndo) {
-    TempDir dir;
-    ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
-    const fs::path pristine = dir.Path() / "pristine";
-    fs::create_directories(pristine);
-    for (int i = 0; i < 300; ++i) {
-        auto root = ExtendedHeader::MakeRoot();
-        AddAt(*root, "Run.Gain", LongValue(i));
-        char name[16];
-        std::snprintf(name, sizeof name, "S%03d.tkv", i);
-        WriteAll((pristine / name).string(),
-                 SampleFile(*root, SampleRecord(), 2048, static_cast<std::uint32_t>(i)));
-    }
-    const Files oldFiles = FolderContents(pristine);
+TEST_F(TkvHdrKillTest, AnUndoKilledIsCompletedByTheNextOpenAndAnotherUndo) {
     std::mt19937 rng(20261207);
     int kills = 0, rounds = 0, halfway = 0;
     while (kills < 10 && rounds < 100) {
@@ -145,13 +146,9 @@ TEST(TkvHdrKillTest, AnUndoKilledIsCompletedByTheNextOpenAndAnotherUndo) {
         fs::copy(pristine, work);
         ASSERT_EQ(Wait(Spawn(ApplyArgs(work))), 0);
         const Files newFiles = FolderContents(work);
-        const auto start = std::chrono::steady_clock::now();
         const pid_t pid = Spawn({TKVHDR_BINARY, "undo", work.string()});
-        // Aimed at the undo's own rewrites: they start once its journal is there.
-        const auto deadline = start + std::chrono::seconds(2);
-        while (FileSystem::NamesStartingWith(work.string(), RewriteJournal::kPrefix).empty() &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
+        // Aimed at the undo's own rewrites.
+        WaitForJournal(work, std::chrono::steady_clock::now() + std::chrono::seconds(2));
         std::this_thread::sleep_for(
             std::chrono::microseconds(std::uniform_int_distribution<int>(0, 2000)(rng)));
         ::kill(pid, SIGKILL);
@@ -169,7 +166,6 @@ TEST(TkvHdrKillTest, AnUndoKilledIsCompletedByTheNextOpenAndAnotherUndo) {
         ASSERT_EQ(FolderContents(work), oldFiles) << "round " << rounds << ": the second undo";
         fs::remove_all(work);
     }
-    ::unsetenv("XDG_STATE_HOME");
     EXPECT_GE(kills, 10) << "in " << rounds << " rounds";
     std::printf("%d undos killed in %d rounds; %d left halfway\n", kills, rounds, halfway);
 }
