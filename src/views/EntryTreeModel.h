@@ -1,32 +1,42 @@
 #pragma once
-// The items of the tree view: a model over tree items that carry the document's
-// entries (or the Standard Header record). Siblings stay in ascending order of
-// their text, compared as labels are (A-Z folded), like a tree control's sorted
-// insertion. Each item knows its row (renumbered among its siblings when one is
-// added or removed), so parent() is O(1); a fill is one pass plus a sort per list.
+// The items of the tree view. The items form a tree (siblings in ascending order
+// of their text, compared as labels are, like a tree control's sorted
+// insertion), but the model Qt sees is flat: one row per item shown, in the
+// order the tree shows them (an item, then the shown items below it), with the
+// item's depth and expander state as data roles a delegate draws. A flat model
+// lets a view insert or remove rows without laying out every row again, which a
+// tree view does for every change under an expanded item.
+//
+// An item's row is found by a binary search over the rows shown, comparing
+// places in the tree (O(depth) a step), so a hint for one item costs
+// O(depth log n) plus the rows it adds or removes; a fill is one pass plus a
+// sort per list.
 
-#include <QAbstractItemModel>
+#include <QAbstractTableModel>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "views/ImageStrip.h"
 
-class HeaderNode;
-
 struct TreeItem {
     TreeItem* parent = nullptr;
     void* data = nullptr;  // the entry, or the Standard Header record
     std::string text;      // 8-bit, as the labels
     int image = 0;
-    int row = 0;  // its place among its siblings, kept up to date for parent()
+    int row = 0;    // its place among its siblings, kept up to date
+    int depth = 0;  // 0 for a top-level item
+    bool expanded = false;  // its children are shown whenever it is shown
     std::vector<std::unique_ptr<TreeItem>> children;  // in order of their text
 };
 
-class EntryTreeModel : public QAbstractItemModel {
+class EntryTreeModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    static constexpr int kDataRole = Qt::UserRole + 1;  // the item's data as a quintptr
+    static constexpr int kDataRole = Qt::UserRole + 1;    // the item's data as a quintptr
+    static constexpr int kDepthRole = Qt::UserRole + 2;   // int
+    static constexpr int kBranchRole = Qt::UserRole + 3;  // a Branch
+    enum Branch { kLeaf = 0, kCollapsed = 1, kExpanded = 2 };
 
     explicit EntryTreeModel(QObject* parent = nullptr);
     ~EntryTreeModel() override;
@@ -35,35 +45,58 @@ class EntryTreeModel : public QAbstractItemModel {
 
     // Removes every item.
     void Clear();
-    // Inserts an item at its sorted place under `parent` (null: top level).
+    // Inserts an item at its sorted place under `parent` (null: top level). The
+    // new item is collapsed; it is shown when its parent is shown and expanded.
     TreeItem* Insert(TreeItem* parent, std::string text, int image, void* data);
     // Builds items without telling the views item by item: between BeginFill and
-    // EndFill, FillInsert appends and EndFill sorts and resets the views once.
+    // EndFill, FillInsert appends and EndFill sorts and resets the views once,
+    // with every item that has children expanded when `expandAll`.
     void BeginFill();
     TreeItem* FillInsert(TreeItem* parent, std::string text, int image, void* data);
-    void EndFill();
+    void EndFill(bool expandAll);
+    bool Filling() const { return m_bFilling; }
     // Deletes the item and every item below it.
     void Remove(TreeItem* item);
-    // New text and image; the item moves to its new sorted place.
+    // New text and image; the item keeps its place.
     void SetItem(TreeItem* item, std::string text, int image);
 
+    // Expanding shows the item's children (and theirs, where expanded) below it;
+    // collapsing hides them. An item not shown only records the state.
+    void SetExpanded(TreeItem* item, bool expanded);
+    // The item and every item below it that has children, expanded.
+    void ExpandBelow(TreeItem* item);
+    // Every ancestor of the item expanded, so that it is shown.
+    void Reveal(TreeItem* item);
+    static bool IsShown(const TreeItem* item);
+
+    // The row of a shown item; invalid for an item not shown.
     QModelIndex IndexOf(const TreeItem* item) const;
     TreeItem* ItemAt(const QModelIndex& index) const;
     const std::vector<std::unique_ptr<TreeItem>>& TopLevel() const { return m_root.children; }
 
-    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
-    QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
   private:
     static std::size_t SortedPosition(const TreeItem& parent, const std::string& text);
-    int RowOf(const TreeItem* item) const;
+    // Whether `a` comes before `b` in the order the tree shows its items.
+    static bool Before(const TreeItem* a, const TreeItem* b);
+    // The item's place among its siblings (-1: not there).
+    int SiblingRow(const TreeItem* item) const;
+    // The row of a shown item, or -1.
+    int ShownRow(const TreeItem* item) const;
+    // The row after the rows shown below the item shown at `row`.
+    std::size_t ShownEnd(std::size_t row) const;
+    // The items that expanding `item` shows below it, in order.
+    static void CollectShown(const TreeItem& item, std::vector<TreeItem*>& out);
+    void RebuildShown();
+    void BranchChanged(const TreeItem* item);
     static void SortAll(TreeItem& item);
     static void Renumber(TreeItem& parent, std::size_t from);
 
-    TreeItem m_root;  // invisible; its children are the top-level items
+    TreeItem m_root;  // invisible and always expanded; its children are the top-level items
+    std::vector<TreeItem*> m_shown;  // the rows
     ImageStrip m_images;
     bool m_bFilling = false;
 };

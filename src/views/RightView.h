@@ -4,7 +4,7 @@
 // of the folder-wide edit. It follows the document through update hints and asks
 // the tree view, through hints, to run the editing commands on its selection.
 
-#include <QTreeView>
+#include <QTableView>
 
 #include "platform/View.h"
 #include "platform/qt/CommandTarget.h"
@@ -14,7 +14,7 @@ class CTKVEditorDoc;
 class CommandSet;
 class HeaderNode;
 
-class CRightView : public QTreeView, public CView, public CommandTarget {
+class CRightView : public QTableView, public CView, public CommandTarget {
     Q_OBJECT
   public:
     explicit CRightView(CommandSet& commands, QWidget* parent = nullptr);
@@ -26,6 +26,10 @@ class CRightView : public QTreeView, public CView, public CommandTarget {
     void SelectRow(int row);
     EntryListModel& Model() { return m_model; }
 
+    // Lays out pending rows first: right after a fill or an insertion the
+    // scroll bars do not know the new rows yet.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
@@ -33,6 +37,7 @@ class CRightView : public QTreeView, public CView, public CommandTarget {
     void Activated(CRightView* view);
 
   protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <algorithm>
@@ -15,28 +16,40 @@
 #include "views/MainFrameInterface.h"
 
 CTKVEditorView::CTKVEditorView(CommandSet& commands, QWidget* parent)
-    : QTreeView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
+    : QTableView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
     setObjectName("CTKVEditorView");
     m_model.SetImages(m_imageList);
     setModel(&m_model);
-    setHeaderHidden(true);
+    setItemDelegate(&m_delegate);
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    // Every row as high as the others, set once: no row is ever measured.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), 16) + 4);
     // Long item texts scroll sideways rather than being cut short: the column is
     // as wide as the widest item (measured as items come, never shrinking between
     // fills), and at least as wide as the pane.
-    header()->setStretchLastSection(false);
+    horizontalHeader()->setStretchLastSection(false);
+    setHorizontalScrollMode(ScrollPerPixel);
     setTextElideMode(Qt::ElideNone);
-    setIndentation(30);
-    setRootIsDecorated(false);  // no lines or buttons at the root
-    setUniformRowHeights(true);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
+    setSelectionBehavior(SelectRows);
     setEditTriggers(NoEditTriggers);
     setSelectionMode(SingleSelection);
     setDragDropMode(NoDragDrop);
-    setExpandsOnDoubleClick(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     setFrameShape(QFrame::Box);
 }
 
 CTKVEditorView::~CTKVEditorView() = default;
+
+void CTKVEditorView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    executeDelayedItemsLayout();
+    QTableView::scrollTo(index, hint);
+}
 
 CTKVEditorDoc* CTKVEditorView::GetDocument() const {
     return static_cast<CTKVEditorDoc*>(CView::GetDocument());
@@ -95,11 +108,10 @@ CTKVEditorView::HTREEITEM CTKVEditorView::InsertEntryItem(HTREEITEM hParentItem,
     }
     // Each inserted item is scrolled into view, which expands its ancestors: the
     // new entry's lists stand open and the last item inserted is visible.
-    const QModelIndex firstIndex = m_model.IndexOf(first);
-    if (firstIndex.isValid()) {
+    if (first && !m_model.Filling()) {
         MeasureItems(first);
-        for (QModelIndex i = firstIndex.parent(); i.isValid(); i = i.parent()) expand(i);
-        expandRecursively(firstIndex);
+        m_model.Reveal(first);
+        m_model.ExpandBelow(first);
         scrollTo(m_model.IndexOf(last));
     }
     return first;
@@ -115,10 +127,9 @@ void CTKVEditorView::FillTree() {
     HTREEITEM last = m_hStandardHeaderItem;
     if (doc && doc->m_pRoot)
         m_hRootItem = InsertEntryItem(m_hStandardHeaderItem, doc->m_pRoot.get());
-    m_model.EndFill();
+    m_model.EndFill(/*expandAll=*/true);
     m_nWidestItem = 0;
     for (const auto& top : m_model.TopLevel()) MeasureItems(top.get());
-    expandAll();
     if (m_hRootItem) {
         // Every inserted item is scrolled into view in turn, so the last one
         // inserted (the last entry of each last list, in list order) ends in view.
@@ -143,7 +154,7 @@ void CTKVEditorView::MeasureItems(HTREEITEM hItem) {
     while (!stack.empty()) {
         auto [item, level] = stack.back();
         stack.pop_back();
-        const int estimate = indentation() * level + static_cast<int>(item->text.size()) * average;
+        const int estimate = kIndentation * level + static_cast<int>(item->text.size()) * average;
         if (widest.size() < kMeasured || estimate > widest.front().first) {
             widest.push_back({estimate, {item, level}});
             std::push_heap(widest.begin(), widest.end(), std::greater<>());
@@ -157,7 +168,7 @@ void CTKVEditorView::MeasureItems(HTREEITEM hItem) {
     for (const auto& [estimate, at] : widest) {
         const auto& [item, level] = at;
         m_nWidestItem =
-            std::max(m_nWidestItem, indentation() * level + fixed +
+            std::max(m_nWidestItem, kIndentation * level + fixed +
                                         fm.horizontalAdvance(FromAnsi(item->text)) + average);
     }
     FitColumn();
@@ -169,7 +180,7 @@ void CTKVEditorView::FitColumn() {
 }
 
 void CTKVEditorView::resizeEvent(QResizeEvent* event) {
-    QTreeView::resizeEvent(event);
+    QTableView::resizeEvent(event);
     FitColumn();
 }
 
@@ -199,10 +210,39 @@ CTKVEditorView::HTREEITEM CTKVEditorView::GetSelectedItem() const {
 }
 
 void CTKVEditorView::SelectItem(HTREEITEM hItem) {
+    if (!hItem) return;
+    m_model.Reveal(hItem);
     const QModelIndex i = m_model.IndexOf(hItem);
     if (!i.isValid()) return;
     setCurrentIndex(i);
     scrollTo(i);
+}
+
+void CTKVEditorView::Expand(HTREEITEM hItem) {
+    if (hItem) m_model.SetExpanded(hItem, true);
+}
+
+void CTKVEditorView::Collapse(HTREEITEM hItem) {
+    if (!hItem) return;
+    HTREEITEM current = m_model.ItemAt(currentIndex());
+    const bool selected = GetSelectedItem() != nullptr;
+    bool inside = false;
+    for (HTREEITEM p = current ? current->parent : nullptr; p && !inside; p = p->parent)
+        inside = p == hItem;
+    m_model.SetExpanded(hItem, false);
+    if (!inside) return;
+    // As a tree control does, the collapsed item takes over the selection of an
+    // item it now hides.
+    const QModelIndex i = m_model.IndexOf(hItem);
+    if (selected)
+        setCurrentIndex(i);
+    else
+        selectionModel()->setCurrentIndex(i, QItemSelectionModel::NoUpdate);
+}
+
+void CTKVEditorView::Toggle(HTREEITEM hItem) {
+    if (!hItem || hItem->children.empty()) return;
+    hItem->expanded ? Collapse(hItem) : Expand(hItem);
 }
 
 HeaderNode* CTKVEditorView::EntryBelowRoot(HTREEITEM hItem) const {
@@ -276,14 +316,84 @@ void CTKVEditorView::OnUpdate(CView* pSender, int hint, void* pObject) {
     }
 }
 
+QRect CTKVEditorView::RowRect(const QModelIndex& index) const {
+    return QRect(columnViewportPosition(0), rowViewportPosition(index.row()), columnWidth(0),
+                 rowHeight(index.row()));
+}
+
 CTKVEditorView::HTREEITEM CTKVEditorView::ItemAtPoint(const QPoint& pos) const {
     const QModelIndex i = indexAt(pos);
-    if (!i.isValid() || !visualRect(i).contains(pos)) return nullptr;
-    return m_model.ItemAt(i);
+    HTREEITEM item = m_model.ItemAt(i);
+    if (!item || !m_delegate.ItemRect(RowRect(i), item->depth).contains(pos)) return nullptr;
+    return item;
+}
+
+CTKVEditorView::HTREEITEM CTKVEditorView::ExpanderAtPoint(const QPoint& pos) const {
+    const QModelIndex i = indexAt(pos);
+    HTREEITEM item = m_model.ItemAt(i);
+    if (!item || item->children.empty() ||
+        !m_delegate.ExpanderRect(RowRect(i), item->depth).contains(pos))
+        return nullptr;
+    return item;
+}
+
+void CTKVEditorView::keyPressEvent(QKeyEvent* event) {
+    // The keys of a tree control: Left closes an open item or goes to its
+    // parent, Right opens a closed one or goes to its first child, + and -
+    // open and close, * opens everything below.
+    HTREEITEM current = m_model.ItemAt(currentIndex());
+    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (current && plain) {
+        switch (event->key()) {
+            case Qt::Key_Left:
+                if (current->expanded && !current->children.empty())
+                    Collapse(current);
+                else if (current->parent)
+                    SelectItem(current->parent);
+                return;
+            case Qt::Key_Right:
+                if (!current->children.empty()) {
+                    if (!current->expanded)
+                        Expand(current);
+                    else
+                        SelectItem(current->children.front().get());
+                }
+                return;
+            case Qt::Key_Plus:
+                Expand(current);
+                return;
+            case Qt::Key_Minus:
+                Collapse(current);
+                return;
+            case Qt::Key_Asterisk:
+                m_model.ExpandBelow(current);
+                return;
+            default:
+                break;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+QModelIndex CTKVEditorView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // One column: Home and End go to the first and last row, not along the row.
+    const int rows = m_model.rowCount();
+    if (action == MoveHome && rows > 0) return m_model.index(0, 0);
+    if (action == MoveEnd && rows > 0) return m_model.index(rows - 1, 0);
+    return QTableView::moveCursor(action, modifiers);
 }
 
 void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        // The expander opens or closes its item; the selection stays.
+        if (HTREEITEM item = ExpanderAtPoint(pos)) {
+            Toggle(item);
+            return;
+        }
+        // The indentation left of an item is no part of it.
+        if (!ItemAtPoint(pos) && indexAt(pos).isValid()) return;
+    }
     if (event->button() == Qt::RightButton) {
         HTREEITEM item = ItemAtPoint(pos);
         if (!item) return;  // empty space: no menu, nothing changes
@@ -300,14 +410,14 @@ void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
         if (HeaderNode* e = EntryBelowRoot(ItemAtPoint(pos)); e && GetDocument())
             GetDocument()->NotifyShowEntry(this, e);
     }
-    QTreeView::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
 }
 
 void CTKVEditorView::mouseMoveEvent(QMouseEvent* event) {
     // A drag does not carry the selection along: both panes stay on the entry
     // the press chose.
     if (event->buttons() & Qt::LeftButton) return;
-    QTreeView::mouseMoveEvent(event);
+    QTableView::mouseMoveEvent(event);
 }
 
 void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -319,8 +429,15 @@ void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
                 frame->ShowStandardHeader(true);
         return;
     }
+    const QPoint pos = event->position().toPoint();
+    if (HTREEITEM item = ExpanderAtPoint(pos)) {
+        Toggle(item);  // a second press on the expander
+        return;
+    }
     if (selected) RunEdit(selected);
-    QTreeView::mouseDoubleClickEvent(event);
+    // A list opens or closes (found again: the edit may have changed the items).
+    Toggle(ItemAtPoint(pos));
+    QTableView::mouseDoubleClickEvent(event);
 }
 
 void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
@@ -330,7 +447,7 @@ void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CTKVEditorView::focusInEvent(QFocusEvent* event) {
-    QTreeView::focusInEvent(event);
+    QTableView::focusInEvent(event);
     emit Activated(this);
 }
 

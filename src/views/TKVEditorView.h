@@ -2,15 +2,19 @@
 // The left pane: the open file as a tree under its "Standard Header" item, with
 // the root list "Extended Header" below it. It follows the document through
 // update hints, keeps the list view's selection in step with clicks, offers the
-// entries' context menu, and is where the editing commands run.
+// entries' context menu, and is where the editing commands run. It is a table of
+// one column over the flat rows of EntryTreeModel: the delegate indents the
+// items and draws their expanders, and this view expands and collapses them on
+// clicks and keys as a tree control does.
 
-#include <QTreeView>
+#include <QTableView>
 #include <map>
 
 #include "model/HeaderElement.h"
 #include "platform/View.h"
 #include "platform/qt/CommandTarget.h"
 #include "views/EntryTreeModel.h"
+#include "views/TreeItemDelegate.h"
 
 class CTKVEditorDoc;
 class CommandSet;
@@ -19,7 +23,7 @@ class CEntryDialog;
 class HeaderNode;
 class QMenu;
 
-class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
+class CTKVEditorView : public QTableView, public CView, public CommandTarget {
     Q_OBJECT
   public:
     using HTREEITEM = TreeItem*;
@@ -39,10 +43,20 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     std::string ItemTextOf(const HeaderNode* entry) const;
 
     HTREEITEM GetSelectedItem() const;
+    // Selects the item, expanding its ancestors and scrolling it into view.
     void SelectItem(HTREEITEM hItem);
+    bool IsExpanded(HTREEITEM hItem) const { return hItem && hItem->expanded; }
+    void Expand(HTREEITEM hItem);
+    // Collapsing an item that holds the current item makes it current instead.
+    void Collapse(HTREEITEM hItem);
+    static constexpr int kIndentation = 30;
     HTREEITEM StandardHeaderItem() const { return m_hStandardHeaderItem; }
     HTREEITEM RootItem() const { return m_hRootItem; }
     EntryTreeModel& Model() { return m_model; }
+
+    // Lays out pending rows first: right after a fill or an insertion the
+    // scroll bars do not know the new rows yet.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -84,6 +98,8 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     void Activated(CTKVEditorView* view);
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -95,7 +111,12 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
     // Widens the column to the widest of the item and the items below it.
     void MeasureItems(HTREEITEM hItem);
     void FitColumn();
+    // The item whose text (not its indentation) is at the point, and the item
+    // whose expander is.
     HTREEITEM ItemAtPoint(const QPoint& pos) const;
+    HTREEITEM ExpanderAtPoint(const QPoint& pos) const;
+    QRect RowRect(const QModelIndex& index) const;
+    void Toggle(HTREEITEM hItem);
     // The entry of an item that stands for an entry of the root list or below:
     // neither the "Standard Header" item nor the root item.
     HeaderNode* EntryBelowRoot(HTREEITEM hItem) const;
@@ -115,6 +136,7 @@ class CTKVEditorView : public QTreeView, public CView, public CommandTarget {
 
     CommandSet& m_commands;
     EntryTreeModel m_model;
+    TreeItemDelegate m_delegate{kIndentation};
     ImageStrip m_imageList;
     HTREEITEM m_hStandardHeaderItem = nullptr;
     HTREEITEM m_hRootItem = nullptr;

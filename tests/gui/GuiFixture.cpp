@@ -49,15 +49,25 @@ std::string GuiTest::PutFile(const std::string& name, const HeaderNode& root) {
 
 std::vector<std::string> GuiTest::TreeTexts() {
     std::vector<std::string> out;
+    std::function<void(const std::vector<std::unique_ptr<TreeItem>>&, int)> walk =
+        [&](const std::vector<std::unique_ptr<TreeItem>>& items, int depth) {
+            for (const auto& item : items) {
+                out.push_back(std::string(2 * depth, ' ') + item->text);
+                walk(item->children, depth + 1);
+            }
+        };
+    walk(Tree().Model().TopLevel(), 0);
+    return out;
+}
+
+std::vector<std::string> GuiTest::TreeRows() {
+    std::vector<std::string> out;
     QAbstractItemModel* m = Tree().model();
-    std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth) {
-        for (int r = 0; r < m->rowCount(parent); ++r) {
-            const QModelIndex i = m->index(r, 0, parent);
-            out.push_back(std::string(2 * depth, ' ') + i.data().toString().toStdString());
-            walk(i, depth + 1);
-        }
-    };
-    walk({}, 0);
+    for (int r = 0; r < m->rowCount(); ++r) {
+        const QModelIndex i = m->index(r, 0);
+        out.push_back(std::string(2 * i.data(EntryTreeModel::kDepthRole).toInt(), ' ') +
+                      i.data().toString().toStdString());
+    }
     return out;
 }
 
@@ -90,10 +100,14 @@ HeaderNode* GuiTest::TreeSelection() {
     return Tree().GetEntryOfItem(Tree().GetSelectedItem());
 }
 
+TreeItem* GuiTest::TreeItemOf(const std::string& path) {
+    if (path == "Standard Header") return Tree().StandardHeaderItem();
+    if (path == "Extended Header") return Tree().RootItem();
+    return Tree().FindItemOfEntry(FindAt(*Doc().m_pRoot, path));
+}
+
 QModelIndex GuiTest::TreeIndexOf(const std::string& path) {
-    if (path == "Standard Header") return Tree().Model().IndexOf(Tree().StandardHeaderItem());
-    if (path == "Extended Header") return Tree().Model().IndexOf(Tree().RootItem());
-    return Tree().Model().IndexOf(Tree().FindItemOfEntry(FindAt(*Doc().m_pRoot, path)));
+    return Tree().Model().IndexOf(TreeItemOf(path));
 }
 
 void GuiTest::ClickTree(const std::string& path, Qt::MouseButton button) {

@@ -37,11 +37,15 @@ class GuiTest : public ::testing::Test {
 
     // Texts of the tree's items in display order, indented by two blanks a level.
     std::vector<std::string> TreeTexts();
+    // The rows the tree shows (its open items), indented the same way.
+    std::vector<std::string> TreeRows();
     std::vector<std::string> ListLabels();
     std::string ListValue(const std::string& label);
     int ListImage(const std::string& label);
     HeaderNode* TreeSelection();
     HeaderNode* ListSelection() { return List().GetSelectedEntry(); }
+    TreeItem* TreeItemOf(const std::string& path);
+    // The row of a shown item (invalid for one not shown).
     QModelIndex TreeIndexOf(const std::string& path);
     QModelIndex ListIndexOf(const std::string& label);
     // Clicks at the middle of an item's text.

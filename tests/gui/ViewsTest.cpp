@@ -50,9 +50,9 @@ TEST_F(ViewsTest, TreeShowsTheStandardHeaderWithTheRootListBelowIt) {
     EXPECT_EQ(image("B.C"), 1);
     EXPECT_EQ(image("B.FLAGS"), 3);
     // Every list that holds entries stands open after the fill.
-    EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("Standard Header")));
-    EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("Extended Header")));
-    EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("B")));
+    EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("Standard Header")));
+    EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("Extended Header")));
+    EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("B")));
     EXPECT_EQ(Tree().GetSelectedItem(), nullptr) << "the fill selects nothing";
     // The "Standard Header" item carries the record, not an entry.
     EXPECT_EQ(Tree().StandardHeaderItem()->data, &Doc().m_standardHeader);
@@ -104,7 +104,7 @@ TEST_F(ViewsTest, InsertedEntriesGetItemsAndRowsAtTheirSortedPlace) {
     EXPECT_EQ(TreeTexts(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
                                   "    B (List)", "      C (ASCII)", "      E (List)",
                                   "        X (Long)", "      FLAGS (Boolean)", "    D (Float)"}));
-    EXPECT_TRUE(Tree().isExpanded(TreeIndexOf("B.E"))) << "the new item is scrolled into view";
+    EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("B.E"))) << "the new item is scrolled into view";
 }
 
 TEST_F(ViewsTest, ALargeInsertionMergesItsRowsAndKeepsTheSelection) {
@@ -131,26 +131,53 @@ TEST_F(ViewsTest, ALargeInsertionMergesItsRowsAndKeepsTheSelection) {
     EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B.C", "B.FLAGS", "D"}));
 }
 
-TEST(EntryTreeModelTest, ARetitledItemKeepsItsPlace) {
+// The flat rows of the tree model: the items shown, an item then the shown
+// items below it, through insertions, expansions and removals.
+TEST(EntryTreeModelTest, RowsAreTheItemsShownInTreeOrder) {
     EntryTreeModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    TreeItem* top = model.Insert(nullptr, "Extended Header", 0, nullptr);
-    TreeItem* a = model.Insert(top, "A (Long)", 2, nullptr);
-    TreeItem* m = model.Insert(top, "A (M (Byte)", 2, nullptr);
-    TreeItem* z = model.Insert(top, "Z (Long)", 2, nullptr);
-    auto order = [&] {
-        std::vector<TreeItem*> items;
-        for (const auto& c : top->children) items.push_back(c.get());
-        return items;
+    auto rows = [&] {
+        std::vector<std::string> out;
+        for (int r = 0; r < model.rowCount(); ++r) {
+            const QModelIndex i = model.index(r, 0);
+            out.push_back(std::to_string(i.data(EntryTreeModel::kDepthRole).toInt()) +
+                          i.data().toString().toStdString() +
+                          "/" + std::to_string(i.data(EntryTreeModel::kBranchRole).toInt()));
+        }
+        return out;
     };
-    EXPECT_EQ(order(), (std::vector<TreeItem*>{a, m, z}));
-    model.SetItem(a, "A (Short)", 3);  // would sort after "A (M (Byte)"
-    model.SetItem(z, "0 (Long)", 2);   // would sort first
-    EXPECT_EQ(order(), (std::vector<TreeItem*>{a, m, z}));
-    EXPECT_EQ(model.index(0, 0, model.IndexOf(top)).data().toString(), "A (Short)");
-    EXPECT_EQ(model.IndexOf(z).row(), 2);
-    model.Remove(m);
-    EXPECT_EQ(model.IndexOf(z).row(), 1);
+    TreeItem* top = model.Insert(nullptr, "T", 0, nullptr);
+    TreeItem* b = model.Insert(top, "B", 4, nullptr);
+    TreeItem* a = model.Insert(top, "a", 2, nullptr);
+    EXPECT_EQ(rows(), (Texts{"0T/1"})) << "a new item is collapsed";
+    model.SetExpanded(top, true);
+    EXPECT_EQ(rows(), (Texts{"0T/2", "1a/0", "1B/0"})) << "siblings sort as labels compare";
+    TreeItem* c = model.Insert(b, "C", 2, nullptr);
+    model.Insert(c, "D", 2, nullptr);
+    EXPECT_EQ(rows(), (Texts{"0T/2", "1a/0", "1B/1"})) << "under a closed item: only its expander";
+    model.ExpandBelow(top);
+    EXPECT_EQ(rows(), (Texts{"0T/2", "1a/0", "1B/2", "2C/2", "3D/0"}));
+    TreeItem* e = model.Insert(b, "E", 2, nullptr);
+    EXPECT_EQ(rows(), (Texts{"0T/2", "1a/0", "1B/2", "2C/2", "3D/0", "2E/0"}));
+    EXPECT_EQ(model.IndexOf(e).row(), 5);
+    // Closed and opened again, an item shows what was open below it.
+    model.SetExpanded(b, false);
+    EXPECT_EQ(rows(), (Texts{"0T/2", "1a/0", "1B/1"}));
+    EXPECT_FALSE(model.IndexOf(c).isValid()) << "no row for an item not shown";
+    model.SetExpanded(top, false);
+    model.Reveal(c);
+    EXPECT_EQ(rows(), (Texts{"0T/2", "1a/0", "1B/2", "2C/2", "3D/0", "2E/0"}));
+    // A retitle keeps the item's place, even where the new text would sort elsewhere.
+    model.SetItem(a, "Z", 3);
+    EXPECT_EQ(model.IndexOf(a).row(), 1);
+    EXPECT_EQ(model.ItemAt(model.index(1, 0)), a);
+    // Removal takes the rows of the item and of the items shown below it.
+    model.Remove(c);
+    EXPECT_EQ(rows(), (Texts{"0T/2", "1Z/0", "1B/2", "2E/0"}));
+    model.Remove(e);
+    EXPECT_EQ(rows(), (Texts{"0T/2", "1Z/0", "1B/0"})) << "the last child gone, so is the expander";
+    model.Remove(top);
+    EXPECT_EQ(model.rowCount(), 0);
 }
 
 TEST_F(ViewsTest, ChangedEntriesRefreshTheirRowOnly) {
@@ -281,7 +308,7 @@ TEST_F(ViewsTest, DoubleClicks) {
     const QModelIndex sh = TreeIndexOf("Standard Header");
     QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
-    EXPECT_TRUE(Tree().isExpanded(sh));
+    EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("Standard Header")));
     ASSERT_NE(Frame().StandardHeaderDlg(), nullptr);
     EXPECT_TRUE(Frame().StandardHeaderDlg()->isVisible());
 }
