@@ -223,7 +223,8 @@ void CTKVEditorView::Expand(HTREEITEM hItem) {
 }
 
 void CTKVEditorView::Collapse(HTREEITEM hItem) {
-    if (!hItem) return;
+    // A top-level item has no expander to open it again by mouse: it stays open.
+    if (!hItem || hItem->depth == 0) return;
     HTREEITEM current = m_model.ItemAt(currentIndex());
     const bool selected = GetSelectedItem() != nullptr;
     bool inside = false;
@@ -346,7 +347,7 @@ void CTKVEditorView::keyPressEvent(QKeyEvent* event) {
     if (current && plain) {
         switch (event->key()) {
             case Qt::Key_Left:
-                if (current->expanded && !current->children.empty())
+                if (current->expanded && !current->children.empty() && current->depth > 0)
                     Collapse(current);
                 else if (current->parent)
                     SelectItem(current->parent);

@@ -48,6 +48,7 @@ class CTKVEditorView : public QTableView, public CView, public CommandTarget {
     bool IsExpanded(HTREEITEM hItem) const { return hItem && hItem->expanded; }
     void Expand(HTREEITEM hItem);
     // Collapsing an item that holds the current item makes it current instead.
+    // Top-level items, which show no expander, stay open.
     void Collapse(HTREEITEM hItem);
     static constexpr int kIndentation = 30;
     HTREEITEM StandardHeaderItem() const { return m_hStandardHeaderItem; }

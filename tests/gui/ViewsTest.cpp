@@ -105,6 +105,7 @@ TEST_F(ViewsTest, InsertedEntriesGetItemsAndRowsAtTheirSortedPlace) {
                                   "    B (List)", "      C (ASCII)", "      E (List)",
                                   "        X (Long)", "      FLAGS (Boolean)", "    D (Float)"}));
     EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("B.E"))) << "the new item is scrolled into view";
+    EXPECT_EQ(TreeRows(), TreeTexts()) << "every item shown, in tree order";
 }
 
 TEST_F(ViewsTest, ALargeInsertionMergesItsRowsAndKeepsTheSelection) {
@@ -299,6 +300,77 @@ TEST_F(ViewsTest, AFillEndsScrolledToTheLastEntryAdded) {
     EXPECT_TRUE(List().viewport()->rect().intersects(List().visualRect(ListIndexOf("B.Y.A1199"))));
 }
 
+TEST_F(ViewsTest, TheTreeOpensAndClosesAsATreeControlDoes) {
+    const Texts all = TreeTexts();
+    ASSERT_EQ(TreeRows(), all);
+    auto expanderOf = [&](const std::string& path) {
+        const QRect r = Tree().visualRect(TreeIndexOf(path));
+        const int depth = TreeItemOf(path)->depth;
+        return QPoint(r.left() + (depth - 1) * CTKVEditorView::kIndentation + 8, r.center().y());
+    };
+    // The expander closes and opens a list; the selection stays where it was.
+    ClickTree("D");
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, expanderOf("B"));
+    EXPECT_EQ(TreeRows(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
+                                 "    B (List)", "    D (Float)"}));
+    EXPECT_EQ(TreeSelection(), At("D"));
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, expanderOf("B"));
+    EXPECT_EQ(TreeRows(), all);
+    // A press in the indentation left of an item is no press on it.
+    const QRect c = Tree().visualRect(TreeIndexOf("B.C"));
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, QPoint(c.left() + 5, c.center().y()));
+    EXPECT_EQ(TreeSelection(), At("D"));
+    EXPECT_EQ(ListSelection(), At("D"));
+    // Keys: Left goes to the parent, then closes it; Right opens, then goes to
+    // the first child; - and + close and open; Home and End go to the ends.
+    ClickTree("B.FLAGS");
+    QTest::keyClick(&Tree(), Qt::Key_Left);
+    EXPECT_EQ(TreeSelection(), At("B"));
+    QTest::keyClick(&Tree(), Qt::Key_Left);
+    EXPECT_FALSE(Tree().IsExpanded(TreeItemOf("B")));
+    EXPECT_FALSE(TreeIndexOf("B.C").isValid()) << "no row for an item not shown";
+    QTest::keyClick(&Tree(), Qt::Key_Right);
+    EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("B")));
+    QTest::keyClick(&Tree(), Qt::Key_Right);
+    EXPECT_EQ(TreeSelection(), At("B.C"));
+    QTest::keyClick(&Tree(), Qt::Key_End);
+    EXPECT_EQ(TreeSelection(), At("D"));
+    QTest::keyClick(&Tree(), Qt::Key_Home);
+    EXPECT_EQ(Tree().GetSelectedItem(), Tree().StandardHeaderItem());
+    EXPECT_EQ(ListSelection(), At("B.FLAGS")) << "the keyboard moves one pane only";
+    // Closing a list that holds the selected item selects the list.
+    ClickTree("B.C");
+    Tree().Collapse(TreeItemOf("Extended Header"));
+    EXPECT_EQ(TreeRows(), (Texts{"Standard Header", "  Extended Header"}));
+    EXPECT_EQ(Tree().GetSelectedItem(), Tree().RootItem());
+    ClickTree("Standard Header");
+    QTest::keyClick(&Tree(), Qt::Key_Asterisk);
+    EXPECT_EQ(TreeRows(), all) << "* opens everything below";
+    QTest::keyClick(&Tree(), Qt::Key_Minus);
+    EXPECT_EQ(TreeRows(), all) << "the top item, which has no expander, stays open";
+    QTest::keyClick(&Tree(), Qt::Key_Down);
+    QTest::keyClick(&Tree(), Qt::Key_Minus);
+    EXPECT_EQ(TreeRows(), (Texts{"Standard Header", "  Extended Header"}));
+    QTest::keyClick(&Tree(), Qt::Key_Plus);
+    EXPECT_EQ(TreeRows(), all);
+    // An entry under a closed list, shown by the other pane, opens its list;
+    // one inserted there too, and one deleted there leaves the rows alone.
+    ClickList("B.FLAGS");
+    EXPECT_EQ(TreeSelection(), At("B.FLAGS"));
+    EXPECT_EQ(TreeRows(), all);
+    Tree().Collapse(TreeItemOf("B"));
+    Doc().DeleteEntry(At("B.C"));
+    EXPECT_EQ(TreeRows(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
+                                 "    B (List)", "    D (Float)"}));
+    auto e = std::make_unique<HeaderNode>("E", false);
+    e->value = LongValue(1);
+    HeaderNode* added = HeaderTree::Insert(*At("B"), std::move(e), Doc().m_pRoot.get());
+    Tree().InsertEntryItem(Tree().FindItemOfEntry(At("B")), added);
+    EXPECT_EQ(TreeRows(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
+                                 "    B (List)", "      E (Long)", "      FLAGS (Boolean)",
+                                 "    D (Float)"}));
+}
+
 TEST_F(ViewsTest, DoubleClicks) {
     // A list row: the tree selects the list (Edit opens no dialog on a list).
     const QModelIndex row = ListIndexOf("B");
@@ -311,6 +383,14 @@ TEST_F(ViewsTest, DoubleClicks) {
     EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("Standard Header")));
     ASSERT_NE(Frame().StandardHeaderDlg(), nullptr);
     EXPECT_TRUE(Frame().StandardHeaderDlg()->isVisible());
+    Frame().StandardHeaderDlg()->hide();
+    // A list: closes, and opens again.
+    ClickTree("B");
+    const QPoint b = Tree().visualRect(TreeIndexOf("B")).center();
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, b);
+    EXPECT_FALSE(Tree().IsExpanded(TreeItemOf("B")));
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, b);
+    EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("B")));
 }
 
 TEST_F(ViewsTest, RightClicksSelectAndOfferTheEntryMenu) {
