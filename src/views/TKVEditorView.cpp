@@ -392,8 +392,9 @@ void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
             Toggle(item);
             return;
         }
-        // The indentation left of an item is no part of it.
-        if (!ItemAtPoint(pos) && indexAt(pos).isValid()) return;
+        // Anywhere else in a row, its indentation too, selects the item there.
+        if (HeaderNode* e = EntryBelowRoot(m_model.ItemAt(indexAt(pos))); e && GetDocument())
+            GetDocument()->NotifyShowEntry(this, e);
     }
     if (event->button() == Qt::RightButton) {
         HTREEITEM item = ItemAtPoint(pos);
@@ -406,10 +407,6 @@ void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
         auto menu = CreateEntryPopup(m_commands, e && e->isList);
         menu->exec(event->globalPosition().toPoint());
         return;
-    }
-    if (event->button() == Qt::LeftButton) {
-        if (HeaderNode* e = EntryBelowRoot(ItemAtPoint(pos)); e && GetDocument())
-            GetDocument()->NotifyShowEntry(this, e);
     }
     QTableView::mousePressEvent(event);
 }
@@ -437,7 +434,7 @@ void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
     }
     if (selected) RunEdit(selected);
     // A list opens or closes (found again: the edit may have changed the items).
-    Toggle(ItemAtPoint(pos));
+    Toggle(m_model.ItemAt(indexAt(pos)));
     QTableView::mouseDoubleClickEvent(event);
 }
 

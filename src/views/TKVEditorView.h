@@ -112,8 +112,8 @@ class CTKVEditorView : public QTableView, public CView, public CommandTarget {
     // Widens the column to the widest of the item and the items below it.
     void MeasureItems(HTREEITEM hItem);
     void FitColumn();
-    // The item whose text (not its indentation) is at the point, and the item
-    // whose expander is.
+    // The item whose text (not its indentation) is at the point, which a right
+    // click opens the menu of, and the item whose expander is.
     HTREEITEM ItemAtPoint(const QPoint& pos) const;
     HTREEITEM ExpanderAtPoint(const QPoint& pos) const;
     QRect RowRect(const QModelIndex& index) const;

@@ -316,11 +316,11 @@ TEST_F(ViewsTest, TheTreeOpensAndClosesAsATreeControlDoes) {
     EXPECT_EQ(TreeSelection(), At("D"));
     QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, expanderOf("B"));
     EXPECT_EQ(TreeRows(), all);
-    // A press in the indentation left of an item is no press on it.
+    // A press in the indentation left of an item selects the item, in both panes.
     const QRect c = Tree().visualRect(TreeIndexOf("B.C"));
     QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, QPoint(c.left() + 5, c.center().y()));
-    EXPECT_EQ(TreeSelection(), At("D"));
-    EXPECT_EQ(ListSelection(), At("D"));
+    EXPECT_EQ(TreeSelection(), At("B.C"));
+    EXPECT_EQ(ListSelection(), At("B.C"));
     // Keys: Left goes to the parent, then closes it; Right opens, then goes to
     // the first child; - and + close and open; Home and End go to the ends.
     ClickTree("B.FLAGS");
