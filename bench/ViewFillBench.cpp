@@ -25,6 +25,16 @@ std::string Name(const char* prefix, int n) {
     return s;
 }
 
+// `entries` leaves of mixed types in one list.
+void FillFlat(HeaderNode& root, int entries) {
+    HeaderNode* list = HeaderTree::Insert(root, std::make_unique<HeaderNode>("FLAT", true), &root);
+    for (int i = 0; i < entries; ++i) {
+        auto node = std::make_unique<HeaderNode>(Name("ENTRY_", i), false);
+        node->value = HeaderElement(ElementType::Long, 4);
+        HeaderTree::Insert(*list, std::move(node), &root);
+    }
+}
+
 // `entries` leaves of mixed types in lists of 10, three deep (and their lists).
 void FillTree(HeaderNode& root, int entries) {
     HeaderNode* lists[3] = {&root, &root, &root};
@@ -48,8 +58,9 @@ void FillTree(HeaderNode& root, int entries) {
 }
 
 struct Editor {
-    explicit Editor(int entries) : doc(quiet, allow), tree(commands), list(commands) {
-        FillTree(*doc.m_pRoot, entries);
+    explicit Editor(int entries, bool flat = false)
+        : doc(quiet, allow), tree(commands), list(commands) {
+        flat ? FillFlat(*doc.m_pRoot, entries) : FillTree(*doc.m_pRoot, entries);
         splitter.addWidget(&tree);
         splitter.addWidget(&list);
         splitter.resize(1000, 700);
@@ -96,9 +107,10 @@ void BM_HintForOneEntry(benchmark::State& state) {
     }
 }
 
-// One entry inserted into a list in the middle and removed again.
+// One entry inserted into a list in the middle and removed again: in lists of
+// 10 (range 1 = 0), or in one list that holds every entry (range 1 = 1).
 void BM_InsertAndRemoveOneEntry(benchmark::State& state) {
-    Editor editor(static_cast<int>(state.range(0)));
+    Editor editor(static_cast<int>(state.range(0)), state.range(1) != 0);
     editor.Refill();
     HeaderNode* list = FindEntryAt(*editor.doc.m_pRoot, state.range(0) / 2)->parent;
     for (auto _ : state) {
@@ -148,9 +160,7 @@ HeaderNode* FindEntryAt(const HeaderNode& root, long index) {
 BENCHMARK(BM_FillBothPanes)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HintForOneEntry)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InsertAndRemoveOneEntry)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->Arg(100000)
+    ->ArgsProduct({{1000, 10000, 100000}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(BM_FilterKeystroke)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
