@@ -68,7 +68,7 @@ int EntryTreeModel::SiblingRow(const TreeItem* item) const {
     const TreeItem& p = item->parent ? *item->parent : m_root;
     const auto row = static_cast<std::size_t>(item->row);
     return item->row >= 0 && row < p.children.size() && p.children[row].get() == item ? item->row
-                                                                                       : -1;
+                                                                                      : -1;
 }
 
 int EntryTreeModel::ShownRow(const TreeItem* item) const {

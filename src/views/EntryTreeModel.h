@@ -24,8 +24,8 @@ struct TreeItem {
     void* data = nullptr;  // the entry, or the Standard Header record
     std::string text;      // 8-bit, as the labels
     int image = 0;
-    int row = 0;    // its place among its siblings, kept up to date
-    int depth = 0;  // 0 for a top-level item
+    int row = 0;            // its place among its siblings, kept up to date
+    int depth = 0;          // 0 for a top-level item
     bool expanded = false;  // its children are shown whenever it is shown
     std::vector<std::unique_ptr<TreeItem>> children;  // in order of their text
 };

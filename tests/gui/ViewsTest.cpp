@@ -142,8 +142,8 @@ TEST(EntryTreeModelTest, RowsAreTheItemsShownInTreeOrder) {
         for (int r = 0; r < model.rowCount(); ++r) {
             const QModelIndex i = model.index(r, 0);
             out.push_back(std::to_string(i.data(EntryTreeModel::kDepthRole).toInt()) +
-                          i.data().toString().toStdString() +
-                          "/" + std::to_string(i.data(EntryTreeModel::kBranchRole).toInt()));
+                          i.data().toString().toStdString() + "/" +
+                          std::to_string(i.data(EntryTreeModel::kBranchRole).toInt()));
         }
         return out;
     };
@@ -279,8 +279,7 @@ TEST_F(ViewsTest, AFillEndsScrolledToTheLastEntryAdded) {
     // Each item and row is scrolled into view as it is added: the last entry of
     // the last list, in list order, ends in view in both panes.
     auto root = SampleTree();
-    for (int i = 0; i < 300; ++i)
-        AddAt(*root, "B.E" + std::to_string(1000 + i), LongValue(i));
+    for (int i = 0; i < 300; ++i) AddAt(*root, "B.E" + std::to_string(1000 + i), LongValue(i));
     ASSERT_TRUE(Start({PutFile("big.tkv", *root)}));
     QCoreApplication::processEvents();
     const QModelIndex lastRow = ListIndexOf("D");
@@ -366,9 +365,9 @@ TEST_F(ViewsTest, TheTreeOpensAndClosesAsATreeControlDoes) {
     e->value = LongValue(1);
     HeaderNode* added = HeaderTree::Insert(*At("B"), std::move(e), Doc().m_pRoot.get());
     Tree().InsertEntryItem(Tree().FindItemOfEntry(At("B")), added);
-    EXPECT_EQ(TreeRows(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
-                                 "    B (List)", "      E (Long)", "      FLAGS (Boolean)",
-                                 "    D (Float)"}));
+    EXPECT_EQ(TreeRows(),
+              (Texts{"Standard Header", "  Extended Header", "    A (Long)", "    B (List)",
+                     "      E (Long)", "      FLAGS (Boolean)", "    D (Float)"}));
 }
 
 TEST_F(ViewsTest, DoubleClicks) {
