@@ -243,6 +243,10 @@ TEST_F(ViewsTest, ClicksInEitherPaneSelectTheSameEntryInTheOther) {
     ClickList("A");
     QTest::keyClick(&List(), Qt::Key_Down);
     EXPECT_EQ(ListSelection(), At("B"));
+    QTest::keyClick(&List(), Qt::Key_End);
+    EXPECT_EQ(ListSelection(), At("D")) << "End goes to the last row";
+    QTest::keyClick(&List(), Qt::Key_Home);
+    EXPECT_EQ(ListSelection(), At("A"));
     EXPECT_EQ(TreeSelection(), At("A"));
 }
 
