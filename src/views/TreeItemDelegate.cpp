@@ -21,8 +21,10 @@ void TreeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const int depth = index.data(EntryTreeModel::kDepthRole).toInt();
     const int branch = index.data(EntryTreeModel::kBranchRole).toInt();
     if (depth > 0 && branch != EntryTreeModel::kLeaf) {
-        QStyleOption expander;
-        expander.initFrom(option.widget);
+        QStyleOption expander;  // what initFrom would take from the widget, from the option
+        expander.palette = option.palette;
+        expander.direction = option.direction;
+        expander.fontMetrics = option.fontMetrics;
         expander.rect = ExpanderRect(option.rect, depth);
         expander.state = QStyle::State_Children | QStyle::State_Item;
         if (branch == EntryTreeModel::kExpanded) expander.state |= QStyle::State_Open;
