@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QTreeView>
+#include <random>
 
 #include "GuiFixture.h"
 #include "app/StandardHeaderDlg.h"
@@ -179,6 +179,57 @@ TEST(EntryTreeModelTest, RowsAreTheItemsShownInTreeOrder) {
     EXPECT_EQ(rows(), (Texts{"0T/2", "1Z/0", "1B/0"})) << "the last child gone, so is the expander";
     model.Remove(top);
     EXPECT_EQ(model.rowCount(), 0);
+}
+
+// Random insertions, removals, expansions and collapses (equal texts among
+// them) against the rows worked out afresh from the items after every step.
+TEST(EntryTreeModelTest, RowsFollowRandomChangesAsAFreshWalkWouldShowThem) {
+    EntryTreeModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    std::mt19937 random(20261207);
+    std::vector<TreeItem*> items;
+    auto expected = [&] {
+        std::vector<const TreeItem*> out;
+        std::function<void(const std::vector<std::unique_ptr<TreeItem>>&)> walk =
+            [&](const std::vector<std::unique_ptr<TreeItem>>& children) {
+                for (const auto& c : children) {
+                    out.push_back(c.get());
+                    if (c->expanded) walk(c->children);
+                }
+            };
+        walk(model.TopLevel());
+        return out;
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const unsigned op = random() % 10;
+        TreeItem* some = items.empty() ? nullptr : items[random() % items.size()];
+        if (op < 5 || !some) {
+            TreeItem* parent = op == 0 || !some ? nullptr : some;
+            items.push_back(
+                model.Insert(parent, std::string(1, char('A' + random() % 6)), 0, nullptr));
+        } else if (op < 7) {
+            model.SetExpanded(some, !some->expanded);
+        } else if (op == 7) {
+            model.Reveal(some);
+        } else if (op == 8) {
+            model.ExpandBelow(some);
+        } else {
+            std::vector<const TreeItem*> gone{some};
+            for (std::size_t k = 0; k < gone.size(); ++k)
+                for (const auto& c : gone[k]->children) gone.push_back(c.get());
+            model.Remove(some);
+            std::erase_if(items, [&](TreeItem* t) {
+                return std::find(gone.begin(), gone.end(), t) != gone.end();
+            });
+        }
+        const auto rows = expected();
+        ASSERT_EQ(model.rowCount(), static_cast<int>(rows.size())) << "step " << step;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            ASSERT_EQ(model.ItemAt(model.index(static_cast<int>(r), 0)), rows[r])
+                << "step " << step;
+            ASSERT_EQ(model.IndexOf(rows[r]).row(), static_cast<int>(r)) << "step " << step;
+        }
+    }
 }
 
 TEST_F(ViewsTest, ChangedEntriesRefreshTheirRowOnly) {
