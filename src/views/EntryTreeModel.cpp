@@ -222,8 +222,8 @@ void EntryTreeModel::SetExpanded(TreeItem* item, bool expanded) {
         return;
     }
     const auto first = static_cast<std::size_t>(row) + 1;
+    item->expanded = expanded;
     if (expanded) {
-        item->expanded = true;
         std::vector<TreeItem*> below;
         CollectShown(*item, below);
         if (!below.empty()) {
@@ -236,12 +236,10 @@ void EntryTreeModel::SetExpanded(TreeItem* item, bool expanded) {
         const std::size_t end = ShownEnd(static_cast<std::size_t>(row));
         if (end > first) {
             beginRemoveRows({}, row + 1, static_cast<int>(end) - 1);
-            item->expanded = false;
             m_shown.erase(m_shown.begin() + static_cast<std::ptrdiff_t>(first),
                           m_shown.begin() + static_cast<std::ptrdiff_t>(end));
             endRemoveRows();
         }
-        item->expanded = false;
     }
     BranchChanged(item);
 }

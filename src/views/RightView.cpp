@@ -4,7 +4,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <algorithm>
 #include <utility>
 
 #include "document/TKVEditorDoc.h"
@@ -14,35 +13,15 @@
 #include "views/TKVEditorView.h"
 
 CRightView::CRightView(CommandSet& commands, QWidget* parent)
-    : QTableView(parent), m_commands(commands), m_imageList(":/res/list_images.png", 16) {
+    : EntryTableView(parent), m_commands(commands), m_imageList(":/res/list_images.png", 16) {
     setObjectName("CRightView");
     m_model.SetImages(m_imageList);
     setModel(&m_model);
-    // A table rather than a tree view: a row inserted or removed costs a table
-    // no layout of the other rows. Every row is as high as the others, set once.
-    verticalHeader()->hide();
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), 16) + 4);
-    setShowGrid(false);
-    setWordWrap(false);
-    setCornerButtonEnabled(false);
-    setTabKeyNavigation(false);
-    setHorizontalScrollMode(ScrollPerPixel);
-    setSelectionBehavior(SelectRows);  // a click anywhere in a row selects it
-    setSelectionMode(SingleSelection);
-    setEditTriggers(NoEditTriggers);
-    setDragDropMode(NoDragDrop);
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSortIndicatorShown(false);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setFrameShape(QFrame::Box);
-}
-
-void CRightView::scrollTo(const QModelIndex& index, ScrollHint hint) {
-    executeDelayedItemsLayout();
-    QTableView::scrollTo(index, hint);
 }
 
 CTKVEditorDoc* CRightView::GetDocument() const {
@@ -112,23 +91,14 @@ void CRightView::SelectRow(int row) {
 }
 
 QModelIndex CRightView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
-    // As a list control: Home and End go to the first and last row, Left and
-    // Right scroll sideways.
-    const int rows = m_model.rowCount();
-    switch (action) {
-        case MoveHome:
-            return rows > 0 ? m_model.index(0, 0) : QModelIndex();
-        case MoveEnd:
-            return rows > 0 ? m_model.index(rows - 1, 0) : QModelIndex();
-        case MoveLeft:
-        case MoveRight:
-            horizontalScrollBar()->triggerAction(action == MoveLeft
-                                                     ? QAbstractSlider::SliderSingleStepSub
-                                                     : QAbstractSlider::SliderSingleStepAdd);
-            return currentIndex();
-        default:
-            return QTableView::moveCursor(action, modifiers);
+    // As a list control, Left and Right scroll sideways.
+    if (action == MoveLeft || action == MoveRight) {
+        horizontalScrollBar()->triggerAction(action == MoveLeft
+                                                 ? QAbstractSlider::SliderSingleStepSub
+                                                 : QAbstractSlider::SliderSingleStepAdd);
+        return currentIndex();
     }
+    return EntryTableView::moveCursor(action, modifiers);
 }
 
 void CRightView::mousePressEvent(QMouseEvent* event) {
@@ -147,7 +117,7 @@ void CRightView::mousePressEvent(QMouseEvent* event) {
     // A click below the last row takes the selection away, as a list control
     // does; with no row selected the click sends nothing.
     if (event->button() == Qt::LeftButton && !indexAt(pos).isValid()) clearSelection();
-    QTableView::mousePressEvent(event);
+    EntryTableView::mousePressEvent(event);
     if (event->button() == Qt::LeftButton)
         if (HeaderNode* entry = GetSelectedEntry(); entry && GetDocument())
             GetDocument()->NotifyShowEntry(this, entry);
@@ -157,11 +127,11 @@ void CRightView::mouseMoveEvent(QMouseEvent* event) {
     // A drag does not carry the selection along: both panes stay on the entry
     // the press chose.
     if (event->buttons() & Qt::LeftButton) return;
-    QTableView::mouseMoveEvent(event);
+    EntryTableView::mouseMoveEvent(event);
 }
 
 void CRightView::mouseDoubleClickEvent(QMouseEvent* event) {
-    QTableView::mouseDoubleClickEvent(event);
+    EntryTableView::mouseDoubleClickEvent(event);
     if (HeaderNode* entry = GetSelectedEntry(); entry && GetDocument())
         GetDocument()->NotifyEditEntry(this, entry);
 }
@@ -171,7 +141,7 @@ void CRightView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CRightView::resizeEvent(QResizeEvent* event) {
-    QTableView::resizeEvent(event);
+    EntryTableView::resizeEvent(event);
     // Both columns stay half the pane wide, also after a divider was dragged.
     const int half = viewport()->width() / 2;
     if (half < 1) return;
@@ -180,7 +150,7 @@ void CRightView::resizeEvent(QResizeEvent* event) {
 }
 
 void CRightView::focusInEvent(QFocusEvent* event) {
-    QTableView::focusInEvent(event);
+    EntryTableView::focusInEvent(event);
     emit Activated(this);
 }
 

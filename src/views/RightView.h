@@ -4,17 +4,16 @@
 // of the folder-wide edit. It follows the document through update hints and asks
 // the tree view, through hints, to run the editing commands on its selection.
 
-#include <QTableView>
-
 #include "platform/View.h"
 #include "platform/qt/CommandTarget.h"
 #include "views/EntryListModel.h"
+#include "views/EntryTableView.h"
 
 class CTKVEditorDoc;
 class CommandSet;
 class HeaderNode;
 
-class CRightView : public QTableView, public CView, public CommandTarget {
+class CRightView : public EntryTableView, public CView, public CommandTarget {
     Q_OBJECT
   public:
     explicit CRightView(CommandSet& commands, QWidget* parent = nullptr);
@@ -25,10 +24,6 @@ class CRightView : public QTableView, public CView, public CommandTarget {
     HeaderNode* GetSelectedEntry() const;
     void SelectRow(int row);
     EntryListModel& Model() { return m_model; }
-
-    // Lays out pending rows first: right after a fill or an insertion the
-    // scroll bars do not know the new rows yet.
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;

@@ -16,40 +16,21 @@
 #include "views/MainFrameInterface.h"
 
 CTKVEditorView::CTKVEditorView(CommandSet& commands, QWidget* parent)
-    : QTableView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
+    : EntryTableView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
     setObjectName("CTKVEditorView");
     m_model.SetImages(m_imageList);
     setModel(&m_model);
     setItemDelegate(&m_delegate);
     horizontalHeader()->hide();
-    verticalHeader()->hide();
-    // Every row as high as the others, set once: no row is ever measured.
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), 16) + 4);
     // Long item texts scroll sideways rather than being cut short: the column is
     // as wide as the widest item (measured as items come, never shrinking between
     // fills), and at least as wide as the pane.
     horizontalHeader()->setStretchLastSection(false);
-    setHorizontalScrollMode(ScrollPerPixel);
     setTextElideMode(Qt::ElideNone);
-    setShowGrid(false);
-    setWordWrap(false);
-    setCornerButtonEnabled(false);
-    setTabKeyNavigation(false);
-    setSelectionBehavior(SelectRows);
-    setEditTriggers(NoEditTriggers);
-    setSelectionMode(SingleSelection);
-    setDragDropMode(NoDragDrop);
     setContextMenuPolicy(Qt::DefaultContextMenu);
-    setFrameShape(QFrame::Box);
 }
 
 CTKVEditorView::~CTKVEditorView() = default;
-
-void CTKVEditorView::scrollTo(const QModelIndex& index, ScrollHint hint) {
-    executeDelayedItemsLayout();
-    QTableView::scrollTo(index, hint);
-}
 
 CTKVEditorDoc* CTKVEditorView::GetDocument() const {
     return static_cast<CTKVEditorDoc*>(CView::GetDocument());
@@ -180,7 +161,7 @@ void CTKVEditorView::FitColumn() {
 }
 
 void CTKVEditorView::resizeEvent(QResizeEvent* event) {
-    QTableView::resizeEvent(event);
+    EntryTableView::resizeEvent(event);
     FitColumn();
 }
 
@@ -373,15 +354,7 @@ void CTKVEditorView::keyPressEvent(QKeyEvent* event) {
                 break;
         }
     }
-    QTableView::keyPressEvent(event);
-}
-
-QModelIndex CTKVEditorView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
-    // One column: Home and End go to the first and last row, not along the row.
-    const int rows = m_model.rowCount();
-    if (action == MoveHome && rows > 0) return m_model.index(0, 0);
-    if (action == MoveEnd && rows > 0) return m_model.index(rows - 1, 0);
-    return QTableView::moveCursor(action, modifiers);
+    EntryTableView::keyPressEvent(event);
 }
 
 void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
@@ -408,14 +381,14 @@ void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
         menu->exec(event->globalPosition().toPoint());
         return;
     }
-    QTableView::mousePressEvent(event);
+    EntryTableView::mousePressEvent(event);
 }
 
 void CTKVEditorView::mouseMoveEvent(QMouseEvent* event) {
     // A drag does not carry the selection along: both panes stay on the entry
     // the press chose.
     if (event->buttons() & Qt::LeftButton) return;
-    QTableView::mouseMoveEvent(event);
+    EntryTableView::mouseMoveEvent(event);
 }
 
 void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -435,7 +408,7 @@ void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (selected) RunEdit(selected);
     // A list opens or closes (found again: the edit may have changed the items).
     Toggle(m_model.ItemAt(indexAt(pos)));
-    QTableView::mouseDoubleClickEvent(event);
+    EntryTableView::mouseDoubleClickEvent(event);
 }
 
 void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
@@ -445,7 +418,7 @@ void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CTKVEditorView::focusInEvent(QFocusEvent* event) {
-    QTableView::focusInEvent(event);
+    EntryTableView::focusInEvent(event);
     emit Activated(this);
 }
 

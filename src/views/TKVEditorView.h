@@ -7,12 +7,12 @@
 // items and draws their expanders, and this view expands and collapses them on
 // clicks and keys as a tree control does.
 
-#include <QTableView>
 #include <map>
 
 #include "model/HeaderElement.h"
 #include "platform/View.h"
 #include "platform/qt/CommandTarget.h"
+#include "views/EntryTableView.h"
 #include "views/EntryTreeModel.h"
 #include "views/TreeItemDelegate.h"
 
@@ -23,7 +23,7 @@ class CEntryDialog;
 class HeaderNode;
 class QMenu;
 
-class CTKVEditorView : public QTableView, public CView, public CommandTarget {
+class CTKVEditorView : public EntryTableView, public CView, public CommandTarget {
     Q_OBJECT
   public:
     using HTREEITEM = TreeItem*;
@@ -54,10 +54,6 @@ class CTKVEditorView : public QTableView, public CView, public CommandTarget {
     HTREEITEM StandardHeaderItem() const { return m_hStandardHeaderItem; }
     HTREEITEM RootItem() const { return m_hRootItem; }
     EntryTreeModel& Model() { return m_model; }
-
-    // Lays out pending rows first: right after a fill or an insertion the
-    // scroll bars do not know the new rows yet.
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -100,7 +96,6 @@ class CTKVEditorView : public QTableView, public CView, public CommandTarget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
-    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
