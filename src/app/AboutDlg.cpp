@@ -24,9 +24,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     m_build->setObjectName("IDC_BUILD");
     m_build->setGeometry(du.Rect(35, 23, 96, 10));
     m_build->setText(QString::fromLatin1(kBuild));
-    auto* notice = new QLabel(
-        QStringLiteral("Edits sample headers, never the measured data."),
-        this);
+    auto* notice =
+        new QLabel(QStringLiteral("Edits sample headers, never the measured data."), this);
     notice->setGeometry(du.Rect(33, 35, 198, 8));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setGeometry(du.Rect(193, 53, 50, 14));

@@ -1,5 +1,6 @@
 #include "app/DocFileDialog.h"
 
+#include <QFileInfo>
 #include <QFileSystemModel>
 
 CDocFileDialog::CDocFileDialog(QWidget* parent, Mode mode, const QString& start)
@@ -14,6 +15,24 @@ CDocFileDialog::CDocFileDialog(QWidget* parent, Mode mode, const QString& start)
     if (mode == Mode::Open) filters << QStringLiteral("All Files (*)");
     setNameFilters(filters);
     ApplyFilter(filters.front());
+    if (mode == Mode::SaveAs) ProposeName(start);
+}
+
+void CDocFileDialog::ProposeName(const QString& start) {
+    // Setting the filter made Qt give the proposed name the suffix of the
+    // filter's last pattern (".pkv"): the name keeps the document's own
+    // extension, and a name typed without one gets ".tkv".
+    const QFileInfo info(start);
+    if (info.isDir()) return;
+    setDefaultSuffix(QStringLiteral("tkv"));
+    m_proposed = info.fileName();
+    selectFile(m_proposed);
+}
+
+void CDocFileDialog::showEvent(QShowEvent* event) {
+    QFileDialog::showEvent(event);
+    // Showing chooses the filter again, and with it the wrong suffix.
+    if (!m_proposed.isEmpty()) selectFile(m_proposed);
 }
 
 QFileSystemModel* CDocFileDialog::FileModel() const {

@@ -18,10 +18,17 @@ class CDocFileDialog : public QFileDialog {
     enum class Mode { Open, SaveAs };
     CDocFileDialog(QWidget* parent, Mode mode, const QString& start);
 
-    // Runs the dialog; the chosen file, or "" when it was cancelled.
+    // Runs the dialog; the chosen file, or "" when it was cancelled. For Save As,
+    // `start` is the name proposed (with its folder), or a folder.
     static QString Prompt(QWidget* parent, Mode mode, const QString& start);
     QFileSystemModel* FileModel() const;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     void ApplyFilter(const QString& filter);
+    void ProposeName(const QString& start);
+
+    QString m_proposed;  // the name proposed by Save As
 };

@@ -69,7 +69,8 @@ void CInstanceChannel::OnConnection() {
             socket->flush();
             socket->disconnectFromServer();
             const QString path = QString::fromUtf8(QByteArray::fromPercentEncoding(line));
-            if (!path.isEmpty() && m_open) QTimer::singleShot(0, this, [this, path] { m_open(path); });
+            if (!path.isEmpty() && m_open)
+                QTimer::singleShot(0, this, [this, path] { m_open(path); });
         });
     }
 }

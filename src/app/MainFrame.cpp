@@ -6,18 +6,18 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QShortcut>
-#include <QVBoxLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QTimer>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTime>
+#include <QTimer>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "app/DocFileDialog.h"
 #include "app/HelpWindow.h"
@@ -25,10 +25,10 @@
 #include "app/StandardHeaderDlg.h"
 #include "app/TKVEditorApp.h"
 #include "document/TKVEditorDoc.h"
-#include "platform/UserMessages.h"
-#include "res/Resource.h"
 #include "model/HeaderNode.h"
 #include "platform/TextCodec.h"
+#include "platform/UserMessages.h"
+#include "res/Resource.h"
 #include "views/FolderProgress.h"
 #include "views/PlateSheetWindow.h"
 #include "views/RightView.h"
@@ -59,7 +59,7 @@ CMainFrame::CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc)
     };
     m_doc.m_onFolderApplied = [this](const FolderEdit::Report& report) {
         m_pProgress.reset();
-        statusBar()->showMessage(FolderSummary(report));
+        ShowSummary(ShortFolderSummary(report), FolderSummary(report));
     };
     m_doc.m_onFolderUndone = [this](const FolderUndo::Report& report) {
         using O = FolderUndo::Outcome;
@@ -121,6 +121,23 @@ QString CMainFrame::FolderSummary(const FolderEdit::Report& report) {
     if (!report.listingError.empty())
         text += QStringLiteral("; the folder could not be read in full");
     return text;
+}
+
+QString CMainFrame::ShortFolderSummary(const FolderEdit::Report& report) {
+    using O = FolderEdit::Outcome;
+    QString text = QStringLiteral("Folder saved: %1 updated").arg(report.Count(O::Updated));
+    const std::pair<O, const char*> others[] = {
+        {O::Unchanged, "unchanged"}, {O::SkippedReadOnly, "read-only"}, {O::Failed, "failed"}};
+    for (const auto& [outcome, word] : others)
+        if (const std::size_t n = report.Count(outcome))
+            text += QStringLiteral(", %1 %2").arg(n).arg(QString::fromLatin1(word));
+    if (!report.listingError.empty()) text += QStringLiteral(", folder not read in full");
+    return text;
+}
+
+void CMainFrame::ShowSummary(const QString& text, const QString& whole) {
+    statusBar()->showMessage(text);
+    statusBar()->setToolTip(whole);
 }
 
 void CMainFrame::ShowFolderProgress(std::size_t done, std::size_t total) {
@@ -262,13 +279,34 @@ bool CMainFrame::PreCreateWindow() {
     const int left = settings->value("Left", -1).toInt();
     const int bottom = settings->value("Bottom", -1).toInt();
     const int right = settings->value("Right", -1).toInt();
-    // The window's geometry (inside the window manager's frame) is kept, so that
-    // the placement comes back the same whatever the frame is like.
-    if (top > 0 && left > 0 && bottom > 0 && right > 0)
-        setGeometry(left, top, right - left, bottom - top);
-    else
+    // The edges are the window's rectangle with its frame, in screen
+    // coordinates. The frame's size is known once the window is shown: until
+    // then the rectangle is taken for the inside, and the first show puts the
+    // frame on it.
+    if (top > 0 && left > 0 && bottom > 0 && right > 0) {
+        m_rectPlacement = QRect(left, top, right - left, bottom - top);
+        ApplyPlacement();
+    } else {
         resize(900, 600);
+    }
     return true;
+}
+
+void CMainFrame::ApplyPlacement() {
+    // A window's position is that of its frame; its size, that of its inside.
+    const QSize frame = frameGeometry().size() - size();
+    move(m_rectPlacement.topLeft());
+    resize(m_rectPlacement.size() - frame);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The frame's size is known once the window is on the screen.
+    if (m_rectPlacement.isValid())
+        QTimer::singleShot(0, this, [this] {
+            ApplyPlacement();
+            m_rectPlacement = QRect();
+        });
 }
 
 int CMainFrame::OnCreate() {
@@ -297,6 +335,7 @@ int CMainFrame::OnCreate() {
     bar->addPermanentWidget(m_pClockPane);
     // The prompt pane says "Ready" whenever no prompt is shown.
     connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
+        bar->setToolTip(QString());  // a summary's tip goes with the summary
         if (text.isEmpty()) bar->showMessage(QString::fromLatin1(IDS_IDLE_MESSAGE));
     });
     bar->showMessage(QString::fromLatin1(IDS_IDLE_MESSAGE));
@@ -628,8 +667,11 @@ bool CMainFrame::DoFileSave() {
 }
 
 bool CMainFrame::DoFileSaveAs() {
-    const QString start =
-        m_doc.GetPathName().empty() ? QDir::currentPath() : Utf8(m_doc.GetPathName());
+    // The name proposed is the document's own; an untitled one gets ".tkv".
+    const QString start = m_doc.GetPathName().empty()
+                              ? QDir::current().filePath(QString::fromLatin1(CDocument::kUntitled) +
+                                                         QStringLiteral(".tkv"))
+                              : Utf8(m_doc.GetPathName());
     const QString path = CDocFileDialog::Prompt(this, CDocFileDialog::Mode::SaveAs, start);
     if (path.isEmpty()) return false;
     const bool ok = m_doc.DoSave(path.toStdString());
@@ -674,8 +716,8 @@ void CMainFrame::WriteRecentFiles(const QStringList& files) {
 QString CMainFrame::AbbreviateName(const QString& path, int maxLength) {
     const int slash = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
     const QString name = path.mid(slash + 1);
-    if (slash >= 0 && QDir::cleanPath(path.left(slash == 0 ? 1 : slash)) ==
-                          QDir::cleanPath(QDir::currentPath()))
+    if (slash >= 0 &&
+        QDir::cleanPath(path.left(slash == 0 ? 1 : slash)) == QDir::cleanPath(QDir::currentPath()))
         return name;
     if (path.size() <= maxLength) return path;
     // The root: "/", "C:\", or "\\server\share\".
@@ -726,7 +768,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!isMinimized()) {
         auto settings = UserSettings();
         settings->beginGroup(QStringLiteral("Settings/Window"));
-        const QRect r = geometry();
+        const QRect r = frameGeometry();
         settings->setValue("Top", r.top());
         settings->setValue("Left", r.left());
         settings->setValue("Bottom", r.top() + r.height());

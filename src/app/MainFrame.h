@@ -102,6 +102,9 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     // The prompt after a folder-wide edit: how many files were updated, left as
     // they were, skipped as read-only and failed.
     static QString FolderSummary(const FolderEdit::Report& report);
+    // The same in words that fit beside the mode pane: the counts that are not
+    // zero (the updated files always).
+    static QString ShortFolderSummary(const FolderEdit::Report& report);
     QProgressDialog* Progress() const { return m_pProgress.get(); }
 
     // Per-user settings ("Settings/Window" and the recent-file list).
@@ -112,8 +115,14 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
+    // Shows `text` in the prompt pane, with `whole` as the status bar's tip for
+    // as long as it stays.
+    void ShowSummary(const QString& text, const QString& whole);
+    // Puts the window, frame included, on the placement read from the settings.
+    void ApplyPlacement();
     void CreateCommands();
     void CreateMenus();
     void RebuildRecentFileMenu();
@@ -144,6 +153,7 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     QPointer<QWidget> m_pActiveView;
     CInPlaceFrame* m_pInPlaceFrame = nullptr;
     int m_nClockTimer = 0;
+    QRect m_rectPlacement;  // the saved window rectangle, frame included, until shown
     std::unique_ptr<QProgressDialog> m_pProgress;
 
   public:

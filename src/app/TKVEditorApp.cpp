@@ -17,10 +17,10 @@
 #include "app/InstanceChannel.h"
 #include "app/MainFrame.h"
 #include "app/MimeRegistry.h"
-#include "platform/NativeSettings.h"
 #include "document/TKVEditorDoc.h"
 #include "model/HeaderNode.h"
 #include "model/LabelCompare.h"
+#include "platform/NativeSettings.h"
 #include "platform/qt/QtUserMessages.h"
 #include "res/Resource.h"
 
@@ -136,9 +136,8 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
         }
         std::printf("%s %s\n", haveHelp ? "help file" : "no help file at",
                     help.toLocal8Bit().constData());
-        m_nExitCode = ok && haveHelp && m_cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen
-                          ? 0
-                          : 1;
+        m_nExitCode =
+            ok && haveHelp && m_cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen ? 0 : 1;
         return false;
     }
     if (!ok) {
@@ -233,8 +232,8 @@ bool CTKVEditorApp::OnCommand(int id) {
             return true;
         case ID_FILE_OPEN:
             if (m_pMainFrame) {
-                const QString path = CDocFileDialog::Prompt(
-                    m_pMainFrame.get(), CDocFileDialog::Mode::Open, QString());
+                const QString path = CDocFileDialog::Prompt(m_pMainFrame.get(),
+                                                            CDocFileDialog::Mode::Open, QString());
                 if (!path.isEmpty()) m_pMainFrame->OpenDocumentFile(path);
             }
             return true;

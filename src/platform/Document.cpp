@@ -56,9 +56,22 @@ bool CDocument::OnNewDocument() {
 }
 
 bool CDocument::OpenDocumentFile(const std::string& path) {
-    if (!OnOpenDocument(path)) return false;
-    SetPathName(path);
-    return true;
+    // The flag is cleared first so that a failed open tells whether it touched
+    // the contents: an open that sets it again has emptied them.
+    const bool wasModified = m_bModified;
+    m_bModified = false;
+    if (OnOpenDocument(path)) {
+        SetPathName(path);
+        return true;
+    }
+    if (!m_bModified) {
+        m_bModified = wasModified;  // the file never opened: the document is as it was
+    } else {
+        // The contents are gone: the document no longer stands for its earlier
+        // file, so a Save cannot write the empty tree over it.
+        OnNewDocument();
+    }
+    return false;
 }
 
 bool CDocument::DoSave(const std::string& path) {

@@ -43,7 +43,8 @@ class CDocument {
     virtual bool OnOpenDocument(const std::string& path) = 0;
     virtual bool OnSaveDocument(const std::string& path) = 0;
     virtual void DeleteContents() {}
-    // Opens `path` into this document and takes its name on success.
+    // Opens `path` into this document and takes its name on success. A failure
+    // that emptied the contents leaves a new, untitled, unmodified document.
     bool OpenDocumentFile(const std::string& path);
     // Saves to `path` and takes its name on success.
     bool DoSave(const std::string& path);

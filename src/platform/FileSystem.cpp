@@ -90,7 +90,12 @@ std::string FileSystem::FolderOf(const std::string& path) {
 }
 
 std::string FileSystem::ExtensionOf(const std::string& path) {
-    return fs::path(path).extension().string();
+    // From the last period of the name on, as the system splits a path: a name
+    // that is only an extension (".tkv") has that extension, not none.
+    const std::string name = fs::path(path).filename().string();
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name == "." || name == "..") return {};
+    return name.substr(dot);
 }
 
 bool FileSystem::SameFile(const std::string& a, const std::string& b) {

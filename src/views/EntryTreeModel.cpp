@@ -300,6 +300,13 @@ QVariant EntryTreeModel::data(const QModelIndex& index, int role) const {
             return item->depth;
         case kBranchRole:
             return item->children.empty() ? kLeaf : item->expanded ? kExpanded : kCollapsed;
+        case kLaterSiblingsRole: {
+            QByteArray later(std::max(item->depth, 0), '\0');
+            for (const TreeItem* i = item; i->depth >= 1 && i->parent; i = i->parent)
+                later[i->depth - 1] =
+                    static_cast<std::size_t>(i->row) + 1 < i->parent->children.size() ? 1 : 0;
+            return later;
+        }
         default:
             return {};
     }

@@ -36,6 +36,9 @@ class EntryTreeModel : public QAbstractTableModel {
     static constexpr int kDataRole = Qt::UserRole + 1;    // the item's data as a quintptr
     static constexpr int kDepthRole = Qt::UserRole + 2;   // int
     static constexpr int kBranchRole = Qt::UserRole + 3;  // a Branch
+    // A QByteArray of one flag a level, from depth 1 down to the item itself:
+    // whether the item at that depth on its path has a later sibling.
+    static constexpr int kLaterSiblingsRole = Qt::UserRole + 4;
     enum Branch { kLeaf = 0, kCollapsed = 1, kExpanded = 2 };
 
     explicit EntryTreeModel(QObject* parent = nullptr);

@@ -101,6 +101,15 @@ QModelIndex CRightView::moveCursor(CursorAction action, Qt::KeyboardModifiers mo
     return EntryTableView::moveCursor(action, modifiers);
 }
 
+void CRightView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+    // When the selected row goes, no row is selected in its place, as in a list
+    // control: a table in single selection would select the next row, and the
+    // next Delete or Cancel Field would then act on that neighbour.
+    const int current = currentIndex().row();
+    if (current >= start && current <= end && selectionModel()) selectionModel()->clear();
+    EntryTableView::rowsAboutToBeRemoved(parent, start, end);
+}
+
 void CRightView::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::RightButton) {

@@ -303,10 +303,17 @@ QRect CTKVEditorView::RowRect(const QModelIndex& index) const {
                  rowHeight(index.row()));
 }
 
+QRect CTKVEditorView::ItemRect(const QModelIndex& index) const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = RowRect(index);
+    return m_delegate.ItemRect(option, index);
+}
+
 CTKVEditorView::HTREEITEM CTKVEditorView::ItemAtPoint(const QPoint& pos) const {
     const QModelIndex i = indexAt(pos);
     HTREEITEM item = m_model.ItemAt(i);
-    if (!item || !m_delegate.ItemRect(RowRect(i), item->depth).contains(pos)) return nullptr;
+    if (!item || !ItemRect(i).contains(pos)) return nullptr;
     return item;
 }
 
@@ -365,8 +372,15 @@ void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
             Toggle(item);
             return;
         }
-        // Anywhere else in a row, its indentation too, selects the item there.
-        if (HeaderNode* e = EntryBelowRoot(m_model.ItemAt(indexAt(pos))); e && GetDocument())
+        // Only a press on an item itself (its image or label) selects it: the
+        // rest of the row, the indentation and the space right of the label,
+        // belongs to no item.
+        HTREEITEM item = ItemAtPoint(pos);
+        if (!item) {
+            setFocus(Qt::MouseFocusReason);
+            return;
+        }
+        if (HeaderNode* e = EntryBelowRoot(item); e && GetDocument())
             GetDocument()->NotifyShowEntry(this, e);
     }
     if (event->button() == Qt::RightButton) {
@@ -407,7 +421,7 @@ void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
     }
     if (selected) RunEdit(selected);
     // A list opens or closes (found again: the edit may have changed the items).
-    Toggle(m_model.ItemAt(indexAt(pos)));
+    Toggle(ItemAtPoint(pos));
     EntryTableView::mouseDoubleClickEvent(event);
 }
 

@@ -91,6 +91,10 @@ class CTKVEditorView : public EntryTableView, public CView, public CommandTarget
     // The context menu of the entries (it is built on the shared commands).
     static std::unique_ptr<QMenu> CreateEntryPopup(CommandSet& commands, bool insertEnabled);
 
+    // Where a shown row's item itself (its image and label) lies in the
+    // viewport: a click counts only there.
+    QRect ItemRect(const QModelIndex& index) const;
+
   signals:
     void Activated(CTKVEditorView* view);
 

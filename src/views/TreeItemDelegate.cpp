@@ -1,14 +1,16 @@
 #include "views/TreeItemDelegate.h"
 
-#include <QApplication>
 #include <QPainter>
 
 #include "views/EntryTreeModel.h"
 
-QRect TreeItemDelegate::ItemRect(const QRect& row, int depth) const {
-    QRect r = row;
-    r.setLeft(row.left() + depth * m_indentation);
-    return r;
+QRect TreeItemDelegate::ItemRect(const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
+    const int depth = index.data(EntryTreeModel::kDepthRole).toInt();
+    const int left = option.rect.left() + depth * m_indentation;
+    const int width = QStyledItemDelegate::sizeHint(option, index).width();
+    return QRect(left, option.rect.top(), std::min(width, option.rect.right() + 1 - left),
+                 option.rect.height());
 }
 
 QRect TreeItemDelegate::ExpanderRect(const QRect& row, int depth) const {
@@ -16,24 +18,48 @@ QRect TreeItemDelegate::ExpanderRect(const QRect& row, int depth) const {
     return QRect(row.left() + (depth - 1) * m_indentation, row.top(), m_indentation, row.height());
 }
 
+void TreeItemDelegate::PaintLines(QPainter* painter, const QStyleOptionViewItem& option,
+                                  const QModelIndex& index) const {
+    const int depth = index.data(EntryTreeModel::kDepthRole).toInt();
+    if (depth < 1) return;
+    // One flag a level: whether the item at that depth on the way down to this
+    // one (the item itself last) has a later sibling, whose line runs on.
+    const QByteArray later = index.data(EntryTreeModel::kLaterSiblingsRole).toByteArray();
+    const QRect& r = option.rect;
+    const int middle = r.top() + r.height() / 2;
+    const QBrush dots(option.palette.color(QPalette::Mid), Qt::Dense4Pattern);
+    auto lineX = [&](int level) {
+        return r.left() + (level - 1) * m_indentation + m_indentation / 2;
+    };
+    for (int level = 1; level < depth && level <= later.size(); ++level)
+        if (later.at(level - 1)) painter->fillRect(lineX(level), r.top(), 1, r.height(), dots);
+    const int x = lineX(depth);
+    const bool runsOn = depth <= later.size() && later.at(depth - 1);
+    painter->fillRect(x, r.top(), 1, (runsOn ? r.bottom() + 1 : middle) - r.top(), dots);
+    painter->fillRect(x, middle, r.left() + depth * m_indentation - x, 1, dots);
+
+    const int branch = index.data(EntryTreeModel::kBranchRole).toInt();
+    if (branch == EntryTreeModel::kLeaf) return;
+    // The expander: a small box with a plus (closed) or minus (open) over the line.
+    const QRect box(x - 4, middle - 4, 9, 9);
+    painter->fillRect(box, option.palette.color(QPalette::Base));
+    painter->setPen(option.palette.color(QPalette::Mid));
+    painter->drawRect(box.adjusted(0, 0, -1, -1));
+    painter->setPen(option.palette.color(QPalette::Text));
+    painter->drawLine(box.left() + 2, middle, box.right() - 2, middle);
+    if (branch == EntryTreeModel::kCollapsed)
+        painter->drawLine(x, box.top() + 2, x, box.bottom() - 2);
+}
+
 void TreeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
-    const int depth = index.data(EntryTreeModel::kDepthRole).toInt();
-    const int branch = index.data(EntryTreeModel::kBranchRole).toInt();
-    if (depth > 0 && branch != EntryTreeModel::kLeaf) {
-        QStyleOption expander;  // what initFrom would take from the widget, from the option
-        expander.palette = option.palette;
-        expander.direction = option.direction;
-        expander.fontMetrics = option.fontMetrics;
-        expander.rect = ExpanderRect(option.rect, depth);
-        expander.state = QStyle::State_Children | QStyle::State_Item;
-        if (branch == EntryTreeModel::kExpanded) expander.state |= QStyle::State_Open;
-        if (option.state & QStyle::State_Enabled) expander.state |= QStyle::State_Enabled;
-        QStyle* style = option.widget ? option.widget->style() : QApplication::style();
-        style->drawPrimitive(QStyle::PE_IndicatorBranch, &expander, painter, option.widget);
-    }
+    painter->save();
+    PaintLines(painter, option, index);
+    painter->restore();
+    // The item alone, its label highlighted when selected: not the whole row.
     QStyleOptionViewItem item = option;
-    item.rect = ItemRect(option.rect, depth);
+    item.rect = ItemRect(option, index);
+    item.showDecorationSelected = false;
     QStyledItemDelegate::paint(painter, item, index);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Draws a row of the tree pane's flat model as a tree control draws an item:
-// indented by its depth, with an expander left of an item that has children.
-// Top-level items get neither indentation nor expander.
+// indented by its depth, with dotted lines from each item to its parent and on
+// to its later siblings, a boxed expander on the line of an item that has
+// children, and the selection highlighting the item's label only. Top-level
+// items get no indentation, line or expander.
 
 #include <QStyledItemDelegate>
 
@@ -12,8 +14,9 @@ class TreeItemDelegate : public QStyledItemDelegate {
         : QStyledItemDelegate(parent), m_indentation(indentation) {}
 
     int Indentation() const { return m_indentation; }
-    // Where, within a row's rectangle, the item and its expander are drawn.
-    QRect ItemRect(const QRect& row, int depth) const;
+    // Where, within a row's rectangle (`option.rect`), the item itself (its
+    // image and label) and its expander are drawn.
+    QRect ItemRect(const QStyleOptionViewItem& option, const QModelIndex& index) const;
     QRect ExpanderRect(const QRect& row, int depth) const;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -21,5 +24,7 @@ class TreeItemDelegate : public QStyledItemDelegate {
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
   private:
+    void PaintLines(QPainter* painter, const QStyleOptionViewItem& option,
+                    const QModelIndex& index) const;
     int m_indentation;
 };

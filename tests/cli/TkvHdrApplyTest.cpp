@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -135,6 +136,30 @@ TEST_F(TkvHdrApplyTest, NamesWhatItLeavesOutAndEscapesControlCharacters) {
         << r.out;
     EXPECT_EQ(Tool({"get", (dir.Path() / "outside.tkv").string(), "RUN.OPERATOR"}).status, 1)
         << "the file outside the folder was not touched";
+}
+
+TEST_F(TkvHdrApplyTest, TheFilesTakenAreThoseEndingInTheNamedFilesExtension) {
+    namespace fs = std::filesystem;
+    // A name that is only an extension has that extension; a name without one
+    // is written alone ("*" would take in every file of the folder).
+    struct Case {
+        const char* named;
+        std::vector<std::string> updated;
+    };
+    for (const Case& c : {Case{".tkv", {".tkv", "A01.tkv", "X.TKV"}}, Case{"NOEXT", {"NOEXT"}}}) {
+        TempDir plate;
+        for (const char* name : {".tkv", "A01.tkv", "X.TKV", "NOEXT", "A01.pkv"})
+            WriteAll(plate.File(name),
+                     SampleFile(*ExtendedHeader::MakeRoot(), SampleRecord(), 64, 1));
+        const ToolRun r = Tool({"apply", plate.File(c.named), "RUN.GAIN", "long", "3"});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        std::vector<std::string> updated;
+        for (const auto& e : fs::directory_iterator(plate.Path()))
+            if (Tool({"get", e.path().string(), "RUN.GAIN"}).status == 0)
+                updated.push_back(e.path().filename().string());
+        std::sort(updated.begin(), updated.end());
+        EXPECT_EQ(updated, c.updated) << c.named;
+    }
 }
 
 }  // namespace

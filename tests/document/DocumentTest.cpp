@@ -100,7 +100,11 @@ TEST_F(DocumentTest, FailedOpensReportOnceAndKeepTheRecord) {
     EXPECT_EQ(doc.m_pRoot->label, "Extended Header");
     EXPECT_EQ(StandardHeader::Text(doc.m_standardHeader.sampleName), "good.tkv")
         << "the record stays";
-    EXPECT_TRUE(doc.IsModified());
+    // The emptied document no longer stands for good.tkv: nothing offers to save
+    // the empty tree, and a Save has no path to write it to.
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
 }
 
 TEST_F(DocumentTest, SaveWritesTheTreeBehindTheUntouchedData) {

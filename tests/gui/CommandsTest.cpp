@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QStatusBar>
 
 #include <fstream>
 
@@ -183,6 +184,11 @@ TEST_F(CommandsTest, DeleteAsksFirst) {
     EXPECT_EQ(At("B"), nullptr);
     EXPECT_EQ(ListLabels(), (Texts{"A", "D"}));
     EXPECT_TRUE(Doc().IsModified());
+    // No row takes the deleted one's place: a second Delete acts on nothing.
+    EXPECT_EQ(ListSelection(), nullptr);
+    messages.answers = {MessageAnswer::Yes};
+    ASSERT_TRUE(Run(ID_EDIT_CUT));
+    EXPECT_EQ(ListLabels(), (Texts{"A", "D"}));
 }
 
 TEST_F(CommandsTest, CopyAndPasteWithTheRenameLoop) {
@@ -246,9 +252,10 @@ TEST_F(CommandsTest, FolderModeMarksCancelsAndLeaves) {
     EXPECT_EQ(messages.asked.back(), "This field will be deleted.  Is this OK ?");
     EXPECT_NE(At("B.LOT"), nullptr);
     messages.answers = {MessageAnswer::Yes};
-    ASSERT_TRUE(RunInTree(ID_CANCEL_FIELD, "B.LOT"));
+    ASSERT_TRUE(RunInList(ID_CANCEL_FIELD, "B.LOT"));
     EXPECT_EQ(At("B.LOT"), nullptr);
     EXPECT_TRUE(ListIndexOf("B.LOT").row() < 0);
+    EXPECT_EQ(ListSelection(), nullptr) << "no neighbour selected in its place";
     EXPECT_FALSE(Doc().IsModified()) << "nothing pending any more";
     // Leaving the mode with a pending change: Cancel stays, No undoes it.
     runner.Then<CListDlg>([](CListDlg& d) { Label(d, "extra"); });
@@ -346,12 +353,21 @@ TEST_F(FolderEndToEndTest, SaveWritesThePendingEntriesIntoEveryFileOfTheFolder) 
     EXPECT_EQ(ListImage("QC.LANES"), 1);
     EXPECT_EQ(ListImage("RUN.OPERATOR"), 1);
 
+    Frame().resize(800, 600);
     messages.answers = {MessageAnswer::Yes};
     ASSERT_TRUE(Run(ID_FILE_SAVE));
     EXPECT_EQ(messages.asked.back(), "All files in this folder will be modified.  Is this OK ?");
     EXPECT_FALSE(Doc().IsModified());
     EXPECT_EQ(ListImage("QC.LANES"), 0) << "applied: no longer pending";
-    EXPECT_EQ(Frame().PromptText().toStdString(),
+    // The summary fits left of the mode pane in an 800-pixel window; its tip
+    // says it in full.
+    QApplication::processEvents();
+    const QStatusBar* bar = Frame().statusBar();
+    EXPECT_LE(bar->fontMetrics().horizontalAdvance(Frame().PromptText()) + 8,
+              Frame().ModePane()->x())
+        << Frame().PromptText().toStdString();
+    EXPECT_EQ(Frame().PromptText().toStdString(), "Folder saved: 10 updated");
+    EXPECT_EQ(bar->toolTip().toStdString(),
               "All samples in folder: 10 updated, 0 unchanged, 0 skipped as read-only, 0 failed");
     EXPECT_TRUE(dialogShown) << "ten files show their progress";
     ASSERT_FALSE(progress.empty());

@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <functional>
+#include <map>
 
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QMenuBar>
@@ -15,6 +18,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTime>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
@@ -25,6 +29,7 @@
 #include "app/InPlaceFrame.h"
 #include "app/StandardHeaderDlg.h"
 #include "app/TKVEditorSrvrItem.h"
+#include "format/ItemCodec.h"
 #include "format/StandardHeaderRows.h"
 #include "res/Resource.h"
 
@@ -154,8 +159,8 @@ TEST_F(FrameTest, ADocumentWithoutAPathHasNoViewerAndNoFolderEdit) {
     EXPECT_TRUE(Enabled(ID_INSERT_STRING));
     // A double click on "Standard Header" opens nothing.
     const QModelIndex sh = TreeIndexOf("Standard Header");
-    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
-    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().ItemRect(sh).center());
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().ItemRect(sh).center());
     EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
 }
 
@@ -309,7 +314,9 @@ TEST_F(FrameTest, PlacementAndSplitterWidthAreKeptAcrossRuns) {
     Frame().Splitter()->setSizes({260, 440});
     Frame().show();
     QApplication::processEvents();
-    const QRect placed = Frame().geometry();
+    // The edges kept are those of the window with its frame.
+    const QRect placed = Frame().frameGeometry();
+    ASSERT_NE(placed, Frame().geometry()) << "the window has a frame here";
     const int split = Frame().Splitter()->sizes().front();
     ASSERT_TRUE(Frame().close());
     QSettings s = UserSettings();
@@ -320,7 +327,8 @@ TEST_F(FrameTest, PlacementAndSplitterWidthAreKeptAcrossRuns) {
     EXPECT_EQ(s.value("Settings/Window/SplitWidth").toInt(), split);
     app.reset();
     ASSERT_TRUE(Start({path}));
-    EXPECT_EQ(Frame().geometry().topLeft(), placed.topLeft());
+    QApplication::processEvents();
+    EXPECT_EQ(Frame().frameGeometry(), placed);
     EXPECT_EQ(Frame().Splitter()->sizes().front(), split);
 }
 
@@ -344,7 +352,7 @@ TEST_F(FrameTest, CancellingTheCloseOfAModifiedDocumentKeepsTheWindowButNotTheOl
     messages.answers = {MessageAnswer::Cancel};
     EXPECT_FALSE(Frame().close());
     EXPECT_EQ(messages.asked.back(), "Save changes to A01.tkv?");
-    EXPECT_EQ(UserSettings().value("Settings/Window/Left").toInt(), Frame().geometry().left());
+    EXPECT_EQ(UserSettings().value("Settings/Window/Left").toInt(), Frame().frameGeometry().left());
     messages.answers = {MessageAnswer::No};
     EXPECT_TRUE(Frame().close());
 }
@@ -419,12 +427,11 @@ TEST_F(FrameTest, RecentFilesShowAbbreviatedPaths) {
     ASSERT_TRUE(Start({}));
     for (const char* plate : {"PlateA", "PlateB", "PlateC", "PlateD"}) {
         fs::create_directories(dir.Path() / plate);
-        ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(
-            PutFile(std::string(plate) + "/A01.tkv", *SampleTree()))));
+        ASSERT_TRUE(Frame().OpenDocumentFile(
+            QString::fromStdString(PutFile(std::string(plate) + "/A01.tkv", *SampleTree()))));
     }
     QStringList texts;
-    for (int i = 0; i < 4; ++i)
-        texts << Frame().Commands().Action(ID_FILE_MRU_FILE1 + i)->text();
+    for (int i = 0; i < 4; ++i) texts << Frame().Commands().Action(ID_FILE_MRU_FILE1 + i)->text();
     texts.removeDuplicates();
     EXPECT_EQ(texts.size(), 4) << texts.join(" | ").toStdString();
     EXPECT_TRUE(texts.front().endsWith("PlateD/A01.tkv")) << texts.front().toStdString();
@@ -498,6 +505,89 @@ TEST_F(FrameTest, OpenAndSaveAsShowTheDocumentFilterAndMatchBothExtensions) {
     open.selectNameFilter(open.nameFilters().at(0));
     emit open.filterSelected(open.nameFilters().at(0));
     EXPECT_EQ(open.FileModel()->nameFilters(), QStringList{"*.?kv"}) << "chosen again";
+}
+
+// Runs `action` while any file dialog it opens is answered with Cancel; gives
+// the name the dialog proposed ("" when none opened).
+template <typename Action>
+QString ProposedName(Action action) {
+    QString proposed;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            proposed = d->selectedFiles().value(0);
+            d->reject();
+        }
+    });
+    closer.start(10);
+    action();
+    return proposed;
+}
+
+TEST_F(FrameTest, AFailedOpenByAnyRouteLeavesNothingThatCanBeSavedOverTheEarlierFile) {
+    ASSERT_TRUE(Start({}));
+    const std::string keep = PutFile("keep.tkv", *SampleTree());
+    const Bytes kept = ReadAll(keep);
+    StandardHeader version1 = SampleRecord();
+    version1.version = 1.0f;
+    Bytes cut;  // a block that ends inside its last value
+    ItemCodec::EncodeAsciiItem(cut, "GAIN");
+    ItemCodec::EncodeItem(cut, LongValue(1));
+    cut.resize(cut.size() - 3);
+    while (cut.size() % 4) cut.push_back(0);
+    const std::map<std::string, Bytes> damaged = {
+        {"short.tkv", Bytes(10, 0)},
+        {"version1.tkv", MakeFileBytes(PatternBytes(10, 1), {}, version1)},
+        {"cut.tkv", MakeFileBytes(PatternBytes(10, 1), cut, SampleRecord())}};
+    const std::map<std::string, std::function<void(const std::string&)>> routes = {
+        {"File Open",
+         [&](const std::string& p) { Frame().OpenDocumentFile(QString::fromStdString(p)); }},
+        {"recent file",
+         [&](const std::string& p) {
+             UserSettings().setValue("Recent File List/File1", QString::fromStdString(p));
+             Frame().Commands().Execute(ID_FILE_MRU_FILE1);
+         }},
+        {"drop", [&](const std::string& p) {
+             QMimeData data;
+             data.setUrls({QUrl::fromLocalFile(QString::fromStdString(p))});
+             QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                                   Qt::NoModifier);
+             QApplication::sendEvent(&Frame(), &enter);
+             QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                             Qt::NoModifier);
+             QApplication::sendEvent(&Frame(), &drop);
+         }}};
+    for (const auto& [route, open] : routes) {
+        for (const auto& [name, bytes] : damaged) {
+            SCOPED_TRACE(route + ", " + name);
+            ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(keep)));
+            EditValue(Doc(), At("A"), LongValue(8));
+            WriteAll(dir.File(name), bytes);
+            messages.answers = {MessageAnswer::No};  // to "Save changes to keep.tkv?"
+            messages.shown.clear();
+            open(dir.File(name));
+            EXPECT_EQ(messages.shown.size(), 1u) << "the reader's message";
+            EXPECT_EQ(Doc().GetPathName(), "");
+            EXPECT_EQ(Frame().windowTitle(), "Untitled - Header Editor");
+            // Save asks for a name (cancelled here), and closing asks nothing.
+            messages.asked.clear();
+            const QString proposed = ProposedName([&] { EXPECT_FALSE(Frame().DoFileSave()); });
+            EXPECT_TRUE(proposed.endsWith("/Untitled.tkv")) << proposed.toStdString();
+            EXPECT_TRUE(Frame().SaveModified());
+            EXPECT_TRUE(messages.asked.empty());
+            EXPECT_EQ(ReadAll(keep), kept);
+        }
+    }
+}
+
+TEST_F(FrameTest, SaveAsProposesTheDocumentsOwnName) {
+    ASSERT_TRUE(Start({}));
+    for (const char* name : {"a.tkv", "b.pkv"}) {
+        const std::string path = PutFile(name, *SampleTree());
+        ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(path)));
+        EXPECT_EQ(ProposedName([&] { Frame().Commands().Execute(ID_FILE_SAVE_AS); }).toStdString(),
+                  path);
+    }
 }
 
 TEST_F(FrameTest, ServerItemTakesAnEmpty30mmSquare) {

@@ -114,7 +114,7 @@ void GuiTest::ClickTree(const std::string& path, Qt::MouseButton button) {
     const QModelIndex i = TreeIndexOf(path);
     ASSERT_TRUE(i.isValid()) << path;
     Tree().scrollTo(i);
-    QTest::mouseClick(Tree().viewport(), button, {}, Tree().visualRect(i).center());
+    QTest::mouseClick(Tree().viewport(), button, {}, Tree().ItemRect(i).center());
 }
 
 void GuiTest::ClickList(const std::string& label, Qt::MouseButton button) {

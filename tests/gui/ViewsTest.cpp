@@ -311,9 +311,9 @@ TEST_F(ViewsTest, EmptySpaceAndDragsKeepThePanesTogether) {
     EXPECT_EQ(ListSelection(), nullptr);
     EXPECT_EQ(TreeSelection(), At("A"));
     // A drag with the button held ends on the entry it started on, in both panes.
-    auto drag = [](QAbstractItemView& view, const QModelIndex& from, const QModelIndex& to) {
+    auto drag = [](QAbstractItemView& view, const QRect& from, const QRect& to) {
         QWidget* port = view.viewport();
-        const QPoint a = view.visualRect(from).center(), b = view.visualRect(to).center();
+        const QPoint a = from.center(), b = to.center();
         QTest::mousePress(port, Qt::LeftButton, {}, a);
         for (const QPoint& p : {(a + b) / 2, b}) {
             QMouseEvent move(QEvent::MouseMove, p, port->mapToGlobal(p), Qt::NoButton,
@@ -322,10 +322,10 @@ TEST_F(ViewsTest, EmptySpaceAndDragsKeepThePanesTogether) {
         }
         QTest::mouseRelease(port, Qt::LeftButton, {}, b);
     };
-    drag(List(), ListIndexOf("B.C"), ListIndexOf("D"));
+    drag(List(), List().visualRect(ListIndexOf("B.C")), List().visualRect(ListIndexOf("D")));
     EXPECT_EQ(ListSelection(), At("B.C"));
     EXPECT_EQ(TreeSelection(), At("B.C"));
-    drag(Tree(), TreeIndexOf("A"), TreeIndexOf("D"));
+    drag(Tree(), Tree().ItemRect(TreeIndexOf("A")), Tree().ItemRect(TreeIndexOf("D")));
     EXPECT_EQ(TreeSelection(), At("A"));
     EXPECT_EQ(ListSelection(), At("A"));
 }
@@ -370,9 +370,22 @@ TEST_F(ViewsTest, TheTreeOpensAndClosesAsATreeControlDoes) {
     EXPECT_EQ(TreeSelection(), At("D"));
     QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, expanderOf("B"));
     EXPECT_EQ(TreeRows(), all);
-    // A press in the indentation left of an item selects the item, in both panes.
+    // Only the item itself takes a click: a press in the indentation left of it
+    // or in the space right of its label selects nothing and opens no menu.
     const QRect c = Tree().visualRect(TreeIndexOf("B.C"));
-    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, QPoint(c.left() + 5, c.center().y()));
+    const QRect label = Tree().ItemRect(TreeIndexOf("B.C"));
+    ASSERT_LT(label.right() + 20, c.right());
+    auto menu = CloseNextPopup();
+    for (const QPoint p :
+         {QPoint(c.left() + 5, c.center().y()), QPoint(label.right() + 10, c.center().y())}) {
+        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, p);
+        QTest::mouseClick(Tree().viewport(), Qt::RightButton, {}, p);
+        EXPECT_EQ(TreeSelection(), At("D"));
+        EXPECT_EQ(ListSelection(), At("D"));
+    }
+    QTest::qWait(50);
+    EXPECT_FALSE(menu->shown);
+    ClickTree("B.C");
     EXPECT_EQ(TreeSelection(), At("B.C"));
     EXPECT_EQ(ListSelection(), At("B.C"));
     // Keys: Left goes to the parent, then closes it; Right opens, then goes to
@@ -432,15 +445,15 @@ TEST_F(ViewsTest, DoubleClicks) {
     EXPECT_EQ(TreeSelection(), At("B"));
     // "Standard Header": opens the viewer, neither collapses nor expands.
     const QModelIndex sh = TreeIndexOf("Standard Header");
-    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
-    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().visualRect(sh).center());
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().ItemRect(sh).center());
+    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().ItemRect(sh).center());
     EXPECT_TRUE(Tree().IsExpanded(TreeItemOf("Standard Header")));
     ASSERT_NE(Frame().StandardHeaderDlg(), nullptr);
     EXPECT_TRUE(Frame().StandardHeaderDlg()->isVisible());
     Frame().StandardHeaderDlg()->hide();
     // A list: closes, and opens again.
     ClickTree("B");
-    const QPoint b = Tree().visualRect(TreeIndexOf("B")).center();
+    const QPoint b = Tree().ItemRect(TreeIndexOf("B")).center();
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, b);
     EXPECT_FALSE(Tree().IsExpanded(TreeItemOf("B")));
     QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, b);
