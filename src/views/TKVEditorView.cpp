@@ -21,6 +21,7 @@ CTKVEditorView::CTKVEditorView(CommandSet& commands, QWidget* parent)
     m_model.SetImages(m_imageList);
     setModel(&m_model);
     setItemDelegate(&m_delegate);
+    setStyle(TreeItemDelegate::ViewStyle());
     horizontalHeader()->hide();
     // Long item texts scroll sideways rather than being cut short: the column is
     // as wide as the widest item (measured as items come, never shrinking between

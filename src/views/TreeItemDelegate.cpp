@@ -1,6 +1,9 @@
 #include "views/TreeItemDelegate.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
 
 #include "views/EntryTreeModel.h"
 
@@ -49,6 +52,33 @@ void TreeItemDelegate::PaintLines(QPainter* painter, const QStyleOptionViewItem&
     painter->drawLine(box.left() + 2, middle, box.right() - 2, middle);
     if (branch == EntryTreeModel::kCollapsed)
         painter->drawLine(x, box.top() + 2, x, box.bottom() - 2);
+}
+
+namespace {
+
+// Draws no row panel: a table view fills it with the highlight across the
+// whole selected row, where a tree control highlights the label alone, which
+// the delegate draws. (The panel's other use, alternating row colours, is not
+// wanted here.)
+class LabelSelectionStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_PanelItemViewRow) return;
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
+
+}  // namespace
+
+QStyle* TreeItemDelegate::ViewStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new LabelSelectionStyle(QApplication::style()->name());
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
 }
 
 void TreeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

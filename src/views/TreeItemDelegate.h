@@ -19,6 +19,11 @@ class TreeItemDelegate : public QStyledItemDelegate {
     QRect ItemRect(const QStyleOptionViewItem& option, const QModelIndex& index) const;
     QRect ExpanderRect(const QRect& row, int depth) const;
 
+    // The style the tree pane draws with: the application's, except that a
+    // selected row is not highlighted across its whole width (the delegate
+    // highlights the label). One for the application, which owns it.
+    static QStyle* ViewStyle();
+
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -438,6 +438,41 @@ TEST_F(ViewsTest, TheTreeOpensAndClosesAsATreeControlDoes) {
                      "      E (Long)", "      FLAGS (Boolean)", "    D (Float)"}));
 }
 
+TEST_F(ViewsTest, TheTreeDrawsLinesAndHighlightsTheSelectedLabelOnly) {
+    ClickTree("B.C");
+    Tree().viewport()->repaint();
+    const QImage shot = Tree().viewport()->grab().toImage();
+    const QRect row = Tree().visualRect(TreeIndexOf("B.C"));
+    const QRect label = Tree().ItemRect(TreeIndexOf("B.C"));
+    const QColor hl = Tree().palette().color(QPalette::Highlight);
+    auto highlighted = [&](int from, int to) {  // any pixel of the row's middle line
+        for (int x = from; x <= to; ++x) {
+            const QColor c = shot.pixelColor(x, row.center().y());  // the style shades it a little
+            if (std::abs(c.red() - hl.red()) + std::abs(c.green() - hl.green()) +
+                    std::abs(c.blue() - hl.blue()) <
+                12)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(highlighted(label.left(), label.right())) << "the label";
+    EXPECT_FALSE(highlighted(label.right() + 2, row.right())) << "right of the label";
+    EXPECT_FALSE(highlighted(row.left(), label.left() - 2)) << "the indentation";
+    // B.C's line runs on to its later sibling FLAGS, and stops at FLAGS.
+    const int lineX = row.left() + (TreeItemOf("B.C")->depth - 1) * CTKVEditorView::kIndentation +
+                      CTKVEditorView::kIndentation / 2;
+    auto line = [&](int top, int bottom) {
+        for (int y = top; y <= bottom; ++y)
+            if (shot.pixelColor(lineX, y).lightness() < 200) return true;
+        return false;
+    };
+    const QRect flags = Tree().visualRect(TreeIndexOf("B.FLAGS"));
+    EXPECT_TRUE(line(row.top(), row.top() + 3));
+    EXPECT_TRUE(line(row.bottom() - 3, row.bottom()));
+    EXPECT_TRUE(line(flags.top(), flags.top() + 3));
+    EXPECT_FALSE(line(flags.bottom() - 3, flags.bottom())) << "no line past the last child";
+}
+
 TEST_F(ViewsTest, DoubleClicks) {
     // A list row: the tree selects the list (Edit opens no dialog on a list).
     const QModelIndex row = ListIndexOf("B");
