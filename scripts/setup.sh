@@ -16,8 +16,8 @@ ensure_packages() {
 # The packages every build needs.
 BUILD_PACKAGES=(g++ make cmake nlohmann-json3-dev qt6-base-dev libchm-dev fp-utils)
 # What the tests and benchmarks add (the install test checks the installed files
-# and builds the Debian package with the last six).
+# and builds and checks the Debian package with the last seven).
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream libxml2-utils
-               man-db dpkg-dev file)
+               man-db dpkg-dev file lintian)
 
 JOBS=2

@@ -18,7 +18,8 @@ check "cmake --install with DESTDIR" $?
 root="$work/dest/usr"
 for f in bin/tkv-editor bin/tkvhdr share/tkv-editor/HeaderEditor.chm \
          share/applications/tkv-editor.desktop share/metainfo/com.corvandel.TkvEditor.metainfo.xml \
-         share/mime/packages/tkv-editor.xml share/man/man1/tkvhdr.1 share/man/man1/tkv-editor.1 \
+         share/mime/packages/tkv-editor.xml share/man/man1/tkvhdr.1.gz share/man/man1/tkv-editor.1.gz \
+         share/doc/tkv-editor/copyright share/doc/tkv-editor/changelog.gz \
          share/bash-completion/completions/tkvhdr; do
     test -f "$root/$f"; check "installed $f" $?
 done
@@ -40,7 +41,7 @@ check "metainfo names release $version" $?
 xmllint --noout "$root/share/mime/packages/tkv-editor.xml"
 check "MIME package parses" $?
 for page in tkvhdr tkv-editor; do
-    out=$(MANWIDTH=80 man -l -P cat --warnings "$root/share/man/man1/$page.1" 2>"$work/man.err")
+    out=$(MANWIDTH=80 man -l -P cat --warnings "$root/share/man/man1/$page.1.gz" 2>"$work/man.err")
     [ $? -eq 0 ] && [ ! -s "$work/man.err" ] && grep -q "^NAME" <<< "$out"
     check "man -l renders $page(1) without warnings" $?
 done
@@ -81,10 +82,21 @@ if [ -n "$deb" ]; then
     contents=$(dpkg-deb --contents "$deb")
     for f in ./usr/bin/tkv-editor ./usr/bin/tkvhdr ./usr/share/tkv-editor/HeaderEditor.chm \
              ./usr/share/applications/tkv-editor.desktop \
-             ./usr/share/icons/hicolor/256x256/apps/tkv-editor.png ./usr/share/man/man1/tkvhdr.1 \
-             ./usr/share/man/man1/tkv-editor.1; do
+             ./usr/share/icons/hicolor/256x256/apps/tkv-editor.png ./usr/share/man/man1/tkvhdr.1.gz \
+             ./usr/share/man/man1/tkv-editor.1.gz; do
         grep -q " $f\$" <<< "$contents"; check "package holds $f" $?
     done
+    # Debian's own package checks, every error and warning (not the notes
+    # that only a package built by Debian's tools can satisfy).
+    if command -v lintian > /dev/null; then
+        lintian --fail-on error,warning "$deb" \
+            > "$work/lintian.log" 2>&1
+        status=$?
+        cat "$work/lintian.log"
+        check "lintian reports no error or warning" $status
+    else
+        echo "FAILED: lintian is not installed"; failures=$((failures + 1))
+    fi
     rm -f "$deb"
 fi
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; cat "$work/cpack.log" 2>/dev/null | tail -20; exit 1; }
