@@ -224,17 +224,34 @@ std::string FileSystem::RealPath(const std::string& path) {
     return ec ? Absolute(path) : real.string();
 }
 
+std::vector<std::string> FileSystem::ListNames(const std::string& folder) {
+    RandomAccessFile::InjectFault(RandomAccessFile::FaultInjector::Op::List, folder);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) throw FileError::FromErrno(folder, errno);
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;  // readdir's end and its failure look alike but for errno
+        const dirent* e = ::readdir(dir);
+        if (!e) break;
+        std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(std::move(name));
+    }
+    const int e = errno;
+    ::closedir(dir);
+    if (e != 0) throw FileError::FromErrno(folder, e);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::vector<std::string> FileSystem::NamesStartingWith(const std::string& folder,
                                                        const std::string& prefix) {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
-    while (dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.rfind(prefix, 0) == 0) names.push_back(name);
+    try {
+        for (std::string& name : ListNames(folder))
+            if (name.rfind(prefix, 0) == 0) names.push_back(std::move(name));
+    } catch (const FileError&) {
+        names.clear();
     }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
     return names;
 }
 

@@ -52,6 +52,9 @@ class FileSystem {
     // The path with every symbolic link resolved (the absolute form when it cannot
     // be resolved).
     static std::string RealPath(const std::string& path);
+    // Every name in a folder but "." and "..", in name order. Throws FileError when
+    // the folder cannot be read, also when a read fails partway.
+    static std::vector<std::string> ListNames(const std::string& folder);
     // Names in a folder that start with `prefix`, in name order (none when it
     // cannot be read).
     static std::vector<std::string> NamesStartingWith(const std::string& folder,
