@@ -1,5 +1,6 @@
 #include "document/FolderUndo.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -280,8 +281,18 @@ bool RemoveRecord(const std::string& place, const std::string& id) {
     return true;
 }
 
-// What a removal or a given-up record left out of sight: removed when it is the
-// user's own.
+// The process that makes a record named `id` (see NewId) is gone.
+bool MakerGone(const std::string& id) {
+    const std::size_t dash = id.find('-');
+    const std::size_t end = id.find('-', dash + 1);
+    if (dash == std::string::npos || end == std::string::npos) return false;
+    const auto pid = Number(id.substr(dash + 1, end - dash - 1));
+    return pid && *pid > 0 && *pid < (1u << 31) && ::kill(static_cast<pid_t>(*pid), 0) != 0 &&
+           errno == ESRCH;
+}
+
+// What a removal, a given-up record or a save killed while it made its record
+// left out of sight: removed when it is the user's own (and its maker is gone).
 void RemoveLeftovers(const std::string& place) {
     std::vector<std::string> names;
     try {
@@ -290,7 +301,9 @@ void RemoveLeftovers(const std::string& place) {
         return;
     }
     for (const std::string& name : names) {
-        if (name.rfind(kGone, 0) != 0) continue;
+        if (name.rfind(kGone, 0) != 0 &&
+            (name.rfind(kNew, 0) != 0 || !MakerGone(name.substr(std::string(kNew).size()))))
+            continue;
         struct stat st {};
         const std::string path = place + "/" + name;
         std::error_code ignored;
