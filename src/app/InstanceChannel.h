@@ -4,10 +4,11 @@
 // opens it in its window (the desktop's counterpart of a DDE open); only when
 // none answers does the start go on with a window of its own, which then
 // listens for the next ones. The channel is a local socket in the user's
-// runtime folder ($XDG_RUNTIME_DIR, else the temporary folder), open to the
-// user alone. A request is one line, the file's absolute path percent-encoded;
-// the answer "OK" comes as soon as the line is read, before the file opens, so
-// a message box of the open never keeps the second start waiting.
+// runtime folder ($XDG_RUNTIME_DIR, else a folder of the user's own in the
+// temporary folder), open to the user alone; a path is sent only to a listener
+// that runs as the user. A request is one line, the file's absolute path
+// percent-encoded; the answer "OK" comes as soon as the line is read, before the
+// file opens, so a message box of the open never keeps the second start waiting.
 
 #include <QObject>
 #include <QString>
@@ -21,6 +22,7 @@ class CInstanceChannel : public QObject {
     explicit CInstanceChannel(QObject* parent = nullptr);
     ~CInstanceChannel() override;
 
+    // Empty when there is no private place for the socket.
     static QString ServerName();
     // Hands `absolutePath` to the running editor; true when one took it.
     static bool Forward(const QString& absolutePath, int timeoutMs = 3000);

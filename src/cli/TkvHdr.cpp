@@ -4,20 +4,21 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <sstream>
 
-#include "document/EntryArguments.h"
 #include "cli/HeaderJson.h"
-#include "format/SheetTable.h"
+#include "document/EntryArguments.h"
 #include "document/FolderEdit.h"
 #include "document/FolderSheet.h"
 #include "document/FolderUndo.h"
-#include "document/SheetImport.h"
 #include "document/InstrumentEditPermission.h"
+#include "document/SheetImport.h"
 #include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
+#include "format/SheetTable.h"
 #include "format/StandardHeaderRows.h"
 #include "model/HeaderNode.h"
 #include "platform/AlreadyReported.h"
@@ -66,10 +67,11 @@ struct Context {
     std::vector<std::string> args;  // the verb's arguments, options removed
     bool hex = false;
     bool dryRun = false;
-    bool noJournal = false;  // write without a rewrite journal where none can be kept
-    bool keepGoing = false;  // sheet import: write the good rows of a sheet with errors
+    bool noJournal = false;              // write without a rewrite journal where none can be kept
+    bool keepGoing = false;              // sheet import: write the good rows of a sheet with errors
     std::string format = std::string();  // sheet export: csv, tsv or json
     bool list = false;                   // undo: list the saves instead
+    bool partial = false;                // undo: put back what a record lacking files can
 };
 
 // A failure whose message has been written; the verb returns 1.
@@ -252,7 +254,8 @@ std::size_t PrintFolderReport(Context& cx, const FolderEdit::Report& report) {
                 break;
             case FolderEdit::Outcome::Failed:
                 ++failed;
-                cx.out << "failed: " << OneLine(f.path + extra(f)) << ": " << OneLine(f.reason) << '\n';
+                cx.out << "failed: " << OneLine(f.path + extra(f)) << ": " << OneLine(f.reason)
+                       << '\n';
                 break;
         }
     }
@@ -288,11 +291,10 @@ int Apply(Context& cx) {
     options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
     options.undoWhat = "tkvhdr apply";
     for (const auto& entry : entries) options.undoWhat += " " + entry.first;
-    const FolderEdit::Report report = FolderEdit::ApplyToFolder(
-        *doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
+    const FolderEdit::Report report =
+        FolderEdit::ApplyToFolder(*doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
     return PrintFolderReport(cx, report) == 0 ? 0 : 1;
 }
-
 
 int SheetExport(Context& cx) {
     if (cx.args.size() < 3)
@@ -346,9 +348,9 @@ int SheetImport(Context& cx) {
     }
     // From standard input a tab in the first line tells a tab-separated sheet.
     const char separator =
-        sheetName == "-" ? (text.substr(0, text.find('\n')).find('\t') != std::string::npos ? '\t'
-                                                                                            : ',')
-                         : SheetTable::SeparatorFor(sheetName);
+        sheetName == "-"
+            ? (text.substr(0, text.find('\n')).find('\t') != std::string::npos ? '\t' : ',')
+            : SheetTable::SeparatorFor(sheetName);
     SheetTable::Records records;
     try {
         records = SheetTable::Parse(text, separator);
@@ -393,7 +395,8 @@ int SheetImport(Context& cx) {
         if (cell.outcome == FolderSheet::CellOutcome::Written) {
             cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
                    << OneLine(FolderSheet::CellText(row.cells[change.column])) << '\t'
-                   << (change.remove ? std::string("-") : OneLine(FolderSheet::CellText(change.value)))
+                   << (change.remove ? std::string("-")
+                                     : OneLine(FolderSheet::CellText(change.value)))
                    << '\n';
         } else if (cell.outcome == FolderSheet::CellOutcome::Failed) {
             ++failedCells;
@@ -419,38 +422,59 @@ int Undo(Context& cx) {
     if (!attributes) Refuse(cx, "tkvhdr undo: there is no folder '" + OneLine(folder) + "'");
     if (!attributes->directory) folder = FileSystem::FolderOf(folder);  // a file names its folder
     if (cx.list) {
-        const auto records = FolderUndo::List(folder);
+        std::vector<std::string> notices;
+        const auto records = FolderUndo::List(folder, &notices);
+        for (const auto& notice : notices) cx.messages.Show(notice);
         for (std::size_t k = 0; k < records.size(); ++k)
             cx.out << k + 1 << '\t' << OneLine(FolderUndo::Describe(records[k])) << '\n';
         if (records.empty()) cx.out << "no folder save to undo in " << OneLine(folder) << '\n';
         return 0;
     }
-    const FolderUndo::Report report = FolderUndo::UndoLast(folder);
+    const FolderUndo::Report report =
+        FolderUndo::UndoLast(folder, {}, [&](const FolderUndo::Record&) { return cx.partial; });
     for (const auto& notice : report.notices) cx.messages.Show(notice);
     if (!report.record)
         Refuse(cx, "tkvhdr undo: there is no folder save to undo in " + OneLine(folder));
+    if (report.declined)
+        Refuse(cx, "tkvhdr undo: " +
+                       FolderUndo::DescribeLacking(*report.record,
+                                                   std::numeric_limits<std::size_t>::max()) +
+                       "\nNothing was undone. 'tkvhdr undo --partial " + OneLine(folder) +
+                       "' puts back the other " + std::to_string(report.record->Kept()) +
+                       " and names these.");
     cx.out << "undoing the save of " << OneLine(FolderUndo::Describe(*report.record)) << '\n';
     using O = FolderUndo::Outcome;
     for (const auto& f : report.files) {
         const std::string name = OneLine(f.name);
         switch (f.outcome) {
-            case O::Restored: cx.out << "restored: " << name << '\n'; break;
+            case O::Restored:
+                cx.out << "restored: " << name << '\n';
+                break;
             case O::AsBefore:
                 cx.out << "unchanged: " << name << " (it held what it had before the save)\n";
                 break;
             case O::ChangedSince:
                 cx.out << "left alone: " << name << " (" << f.reason << ")\n";
                 break;
-            case O::Missing: cx.out << "missing: " << name << '\n'; break;
-            case O::Failed: cx.out << "failed: " << name << ": " << OneLine(f.reason) << '\n'; break;
+            case O::Missing:
+                cx.out << "missing: " << name << '\n';
+                break;
+            case O::NotRecorded:
+                cx.out << "not recorded: " << name << " (" << f.reason << ")\n";
+                break;
+            case O::Failed:
+                cx.out << "failed: " << name << ": " << OneLine(f.reason) << '\n';
+                break;
         }
     }
     cx.out << report.Count(O::Restored) << " restored, " << report.Count(O::AsBefore)
            << " unchanged, " << report.Count(O::ChangedSince) << " left alone, "
-           << report.Count(O::Missing) << " missing, " << report.Count(O::Failed) << " failed"
-           << (report.recordKept ? " (the record stays: run undo again for the failed files)" : "")
+           << report.Count(O::Missing) << " missing, " << report.Count(O::Failed) << " failed";
+    if (const std::size_t lacked = report.Count(O::NotRecorded))
+        cx.out << ", " << lacked << " not recorded";
+    cx.out << (report.recordKept ? " (the record stays: run undo again for the failed files)" : "")
            << '\n';
-    return report.Count(O::Restored) + report.Count(O::AsBefore) == report.files.size() ? 0 : 1;
+    return report.Complete() ? 0 : 1;
 }
 
 struct Verb {
@@ -544,7 +568,7 @@ const std::vector<Verb>& Verbs() {
          "         tkvhdr sheet import --dry-run plate7/A01.tkv s.csv\n",
          Sheet},
         {"undo", 1, 1, "take back the last folder-wide save of a folder",
-         "Usage: tkvhdr undo [--list] FOLDER\n"
+         "Usage: tkvhdr undo [--list] [--partial] FOLDER\n"
          "Puts the files of FOLDER (or of the folder of a file named instead) back as\n"
          "they were before the newest folder-wide save there: the editor's folder-wide\n"
          "Save, apply or sheet import. The last 10 saves are kept, of all folders; each\n"
@@ -552,7 +576,10 @@ const std::vector<Verb>& Verbs() {
          "that save wrote is put back; a file changed since, replaced or gone is left\n"
          "alone and named. One line per file (restored, unchanged, left alone, missing,\n"
          "failed), then the counts. --list shows the saves that can be undone, newest\n"
-         "first, and changes nothing. Exit status 1 when any file was not put back.\n"
+         "first, and changes nothing. Only records of your own that nobody else may\n"
+         "write are used; any other is named and left alone. A record whose copy of\n"
+         "some files failed at the save lists them and is undone only with --partial,\n"
+         "which puts back the others. Exit status 1 when any file was not put back.\n"
          "Example: tkvhdr undo plate7\n",
          Undo},
         {"resave", 1, 1, "open the file and save it back, as the editor does",
@@ -621,7 +648,8 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         Usage(err);
         return 2;
     }
-    Context cx{out, err, in, StreamMessages(err), InstrumentEditPermission::FromSystemSettings(), {}};
+    Context cx{out, err, in, StreamMessages(err), InstrumentEditPermission::FromSystemSettings(),
+               {}};
     bool optionsDone = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -638,6 +666,8 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
             cx.dryRun = true;
         } else if (!optionsDone && a == "--list" && std::string(verb->name) == "undo") {
             cx.list = true;
+        } else if (!optionsDone && a == "--partial" && std::string(verb->name) == "undo") {
+            cx.partial = true;
         } else if (!optionsDone && a == "--keep-going" && std::string(verb->name) == "sheet") {
             cx.keepGoing = true;
         } else if (!optionsDone && (a == "--format" || a.rfind("--format=", 0) == 0) &&

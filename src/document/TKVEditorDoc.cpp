@@ -351,18 +351,31 @@ bool CTKVEditorDoc::UndoLastFolderSave() {
     const std::string path = GetPathName();
     if (path.empty()) return false;
     const std::string folder = FileSystem::FolderOf(FileSystem::RealPath(path));
-    const auto records = FolderUndo::List(folder);
-    if (records.empty()) {
-        Messages().Show(FormatMessage(kNoFolderSaveToUndo, folder));
-        return false;
-    }
-    if (Messages().Ask(FormatMessage(kConfirmUndoFolderSave, FolderUndo::Describe(records.front())),
-                       MessageButtons::YesNo) != MessageAnswer::Yes)
-        return false;
+    std::vector<std::string> notices;  // records not trusted, named
     FolderUndo::Report report;
-    {
+    try {
+        const auto records = FolderUndo::List(folder, &notices);
+        if (records.empty()) {
+            ShowNotices(notices);
+            Messages().Show(FormatMessage(kNoFolderSaveToUndo, folder));
+            return false;
+        }
+        if (Messages().Ask(
+                FormatMessage(kConfirmUndoFolderSave, FolderUndo::Describe(records.front())),
+                MessageButtons::YesNo) != MessageAnswer::Yes)
+            return false;
         CWaitCursor wait(Messages());
-        report = FolderUndo::UndoLast(folder, m_folderProgress);
+        // A record that lacks files puts back the others only when the user says so.
+        report = FolderUndo::UndoLast(folder, m_folderProgress, [this](const auto& record) {
+            const std::string question =
+                record.Kept() ? "Put back the other " + std::to_string(record.Kept()) + " files?"
+                              : "Nothing of this save can be put back. Let its record go?";
+            return Messages().Ask(FolderUndo::DescribeLacking(record, 20) + "\n\n" + question,
+                                  MessageButtons::YesNo) == MessageAnswer::Yes;
+        });
+    } catch (const FileError& e) {
+        Messages().Show(e.what());
+        return false;
     }
     ShowNotices(report.notices);
     if (m_onFolderUndone) m_onFolderUndone(report);
@@ -370,6 +383,7 @@ bool CTKVEditorDoc::UndoLastFolderSave() {
         Messages().Show(FormatMessage(kNoFolderSaveToUndo, folder));
         return false;
     }
+    if (report.declined) return false;
     Messages().Show(FolderUndo::Summary(report));
     Reload();  // this file may be one of those put back: the document shows it as it is now
     return report.Count(FolderUndo::Outcome::Restored) > 0;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/FileError.h"
@@ -213,9 +214,73 @@ void FileSystem::RemoveFile(const std::string& path) {
 }
 
 void FileSystem::CreateFolders(const std::string& folder) {
+    if (folder.empty()) throw FileError::FromErrno(folder, ENOENT);
+    fs::path at;
+    for (const fs::path& part : fs::path(folder).lexically_normal()) {
+        at /= part;
+        if (part.empty()) continue;  // after a trailing separator
+        if (::mkdir(at.c_str(), 0700) != 0 && errno != EEXIST)
+            throw FileError::FromErrno(at.string(), errno);
+    }
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) throw FileError::FromErrno(folder, errno);
+    if (!S_ISDIR(st.st_mode)) throw FileError::FromErrno(folder, ENOTDIR);
+}
+
+bool FileSystem::MakeOwnFolder(const std::string& folder) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+std::optional<std::string> FileSystem::StateFolder() {
+    // A relative XDG_STATE_HOME is no place at all (it would follow the current folder).
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/')
+        return std::string(xdg) + "/tkv-editor";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.local/state/tkv-editor";
+    return std::nullopt;
+}
+
+bool FileSystem::IsTrusted(const struct stat& st) {
+    const uid_t me = ::geteuid();
+    return (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink == 1)) &&
+           (st.st_uid == me || st.st_uid == 0) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+namespace {
+
+// `path` and every folder above it, as IsPrivateFolder describes, without
+// following links (each link's target is checked by the walk of the real path).
+bool PathIsPrivate(const fs::path& path) {
+    const uid_t me = ::geteuid();
+    fs::path at = path;
+    for (bool first = true;; first = false) {
+        struct stat st {};
+        if (::lstat(at.c_str(), &st) != 0 || (st.st_uid != me && st.st_uid != 0)) return false;
+        if (!S_ISLNK(st.st_mode)) {
+            if (!S_ISDIR(st.st_mode)) return false;
+            // The entry below a shared sticky folder is the user's or root's (checked
+            // in the step before), so nobody else can rename or remove it.
+            if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (first || !(st.st_mode & S_ISVTX)))
+                return false;
+        }
+        if (!at.has_relative_path()) return true;  // the root
+        at = at.parent_path();
+    }
+}
+
+}  // namespace
+
+bool FileSystem::IsPrivateFolder(const std::string& folder) {
     std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) throw FileError(folder, ec.message(), ec.value());
+    const fs::path real = fs::canonical(folder, ec);
+    if (ec) return false;
+    fs::path absolute = fs::absolute(folder, ec).lexically_normal();
+    if (ec) return false;
+    if (!absolute.has_filename() && absolute.has_relative_path()) absolute = absolute.parent_path();
+    return PathIsPrivate(absolute) && PathIsPrivate(real);
 }
 
 std::string FileSystem::Absolute(const std::string& path) {
@@ -229,17 +294,34 @@ std::string FileSystem::RealPath(const std::string& path) {
     return ec ? Absolute(path) : real.string();
 }
 
+std::vector<std::string> FileSystem::ListNames(const std::string& folder) {
+    RandomAccessFile::InjectFault(RandomAccessFile::FaultInjector::Op::List, folder);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) throw FileError::FromErrno(folder, errno);
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;  // readdir's end and its failure look alike but for errno
+        const dirent* e = ::readdir(dir);
+        if (!e) break;
+        std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(std::move(name));
+    }
+    const int e = errno;
+    ::closedir(dir);
+    if (e != 0) throw FileError::FromErrno(folder, e);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::vector<std::string> FileSystem::NamesStartingWith(const std::string& folder,
                                                        const std::string& prefix) {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
-    while (dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.rfind(prefix, 0) == 0) names.push_back(name);
+    try {
+        for (std::string& name : ListNames(folder))
+            if (name.rfind(prefix, 0) == 0) names.push_back(std::move(name));
+    } catch (const FileError&) {
+        names.clear();
     }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
     return names;
 }
 

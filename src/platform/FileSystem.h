@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+struct stat;
+
 class FileSystem {
   public:
     struct Attributes {
@@ -45,13 +47,37 @@ class FileSystem {
     static void FlushFileSystem(const std::string& path);
     // Removes a file; a missing one is no error. Throws FileError.
     static void RemoveFile(const std::string& path);
-    // Creates a folder and its parents. Throws FileError.
+    // Creates a folder and its missing parents, each private to the user (mode
+    // 0700). Throws FileError.
     static void CreateFolders(const std::string& folder);
+    // For the user alone: creates `folder` (mode 0700) unless it exists, then
+    // checks that it is a folder, not a link, that the user owns and nobody else
+    // may enter. False when it is not or cannot be made.
+    static bool MakeOwnFolder(const std::string& folder);
+
+    // The user's state folder for this program: $XDG_STATE_HOME/tkv-editor
+    // (default $HOME/.local/state/tkv-editor). Nothing when neither is set: no
+    // shared folder such as /tmp stands in, since another user could make it first.
+    static std::optional<std::string> StateFolder();
+    // What this program trusts of the files it keeps for itself (rewrite
+    // journals, undo records) and of their folders: the user running it or root
+    // owns it, nobody else may write it, and it is a folder or a plain file with
+    // one name.
+    static bool IsTrusted(const struct stat& st);
+    // True when nobody but the user and root can change what `folder` holds: it
+    // and every folder above it are trusted, except that a folder others may
+    // write with the sticky bit set (such as /tmp) is fine above an entry of the
+    // user or root, which the others cannot rename or remove. A link on the way is
+    // fine when the user or root owns it; where it leads is checked the same way.
+    static bool IsPrivateFolder(const std::string& folder);
     // The absolute form of a path.
     static std::string Absolute(const std::string& path);
     // The path with every symbolic link resolved (the absolute form when it cannot
     // be resolved).
     static std::string RealPath(const std::string& path);
+    // Every name in a folder but "." and "..", in name order. Throws FileError when
+    // the folder cannot be read, also when a read fails partway.
+    static std::vector<std::string> ListNames(const std::string& folder);
     // Names in a folder that start with `prefix`, in name order (none when it
     // cannot be read).
     static std::vector<std::string> NamesStartingWith(const std::string& folder,

@@ -22,14 +22,15 @@ class RandomAccessFile {
         CreateNew,  // new file that must not exist yet, reading and writing; no sharing
     };
 
-    // Tests only: called before every write, truncation, flush and removal, so a
+    // Tests only: called before every write, truncation, flush, removal and folder
+    // listing, so a
     // test can make the n-th one fail (by throwing) or stop the process there. A
     // write can also be torn: TornWriteLength says how many of its bytes reach the
     // file, then AfterTornWrite fails or stops, as a full disk or a power cut in
     // the middle of a write would.
     class FaultInjector {
       public:
-        enum class Op { Write, SetLength, Flush, Remove, Create, Close, OpenForWriting };
+        enum class Op { Write, SetLength, Flush, Remove, Create, Close, OpenForWriting, List };
         virtual ~FaultInjector() = default;
         virtual void Before(Op op, const std::string& path) = 0;
         // `position`: where the write starts in the file.

@@ -367,14 +367,6 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> FolderIdentity(const std:
                           static_cast<std::uint64_t>(st.st_ino));
 }
 
-// A journal file may be trusted only when the user running the program (or
-// root) owns it and nobody else may write it.
-bool Trusted(const struct stat& st) {
-    const uid_t me = ::geteuid();
-    return S_ISREG(st.st_mode) && (st.st_uid == me || st.st_uid == 0) &&
-           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 && st.st_nlink == 1;
-}
-
 struct Recovery {
     std::vector<std::string> notices;
 };
@@ -385,7 +377,7 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
     // opened for writing.
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return;  // gone meanwhile
-    if (!Trusted(st)) {
+    if (!S_ISREG(st.st_mode) || !FileSystem::IsTrusted(st)) {
         out.notices.push_back(path +
                               " is not a rewrite journal of yours (another user owns it, others "
                               "may write it, or it is not a plain file); it was ignored and left "
@@ -669,10 +661,8 @@ bool RewriteJournal::Decode(std::span<const std::uint8_t> bytes, Head& head,
 }
 
 std::string RewriteJournal::StateFolder() {
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg)
-        return std::string(xdg) + "/tkv-editor/journals";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "/tmp") + "/.local/state/tkv-editor/journals";
+    const auto state = FileSystem::StateFolder();
+    return state ? *state + "/journals" : std::string();  // none: no journal goes there
 }
 
 void RewriteJournal::Open() {

@@ -130,7 +130,8 @@ class RewriteJournal {
     // alone, journals not trusted. Never throws.
     static std::vector<std::string> Recover(const std::string& folder);
     // Where journals go when a file's folder cannot hold them:
-    // $XDG_STATE_HOME/tkv-editor/journals (default ~/.local/state/...).
+    // $XDG_STATE_HOME/tkv-editor/journals (default ~/.local/state/...); empty
+    // when there is no state folder (FileSystem::StateFolder).
     static std::string StateFolder();
 
     // Serialisation, for tests and the fuzzer: a complete journal with the given

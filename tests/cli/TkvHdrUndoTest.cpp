@@ -2,13 +2,17 @@
 // wrote, with files that other programs changed in between.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "format/SheetTable.h"
 #include "document/FolderUndo.h"
+#include "format/SheetTable.h"
+#include "platform/FileError.h"
 #include "platform/RandomAccessFile.h"
+#include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
 #include "support/ToolRunner.h"
 
@@ -37,9 +41,35 @@ class TkvHdrUndoTest : public ::testing::Test {
         return Tool({"apply", File(0), "RUN.GAIN", "long", gain, "QC.BATCH", "ascii", "B" + gain});
     }
 
+    // The folders of the undo place, each a record (planted ones too).
+    std::vector<fs::path> RecordFolders() const {
+        std::vector<fs::path> out;
+        for (const auto& e : fs::directory_iterator(FolderUndo::Place()))
+            if (e.path().filename().string()[0] != '.') out.push_back(e.path());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
     std::string saved = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
     TempDir dir;
     fs::path plate = dir.Path() / "plate";
+};
+
+// Fails the chosen operation on every path that contains `part`.
+class FailOn : public RandomAccessFile::FaultInjector {
+  public:
+    FailOn(Op op, std::string part) : m_op(op), m_part(std::move(part)) {
+        RandomAccessFile::SetFaultInjector(this);
+    }
+    ~FailOn() override { RandomAccessFile::SetFaultInjector(nullptr); }
+    void Before(Op op, const std::string& path) override {
+        if (op == m_op && path.find(m_part) != std::string::npos)
+            throw FileError::FromErrno(path, EIO);
+    }
+
+  private:
+    Op m_op;
+    std::string m_part;
 };
 
 TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
@@ -58,8 +88,8 @@ TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
     const ToolRun list = Tool({"undo", "--list", plate.string()});
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("1\t"), std::string::npos);
-    EXPECT_LT(list.out.find("tkvhdr sheet import s.csv, 23 files)"),
-              list.out.find("2\t")) << list.out;
+    EXPECT_LT(list.out.find("tkvhdr sheet import s.csv, 23 files)"), list.out.find("2\t"))
+        << list.out;
     EXPECT_NE(list.out.find("tkvhdr apply RUN.GAIN QC.BATCH, 24 files)"), std::string::npos);
 
     // A file of the folder names it too.
@@ -136,7 +166,8 @@ TEST_F(TkvHdrUndoTest, FilesChangedSinceAreLeftAloneAndNamed) {
     // The editor's message names at most a screenful of them.
     FolderUndo::Report many;
     for (int i = 0; i < 30; ++i)
-        many.files.push_back({Name(i), FolderUndo::Outcome::ChangedSince, "changed since the save"});
+        many.files.push_back(
+            {Name(i), FolderUndo::Outcome::ChangedSince, "changed since the save"});
     const std::string summary = FolderUndo::Summary(many);
     EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 21) << summary;
     EXPECT_NE(summary.find("... and 10 more files not put back."), std::string::npos);
@@ -191,6 +222,196 @@ TEST_F(TkvHdrUndoTest, TheLastTenSavesAreKeptAndASaveWithoutARecordStillWrites) 
               std::string::npos)
         << r.err;
     EXPECT_EQ(Tool({"get", File(9), "RUN.GAIN"}).out, "55\n");
+}
+
+TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
+    // Each way a record may come from someone else or be damaged; the save itself
+    // is genuine, so only the check of the record can stop its undo.
+    const uid_t nobody = 65534;
+    struct Plant {
+        const char* what;
+        std::function<void(const fs::path& record)> plant;
+    };
+    const std::vector<Plant> plants = {
+        {"owned by another user, with a forged batch",
+         [&](const fs::path& record) {
+             // A journal that "puts back" 28 bytes of text over the first file.
+             RewriteJournal::Entry e;
+             e.name = Name(0);
+             const auto stamp = FileStamp::Of(File(0));
+             e.device = stamp->device;
+             e.inode = stamp->inode;
+             const Bytes now = ReadAll(File(0));
+             e.oldLength = 28;
+             const Bytes text(28, 'x');
+             RewriteJournal::HashNewTail(e, {{std::span<const std::uint8_t>(now)}});
+             const auto folder = FileStamp::Of(plate.string());
+             WriteAll((record / "batch-000001").string(),
+                      RewriteJournal::Encode({folder->device, folder->inode, plate.string()}, {e},
+                                             {text}));
+             for (const auto& f : fs::recursive_directory_iterator(record))
+                 ASSERT_EQ(::chown(f.path().c_str(), nobody, nobody), 0);
+             ASSERT_EQ(::chown(record.c_str(), nobody, nobody), 0);
+         }},
+        {"a batch others may write",
+         [](const fs::path& record) { fs::permissions(record / "batch-000001", fs::perms(0606)); }},
+        {"an info the group may write",
+         [](const fs::path& record) { fs::permissions(record / "info", fs::perms(0620)); }},
+        {"a record folder others may write",
+         [](const fs::path& record) { fs::permissions(record, fs::perms(0777)); }},
+        {"an undo place others may write",
+         [](const fs::path& record) { fs::permissions(record.parent_path(), fs::perms(0777)); }},
+        {"an info with a line it does not know",
+         [](const fs::path& record) {
+             Bytes info = ReadAll((record / "info").string());
+             for (char c : std::string("batch-000002 planted\n")) info.push_back(c);
+             WriteAll((record / "info").string(), info);
+         }},
+    };
+    for (std::size_t k = 0; k < plants.size(); ++k) {
+        SCOPED_TRACE(plants[k].what);
+        ASSERT_EQ(Apply(std::to_string(20 + k)).status, 0);
+        const auto records = RecordFolders();
+        ASSERT_EQ(records.size(), 1u);
+        plants[k].plant(records[0]);
+        const Files planted = FolderContents(plate);
+
+        // Named: the record, or the folder of them all that others may write.
+        const std::string named = k == 4 ? FolderUndo::Place() + " is not a private folder"
+                                         : records[0].string() + " is not";
+        const ToolRun r = Tool({"undo", plate.string()});
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.err.find(named), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("left in place"), std::string::npos) << r.err;
+        EXPECT_TRUE(FolderContents(plate) == planted) << "no file is touched";
+        EXPECT_TRUE(fs::exists(records[0] / "info")) << "the record is left in place";
+        EXPECT_NE(Tool({"undo", "--list", plate.string()}).err.find(named), std::string::npos)
+            << "the list names it too";
+        fs::permissions(FolderUndo::Place(), fs::perms(0700));
+        fs::remove_all(records[0]);
+    }
+
+    // Without HOME and XDG_STATE_HOME there is no private state folder: the save
+    // goes ahead and keeps no record anywhere (no shared folder stands in).
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    ::unsetenv("HOME");
+    ::unsetenv("XDG_STATE_HOME");
+    const ToolRun r = Apply("31");
+    if (home) ::setenv("HOME", savedHome.c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("This save cannot be undone"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no undo record is kept"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists("/tmp/.local/state/tkv-editor/undo"));
+    EXPECT_EQ(Tool({"get", File(9), "RUN.GAIN"}).out, "31\n");
+}
+
+TEST_F(TkvHdrUndoTest, RecordsRankByTheTimeTheyHoldNotByTheirFolderName) {
+    ASSERT_EQ(Apply("7").status, 0);
+    ASSERT_EQ(Apply("8").status, 0);
+    const auto records = RecordFolders();
+    ASSERT_EQ(records.size(), 2u);
+    // The older record's folder renamed to sort after the newer one.
+    fs::rename(records[0], records[0].parent_path() / "zzzz");
+    const ToolRun r = Tool({"undo", plate.string()});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(Tool({"get", File(9), "RUN.GAIN"}).out, "7\n") << "the newer save went first";
+    EXPECT_EQ(Tool({"undo", plate.string()}).status, 0);
+    EXPECT_EQ(Tool({"get", File(9), "RUN.GAIN"}).out, "5\n");
+}
+
+TEST_F(TkvHdrUndoTest, AFailedFolderReadKeepsTheRecordAndNeverReportsSuccess) {
+    const Files pristine = FolderContents(plate);
+    ASSERT_EQ(Apply("7").status, 0);
+    const Files applied = FolderContents(plate);
+    {
+        // The undo place cannot be listed: nothing is undone, and it says so.
+        FailOn fail(RandomAccessFile::FaultInjector::Op::List, "/undo");
+        const ToolRun r = Tool({"undo", plate.string()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("cannot be read"), std::string::npos) << r.err;
+        EXPECT_TRUE(FolderContents(plate) == applied);
+    }
+    ASSERT_EQ(RecordFolders().size(), 1u);
+    {
+        // A record's own folder cannot be listed: its batches are found all the same.
+        FailOn fail(RandomAccessFile::FaultInjector::Op::List,
+                    "/" + RecordFolders()[0].filename().string());
+        const ToolRun r = Tool({"undo", plate.string()});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_NE(r.out.find("24 restored"), std::string::npos) << r.out;
+    }
+    EXPECT_TRUE(FolderContents(plate) == pristine);
+}
+
+TEST_F(TkvHdrUndoTest, ARecordMissingABatchNamesItsFilesAndUndoesTheRestOnlyWhenAsked) {
+    const Files pristine = FolderContents(plate);
+    // The copy of one batch fails as the save writes it (16 files a batch when
+    // few files may be open at once): the save goes ahead.
+    auto saveFailingBatch = [&](const std::string& batch, rlim_t openFiles) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const rlimit limit{openFiles, openFiles};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+            FailOn fail(RandomAccessFile::FaultInjector::Op::Create, batch);
+            ::_exit(Apply("7").status);
+        }
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    struct Case {
+        const char* batch;
+        rlim_t openFiles;
+        int lacking;  // the last files, by name
+    };
+    for (const Case c : {Case{"batch-000002", 100, 8}, Case{"batch-000001", 1024, 24}}) {
+        SCOPED_TRACE(c.batch);
+        ASSERT_EQ(saveFailingBatch(c.batch, c.openFiles), 0);
+        const Files applied = FolderContents(plate);
+        ASSERT_FALSE(applied == pristine);
+        const std::string kept = std::to_string(24 - c.lacking) + " of 24 files)";
+        const ToolRun list = Tool({"undo", "--list", plate.string()});
+        EXPECT_NE(list.out.find(kept), std::string::npos) << list.out;
+
+        // Without --partial: refused, naming each file it cannot put back.
+        const ToolRun refused = Tool({"undo", plate.string()});
+        EXPECT_EQ(refused.status, 1);
+        for (int i = 0; i < 24; ++i)
+            EXPECT_EQ(refused.err.find(Name(i)) != std::string::npos, i >= 24 - c.lacking)
+                << Name(i) << refused.err;
+        EXPECT_NE(refused.err.find("--partial"), std::string::npos) << refused.err;
+        EXPECT_TRUE(FolderContents(plate) == applied);
+
+        // The editor asks; No changes nothing.
+        {
+            RecordingMessages messages;
+            SettablePermission permission;
+            CTKVEditorDoc doc(messages, permission);
+            ASSERT_TRUE(doc.OpenDocumentFile(File(0)));
+            messages.answers = {MessageAnswer::Yes, MessageAnswer::No};
+            EXPECT_FALSE(doc.UndoLastFolderSave());
+            ASSERT_EQ(messages.asked.size(), 2u);
+            EXPECT_NE(messages.asked[1].find(Name(24 - c.lacking)), std::string::npos)
+                << messages.asked[1];
+            EXPECT_TRUE(FolderContents(plate) == applied);
+        }
+
+        // With --partial: the rest goes back, the lacking files are named, and
+        // the exit status says that not every file came back.
+        const ToolRun partial = Tool({"undo", "--partial", plate.string()});
+        EXPECT_EQ(partial.status, 1) << partial.out;
+        EXPECT_NE(partial.out.find(std::to_string(24 - c.lacking) + " restored"), std::string::npos)
+            << partial.out;
+        EXPECT_NE(partial.out.find("not recorded: " + Name(23)), std::string::npos) << partial.out;
+        const Files after = FolderContents(plate);
+        for (int i = 0; i < 24; ++i)
+            EXPECT_TRUE(after.at(Name(i)) == (i >= 24 - c.lacking ? applied : pristine).at(Name(i)))
+                << Name(i);
+        EXPECT_TRUE(FolderUndo::List(plate.string()).empty()) << "every file was named";
+        for (int i = 0; i < 24; ++i) WriteAll(File(i), pristine.at(Name(i)));
+    }
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // The application object: the command line, start-up without a window for
 // embedding, the editing permission from the instrument's configuration, the
 // start-up folder, content-type registration and the help file.
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -13,6 +17,7 @@
 #include "app/ChmFile.h"
 #include "app/CommandLineInfo.h"
 #include "app/HelpWindow.h"
+#include "app/InstanceChannel.h"
 #include "app/MimeRegistry.h"
 #include "platform/NativeSettings.h"
 #include "support/ToolRunner.h"
@@ -235,6 +240,119 @@ TEST_F(AppTest, AFileOpenedWhileTheEditorRunsOpensInItsWindow) {
     EXPECT_EQ(alone.state(), QProcess::Running) << "it stays, with its window";
     alone.terminate();
     alone.waitForFinished(5000);
+}
+
+// Another user (nobody) listening at `socketPath`: returns its process and the
+// read end of a pipe that gets whatever reaches the listener.
+std::pair<pid_t, int> ForeignListener(const fs::path& socketPath) {
+    int heard[2];
+    if (::pipe(heard) != 0) return {-1, -1};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(heard[0]);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+        if (::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::chmod(socketPath.c_str(), 0777) != 0 || ::listen(server, 4) != 0)
+            ::_exit(3);
+        if (::write(heard[1], "ready\n", 6) != 6) ::_exit(4);
+        for (;;) {
+            const int client = ::accept(server, nullptr, nullptr);
+            char buffer[4096];
+            const ssize_t n = ::read(client, buffer, sizeof buffer);
+            if (n > 0 && ::write(heard[1], buffer, static_cast<std::size_t>(n)) != n) ::_exit(5);
+            if (::write(client, "OK\n", 3) != 3) ::_exit(6);
+            ::close(client);
+        }
+    }
+    ::close(heard[1]);
+    char ready[6];
+    if (::read(heard[0], ready, sizeof ready) != 6) return {pid, -1};
+    return {pid, heard[0]};
+}
+
+TEST_F(AppTest, ThePathOfAFileGoesToNoListenerOfAnotherUser) {
+    const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string savedTmp = tmpdir ? tmpdir : "";
+    // The temporary folder is shared, like /tmp.
+    fs::permissions(dir.Path(), fs::perms(0711));
+    const fs::path tmp = dir.Path() / "tmp";
+    fs::create_directory(tmp);
+    fs::permissions(tmp, fs::perms(01777));
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const std::string uid = std::to_string(::getuid());
+
+    // Without a runtime folder the editor's own channel still works, from a
+    // folder of its own that nobody else may enter.
+    ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
+    PutFile("B02.tkv", *SampleTree());
+    const fs::path own = tmp / ("tkv-editor-" + uid);
+    EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_all);
+    QProcess second;
+    second.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+    second.start(QStringLiteral(TKV_EDITOR_BINARY), {QStringLiteral("B02.tkv")});
+    QElapsedTimer clock;
+    clock.start();
+    while (second.state() != QProcess::NotRunning && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(second.exitCode(), 0);
+    QTest::qWait(50);
+    EXPECT_EQ(Doc().GetPathName(), (dir.Path() / "B02.tkv").string());
+    app.reset();
+    fs::remove_all(own);
+
+    // Another user listens first: at the old fixed name in the temporary folder,
+    // in a folder with the editor's name that it made, or in a runtime folder
+    // that everyone may write.
+    struct Plant {
+        const char* what;
+        bool runtime;
+        fs::path folder;  // made by the other user, open to all
+        fs::path socket;
+    };
+    const std::vector<Plant> plants = {
+        {"the old fixed name", false, {}, tmp / ("tkv-editor-" + uid + ".socket")},
+        {"a folder with the editor's name", false, own, own / "tkv-editor.socket"},
+        {"a shared runtime folder", true, {}, tmp / "tkv-editor.socket"},
+    };
+    for (const Plant& plant : plants) {
+        SCOPED_TRACE(plant.what);
+        if (plant.runtime)
+            ::setenv("XDG_RUNTIME_DIR", tmp.c_str(), 1);
+        else
+            ::unsetenv("XDG_RUNTIME_DIR");
+        if (!plant.folder.empty()) {
+            fs::create_directory(plant.folder);
+            fs::permissions(plant.folder, fs::perms::all);
+            ASSERT_EQ(::chown(plant.folder.c_str(), 65534, 65534), 0);
+        }
+        const auto [pid, heard] = ForeignListener(plant.socket);
+        ASSERT_GE(heard, 0);
+        EXPECT_FALSE(CInstanceChannel::Forward(QStringLiteral("/private/secret.tkv"), 1000));
+        pollfd wait{heard, POLLIN, 0};
+        std::string got;
+        char buffer[4096];
+        while (::poll(&wait, 1, 200) > 0) {
+            const ssize_t n = ::read(heard, buffer, sizeof buffer);
+            if (n <= 0) break;
+            got.append(buffer, static_cast<std::size_t>(n));
+        }
+        EXPECT_EQ(got.find("secret"), std::string::npos) << "the other user heard " << got;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ::close(heard);
+        fs::remove_all(plant.folder.empty() ? plant.socket : plant.folder);
+    }
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    if (tmpdir)
+        ::setenv("TMPDIR", savedTmp.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
 }
 
 TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
