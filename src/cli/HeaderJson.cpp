@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <set>
 
+#include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "model/NumberText.h"
 #include "platform/TextCodec.h"
@@ -146,8 +148,9 @@ using In = HeaderJson::InputJson;
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw HeaderJson::Error(
-        "JSON: " + (where.empty() ? std::string("the top level") : "'" + where + "'") + ": " +
-        what);
+        "JSON: " +
+        (where.empty() ? std::string("the top level") : "'" + TextCodec::Escaped(where) + "'") +
+        ": " + what);
 }
 
 // UTF-8 text as 8-bit bytes; characters the code page cannot hold are refused.
@@ -287,8 +290,8 @@ void EntriesFromJson(const In& entries, HeaderNode& list, HeaderNode& root,
     for (const auto& [key, value] : entries.items()) {
         const std::string where = prefix.empty() ? key : prefix + "." + key;
         const std::string label = ToAnsi(key, where);
-        if (label.empty()) Fail(where, "Label must not be empty !");
-        if (label.find('.') != std::string::npos) Fail(where, "Label must not contain a period");
+        if (const char* fault = BlockPath::LabelFault(label))
+            Fail(where, "the label " + std::string(fault));
         if (HeaderTree::Find(list, label))
             Fail(where, "Label " + key + " already exists in parent list !");
         if (!value.is_object() || !value.contains("type") || !value["type"].is_string())
@@ -325,6 +328,35 @@ void EntriesFromJson(const In& entries, HeaderNode& list, HeaderNode& root,
 
 HeaderJson::Json HeaderJson::Export(const HeaderNode& root) {
     return EntriesToJson(root);
+}
+
+HeaderJson::InputJson HeaderJson::Parse(std::string_view text) {
+    // Each open object's keys, to refuse a key given twice (the parser would keep
+    // the last silently), and the keys on the way there, to name it.
+    struct Open {
+        std::set<std::string> keys;
+        std::string key;
+    };
+    std::vector<Open> open;
+    auto where = [&open] {
+        std::string path;
+        for (std::size_t k = 0; k + 1 < open.size(); ++k) path += (k ? "." : "") + open[k].key;
+        return path;
+    };
+    return InputJson::parse(text, [&](int, InputJson::parse_event_t event, InputJson& parsed) {
+        using E = InputJson::parse_event_t;
+        if (event == E::object_start) {
+            open.emplace_back();
+        } else if (event == E::object_end) {
+            if (!open.empty()) open.pop_back();
+        } else if (event == E::key && !open.empty()) {
+            std::string key = parsed.get<std::string>();
+            if (!open.back().keys.insert(key).second)
+                Fail(where(), "duplicate key '" + TextCodec::Escaped(key) + "'");
+            open.back().key = std::move(key);
+        }
+        return true;
+    });
 }
 
 std::unique_ptr<HeaderNode> HeaderJson::Import(const InputJson& json) {

@@ -21,6 +21,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -43,6 +44,9 @@ class HeaderJson {
     };
 
     static Json Export(const HeaderNode& root);
+    // Parses JSON text; a key given twice in one object is refused (Error naming
+    // it). Throws nlohmann::json::exception where the text is no JSON.
+    static InputJson Parse(std::string_view text);
     // A new root holding the JSON's tree. Throws Error.
     static std::unique_ptr<HeaderNode> Import(const InputJson& json);
 };

@@ -4,20 +4,21 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <sstream>
 
-#include "document/EntryArguments.h"
 #include "cli/HeaderJson.h"
-#include "format/SheetTable.h"
+#include "document/EntryArguments.h"
 #include "document/FolderEdit.h"
 #include "document/FolderSheet.h"
 #include "document/FolderUndo.h"
-#include "document/SheetImport.h"
 #include "document/InstrumentEditPermission.h"
+#include "document/SheetImport.h"
 #include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
+#include "format/SheetTable.h"
 #include "format/StandardHeaderRows.h"
 #include "model/HeaderNode.h"
 #include "platform/AlreadyReported.h"
@@ -32,29 +33,10 @@ namespace {
 
 constexpr const char* kVersion = "3.1";
 
-// Control characters would break the one-line-per-entry output: tab, line feed
-// and carriage return are written as \t, \n, \r, others as \xHH.
-std::string OneLine(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (char c : utf8) {
-        auto u = static_cast<unsigned char>(c);
-        if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (u < 0x20 || u == 0x7F) {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            out += "\\x";
-            out += kHex[u >> 4];
-            out += kHex[u & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+// One line of output: control characters and bytes that are not UTF-8 escaped,
+// alike in every format (TextCodec::Escaped).
+std::string OneLine(std::string_view text) {
+    return TextCodec::Escaped(text);
 }
 
 struct Context {
@@ -66,8 +48,8 @@ struct Context {
     std::vector<std::string> args;  // the verb's arguments, options removed
     bool hex = false;
     bool dryRun = false;
-    bool noJournal = false;  // write without a rewrite journal where none can be kept
-    bool keepGoing = false;  // sheet import: write the good rows of a sheet with errors
+    bool noJournal = false;              // write without a rewrite journal where none can be kept
+    bool keepGoing = false;              // sheet import: write the good rows of a sheet with errors
     std::string format = std::string();  // sheet export: csv, tsv or json
     bool list = false;                   // undo: list the saves instead
 };
@@ -87,6 +69,40 @@ bool WithoutJournal(Context& cx, const NoJournalPlace& e) {
     else
         cx.err << e.Cause() << " Nothing was written; give --no-journal to write without one.\n";
     return cx.noJournal;
+}
+
+// The most a sheet or a JSON document given to import may hold, from a file and
+// from standard input alike: reading takes a small multiple of it in memory.
+constexpr std::uint64_t kMaxInputBytes = 64u << 20;
+
+// The name of an input for messages: "-" is standard input.
+std::string InputName(const std::string& name) {
+    return name == "-" ? std::string("standard input") : OneLine(name);
+}
+
+// The whole text of an input named on the command line (- for standard input),
+// refused beyond kMaxInputBytes with a message naming it.
+std::string ReadInput(Context& cx, const std::string& name) {
+    const std::string tooLarge = InputName(name) + ": larger than " +
+                                 std::to_string(kMaxInputBytes >> 20) +
+                                 " MB, more than tkvhdr reads; nothing was written";
+    std::string text;
+    if (name == "-") {
+        std::vector<char> buffer(1u << 16);
+        while (cx.in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) ||
+               cx.in.gcount() > 0) {
+            text.append(buffer.data(), static_cast<std::size_t>(cx.in.gcount()));
+            if (text.size() > kMaxInputBytes) Refuse(cx, tooLarge);
+        }
+        if (cx.in.bad()) Refuse(cx, "standard input: it could not be read; nothing was written");
+        return text;
+    }
+    RandomAccessFile file(name, RandomAccessFile::Mode::Read);
+    if (file.Length() > kMaxInputBytes) Refuse(cx, tooLarge);
+    text.resize(static_cast<std::size_t>(file.Length()));
+    if (file.Read(text.data(), text.size()) != text.size())
+        Refuse(cx, InputName(name) + ": it changed while read; nothing was written");
+    return text;
 }
 
 // Opens the file through the document, as the editor's Open does.
@@ -193,23 +209,14 @@ int Export(Context& cx) {
 }
 
 int Import(Context& cx) {
-    HeaderJson::InputJson json;
-    try {
-        if (cx.args[1] == "-") {
-            json = HeaderJson::InputJson::parse(cx.in);
-        } else {
-            std::ifstream in(cx.args[1], std::ios::binary);
-            if (!in) throw FileError::FromErrno(cx.args[1], errno);
-            json = HeaderJson::InputJson::parse(in);
-        }
-    } catch (const nlohmann::json::exception& e) {
-        Refuse(cx, "JSON: " + std::string(e.what()));
-    }
     std::unique_ptr<HeaderNode> root;
     try {
+        HeaderJson::InputJson json = HeaderJson::Parse(ReadInput(cx, cx.args[1]));
         root = HeaderJson::Import(json);
+    } catch (const nlohmann::json::exception& e) {
+        Refuse(cx, InputName(cx.args[1]) + ": JSON: " + std::string(e.what()));
     } catch (const HeaderJson::Error& e) {
-        Refuse(cx, e.what());
+        Refuse(cx, InputName(cx.args[1]) + ": " + e.what());
     }
     auto doc = Open(cx, cx.args[0]);
     doc->m_pRoot = std::move(root);
@@ -252,7 +259,8 @@ std::size_t PrintFolderReport(Context& cx, const FolderEdit::Report& report) {
                 break;
             case FolderEdit::Outcome::Failed:
                 ++failed;
-                cx.out << "failed: " << OneLine(f.path + extra(f)) << ": " << OneLine(f.reason) << '\n';
+                cx.out << "failed: " << OneLine(f.path + extra(f)) << ": " << OneLine(f.reason)
+                       << '\n';
                 break;
         }
     }
@@ -288,11 +296,10 @@ int Apply(Context& cx) {
     options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
     options.undoWhat = "tkvhdr apply";
     for (const auto& entry : entries) options.undoWhat += " " + entry.first;
-    const FolderEdit::Report report = FolderEdit::ApplyToFolder(
-        *doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
+    const FolderEdit::Report report =
+        FolderEdit::ApplyToFolder(*doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
     return PrintFolderReport(cx, report) == 0 ? 0 : 1;
 }
-
 
 int SheetExport(Context& cx) {
     if (cx.args.size() < 3)
@@ -301,26 +308,65 @@ int SheetExport(Context& cx) {
     const std::string format = cx.format.empty() ? "csv" : cx.format;
     if (format != "csv" && format != "tsv" && format != "json")
         throw EntryArguments::Failure{"tkvhdr sheet export: --format is csv, tsv or json", true};
-    const std::vector<std::string> paths(cx.args.begin() + 2, cx.args.end());
-    std::vector<std::string> columns;
-    for (const std::string& p : paths) columns.push_back(SheetImport::NarrowPath(p));
-    const FolderSheet sheet = FolderSheet::Read(cx.args[1], columns);
-    std::size_t unreadable = 0;
-    SheetTable::Records records{{"file"}};
-    records.front().insert(records.front().end(), paths.begin(), paths.end());
-    HeaderJson::Json json = HeaderJson::Json::array();
-    for (const auto& row : sheet.Rows()) {
-        if (!row.error.empty()) {
-            ++unreadable;
-            cx.err << OneLine(row.path) << ": " << OneLine(row.error) << " (left out)\n";
-            continue;
+    // Each PATH as a header cell names it: PATH:TYPE asks for that type.
+    std::vector<SheetImport::Column> columns;
+    for (auto it = cx.args.begin() + 2; it != cx.args.end(); ++it) {
+        try {
+            columns.push_back(SheetImport::ParseColumn(*it));
+        } catch (const EntryArguments::Failure& f) {
+            throw EntryArguments::Failure{"tkvhdr sheet export: " + f.message, true};
         }
-        SheetTable::Record record{row.name};
-        HeaderJson::Json object = {{"file", row.name}};
-        for (std::size_t c = 0; c < paths.size(); ++c) {
-            record.push_back(FolderSheet::CellText(row.cells[c]));
-            object[paths[c]] =
-                row.cells[c] ? HeaderJson::Json(record.back()) : HeaderJson::Json(nullptr);
+    }
+    const FolderSheet sheet = FolderSheet::Read(cx.args[1], SheetImport::NarrowPaths(columns));
+    bool incomplete = false;
+    for (const auto& row : sheet.Rows())
+        if (!row.error.empty()) {
+            incomplete = true;
+            cx.err << OneLine(row.path) << ": " << OneLine(row.error) << " (left out)\n";
+        }
+    // A column without a type gets the one its files store; where they disagree
+    // it stays untyped (import then takes each file's own) and the user hears why.
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].typed) continue;
+        std::map<std::uint32_t, std::vector<std::string>> filesOfType;
+        for (const auto& row : sheet.Rows())
+            if (row.error.empty() && row.cells[c])
+                filesOfType[row.cells[c]->GetType()].push_back(OneLine(row.name));
+        if (filesOfType.size() == 1) {
+            columns[c].type = filesOfType.begin()->first;
+            columns[c].typed = true;
+        } else if (filesOfType.size() > 1) {
+            cx.err << "tkvhdr sheet export: the files store " << OneLine(columns[c].path) << " as ";
+            std::size_t k = 0;
+            for (const auto& [type, files] : filesOfType)
+                cx.err << (k++ ? " and " : "") << ElementTypeNameAscii(type) << " (" << files[0]
+                       << (files.size() > 1 ? " and " + std::to_string(files.size() - 1) + " more"
+                                            : std::string())
+                       << ")";
+            cx.err << "; its column has no type, so that each file keeps its own\n";
+        }
+    }
+    SheetTable::Records records{{"file"}};
+    HeaderJson::Json json = HeaderJson::Json::array();
+    std::vector<std::string> headers;
+    for (const auto& column : columns) headers.push_back(SheetImport::HeaderCell(column));
+    records.front().insert(records.front().end(), headers.begin(), headers.end());
+    for (const auto& row : sheet.Rows()) {
+        if (!row.error.empty()) continue;
+        const std::string name = OneLine(row.name);
+        SheetTable::Record record{name};
+        HeaderJson::Json object = {{"file", name}};
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            std::optional<HeaderElement> cell = row.cells[c];
+            if (cell && cell->GetType() != columns[c].type) {
+                incomplete = true;
+                cx.err << name << ": " << OneLine(columns[c].path) << " is stored as "
+                       << ElementTypeNameAscii(cell->GetType()) << ", not "
+                       << ElementTypeNameAscii(columns[c].type) << " (left empty)\n";
+                cell.reset();
+            }
+            record.push_back(FolderSheet::CellText(cell));
+            object[headers[c]] = cell ? HeaderJson::Json(record.back()) : HeaderJson::Json(nullptr);
         }
         records.push_back(std::move(record));
         json.push_back(std::move(object));
@@ -329,45 +375,38 @@ int SheetExport(Context& cx) {
         cx.out << json.dump(2) << '\n';
     else
         cx.out << SheetTable::Write(records, format == "tsv" ? '\t' : ',');
-    return unreadable == 0 ? 0 : 1;
+    return incomplete ? 1 : 0;
 }
 
 int SheetImport(Context& cx) {
     if (cx.args.size() != 3)
         throw EntryArguments::Failure{"tkvhdr sheet import: name a file and a SHEET", true};
     const std::string& sheetName = cx.args[2];
-    std::string text;
-    if (sheetName == "-") {
-        text.assign(std::istreambuf_iterator<char>(cx.in), {});
-    } else {
-        const auto read = FileSystem::ReadSmallFile(sheetName, 256u << 20);
-        if (!read) throw FileError::FromErrno(sheetName, errno ? errno : EIO);
-        text = *read;
-    }
+    const std::string text = ReadInput(cx, sheetName);
     // From standard input a tab in the first line tells a tab-separated sheet.
     const char separator =
-        sheetName == "-" ? (text.substr(0, text.find('\n')).find('\t') != std::string::npos ? '\t'
-                                                                                            : ',')
-                         : SheetTable::SeparatorFor(sheetName);
-    SheetTable::Records records;
+        sheetName == "-"
+            ? (text.substr(0, text.find('\n')).find('\t') != std::string::npos ? '\t' : ',')
+            : SheetTable::SeparatorFor(sheetName);
+    SheetTable::Table table;
     try {
-        records = SheetTable::Parse(text, separator);
+        table = SheetTable::Read(text, separator);
     } catch (const SheetTable::ParseError& e) {
-        Refuse(cx, sheetName + ": row " + std::to_string(e.Row()) + ", column " +
+        Refuse(cx, InputName(sheetName) + ": row " + std::to_string(e.Row()) + ", column " +
                        std::to_string(e.Column()) + ": " + e.what() + "; nothing was written");
     }
     std::vector<SheetImport::Column> columns;
     try {
-        columns = SheetImport::ReadHeader(records.empty() ? SheetTable::Record{} : records.front());
+        columns = SheetImport::ReadHeader(table, true);
     } catch (const SheetImport::BadHeader& bad) {
-        Refuse(cx, OneLine(bad.fault.Text(sheetName)));
+        Refuse(cx, OneLine(bad.fault.Text(InputName(sheetName))) + "; nothing was written");
     }
     const FolderSheet sheet = FolderSheet::Read(cx.args[1], SheetImport::NarrowPaths(columns));
     std::vector<SheetImport::Fault> faults;
     const std::vector<FolderSheet::Change> changes =
-        SheetImport::Changes(records, columns, sheet, faults);
+        SheetImport::Changes(table, columns, sheet, faults);
     std::vector<std::string> errors;
-    for (const auto& f : faults) errors.push_back(OneLine(f.Text(sheetName)));
+    for (const auto& f : faults) errors.push_back(OneLine(f.Text(InputName(sheetName))));
     for (const std::string& e : errors) cx.err << e << '\n';
     if (!errors.empty() && !cx.keepGoing) {
         cx.err << "tkvhdr sheet import: the sheet has " << errors.size()
@@ -393,7 +432,8 @@ int SheetImport(Context& cx) {
         if (cell.outcome == FolderSheet::CellOutcome::Written) {
             cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
                    << OneLine(FolderSheet::CellText(row.cells[change.column])) << '\t'
-                   << (change.remove ? std::string("-") : OneLine(FolderSheet::CellText(change.value)))
+                   << (change.remove ? std::string("-")
+                                     : OneLine(FolderSheet::CellText(change.value)))
                    << '\n';
         } else if (cell.outcome == FolderSheet::CellOutcome::Failed) {
             ++failedCells;
@@ -434,15 +474,21 @@ int Undo(Context& cx) {
     for (const auto& f : report.files) {
         const std::string name = OneLine(f.name);
         switch (f.outcome) {
-            case O::Restored: cx.out << "restored: " << name << '\n'; break;
+            case O::Restored:
+                cx.out << "restored: " << name << '\n';
+                break;
             case O::AsBefore:
                 cx.out << "unchanged: " << name << " (it held what it had before the save)\n";
                 break;
             case O::ChangedSince:
                 cx.out << "left alone: " << name << " (" << f.reason << ")\n";
                 break;
-            case O::Missing: cx.out << "missing: " << name << '\n'; break;
-            case O::Failed: cx.out << "failed: " << name << ": " << OneLine(f.reason) << '\n'; break;
+            case O::Missing:
+                cx.out << "missing: " << name << '\n';
+                break;
+            case O::Failed:
+                cx.out << "failed: " << name << ": " << OneLine(f.reason) << '\n';
+                break;
         }
     }
     cx.out << report.Count(O::Restored) << " restored, " << report.Count(O::AsBefore)
@@ -621,7 +667,8 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         Usage(err);
         return 2;
     }
-    Context cx{out, err, in, StreamMessages(err), InstrumentEditPermission::FromSystemSettings(), {}};
+    Context cx{out, err, in, StreamMessages(err), InstrumentEditPermission::FromSystemSettings(),
+               {}};
     bool optionsDone = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
