@@ -18,9 +18,24 @@ namespace {
 
 // ---------------------------------------------------------------- decoding
 
+// A value item as the levels keep it: what making its entry needs, in 16 bytes
+// (a level holds one per entry of the block, so its size is the decoder's peak).
+struct Item {
+    std::uint32_t type = 0, count = 0, size = 0, data = 0;
+    bool IsList() const { return type == ToCode(ElementType::List); }
+    DecodedItem Decoded() const {
+        DecodedItem item;
+        item.type = type;
+        item.count = count;
+        item.size = size;
+        item.data = data;
+        return item;
+    }
+};
+
 struct Pair {
     std::string_view label;
-    DecodedItem value;
+    Item value;
     std::uint32_t childLevel = 0;  // for a List value: the index of its content's level
 };
 
@@ -73,6 +88,7 @@ std::string UnencodableMessage(const HeaderNode& root) {
 // top level (and skipping each list's content) makes.
 bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels,
                  std::string* why) {
+    if (block.size() > UINT32_MAX) return false;  // positions are kept in 32 bits
     levels.emplace_back();
     struct Open {
         std::uint32_t level;
@@ -93,7 +109,9 @@ bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels
         auto value = DecodeItem(block, label->next);
         if (!value) return false;
         if (!top) --open.back().pairsLeft;
-        Pair pair{label->Text(block), *value, 0};
+        Pair pair{label->Text(block),
+                  {value->type, value->count, value->size, static_cast<std::uint32_t>(value->data)},
+                  0};
         pos = value->next;
         if (value->IsList()) {
             if (value->count % 2 != 0) return false;
@@ -261,7 +279,8 @@ bool Decode(std::span<const std::uint8_t> block, HeaderNode& root,
             if (p.value.IsList()) continue;
             const Pair* found = level.Find(p.label, k);
             if (!found) return false;
-            HeaderTree::Insert(*list, MakeLeaf(p.label, found->value, block, owner), &root);
+            HeaderTree::Insert(*list, MakeLeaf(p.label, found->value.Decoded(), block, owner),
+                               &root);
         }
         stack.push_back({list, levelIndex, 0});
         return true;
