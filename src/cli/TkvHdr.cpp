@@ -358,7 +358,7 @@ int SheetExport(Context& cx) {
         HeaderJson::Json object = {{"file", name}};
         for (std::size_t c = 0; c < columns.size(); ++c) {
             std::optional<HeaderElement> cell = row.cells[c];
-            if (cell && cell->GetType() != columns[c].type) {
+            if (cell && columns[c].typed && cell->GetType() != columns[c].type) {
                 incomplete = true;
                 cx.err << name << ": " << OneLine(columns[c].path) << " is stored as "
                        << ElementTypeNameAscii(cell->GetType()) << ", not "
@@ -405,12 +405,10 @@ int SheetImport(Context& cx) {
     std::vector<SheetImport::Fault> faults;
     const std::vector<FolderSheet::Change> changes =
         SheetImport::Changes(table, columns, sheet, faults);
-    std::vector<std::string> errors;
-    for (const auto& f : faults) errors.push_back(OneLine(f.Text(InputName(sheetName))));
-    for (const std::string& e : errors) cx.err << e << '\n';
-    if (!errors.empty() && !cx.keepGoing) {
-        cx.err << "tkvhdr sheet import: the sheet has " << errors.size()
-               << (errors.size() == 1 ? " error" : " errors")
+    for (const auto& f : faults) cx.err << OneLine(f.Text(InputName(sheetName))) << '\n';
+    if (!faults.empty() && !cx.keepGoing) {
+        cx.err << "tkvhdr sheet import: the sheet has "
+               << (faults.size() == 1 ? "an error" : "errors")
                << "; nothing was written (--keep-going writes the rest)\n";
         return 1;
     }
@@ -443,7 +441,7 @@ int SheetImport(Context& cx) {
     }
     result.report.leftOut = sheet.LeftOut();
     const std::size_t failedFiles = PrintFolderReport(cx, result.report);
-    return failedFiles == 0 && failedCells == 0 && errors.empty() ? 0 : 1;
+    return failedFiles == 0 && failedCells == 0 && faults.empty() ? 0 : 1;
 }
 
 int Sheet(Context& cx) {

@@ -85,29 +85,38 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
                                                       const FolderSheet& sheet,
                                                       std::vector<Fault>& faults) {
     std::vector<FolderSheet::Change> changes;
+    // The faults beyond the first kMaxFaults are counted, not kept: a sheet of
+    // nothing but errors costs no more than its text.
+    std::size_t unlisted = 0;
+    auto add = [&](Fault fault) {
+        if (faults.size() < kMaxFaults)
+            faults.push_back(std::move(fault));
+        else
+            ++unlisted;
+    };
     std::vector<std::size_t> rowOfFile(sheet.Rows().size(), 0);  // its table row, 0: none
     const std::size_t width = columns.size() + 1;
     for (std::size_t r = 1; r < table.Size(); ++r) {
         const std::size_t row = table.Line(r);
         if (table.Width(r) == 1 && table.Field(r, 0).empty()) continue;  // a blank line
         if (table.Width(r) != width) {
-            faults.push_back({row, 0,
-                              std::to_string(table.Width(r)) + " fields where the header has " +
-                                  std::to_string(width)});
+            add({row, 0,
+                 std::to_string(table.Width(r)) + " fields where the header has " +
+                     std::to_string(width)});
             continue;
         }
         const std::string name(table.Field(r, 0));
         const auto file = sheet.FindRow(name);
         if (!file) {
-            faults.push_back({row, 1,
-                              "no file '" + TextCodec::Escaped(name) + "' with the extension in " +
-                                  TextCodec::Escaped(sheet.Folder())});
+            add({row, 1,
+                 "no file '" + TextCodec::Escaped(name) + "' with the extension in " +
+                     TextCodec::Escaped(sheet.Folder())});
             continue;
         }
         if (rowOfFile[*file]) {
-            faults.push_back({row, 1,
-                              "'" + TextCodec::Escaped(name) + "' has row " +
-                                  std::to_string(rowOfFile[*file]) + " already"});
+            add({row, 1,
+                 "'" + TextCodec::Escaped(name) + "' has row " + std::to_string(rowOfFile[*file]) +
+                     " already"});
             continue;
         }
         rowOfFile[*file] = row;
@@ -117,7 +126,7 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
             const std::string cell(table.Field(r, c));
             if (cell.empty()) continue;
             const Column& column = columns[c - 1];
-            auto fault = [&](const std::string& what) { faults.push_back({row, c + 1, what}); };
+            auto fault = [&](const std::string& what) { add({row, c + 1, what}); };
             if (!stored.error.empty()) {
                 fault(shownName + " cannot be read: " + stored.error);
                 continue;
@@ -160,7 +169,7 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
         }
     }
     for (std::size_t f = 0; f < sheet.Rows().size(); ++f)
-        if (!rowOfFile[f])
-            faults.push_back({0, 0, "no row for " + TextCodec::Escaped(sheet.Rows()[f].name)});
+        if (!rowOfFile[f]) add({0, 0, "no row for " + TextCodec::Escaped(sheet.Rows()[f].name)});
+    if (unlisted) faults.push_back({0, 0, std::to_string(unlisted) + " more faults, not listed"});
     return changes;
 }

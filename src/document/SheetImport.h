@@ -60,7 +60,9 @@ class SheetImport {
     // length, and cells the file would refuse (another type stored there, a value
     // on the way or a list there, an untyped column where the file has no entry,
     // a file that cannot be read or is read-only) go to `faults`; those rows and
-    // cells make no change. Rows are the lines their records begin on.
+    // cells make no change. Rows are the lines their records begin on. At most
+    // kMaxFaults are listed; a last fault (row 0) then counts the rest.
+    static constexpr std::size_t kMaxFaults = 1000;
     static std::vector<FolderSheet::Change> Changes(const SheetTable::Table& table,
                                                     const std::vector<Column>& columns,
                                                     const FolderSheet& sheet,

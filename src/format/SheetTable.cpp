@@ -125,7 +125,11 @@ std::string SheetTable::Write(const Records& records, char separator) {
         for (std::size_t c = 0; c < record.size(); ++c) {
             if (c) out += separator;
             const std::string& f = record[c];
-            if (f.find_first_of(std::string("\"\r\n") + separator) == std::string::npos) {
+            // A text that begins with a byte order mark loses it when read: the
+            // first field quoted keeps its own.
+            const bool atStart = out.empty() && f.rfind("\xEF\xBB\xBF", 0) == 0;
+            if (!atStart &&
+                f.find_first_of(std::string("\"\r\n") + separator) == std::string::npos) {
                 out += f;
                 continue;
             }
