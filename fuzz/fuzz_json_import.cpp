@@ -10,8 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::unique_ptr<HeaderNode> root;
     try {
-        root = HeaderJson::Import(
-            HeaderJson::Parse(std::string_view(reinterpret_cast<const char*>(data), size)));
+        root = HeaderJson::Import(std::string_view(reinterpret_cast<const char*>(data), size));
     } catch (const nlohmann::json::exception&) {
         return 0;
     } catch (const HeaderJson::Error&) {

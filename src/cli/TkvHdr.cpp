@@ -211,8 +211,7 @@ int Export(Context& cx) {
 int Import(Context& cx) {
     std::unique_ptr<HeaderNode> root;
     try {
-        HeaderJson::InputJson json = HeaderJson::Parse(ReadInput(cx, cx.args[1]));
-        root = HeaderJson::Import(json);
+        root = HeaderJson::Import(ReadInput(cx, cx.args[1]));
     } catch (const nlohmann::json::exception& e) {
         Refuse(cx, InputName(cx.args[1]) + ": JSON: " + std::string(e.what()));
     } catch (const HeaderJson::Error& e) {

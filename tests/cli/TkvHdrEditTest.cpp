@@ -245,7 +245,7 @@ TEST_F(TkvHdrEditTest, ExportImportRoundTripsEveryKindOfValue) {
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_EQ(ReadAll(hard), stored);
 
-    auto back = HeaderJson::Import(HeaderJson::InputJson::parse(json.out));
+    auto back = HeaderJson::Import(json.out);
     RecordingMessages messages;
     AllowEditing allow;
     CTKVEditorDoc doc(messages, allow);
