@@ -22,14 +22,14 @@ std::string FlatJson(int entries) {
 void BM_ImportFlatList(benchmark::State& state) {
     const std::string text = FlatJson(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        auto root = HeaderJson::Import(HeaderJson::InputJson::parse(text));
+        auto root = HeaderJson::Import(text);
         benchmark::DoNotOptimize(root.get());
     }
     state.counters["entries"] = static_cast<double>(state.range(0));
 }
 
 void BM_ExportFlatList(benchmark::State& state) {
-    const auto root = HeaderJson::Import(HeaderJson::InputJson::parse(FlatJson(static_cast<int>(state.range(0)))));
+    const auto root = HeaderJson::Import(FlatJson(static_cast<int>(state.range(0))));
     for (auto _ : state) {
         std::string out = HeaderJson::Export(*root).dump();
         benchmark::DoNotOptimize(out.data());

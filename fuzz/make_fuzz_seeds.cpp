@@ -1,5 +1,5 @@
 // Writes seed corpora for the fuzzers from generated files:
-//   make_fuzz_seeds DIR  ->  DIR/{decode_block,open_file,parse,merge,journal}/...
+//   make_fuzz_seeds DIR  ->  DIR/{decode_block,open_file,parse,merge,journal,sheet,json_import}/...
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,7 +20,8 @@ static void Put(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     const fs::path dir = argv[1];
-    for (const char* sub : {"decode_block", "open_file", "parse", "merge", "journal"})
+    for (const char* sub :
+         {"decode_block", "open_file", "parse", "merge", "journal", "sheet", "json_import"})
         fs::create_directories(dir / sub);
     const auto tree = ExampleFile::MakeTree();
     const auto block = EncodeExtendedHeaderBlock(*tree);
@@ -75,5 +76,15 @@ int main(int argc, char** argv) {
             }
             Put(dir / "parse" / std::to_string(n++), seed);
         }
+    // Sheets (the first byte picks the separator) and JSON as tkvhdr writes them.
+    const std::string sheet =
+        ",file,SAMPLE.WELL:ascii,SAMPLE.OWNER,RUN.GAIN:long\r\nA01.tkv,A01,\"Dr. Z\xc3\xb6, "
+        "lab\n2\",5\r\nA02.tkv,-,,\"6\"\r\n";
+    Put(dir / "sheet" / "csv", std::vector<std::uint8_t>(sheet.begin(), sheet.end()));
+    const std::string json =
+        R"({"RUN": {"type": "List", "entries": {"GAIN": {"type": "Long", "values": [5, -1]},)"
+        R"( "F": {"type": "Boolean", "values": [true, 7]}}}, "N": {"type": "Unicode", "value":)"
+        R"( "Zo\u00eb"}, "U": {"type": "Unknown", "code": 5, "bytes": [1]}})";
+    Put(dir / "json_import" / "tree", std::vector<std::uint8_t>(json.begin(), json.end()));
     return 0;
 }

@@ -9,10 +9,10 @@ ensure_packages "${BUILD_PACKAGES[@]}" clang libclang-rt-14-dev
 seconds=${1:-30}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DTKV_FUZZ=ON -DTKV_BUILD_TESTS=OFF -DTKV_BUILD_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build-fuzz -j"$JOBS" --target fuzz_decode_block fuzz_open_file fuzz_parse fuzz_merge fuzz_journal make_fuzz_seeds
+cmake --build build-fuzz -j"$JOBS" --target fuzz_decode_block fuzz_open_file fuzz_parse fuzz_merge fuzz_journal fuzz_sheet fuzz_json_import make_fuzz_seeds
 ./build-fuzz/make_fuzz_seeds build-fuzz/seeds
 status=0
-for target in decode_block open_file parse merge journal; do
+for target in decode_block open_file parse merge journal sheet json_import; do
     corpus=build-fuzz/ci-corpus-$target
     mkdir -p "$corpus"
     cp -n build-fuzz/seeds/$target/* "$corpus"/

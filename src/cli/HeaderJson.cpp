@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <set>
 
+#include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "model/NumberText.h"
 #include "platform/TextCodec.h"
@@ -146,8 +148,9 @@ using In = HeaderJson::InputJson;
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw HeaderJson::Error(
-        "JSON: " + (where.empty() ? std::string("the top level") : "'" + where + "'") + ": " +
-        what);
+        "JSON: " +
+        (where.empty() ? std::string("the top level") : "'" + TextCodec::Escaped(where) + "'") +
+        ": " + what);
 }
 
 // UTF-8 text as 8-bit bytes; characters the code page cannot hold are refused.
@@ -279,46 +282,35 @@ HeaderElement LeafFromJson(const In& j, std::uint32_t type, const std::string& w
     return e;
 }
 
-void EntriesFromJson(const In& entries, HeaderNode& list, HeaderNode& root,
-                     const std::string& prefix, std::size_t depth) {
-    if (depth > kMaxListDepth)
-        Fail(prefix, "lists nest more than " + std::to_string(kMaxListDepth) + " deep");
-    if (!entries.is_object()) Fail(prefix, "entries must be a JSON object");
-    for (const auto& [key, value] : entries.items()) {
-        const std::string where = prefix.empty() ? key : prefix + "." + key;
-        const std::string label = ToAnsi(key, where);
-        if (label.empty()) Fail(where, "Label must not be empty !");
-        if (label.find('.') != std::string::npos) Fail(where, "Label must not contain a period");
-        if (HeaderTree::Find(list, label))
-            Fail(where, "Label " + key + " already exists in parent list !");
-        if (!value.is_object() || !value.contains("type") || !value["type"].is_string())
-            Fail(where, "an entry must be an object with a \"type\"");
-        const std::string typeName = value["type"].get<std::string>();
-        std::unique_ptr<HeaderNode> node;
-        if (typeName == "List") {
-            OnlyKeys(value, {"type", "entries"}, where);
-            node = std::make_unique<HeaderNode>(label, true);
-            HeaderNode* added = HeaderTree::Insert(list, std::move(node), &root);
-            EntriesFromJson(value["entries"], *added, root, where, depth + 1);
-            continue;
-        }
-        node = std::make_unique<HeaderNode>(label, false);
-        if (typeName == "Unknown") {
-            OnlyKeys(value, {"type", "code", "bytes"}, where);
-            const auto code = IntegerIn<std::uint32_t>(value["code"], 0, 63, where);
-            if (IsKnownElementType(code))
-                Fail(where, "code " + std::to_string(code) + " is a known type");
-            if (!value["bytes"].is_array()) Fail(where, "'bytes' must be an array");
-            HeaderElement e(code, static_cast<std::uint32_t>(value["bytes"].size()));
-            std::uint32_t i = 0;
-            for (const auto& b : value["bytes"])
-                e.SetByte(i++, IntegerIn<std::uint8_t>(b, 0, 255, where));
-            node->value = std::move(e);
-        } else {
-            node->value = LeafFromJson(value, TypeCode(typeName, where), where);
-        }
-        HeaderTree::Insert(list, std::move(node), &root);
+// The checks of one label of a list, before its entry is read.
+std::string LabelFromKey(const std::string& key, const std::string& where, const HeaderNode& list) {
+    const std::string label = ToAnsi(key, where);
+    if (const char* fault = BlockPath::LabelFault(label))
+        Fail(where, "the label " + std::string(fault));
+    if (HeaderTree::Find(list, label))
+        Fail(where, "Label " + key + " already exists in parent list !");
+    return label;
+}
+
+// A leaf entry from its object (every key but a list's "entries").
+std::unique_ptr<HeaderNode> LeafEntry(const std::string& label, const In& value,
+                                      const std::string& typeName, const std::string& where) {
+    auto node = std::make_unique<HeaderNode>(label, false);
+    if (typeName == "Unknown") {
+        OnlyKeys(value, {"type", "code", "bytes"}, where);
+        const auto code = IntegerIn<std::uint32_t>(value["code"], 0, 63, where);
+        if (IsKnownElementType(code))
+            Fail(where, "code " + std::to_string(code) + " is a known type");
+        if (!value["bytes"].is_array()) Fail(where, "'bytes' must be an array");
+        HeaderElement e(code, static_cast<std::uint32_t>(value["bytes"].size()));
+        std::uint32_t i = 0;
+        for (const auto& b : value["bytes"])
+            e.SetByte(i++, IntegerIn<std::uint8_t>(b, 0, 255, where));
+        node->value = std::move(e);
+    } else {
+        node->value = LeafFromJson(value, TypeCode(typeName, where), where);
     }
+    return node;
 }
 
 }  // namespace
@@ -327,8 +319,210 @@ HeaderJson::Json HeaderJson::Export(const HeaderNode& root) {
     return EntriesToJson(root);
 }
 
-std::unique_ptr<HeaderNode> HeaderJson::Import(const InputJson& json) {
+namespace {
+// A first pass over the text that finds a key given twice in one object (the
+// parser would keep the last silently) and the keys on the way there. A pass of
+// its own: the parser's callback form is more than twice as slow.
+class DuplicateKeys : public nlohmann::json_sax<In> {
+  public:
+    bool found = false;
+    std::string where, what;  // the message: the keys on the way, the fault
+
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override {
+        m_open.emplace_back();
+        return true;
+    }
+    bool key(string_t& key) override {
+        if (!m_open.back().keys.insert(key).second) {
+            for (std::size_t k = 0; k + 1 < m_open.size(); ++k)
+                where += (k ? "." : "") + m_open[k].key;
+            what = "duplicate key '" + TextCodec::Escaped(key) + "'";
+            found = true;
+            return false;
+        }
+        m_open.back().key = key;
+        return true;
+    }
+    bool end_object() override {
+        m_open.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        return false;  // the parse proper reports it
+    }
+
+  private:
+    struct Open {
+        std::set<std::string> keys;
+        std::string key;
+    };
+    std::vector<Open> m_open;
+};
+}  // namespace
+
+namespace {
+const char* const kNotAnEntry = "an entry must be an object with a \"type\"";
+
+// Builds the tree as the parser goes, so that memory follows the tree, not a
+// document of the whole text: a list's "entries" become its entries at once;
+// every other member of an entry (small: a type, a value, an array of values)
+// is kept as JSON until the entry's object ends and is then checked whole.
+class TreeBuilder : public nlohmann::json_sax<In> {
+  public:
+    explicit TreeBuilder(HeaderNode& root) : m_root(root) {}
+
+    bool null() override { return Value(In(nullptr)); }
+    bool boolean(bool v) override { return Value(In(v)); }
+    bool number_integer(number_integer_t v) override { return Value(In(v)); }
+    bool number_unsigned(number_unsigned_t v) override { return Value(In(v)); }
+    bool number_float(number_float_t v, const string_t&) override { return Value(In(v)); }
+    bool string(string_t& v) override { return Value(In(std::move(v))); }
+    bool binary(binary_t& v) override { return Value(In(std::move(v))); }
+
+    bool start_object(std::size_t) override {
+        if (m_frames.empty()) return Enter(m_root, "", 0);
+        Frame& f = m_frames.back();
+        if (f.kind == Frame::Entries) {
+            m_frames.push_back(
+                MakeFrame(Frame::Entry, f.list, f.pendingWhere, f.depth, f.pendingLabel));
+            return true;
+        }
+        if (f.kind == Frame::Entry && f.build.empty() && f.member == "entries") {
+            f.entries = true;
+            HeaderNode* list =
+                HeaderTree::Insert(*f.list, std::make_unique<HeaderNode>(f.label, true), &m_root);
+            return Enter(*list, f.where, f.depth + 1);
+        }
+        return Open(In::object());
+    }
+    bool start_array(std::size_t) override { return Open(In::array()); }
+    bool key(string_t& key) override {
+        Frame& f = m_frames.back();
+        if (f.kind == Frame::Entries) {
+            f.pendingWhere = f.where.empty() ? key : f.where + "." + key;
+            f.pendingLabel = LabelFromKey(key, f.pendingWhere, *f.list);
+        } else if (f.build.empty()) {
+            f.member = key;
+        } else {
+            f.build.back().second = key;
+        }
+        return true;
+    }
+    bool end_array() override {
+        m_frames.back().build.pop_back();
+        return true;
+    }
+    bool end_object() override {
+        Frame& f = m_frames.back();
+        if (f.kind == Frame::Entries) {
+            m_frames.pop_back();
+            return true;
+        }
+        if (!f.build.empty()) {
+            f.build.pop_back();
+            return true;
+        }
+        const Frame entry = std::move(f);
+        m_frames.pop_back();
+        Finish(entry);
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&,
+                     const nlohmann::detail::exception& e) override {
+        throw e;
+    }
+
+  private:
+    struct Frame {
+        enum Kind { Entries, Entry } kind;
+        HeaderNode* list;         // the list the entries go to
+        std::string where;        // Entries: the list's path; Entry: the entry's
+        std::size_t depth;        // of the list
+        std::string label;        // Entry: its label
+        In value = In::object();  // Entry: its members but "entries"
+        std::string member;       // Entry: the member being read
+        bool entries = false;     // Entry: its "entries" became a list
+        std::vector<std::pair<In*, std::string>> build{};  // Entry: open containers of a member
+        std::string pendingLabel{}, pendingWhere{};        // Entries: the entry to come
+    };
+
+    static Frame MakeFrame(Frame::Kind kind, HeaderNode* list, std::string where, std::size_t depth,
+                           std::string label) {
+        Frame f;
+        f.kind = kind;
+        f.list = list;
+        f.where = std::move(where);
+        f.depth = depth;
+        f.label = std::move(label);
+        return f;
+    }
+    bool Enter(HeaderNode& list, const std::string& where, std::size_t depth) {
+        if (depth > kMaxListDepth)
+            Fail(where, "lists nest more than " + std::to_string(kMaxListDepth) + " deep");
+        m_frames.push_back(MakeFrame(Frame::Entries, &list, where, depth, {}));
+        return true;
+    }
+    // A value where the innermost frame takes one.
+    In* Put(In v) {
+        if (m_frames.empty()) Fail("", "entries must be a JSON object");
+        Frame& f = m_frames.back();
+        if (f.kind == Frame::Entries) Fail(f.pendingWhere, kNotAnEntry);
+        if (f.build.empty()) return &(f.value[f.member] = std::move(v));
+        auto& [container, key] = f.build.back();
+        if (container->is_array()) {
+            container->push_back(std::move(v));
+            return &container->back();
+        }
+        return &((*container)[key] = std::move(v));
+    }
+    bool Value(In v) {
+        Put(std::move(v));
+        return true;
+    }
+    bool Open(In container) {
+        In* at = Put(std::move(container));
+        m_frames.back().build.emplace_back(at, std::string());
+        return true;
+    }
+    void Finish(const Frame& e) {
+        const In& value = e.value;
+        if (!value.contains("type") || !value["type"].is_string()) Fail(e.where, kNotAnEntry);
+        const std::string typeName = value["type"].get<std::string>();
+        if (typeName == "List") {
+            if (e.entries) {
+                In members = value;
+                members["entries"] = In::object();
+                OnlyKeys(members, {"type", "entries"}, e.where);
+            } else {
+                OnlyKeys(value, {"type", "entries"}, e.where);
+                Fail(e.where, "entries must be a JSON object");
+            }
+            return;
+        }
+        if (e.entries) Fail(e.where, "unexpected key 'entries'");
+        HeaderTree::Insert(*e.list, LeafEntry(e.label, value, typeName, e.where), &m_root);
+    }
+
+    HeaderNode& m_root;
+    std::vector<Frame> m_frames;
+};
+}  // namespace
+
+std::unique_ptr<HeaderNode> HeaderJson::Import(std::string_view text) {
+    DuplicateKeys check;
+    In::sax_parse(text, &check);
+    if (check.found) Fail(check.where, check.what);
     auto root = ExtendedHeader::MakeRoot();
-    EntriesFromJson(json, *root, *root, "", 0);
+    TreeBuilder builder(*root);
+    In::sax_parse(text, &builder);
     return root;
 }

@@ -21,6 +21,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -43,6 +44,10 @@ class HeaderJson {
     };
 
     static Json Export(const HeaderNode& root);
-    // A new root holding the JSON's tree. Throws Error.
-    static std::unique_ptr<HeaderNode> Import(const InputJson& json);
+
+    // A new root holding the tree of the JSON text, built as the text is read
+    // (memory follows the tree, not a document of the text). A key given twice
+    // in one object is refused. Throws Error, or nlohmann::json::exception where
+    // the text is no JSON.
+    static std::unique_ptr<HeaderNode> Import(std::string_view text);
 };

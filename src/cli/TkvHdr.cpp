@@ -5,6 +5,7 @@
 #include <functional>
 #include <iostream>
 #include <limits>
+#include <map>
 #include <sstream>
 
 #include "cli/HeaderJson.h"
@@ -33,29 +34,10 @@ namespace {
 
 constexpr const char* kVersion = "3.1";
 
-// Control characters would break the one-line-per-entry output: tab, line feed
-// and carriage return are written as \t, \n, \r, others as \xHH.
-std::string OneLine(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (char c : utf8) {
-        auto u = static_cast<unsigned char>(c);
-        if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (u < 0x20 || u == 0x7F) {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            out += "\\x";
-            out += kHex[u >> 4];
-            out += kHex[u & 0xF];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+// One line of output: control characters and bytes that are not UTF-8 escaped,
+// alike in every format (TextCodec::Escaped).
+std::string OneLine(std::string_view text) {
+    return TextCodec::Escaped(text);
 }
 
 struct Context {
@@ -89,6 +71,40 @@ bool WithoutJournal(Context& cx, const NoJournalPlace& e) {
     else
         cx.err << e.Cause() << " Nothing was written; give --no-journal to write without one.\n";
     return cx.noJournal;
+}
+
+// The most a sheet or a JSON document given to import may hold, from a file and
+// from standard input alike: reading takes a small multiple of it in memory.
+constexpr std::uint64_t kMaxInputBytes = 64u << 20;
+
+// The name of an input for messages: "-" is standard input.
+std::string InputName(const std::string& name) {
+    return name == "-" ? std::string("standard input") : OneLine(name);
+}
+
+// The whole text of an input named on the command line (- for standard input),
+// refused beyond kMaxInputBytes with a message naming it.
+std::string ReadInput(Context& cx, const std::string& name) {
+    const std::string tooLarge = InputName(name) + ": larger than " +
+                                 std::to_string(kMaxInputBytes >> 20) +
+                                 " MB, more than tkvhdr reads; nothing was written";
+    std::string text;
+    if (name == "-") {
+        std::vector<char> buffer(1u << 16);
+        while (cx.in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) ||
+               cx.in.gcount() > 0) {
+            text.append(buffer.data(), static_cast<std::size_t>(cx.in.gcount()));
+            if (text.size() > kMaxInputBytes) Refuse(cx, tooLarge);
+        }
+        if (cx.in.bad()) Refuse(cx, "standard input: it could not be read; nothing was written");
+        return text;
+    }
+    RandomAccessFile file(name, RandomAccessFile::Mode::Read);
+    if (file.Length() > kMaxInputBytes) Refuse(cx, tooLarge);
+    text.resize(static_cast<std::size_t>(file.Length()));
+    if (file.Read(text.data(), text.size()) != text.size())
+        Refuse(cx, InputName(name) + ": it changed while read; nothing was written");
+    return text;
 }
 
 // Opens the file through the document, as the editor's Open does.
@@ -195,23 +211,13 @@ int Export(Context& cx) {
 }
 
 int Import(Context& cx) {
-    HeaderJson::InputJson json;
-    try {
-        if (cx.args[1] == "-") {
-            json = HeaderJson::InputJson::parse(cx.in);
-        } else {
-            std::ifstream in(cx.args[1], std::ios::binary);
-            if (!in) throw FileError::FromErrno(cx.args[1], errno);
-            json = HeaderJson::InputJson::parse(in);
-        }
-    } catch (const nlohmann::json::exception& e) {
-        Refuse(cx, "JSON: " + std::string(e.what()));
-    }
     std::unique_ptr<HeaderNode> root;
     try {
-        root = HeaderJson::Import(json);
+        root = HeaderJson::Import(ReadInput(cx, cx.args[1]));
+    } catch (const nlohmann::json::exception& e) {
+        Refuse(cx, InputName(cx.args[1]) + ": JSON: " + std::string(e.what()));
     } catch (const HeaderJson::Error& e) {
-        Refuse(cx, e.what());
+        Refuse(cx, InputName(cx.args[1]) + ": " + e.what());
     }
     auto doc = Open(cx, cx.args[0]);
     doc->m_pRoot = std::move(root);
@@ -303,26 +309,65 @@ int SheetExport(Context& cx) {
     const std::string format = cx.format.empty() ? "csv" : cx.format;
     if (format != "csv" && format != "tsv" && format != "json")
         throw EntryArguments::Failure{"tkvhdr sheet export: --format is csv, tsv or json", true};
-    const std::vector<std::string> paths(cx.args.begin() + 2, cx.args.end());
-    std::vector<std::string> columns;
-    for (const std::string& p : paths) columns.push_back(SheetImport::NarrowPath(p));
-    const FolderSheet sheet = FolderSheet::Read(cx.args[1], columns);
-    std::size_t unreadable = 0;
-    SheetTable::Records records{{"file"}};
-    records.front().insert(records.front().end(), paths.begin(), paths.end());
-    HeaderJson::Json json = HeaderJson::Json::array();
-    for (const auto& row : sheet.Rows()) {
-        if (!row.error.empty()) {
-            ++unreadable;
-            cx.err << OneLine(row.path) << ": " << OneLine(row.error) << " (left out)\n";
-            continue;
+    // Each PATH as a header cell names it: PATH:TYPE asks for that type.
+    std::vector<SheetImport::Column> columns;
+    for (auto it = cx.args.begin() + 2; it != cx.args.end(); ++it) {
+        try {
+            columns.push_back(SheetImport::ParseColumn(*it));
+        } catch (const EntryArguments::Failure& f) {
+            throw EntryArguments::Failure{"tkvhdr sheet export: " + f.message, true};
         }
-        SheetTable::Record record{row.name};
-        HeaderJson::Json object = {{"file", row.name}};
-        for (std::size_t c = 0; c < paths.size(); ++c) {
-            record.push_back(FolderSheet::CellText(row.cells[c]));
-            object[paths[c]] =
-                row.cells[c] ? HeaderJson::Json(record.back()) : HeaderJson::Json(nullptr);
+    }
+    const FolderSheet sheet = FolderSheet::Read(cx.args[1], SheetImport::NarrowPaths(columns));
+    bool incomplete = false;
+    for (const auto& row : sheet.Rows())
+        if (!row.error.empty()) {
+            incomplete = true;
+            cx.err << OneLine(row.path) << ": " << OneLine(row.error) << " (left out)\n";
+        }
+    // A column without a type gets the one its files store; where they disagree
+    // it stays untyped (import then takes each file's own) and the user hears why.
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].typed) continue;
+        std::map<std::uint32_t, std::vector<std::string>> filesOfType;
+        for (const auto& row : sheet.Rows())
+            if (row.error.empty() && row.cells[c])
+                filesOfType[row.cells[c]->GetType()].push_back(OneLine(row.name));
+        if (filesOfType.size() == 1) {
+            columns[c].type = filesOfType.begin()->first;
+            columns[c].typed = true;
+        } else if (filesOfType.size() > 1) {
+            cx.err << "tkvhdr sheet export: the files store " << OneLine(columns[c].path) << " as ";
+            std::size_t k = 0;
+            for (const auto& [type, files] : filesOfType)
+                cx.err << (k++ ? " and " : "") << ElementTypeNameAscii(type) << " (" << files[0]
+                       << (files.size() > 1 ? " and " + std::to_string(files.size() - 1) + " more"
+                                            : std::string())
+                       << ")";
+            cx.err << "; its column has no type, so that each file keeps its own\n";
+        }
+    }
+    SheetTable::Records records{{"file"}};
+    HeaderJson::Json json = HeaderJson::Json::array();
+    std::vector<std::string> headers;
+    for (const auto& column : columns) headers.push_back(SheetImport::HeaderCell(column));
+    records.front().insert(records.front().end(), headers.begin(), headers.end());
+    for (const auto& row : sheet.Rows()) {
+        if (!row.error.empty()) continue;
+        const std::string name = OneLine(row.name);
+        SheetTable::Record record{name};
+        HeaderJson::Json object = {{"file", name}};
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            std::optional<HeaderElement> cell = row.cells[c];
+            if (cell && columns[c].typed && cell->GetType() != columns[c].type) {
+                incomplete = true;
+                cx.err << name << ": " << OneLine(columns[c].path) << " is stored as "
+                       << ElementTypeNameAscii(cell->GetType()) << ", not "
+                       << ElementTypeNameAscii(columns[c].type) << " (left empty)\n";
+                cell.reset();
+            }
+            record.push_back(FolderSheet::CellText(cell));
+            object[headers[c]] = cell ? HeaderJson::Json(record.back()) : HeaderJson::Json(nullptr);
         }
         records.push_back(std::move(record));
         json.push_back(std::move(object));
@@ -331,49 +376,40 @@ int SheetExport(Context& cx) {
         cx.out << json.dump(2) << '\n';
     else
         cx.out << SheetTable::Write(records, format == "tsv" ? '\t' : ',');
-    return unreadable == 0 ? 0 : 1;
+    return incomplete ? 1 : 0;
 }
 
 int SheetImport(Context& cx) {
     if (cx.args.size() != 3)
         throw EntryArguments::Failure{"tkvhdr sheet import: name a file and a SHEET", true};
     const std::string& sheetName = cx.args[2];
-    std::string text;
-    if (sheetName == "-") {
-        text.assign(std::istreambuf_iterator<char>(cx.in), {});
-    } else {
-        const auto read = FileSystem::ReadSmallFile(sheetName, 256u << 20);
-        if (!read) throw FileError::FromErrno(sheetName, errno ? errno : EIO);
-        text = *read;
-    }
+    const std::string text = ReadInput(cx, sheetName);
     // From standard input a tab in the first line tells a tab-separated sheet.
     const char separator =
         sheetName == "-"
             ? (text.substr(0, text.find('\n')).find('\t') != std::string::npos ? '\t' : ',')
             : SheetTable::SeparatorFor(sheetName);
-    SheetTable::Records records;
+    SheetTable::Table table;
     try {
-        records = SheetTable::Parse(text, separator);
+        table = SheetTable::Read(text, separator);
     } catch (const SheetTable::ParseError& e) {
-        Refuse(cx, sheetName + ": row " + std::to_string(e.Row()) + ", column " +
+        Refuse(cx, InputName(sheetName) + ": row " + std::to_string(e.Row()) + ", column " +
                        std::to_string(e.Column()) + ": " + e.what() + "; nothing was written");
     }
     std::vector<SheetImport::Column> columns;
     try {
-        columns = SheetImport::ReadHeader(records.empty() ? SheetTable::Record{} : records.front());
+        columns = SheetImport::ReadHeader(table, true);
     } catch (const SheetImport::BadHeader& bad) {
-        Refuse(cx, OneLine(bad.fault.Text(sheetName)));
+        Refuse(cx, OneLine(bad.fault.Text(InputName(sheetName))) + "; nothing was written");
     }
     const FolderSheet sheet = FolderSheet::Read(cx.args[1], SheetImport::NarrowPaths(columns));
     std::vector<SheetImport::Fault> faults;
     const std::vector<FolderSheet::Change> changes =
-        SheetImport::Changes(records, columns, sheet, faults);
-    std::vector<std::string> errors;
-    for (const auto& f : faults) errors.push_back(OneLine(f.Text(sheetName)));
-    for (const std::string& e : errors) cx.err << e << '\n';
-    if (!errors.empty() && !cx.keepGoing) {
-        cx.err << "tkvhdr sheet import: the sheet has " << errors.size()
-               << (errors.size() == 1 ? " error" : " errors")
+        SheetImport::Changes(table, columns, sheet, faults);
+    for (const auto& f : faults) cx.err << OneLine(f.Text(InputName(sheetName))) << '\n';
+    if (!faults.empty() && !cx.keepGoing) {
+        cx.err << "tkvhdr sheet import: the sheet has "
+               << (faults.size() == 1 ? "an error" : "errors")
                << "; nothing was written (--keep-going writes the rest)\n";
         return 1;
     }
@@ -406,7 +442,7 @@ int SheetImport(Context& cx) {
     }
     result.report.leftOut = sheet.LeftOut();
     const std::size_t failedFiles = PrintFolderReport(cx, result.report);
-    return failedFiles == 0 && failedCells == 0 && errors.empty() ? 0 : 1;
+    return failedFiles == 0 && failedCells == 0 && faults.empty() ? 0 : 1;
 }
 
 int Sheet(Context& cx) {
@@ -552,20 +588,30 @@ const std::vector<Verb>& Verbs() {
         {"sheet", 2, 0, "one value per file across a folder, from or to a table",
          "Usage: tkvhdr sheet export FILE PATH... [--format csv|tsv|json]\n"
          "       tkvhdr sheet import [--dry-run] [--keep-going] FILE SHEET\n"
-         "export: one row per sample file of FILE's folder with FILE's extension, the\n"
-         "column 'file' (its name) and each PATH's value as the editor's list shows it\n"
-         "(empty where the file has none). CSV and TSV as RFC 4180 writes them, UTF-8.\n"
-         "import: SHEET (a .csv, a .tsv, or - for standard input) has the header row\n"
-         "'file', then PATH:TYPE columns (TYPE as for set); each row's non-empty cells\n"
-         "are set in that file alone, through the same journalled rewrite as apply;\n"
-         "a cell - removes the file's value there.\n"
-         "Unknown files, files of the folder without a row, duplicate rows, cells that\n"
-         "do not parse and rows of the wrong length are each reported with their row\n"
-         "and column, and nothing is written unless --keep-going. Output: a line\n"
-         "FILE<TAB>PATH<TAB>OLD<TAB>NEW for each field changed (with --dry-run: that\n"
-         "would change), then the file lines and summary of apply.\n"
-         "Example: tkvhdr sheet export plate7/A01.tkv SAMPLE.WELL SAMPLE.OWNER > s.csv\n"
-         "         tkvhdr sheet import --dry-run plate7/A01.tkv s.csv\n",
+         "export: one row per sample file of FILE's folder with FILE's extension (a file\n"
+         "of several names, by links, is one row), the column 'file' (its name) and each\n"
+         "PATH's value as the editor's list shows it (empty where the file has none).\n"
+         "The header gives each column as PATH:TYPE with the stored type (a column whose\n"
+         "files disagree stays PATH, and a line says so); a PATH:TYPE argument asks for\n"
+         "that type and names each file that stores another. CSV and TSV as RFC 4180\n"
+         "writes them, UTF-8; file names that are not UTF-8, and control characters in\n"
+         "them, are written as \\xHH (\\t, \\n, \\r) in every format.\n"
+         "import: SHEET (a .csv, a .tsv, or - for standard input; at most 64 MB) has the\n"
+         "header row 'file', then PATH:TYPE columns (TYPE as for set) or PATH columns,\n"
+         "which take each file's stored type; so an exported sheet imports as it stands.\n"
+         "Each row's non-empty cells are set in that file alone, through the same\n"
+         "journalled rewrite as apply; a cell - removes the file's value there.\n"
+         "Unknown files, files of the folder without a row, duplicate rows or columns,\n"
+         "cells that do not parse (text with a NUL or not UTF-8 included), cells the\n"
+         "file would refuse (another type stored there, a path through a value or to a\n"
+         "list, a read-only file) and rows of the wrong length are each reported with\n"
+         "their row (the line the record begins on) and column, and nothing is written\n"
+         "unless --keep-going. Output: a line FILE<TAB>PATH<TAB>OLD<TAB>NEW for each\n"
+         "field changed (with --dry-run: that would change), then the file lines and\n"
+         "summary of apply.\n"
+         "Examples:\n"
+         "  tkvhdr sheet export plate7/A01.tkv SAMPLE.WELL SAMPLE.OWNER > s.csv\n"
+         "  tkvhdr sheet import --dry-run plate7/A01.tkv s.csv\n",
          Sheet},
         {"undo", 1, 1, "take back the last folder-wide save of a folder",
          "Usage: tkvhdr undo [--list] [--partial] FOLDER\n"

@@ -1,5 +1,6 @@
 #include "document/EntryArguments.h"
 
+#include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "model/HeaderNode.h"
 #include "platform/TextCodec.h"
@@ -7,6 +8,11 @@
 namespace {
 [[noreturn]] void Fail(std::string message, bool usage = false) {
     throw EntryArguments::Failure{std::move(message), usage};
+}
+
+// Text for a message: control characters and bytes that are not UTF-8 as \xHH.
+std::string Shown(const std::string& text) {
+    return TextCodec::Escaped(text);
 }
 
 // The message for text the 8-bit code page cannot hold (stored, it would change).
@@ -32,6 +38,11 @@ std::optional<std::uint32_t> EntryArguments::TypeFromName(const std::string& nam
 HeaderElement EntryArguments::ParseValues(const std::string& values, std::uint32_t type) {
     HeaderElement e;
     std::uint32_t failed = 0;
+    // Text is stored exactly or refused: a stored text ends at its first NUL, and
+    // bytes that are not UTF-8 would become replacement characters.
+    if (!TextCodec::IsUtf8(values)) Fail("The text '" + Shown(values) + "' is not valid UTF-8");
+    if (values.find('\0') != std::string::npos)
+        Fail("The text '" + Shown(values) + "' holds a NUL character, where a stored text ends");
     const std::u16string wide = TextCodec::FromUtf8(values);
     if (type == ToCode(ElementType::Ascii) && !TextCodec::CanNarrow(wide))
         Fail(CannotHold("The ASCII text '" + values + "'"));
@@ -43,6 +54,7 @@ HeaderElement EntryArguments::ParseValues(const std::string& values, std::uint32
 
 std::vector<std::string> EntryArguments::SplitPath(const std::string& path) {
     std::vector<std::string> labels;
+    if (!TextCodec::IsUtf8(path)) Fail("The path '" + Shown(path) + "' is not valid UTF-8");
     const std::u16string wide = TextCodec::FromUtf8(path);
     if (!TextCodec::CanNarrow(wide)) Fail(CannotHold("The path '" + path + "'"));
     std::string narrow = TextCodec::NarrowAnsi(wide);
@@ -52,6 +64,9 @@ std::vector<std::string> EntryArguments::SplitPath(const std::string& path) {
         std::string label =
             narrow.substr(pos, dot == std::string::npos ? std::string::npos : dot - pos);
         if (label.empty()) Fail("Label must not be empty ! (in the path '" + path + "')", true);
+        if (const char* fault = BlockPath::LabelFault(label))
+            Fail("The label '" + Shown(TextCodec::AnsiToUtf8(label)) + "' " + fault +
+                 " (in the path '" + Shown(path) + "')");
         labels.push_back(label);
         if (dot == std::string::npos) break;
         pos = dot + 1;

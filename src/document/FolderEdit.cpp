@@ -205,42 +205,9 @@ void ApplyToEntries(const FolderEdit::MakerFor& makerFor, const std::string& fol
                     std::vector<FileSystem::FolderEntry> entries, UserMessages& messages,
                     bool dryRun, const Progress& progress, const RewriteOptions& options,
                     Report& report) {
-    // One file under several names is rewritten once, under the first name that
-    // is not a symbolic link; its other names go with its result.
-    std::vector<std::vector<std::string>> aliases(entries.size());
-    {
-        std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> primary;
-        std::vector<FileSystem::FolderEntry> unique;
-        std::vector<std::vector<std::string>> uniqueAliases;
-        for (int pass = 0; pass < 2; ++pass)  // names first, then links
-            for (const auto& e : entries) {
-                if (e.link != (pass == 1)) continue;
-                if (e.device == 0 && e.inode == 0) {
-                    unique.push_back(e);
-                    uniqueAliases.emplace_back();
-                    continue;
-                }
-                auto [it, fresh] = primary.emplace(std::make_pair(e.device, e.inode), unique.size());
-                if (fresh) {
-                    unique.push_back(e);
-                    uniqueAliases.emplace_back();
-                } else {
-                    uniqueAliases[it->second].push_back(e.path);
-                }
-            }
-        // Back into name order.
-        std::vector<std::size_t> order(unique.size());
-        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-            return unique[x].name < unique[y].name;
-        });
-        entries.clear();
-        aliases.clear();
-        for (std::size_t k : order) {
-            entries.push_back(std::move(unique[k]));
-            aliases.push_back(std::move(uniqueAliases[k]));
-        }
-    }
+    // One file under several names is rewritten once; its other names go with its result.
+    std::vector<std::vector<std::string>> aliases;
+    entries = FolderEdit::OneEntryPerFile(std::move(entries), &aliases);
     CWaitCursor wait(messages);
     // Files go in batches, each with one journal and one flush of the file system:
     // every file of a batch is opened (and locked) and planned, the batch's journal
@@ -381,5 +348,41 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
     ApplyToEntries(PendingMaker(root), folder, entries, messages, dryRun, progress, options,
                    report);
     return report;
+}
+
+
+std::vector<FileSystem::FolderEntry> FolderEdit::OneEntryPerFile(
+    std::vector<FileSystem::FolderEntry> entries, std::vector<std::vector<std::string>>* aliases) {
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> primary;
+    std::vector<FileSystem::FolderEntry> unique;
+    std::vector<std::vector<std::string>> uniqueAliases;
+    for (int pass = 0; pass < 2; ++pass)  // names first, then links
+        for (const auto& e : entries) {
+            if (e.link != (pass == 1)) continue;
+            if (e.device == 0 && e.inode == 0) {
+                unique.push_back(e);
+                uniqueAliases.emplace_back();
+                continue;
+            }
+            auto [it, fresh] = primary.emplace(std::make_pair(e.device, e.inode), unique.size());
+            if (fresh) {
+                unique.push_back(e);
+                uniqueAliases.emplace_back();
+            } else {
+                uniqueAliases[it->second].push_back(e.path);
+            }
+        }
+    // Back into name order.
+    std::vector<std::size_t> order(unique.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return unique[x].name < unique[y].name; });
+    std::vector<FileSystem::FolderEntry> out;
+    if (aliases) aliases->clear();
+    for (std::size_t k : order) {
+        out.push_back(std::move(unique[k]));
+        if (aliases) aliases->push_back(std::move(uniqueAliases[k]));
+    }
+    return out;
 }
 

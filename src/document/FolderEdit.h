@@ -68,6 +68,12 @@ class FolderEdit {
     // the folder. Throws FileError when the folder cannot be read.
     static std::vector<FileSystem::FolderEntry> FilesLike(
         const std::string& path, std::vector<FileSystem::LeftOut>* leftOut = nullptr);
+    // The entries with one per file: names of one file (hard or symbolic links)
+    // go as one, under the first name that is not a symbolic link, in name order;
+    // `aliases` (when given) gets each one's other paths.
+    static std::vector<FileSystem::FolderEntry> OneEntryPerFile(
+        std::vector<FileSystem::FolderEntry> entries,
+        std::vector<std::vector<std::string>>* aliases = nullptr);
     // Why a file failed, in words for a report.
     static std::string ReasonOf(std::exception_ptr error);
 

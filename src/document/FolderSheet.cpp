@@ -43,12 +43,18 @@ FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::
     sheet.m_columns = std::move(columns);
     // The same files as the folder-wide edit takes; reading them shows nothing:
     // a file that does not open gets its reason in its row instead.
-    const auto entries = FolderEdit::FilesLike(fileInFolder, &sheet.m_leftOut);
+    std::vector<std::vector<std::string>> aliases;
+    const auto entries = FolderEdit::OneEntryPerFile(
+        FolderEdit::FilesLike(fileInFolder, &sheet.m_leftOut), &aliases);
     SilentMessages quiet;
-    for (const auto& e : entries) {
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const auto& e = entries[k];
         Row row;
         row.path = e.path;
         row.name = e.name;
+        row.entry = e;
+        for (const std::string& alias : aliases[k])
+            row.aliases.push_back(alias.substr(alias.find_last_of('/') + 1));
         row.readOnly = e.readOnly;
         row.cells.resize(sheet.m_columns.size());
         try {
@@ -72,8 +78,14 @@ FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::
 }
 
 std::optional<std::size_t> FolderSheet::FindRow(const std::string& name) const {
+    for (std::size_t r = 0; r < m_rows.size(); ++r) {
+        const Row& row = m_rows[r];
+        if (row.name == name ||
+            std::find(row.aliases.begin(), row.aliases.end(), name) != row.aliases.end())
+            return r;
+    }
     for (std::size_t r = 0; r < m_rows.size(); ++r)
-        if (m_rows[r].name == name) return r;
+        if (TextCodec::Escaped(m_rows[r].name) == name) return r;
     return std::nullopt;
 }
 
@@ -89,7 +101,7 @@ FolderSheet::Result FolderSheet::Apply(const std::vector<Change>& changes, UserM
         result.cells[k].change = k;
         const Row& row = m_rows.at(changes[k].row);
         auto [it, fresh] = byPath.try_emplace(row.path);
-        if (fresh) entries.push_back({row.path, row.name, row.readOnly});
+        if (fresh) entries.push_back(row.entry);
         it->second.push_back(k);
     }
     std::sort(entries.begin(), entries.end(),
@@ -148,7 +160,8 @@ std::string FolderSheet::CellText(const std::optional<HeaderElement>& value) {
     return value ? TextCodec::ToUtf8(value->Format(10)) : std::string();
 }
 
-std::vector<FolderSheet::FieldChange> FolderSheet::Preview(const std::vector<Change>& changes) const {
+std::vector<FolderSheet::FieldChange> FolderSheet::Preview(
+    const std::vector<Change>& changes) const {
     std::vector<FieldChange> fields;
     fields.reserve(changes.size());
     for (const Change& c : changes) {
@@ -179,8 +192,8 @@ std::vector<FolderSheet::FieldChange> FolderSheet::PreviewPending(const HeaderNo
             const HeaderElement& now = leaves[c]->value;
             if (row.blocked[c] || (old && (old->GetType() != now.GetType() || *old == now)))
                 continue;
-            fields.push_back({row.name, TextCodec::AnsiToUtf8(paths[c]), CellText(old),
-                              CellText(now)});
+            fields.push_back(
+                {row.name, TextCodec::AnsiToUtf8(paths[c]), CellText(old), CellText(now)});
         }
     }
     return fields;

@@ -21,8 +21,10 @@ struct MessageTable;
 class FolderSheet {
   public:
     struct Row {
-        std::string path;  // full path
-        std::string name;  // the file's name in the folder
+        std::string path;                  // full path
+        std::string name;                  // the file's name in the folder
+        std::vector<std::string> aliases;  // its other names there (hard and symbolic links)
+        FileSystem::FolderEntry entry;     // as the folder lists it
         bool readOnly = false;
         std::string error;  // why the file could not be read; empty when it was
         // Per column: the value stored at its path; none where the file has no
@@ -48,7 +50,7 @@ class FolderSheet {
         std::string reason;  // why it failed
     };
     struct Result {
-        FolderEdit::Report report;     // one result per file that had changes
+        FolderEdit::Report report;      // one result per file that had changes
         std::vector<CellResult> cells;  // one per change, in the order given
     };
     // One field a save changes, as the user reads it (UTF-8).
@@ -62,13 +64,15 @@ class FolderSheet {
     // The files of the folder of `fileInFolder` with its extension, compared
     // without regard to case (a name without an extension: that file alone), read
     // as the editor opens them, against `columns`: dotted paths of 8-bit labels.
+    // A file of several names (links) is one row, as the folder-wide edit takes it.
     static FolderSheet Read(const std::string& fileInFolder, std::vector<std::string> columns);
 
     const std::string& Folder() const { return m_folder; }
     const std::vector<std::string>& Columns() const { return m_columns; }
     const std::vector<Row>& Rows() const { return m_rows; }
     const std::vector<FileSystem::LeftOut>& LeftOut() const { return m_leftOut; }
-    // The row of the file named `name` (exactly as in the folder), or none.
+    // The row of the file named `name` (exactly as in the folder, or any of its
+    // other names, or as output shows it: TextCodec::Escaped), or none.
     std::optional<std::size_t> FindRow(const std::string& name) const;
 
     // Sets each change's value in its file, leaving every other entry and byte

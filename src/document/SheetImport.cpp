@@ -1,33 +1,68 @@
 #include "document/SheetImport.h"
 
+#include <map>
+
 #include "document/EntryArguments.h"
+#include "model/LabelCompare.h"
+#include "platform/TextCodec.h"
+
+namespace {
+std::string TypeName(std::uint32_t type) {
+    std::string name(ElementTypeNameAscii(type));
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return name;
+}
+}  // namespace
 
 std::string SheetImport::Fault::Text(const std::string& sheetName) const {
     std::string text = sheetName + ": ";
-    if (row) text += "row " + std::to_string(row) + (column ? ", column " + std::to_string(column) : "") + ": ";
+    if (row)
+        text += "row " + std::to_string(row) +
+                (column ? ", column " + std::to_string(column) : "") + ": ";
     return text + what;
 }
 
-std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Record& header) {
-    if (header.empty() || header[0] != "file")
+SheetImport::Column SheetImport::ParseColumn(const std::string& cell) {
+    Column column{cell, {}, 0, false};
+    if (const std::size_t colon = cell.rfind(':'); colon != std::string::npos) {
+        const auto type = EntryArguments::TypeFromName(cell.substr(colon + 1));
+        if (!type)
+            throw EntryArguments::Failure{"'" + TextCodec::Escaped(cell) +
+                                          "' is not PATH:TYPE (TYPE one of " +
+                                          EntryArguments::TypeNames() + ")"};
+        column = {cell.substr(0, colon), {}, *type, true};
+    }
+    column.narrow = NarrowPath(column.path);
+    return column;
+}
+
+std::string SheetImport::HeaderCell(const Column& column) {
+    return column.typed ? column.path + ":" + TypeName(column.type) : column.path;
+}
+
+std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Table& table,
+                                                         bool untypedAllowed) {
+    if (table.Empty() || table.Width(0) == 0 || table.Field(0, 0) != "file")
         throw BadHeader{{1, 1, "the header row begins with 'file'"}};
     std::vector<Column> columns;
-    for (std::size_t c = 1; c < header.size(); ++c) {
-        const std::size_t colon = header[c].rfind(':');
-        std::optional<std::uint32_t> type;
-        if (colon != std::string::npos)
-            type = EntryArguments::TypeFromName(header[c].substr(colon + 1));
-        if (!type)
-            throw BadHeader{{1, c + 1,
-                             "'" + header[c] + "' is not PATH:TYPE (TYPE one of " +
-                                 EntryArguments::TypeNames() + ")"}};
-        Column column{header[c].substr(0, colon), {}, *type};
+    std::map<std::string, std::size_t, LabelLess> seen;  // narrow path -> header column
+    for (std::size_t c = 1; c < table.Width(0); ++c) {
+        const std::string cell(table.Field(0, c));
         try {
-            column.narrow = NarrowPath(column.path);
+            columns.push_back(ParseColumn(cell));
         } catch (const EntryArguments::Failure& f) {
             throw BadHeader{{1, c + 1, f.message}};
         }
-        columns.push_back(std::move(column));
+        if (!columns.back().typed && !untypedAllowed)
+            throw BadHeader{{1, c + 1,
+                             "'" + TextCodec::Escaped(cell) + "' is not PATH:TYPE (TYPE one of " +
+                                 EntryArguments::TypeNames() + ")"}};
+        const auto [it, fresh] = seen.emplace(columns.back().narrow, c + 1);
+        if (!fresh)
+            throw BadHeader{{1, c + 1,
+                             "'" + TextCodec::Escaped(columns.back().path) + "' is column " +
+                                 std::to_string(it->second) + " already"}};
     }
     return columns;
 }
@@ -45,53 +80,96 @@ std::vector<std::string> SheetImport::NarrowPaths(const std::vector<Column>& col
     return paths;
 }
 
-std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Records& records,
+std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& table,
                                                       const std::vector<Column>& columns,
                                                       const FolderSheet& sheet,
                                                       std::vector<Fault>& faults) {
     std::vector<FolderSheet::Change> changes;
+    // The faults beyond the first kMaxFaults are counted, not kept: a sheet of
+    // nothing but errors costs no more than its text.
+    std::size_t unlisted = 0;
+    auto add = [&](Fault fault) {
+        if (faults.size() < kMaxFaults)
+            faults.push_back(std::move(fault));
+        else
+            ++unlisted;
+    };
     std::vector<std::size_t> rowOfFile(sheet.Rows().size(), 0);  // its table row, 0: none
     const std::size_t width = columns.size() + 1;
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const SheetTable::Record& record = records[r];
-        const std::size_t row = r + 1;
-        if (record.size() == 1 && record[0].empty()) continue;  // a blank line
-        if (record.size() != width) {
-            faults.push_back({row, 0,
-                              std::to_string(record.size()) + " fields where the header has " +
-                                  std::to_string(width)});
+    for (std::size_t r = 1; r < table.Size(); ++r) {
+        const std::size_t row = table.Line(r);
+        if (table.Width(r) == 1 && table.Field(r, 0).empty()) continue;  // a blank line
+        if (table.Width(r) != width) {
+            add({row, 0,
+                 std::to_string(table.Width(r)) + " fields where the header has " +
+                     std::to_string(width)});
             continue;
         }
-        const auto file = sheet.FindRow(record[0]);
+        const std::string name(table.Field(r, 0));
+        const auto file = sheet.FindRow(name);
         if (!file) {
-            faults.push_back(
-                {row, 1, "no file '" + record[0] + "' with the extension in " + sheet.Folder()});
+            add({row, 1,
+                 "no file '" + TextCodec::Escaped(name) + "' with the extension in " +
+                     TextCodec::Escaped(sheet.Folder())});
             continue;
         }
         if (rowOfFile[*file]) {
-            faults.push_back(
-                {row, 1, "'" + record[0] + "' has row " + std::to_string(rowOfFile[*file]) + " already"});
+            add({row, 1,
+                 "'" + TextCodec::Escaped(name) + "' has row " + std::to_string(rowOfFile[*file]) +
+                     " already"});
             continue;
         }
         rowOfFile[*file] = row;
-        for (std::size_t c = 1; c < record.size(); ++c) {
-            const std::string& cell = record[c];
-            const auto& old = sheet.Rows()[*file].cells[c - 1];
+        const FolderSheet::Row& stored = sheet.Rows()[*file];
+        const std::string shownName = TextCodec::Escaped(stored.name);
+        for (std::size_t c = 1; c < width; ++c) {
+            const std::string cell(table.Field(r, c));
             if (cell.empty()) continue;
+            const Column& column = columns[c - 1];
+            auto fault = [&](const std::string& what) { add({row, c + 1, what}); };
+            if (!stored.error.empty()) {
+                fault(shownName + " cannot be read: " + stored.error);
+                continue;
+            }
+            const auto& old = stored.cells[c - 1];
             if (cell == "-") {  // the file's value there goes
-                if (old) changes.push_back({*file, c - 1, {}, true});
+                if (old && stored.readOnly)
+                    fault(shownName + " is read-only");
+                else if (old)
+                    changes.push_back({*file, c - 1, {}, true});
+                continue;
+            }
+            if (stored.blocked[c - 1]) {
+                fault("the path runs through a value, or the file stores a list there");
+                continue;
+            }
+            if (!column.typed && !old) {
+                fault(shownName + " has no entry " + TextCodec::Escaped(column.path) +
+                      ": give the column a type (" + TextCodec::Escaped(column.path) + ":TYPE)");
+                continue;
+            }
+            const std::uint32_t type = column.typed ? column.type : old->GetType();
+            if (old && old->GetType() != type) {
+                fault(shownName + " stores " + TextCodec::Escaped(column.path) + " as " +
+                      std::string(ElementTypeNameAscii(old->GetType())) + ", not " +
+                      std::string(ElementTypeNameAscii(type)));
                 continue;
             }
             try {
-                HeaderElement value = EntryArguments::ParseValues(cell, columns[c - 1].type);
+                HeaderElement value = EntryArguments::ParseValues(cell, type);
                 if (old && *old == value) continue;  // already so
+                if (stored.readOnly) {
+                    fault(shownName + " is read-only");
+                    continue;
+                }
                 changes.push_back({*file, c - 1, std::move(value)});
             } catch (const EntryArguments::Failure& f) {
-                faults.push_back({row, c + 1, f.message});
+                fault(f.message);
             }
         }
     }
     for (std::size_t f = 0; f < sheet.Rows().size(); ++f)
-        if (!rowOfFile[f]) faults.push_back({0, 0, "no row for " + sheet.Rows()[f].name});
+        if (!rowOfFile[f]) add({0, 0, "no row for " + TextCodec::Escaped(sheet.Rows()[f].name)});
+    if (unlisted) faults.push_back({0, 0, std::to_string(unlisted) + " more faults, not listed"});
     return changes;
 }

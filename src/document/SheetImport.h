@@ -1,8 +1,10 @@
 #pragma once
 // A plate sheet read from a table (tkvhdr sheet import, the editor's Open Sample
-// Sheet): the header row 'file', then PATH:TYPE columns; each further row names a
-// file of the folder and gives its values. The rows become per-file changes of a
-// FolderSheet; every fault of the table is collected with its row and column.
+// Sheet): the header row 'file', then PATH:TYPE columns, or (where allowed) PATH
+// columns that take each file's stored type; each further row names a file of
+// the folder and gives its values. The rows become per-file changes of a
+// FolderSheet; every fault of the table, and every cell the files would refuse,
+// is collected with its row and column.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +20,7 @@ class SheetImport {
         std::string path;    // as the header gives it (UTF-8)
         std::string narrow;  // its dotted 8-bit labels, as FolderSheet takes them
         std::uint32_t type = 0;
+        bool typed = true;  // false: each file's stored type
     };
     // A fault of the table; `column` 0 names the whole row, `row` 0 no row.
     struct Fault {
@@ -31,8 +34,21 @@ class SheetImport {
         Fault fault;
     };
 
-    // The columns of the header row. Throws BadHeader.
-    static std::vector<Column> ReadHeader(const SheetTable::Record& header);
+    // One column as a header cell names it: PATH:TYPE, or PATH alone (untyped).
+    // A suffix after the last colon that is no type name is refused. Throws
+    // EntryArguments::Failure.
+    static Column ParseColumn(const std::string& cell);
+    // The header cell of a column: PATH:TYPE (the type's name in lower case), or
+    // PATH for an untyped column.
+    static std::string HeaderCell(const Column& column);
+    // The columns of the header row (the table's first record). Two columns of
+    // the same path (without regard to case) are refused, and so are untyped
+    // columns unless `untypedAllowed`. Throws BadHeader.
+    static std::vector<Column> ReadHeader(const SheetTable::Table& table,
+                                          bool untypedAllowed = false);
+    static std::vector<Column> ReadHeader(const SheetTable::Record& header) {
+        return ReadHeader(SheetTable::Table(SheetTable::Records{header}));
+    }
     static std::vector<std::string> NarrowPaths(const std::vector<Column>& columns);
     // A dotted path as 8-bit labels. Throws EntryArguments::Failure.
     static std::string NarrowPath(const std::string& path);
@@ -40,9 +56,14 @@ class SheetImport {
     // The changes the rows make to `sheet` (read with NarrowPaths(columns)): a
     // non-empty cell sets its value, a cell "-" removes the value stored there, a
     // cell equal to what the file holds is no change. Unknown files, files without
-    // a row, second rows of a file, cells that do not parse and rows of the wrong
-    // length go to `faults` (those rows and cells make no change).
-    static std::vector<FolderSheet::Change> Changes(const SheetTable::Records& records,
+    // a row, second rows of a file, cells that do not parse, rows of the wrong
+    // length, and cells the file would refuse (another type stored there, a value
+    // on the way or a list there, an untyped column where the file has no entry,
+    // a file that cannot be read or is read-only) go to `faults`; those rows and
+    // cells make no change. Rows are the lines their records begin on. At most
+    // kMaxFaults are listed; a last fault (row 0) then counts the rest.
+    static constexpr std::size_t kMaxFaults = 1000;
+    static std::vector<FolderSheet::Change> Changes(const SheetTable::Table& table,
                                                     const std::vector<Column>& columns,
                                                     const FolderSheet& sheet,
                                                     std::vector<Fault>& faults);

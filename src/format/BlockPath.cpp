@@ -7,6 +7,24 @@ namespace BlockPath {
 using ItemCodec::DecodedItem;
 using ItemCodec::DecodeItem;
 
+const char* LabelFault(std::string_view label) {
+    if (label.empty()) return "is empty";
+    if (label.find('.') != std::string_view::npos) return "holds a period, the path separator";
+    if (label.find('\0') != std::string_view::npos) return "holds a NUL character";
+    if (label.size() + 1 > ItemCodec::kMaxPayload) return "is longer than an item can hold";
+    return nullptr;
+}
+
+const char* ValueFault(const HeaderElement& value) {
+    if (value.GetType() > 63) return "has a type code above 63";
+    if (value.GetType() == ToCode(ElementType::List)) return "is a List, which holds no value";
+    if (value.GetType() == ToCode(ElementType::Boolean) && value.GetCount() > 0 &&
+        value.GetByte(0) > 1)
+        return "is a Boolean whose first value is neither 0 nor 1";
+    if (!ItemCodec::EncodedItemSize(value)) return "is longer than an item can hold";
+    return nullptr;
+}
+
 std::vector<std::string_view> SplitPath(std::string_view path) {
     std::vector<std::string_view> parts;
     std::size_t pos = 0;
@@ -217,10 +235,11 @@ SetResult SetValueAtPath(BlockBuffer& buffer, std::string_view path, const Heade
     if (parts.empty()) return SetResult::Failed;
     // Everything that can fail to encode is checked before the first change, so a
     // failure never leaves the block half edited.
+    if (ValueFault(value)) return SetResult::Failed;
+    for (auto part : parts)
+        if (LabelFault(part)) return SetResult::Failed;
     std::vector<std::uint8_t> valueItem;
     if (!ItemCodec::EncodeItem(valueItem, value)) return SetResult::Failed;
-    for (auto part : parts)
-        if (part.size() + 1 > ItemCodec::kMaxPayload) return SetResult::Failed;
     auto canRaise = [](const Containing& c) { return c.count + 2 <= ItemCodec::kMaxPayload; };
 
     std::size_t levelStart = 0;

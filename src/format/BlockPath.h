@@ -17,6 +17,17 @@
 
 namespace BlockPath {
 
+// Why the reader refuses `label` as a stored label, or null when it takes it: an
+// empty label, one with the path separator '.', one with a NUL (a stored label
+// ends at its first NUL, so the rest would vanish or make a second entry of the
+// same name), or one longer than an item holds. The one label rule: the writer
+// stores no label the reader refuses.
+const char* LabelFault(std::string_view label);
+// Why the reader refuses `value` as a leaf's stored value, or null when it takes
+// it: a type code beyond the item's 6 bits, a List as a value, a Boolean whose
+// first value is neither 0 nor 1, or a value longer than an item holds.
+const char* ValueFault(const HeaderElement& value);
+
 // The parts of a path; empty parts (two periods in a row, a period at either
 // end) are skipped.
 std::vector<std::string_view> SplitPath(std::string_view path);
@@ -85,7 +96,8 @@ enum class SetResult { Written, Unchanged, Failed };
 
 // Sets `value` at `path`, creating missing lists at their ordered places and
 // keeping the order. A path through a leaf, or a stored entry of another type,
-// leaves the block unchanged.
+// leaves the block unchanged. A label or value the reader refuses (LabelFault,
+// ValueFault) fails before the block is changed.
 SetResult SetValueAtPath(BlockBuffer& buffer, std::string_view path, const HeaderElement& value);
 
 // Removes the leaf at `path`, lowering its list's count (a list left empty goes

@@ -11,16 +11,31 @@ using ItemCodec::DecodedItem;
 using ItemCodec::DecodeItem;
 
 bool IsStorableLabel(std::string_view label) {
-    return !label.empty() && label.find('.') == std::string_view::npos;
+    return BlockPath::LabelFault(label) == nullptr;
 }
 
 namespace {
 
 // ---------------------------------------------------------------- decoding
 
+// A value item as the levels keep it: what making its entry needs, in 16 bytes
+// (a level holds one per entry of the block, so its size is the decoder's peak).
+struct Item {
+    std::uint32_t type = 0, count = 0, size = 0, data = 0;
+    bool IsList() const { return type == ToCode(ElementType::List); }
+    DecodedItem Decoded() const {
+        DecodedItem item;
+        item.type = type;
+        item.count = count;
+        item.size = size;
+        item.data = data;
+        return item;
+    }
+};
+
 struct Pair {
     std::string_view label;
-    DecodedItem value;
+    Item value;
     std::uint32_t childLevel = 0;  // for a List value: the index of its content's level
 };
 
@@ -73,6 +88,7 @@ std::string UnencodableMessage(const HeaderNode& root) {
 // top level (and skipping each list's content) makes.
 bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels,
                  std::string* why) {
+    if (block.size() > UINT32_MAX) return false;  // positions are kept in 32 bits
     levels.emplace_back();
     struct Open {
         std::uint32_t level;
@@ -93,7 +109,9 @@ bool ParseLevels(std::span<const std::uint8_t> block, std::vector<Level>& levels
         auto value = DecodeItem(block, label->next);
         if (!value) return false;
         if (!top) --open.back().pairsLeft;
-        Pair pair{label->Text(block), *value, 0};
+        Pair pair{label->Text(block),
+                  {value->type, value->count, value->size, static_cast<std::uint32_t>(value->data)},
+                  0};
         pos = value->next;
         if (value->IsList()) {
             if (value->count % 2 != 0) return false;
@@ -127,22 +145,16 @@ std::unique_ptr<HeaderNode> MakeLeaf(
 
 // ---------------------------------------------------------------- encoding
 
-// True when a single walk gives the same block as setting each leaf at its path:
-// the label can be stored as one path part, and a leaf holds no List value.
-bool SuitsSingleWalk(const HeaderNode& node) {
-    if (!IsStorableLabel(node.label) || node.label.find('\0') != std::string::npos) return false;
-    return node.isList || node.value.GetType() != ToCode(ElementType::List);
-}
-
 // Writes the tree in one walk. Each list's item is first written with a 3-byte
 // length; a list that ends up with no entries is taken back out (the path
 // procedures never create a list without a leaf below it), and a final pass
-// gives every list item its smallest length field. nullopt when the tree holds
-// an entry that only setting each path can place (see SuitsSingleWalk).
+// gives every list item its smallest length field. The tree has passed
+// ExplainUnencodable, so every label is one path part and every leaf a value:
+// the walk gives the block that setting each leaf at its path gives.
 //
 // Payloads of kBorrowFrom bytes or more are not copied: the walk notes where they
 // go and the block borrows them from the tree.
-std::optional<EncodedBlock> EncodeSingleWalk(const HeaderNode& root) {
+EncodedBlock EncodeSingleWalk(const HeaderNode& root) {
     constexpr std::size_t kBorrowFrom = HeaderElement::kShareFrom;
     std::vector<std::uint8_t> out;
     struct Borrowed {
@@ -187,7 +199,6 @@ std::optional<EncodedBlock> EncodeSingleWalk(const HeaderNode& root) {
         }
         const HeaderNode* node = (f.it++)->second.get();
         if (!node) continue;
-        if (!SuitsSingleWalk(*node)) return std::nullopt;
         const std::size_t pairStart = out.size();
         if (!ItemCodec::EncodeAsciiItem(out, node->label)) fail();
         if (node->isList) {
@@ -268,7 +279,8 @@ bool Decode(std::span<const std::uint8_t> block, HeaderNode& root,
             if (p.value.IsList()) continue;
             const Pair* found = level.Find(p.label, k);
             if (!found) return false;
-            HeaderTree::Insert(*list, MakeLeaf(p.label, found->value, block, owner), &root);
+            HeaderTree::Insert(*list, MakeLeaf(p.label, found->value.Decoded(), block, owner),
+                               &root);
         }
         stack.push_back({list, levelIndex, 0});
         return true;
@@ -322,37 +334,63 @@ std::uint64_t PayloadBytes(const HeaderElement& value) {
 
 std::string ExplainUnencodable(const HeaderNode& root) {
     const std::string limit = std::to_string(ItemCodec::kMaxPayload);
-    // A label of any length, shortened for a message.
-    auto shown = [](std::string_view path) {
-        return path.size() <= 80 ? std::string(path)
-                                 : std::string(path.substr(0, 40)) + "..." +
-                                       std::string(path.substr(path.size() - 37));
-    };
-    std::string why;  // the first entry at fault
-    HeaderTree::Walk(root, [&](const HeaderNode& node, std::string_view path) {
-        if (!why.empty()) return;
-        const std::string entry = "'" + shown(path) + "'";
-        if (node.label.size() + 1 > ItemCodec::kMaxPayload) {
-            why = "The label of " + entry + " is longer than an item can hold (" + limit +
-                  " bytes).";
-        } else if (node.isList) {
-            std::size_t depth = 1;  // an entry of the root list is at depth 1
-            for (const HeaderNode* p = node.parent; p; p = p->parent) ++depth;
-            if (depth > kMaxListDepth)
-                why = "The list " + entry + " lies more than " + std::to_string(kMaxListDepth) +
-                      " lists deep.";
-            else if (2ull * node.children.size() > ItemCodec::kMaxPayload)
-                why = "The list " + entry + " holds " + std::to_string(node.children.size()) +
-                      " entries, more than an item can hold (" +
-                      std::to_string(ItemCodec::kMaxPayload / 2) + ").";
-        } else if (!ItemCodec::EncodedItemSize(node.value)) {
-            why = "The value of " + entry + " (" +
-                  std::string(ElementTypeNameAscii(node.value.GetType())) + ", " +
-                  std::to_string(PayloadBytes(node.value)) +
-                  " bytes) is longer than an item can hold (" + limit + " bytes).";
+    // The entry's path (of any length), shortened for a message, with its control
+    // characters shown.
+    auto entry = [](const HeaderNode& node) {
+        std::string path = HeaderTree::PathOf(node), shown;
+        if (path.size() > 80) path = path.substr(0, 40) + "..." + path.substr(path.size() - 37);
+        for (char c : path) {
+            const auto u = static_cast<unsigned char>(c);
+            if (u < 0x20 || u == 0x7F) {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                shown += std::string("\\x") + kHex[u >> 4] + kHex[u & 0xF];
+            } else {
+                shown += c;
+            }
         }
-    });
-    return why;
+        return "'" + shown + "'";
+    };
+    // Depth-first with an explicit stack; each list's labels must rise strictly
+    // (without regard to case), as the reader finds them.
+    struct Frame {
+        HeaderNode::ChildMap::const_iterator it, end;
+        const HeaderNode* previous;
+    };
+    std::vector<Frame> stack{{root.children.begin(), root.children.end(), nullptr}};
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        if (f.it == f.end) {
+            stack.pop_back();
+            continue;
+        }
+        const HeaderNode* node = (f.it++)->second.get();
+        if (!node) continue;
+        if (const char* fault = BlockPath::LabelFault(node->label))
+            return "The label of " + entry(*node) + " " + fault + ".";
+        if (f.previous && CompareLabels(f.previous->label, node->label) >= 0)
+            return "The list holding " + entry(*node) + " has two entries labelled '" +
+                   node->label + "' without regard to case.";
+        f.previous = node;
+        if (node->isList) {
+            if (stack.size() > kMaxListDepth)
+                return "The list " + entry(*node) + " lies more than " +
+                       std::to_string(kMaxListDepth) + " lists deep.";
+            if (2ull * node->children.size() > ItemCodec::kMaxPayload)
+                return "The list " + entry(*node) + " holds " +
+                       std::to_string(node->children.size()) +
+                       " entries, more than an item can hold (" +
+                       std::to_string(ItemCodec::kMaxPayload / 2) + ").";
+            stack.push_back({node->children.begin(), node->children.end(), nullptr});
+        } else if (!ItemCodec::EncodedItemSize(node->value)) {
+            return "The value of " + entry(*node) + " (" +
+                   std::string(ElementTypeNameAscii(node->value.GetType())) + ", " +
+                   std::to_string(PayloadBytes(node->value)) +
+                   " bytes) is longer than an item can hold (" + limit + " bytes).";
+        } else if (const char* fault = BlockPath::ValueFault(node->value)) {
+            return "The value of " + entry(*node) + " " + fault + ".";
+        }
+    }
+    return {};
 }
 
 bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool pendingOnly) {
@@ -366,11 +404,12 @@ bool EncodeEntries(const HeaderNode& root, BlockPath::BlockBuffer& buffer, bool 
 }
 
 EncodedBlock EncodeBlockBorrowing(const HeaderNode& root) {
+    // Nothing the reader would refuse is written: the tree is checked whole
+    // before the first byte.
+    if (const std::string why = ExplainUnencodable(root); !why.empty())
+        throw HeaderError("The Extended Header cannot be encoded. " + why);
     if (root.children.empty()) return {};
-    if (auto block = EncodeSingleWalk(root)) return std::move(*block);
-    BlockPath::BlockBuffer buffer;
-    if (!EncodeEntries(root, buffer, false)) throw HeaderError(UnencodableMessage(root));
-    return buffer.ToBlock();
+    return EncodeSingleWalk(root);
 }
 
 std::vector<std::uint8_t> EncodeExtendedHeaderBlock(const HeaderNode& root) {

@@ -26,8 +26,8 @@ struct StandardHeader;
 // with what a hostile file claims.
 constexpr std::size_t kMaxListDepth = 100;
 
-// A label as the reader accepts it: not empty and without the path separator.
-// (The writer never produces others; a file that holds one does not open.)
+// A label as the reader accepts it (BlockPath::LabelFault finds none). The
+// writer never produces others; a file that holds one does not open.
 bool IsStorableLabel(std::string_view label);
 
 // Fills the empty root list with the entries of `block`; false when the block
@@ -53,9 +53,11 @@ EncodedBlock EncodeBlockBorrowing(const HeaderNode& root);
 bool DecodeExtendedHeaderSharing(const std::shared_ptr<const std::vector<std::uint8_t>>& owner,
                                  HeaderNode& root, std::string* why = nullptr);
 
-// Why the tree cannot be encoded, naming the first entry at fault and the limit
-// it passes (an item holds at most 16,777,215 bytes, lists nest 100 deep); empty
-// when nothing in it passes a limit.
+// Why the tree cannot be encoded, naming the first entry at fault: whatever the
+// reader would refuse (a label or value LabelFault or ValueFault names, two
+// labels of a list the same without regard to case, lists nested more than 100
+// deep, more entries or bytes than an item holds); empty when it can. The
+// encoder refuses such a tree before writing anything.
 std::string ExplainUnencodable(const HeaderNode& root);
 
 // Makes the new block for a rewrite, given the file's stored block (Extended

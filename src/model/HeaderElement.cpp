@@ -79,7 +79,10 @@ void HeaderElement::Reset(std::uint32_t count, std::uint32_t type) {
         default: {
             std::uint64_t bytes = static_cast<std::uint64_t>(count) * StorageSizeOf(type);
             m_nByteSize = static_cast<std::uint32_t>(bytes);
-            m_data = std::vector<std::uint8_t>(static_cast<std::size_t>(bytes));
+            if (bytes <= kInlineBytes)
+                m_data = InlineBytes{};
+            else
+                m_data = std::vector<std::uint8_t>(static_cast<std::size_t>(bytes));
             break;
         }
     }
@@ -113,10 +116,7 @@ void HeaderElement::Assign(std::uint32_t type, std::uint32_t count,
             break;
     }
     Reset(count, type);
-    if (m_nByteSize != 0) {
-        auto& v = std::get<std::vector<std::uint8_t>>(m_data);
-        std::memcpy(v.data(), payload.data(), m_nByteSize);
-    }
+    if (m_nByteSize != 0) std::memcpy(At(0, 1), payload.data(), m_nByteSize);
 }
 
 void HeaderElement::AssignShared(std::uint32_t type, std::uint32_t count,
@@ -155,6 +155,7 @@ std::uint64_t HeaderElement::GetEncodedSize() const {
 
 std::span<const std::uint8_t> HeaderElement::GetBytes() const {
     if (auto* v = std::get_if<std::vector<std::uint8_t>>(&m_data)) return *v;
+    if (auto* small = std::get_if<InlineBytes>(&m_data)) return {small->bytes.data(), m_nByteSize};
     if (auto* shared = std::get_if<SharedBytes>(&m_data)) return {shared->data, m_nByteSize};
     return {};
 }
@@ -164,6 +165,8 @@ std::uint8_t* HeaderElement::At(std::uint32_t i, std::uint32_t size) {
     // never written.
     if (auto* shared = std::get_if<SharedBytes>(&m_data))
         m_data = std::vector<std::uint8_t>(shared->data, shared->data + m_nByteSize);
+    if (auto* small = std::get_if<InlineBytes>(&m_data))
+        return small->bytes.data() + static_cast<std::size_t>(i) * size;
     return std::get<std::vector<std::uint8_t>>(m_data).data() + static_cast<std::size_t>(i) * size;
 }
 const std::uint8_t* HeaderElement::At(std::uint32_t i, std::uint32_t size) const {

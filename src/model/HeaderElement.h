@@ -13,6 +13,7 @@
 // copying it (AssignShared): the bytes are then copied out only when the element
 // is first changed, so an open file's values are held once, not twice.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -110,13 +111,19 @@ class HeaderElement {
     std::uint32_t m_nType = ToCode(ElementType::End);
     std::uint32_t m_nCount = 0;
     std::uint32_t m_nByteSize = 0;
+    // The bytes of a small array, held in the element itself: most values are a
+    // number or a few, and a heap block for each cost more than the value.
+    static constexpr std::uint32_t kInlineBytes = 24;
+    struct InlineBytes {
+        std::array<std::uint8_t, kInlineBytes> bytes{};
+    };
     // m_nByteSize bytes of someone else's buffer, which the share keeps alive.
     struct SharedBytes {
         std::shared_ptr<const std::vector<std::uint8_t>> owner;
         const std::uint8_t* data = nullptr;
     };
     std::variant<std::monostate, std::vector<std::uint8_t>, std::string, std::u16string,
-                 SharedBytes>
+                 SharedBytes, InlineBytes>
         m_data;
 };
 

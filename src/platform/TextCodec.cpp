@@ -113,6 +113,62 @@ std::string TextCodec::ToUtf8(std::u16string_view text) {
     return out;
 }
 
+namespace {
+// The length of the well-formed UTF-8 sequence at text[i], or 0 when none
+// begins there (overlong forms, surrogates and values beyond U+10FFFF included).
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) return 1;
+    const std::size_t need = b >= 0xF8 ? 0 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 ? 1 : 0;
+    if (need == 0 || need >= text.size() - i) return 0;
+    char32_t v = b & (0x3F >> need);
+    for (std::size_t k = 1; k <= need; ++k) {
+        const auto c = static_cast<unsigned char>(text[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        v = (v << 6) | (c & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (v < kMin[need] || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+    return need + 1;
+}
+}  // namespace
+
+bool TextCodec::IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8SequenceAt(text, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string TextCodec::Escaped(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        const std::size_t n = Utf8SequenceAt(text, i);
+        if (u == '\t') {
+            out += "\\t";
+        } else if (u == '\n') {
+            out += "\\n";
+        } else if (u == '\r') {
+            out += "\\r";
+        } else if (n == 0 || u < 0x20 || u == 0x7F) {
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+        } else {
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        ++i;
+    }
+    return out;
+}
+
 std::u16string TextCodec::FromUtf8(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());

@@ -220,7 +220,10 @@ int FlipLargeValues(HeaderNode& list) {
         if (child->isList) {
             n += FlipLargeValues(*child);
         } else if (child->value.GetByteSize() >= HeaderElement::kShareFrom) {
-            child->value.SetByte(0, static_cast<std::uint8_t>(child->value.GetByte(0) ^ 0xFF));
+            // The last byte: a Boolean's first value must stay 0 or 1.
+            const std::uint32_t last = child->value.GetByteSize() - 1;
+            child->value.SetByte(last,
+                                 static_cast<std::uint8_t>(child->value.GetByte(last) ^ 0xFF));
             ++n;
         }
     }
