@@ -4,20 +4,21 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <set>
 #include <sstream>
 
-#include "document/EntryArguments.h"
 #include "cli/HeaderJson.h"
-#include "format/SheetTable.h"
+#include "document/EntryArguments.h"
 #include "document/FolderEdit.h"
 #include "document/FolderSheet.h"
 #include "document/FolderUndo.h"
-#include "document/SheetImport.h"
 #include "document/InstrumentEditPermission.h"
+#include "document/SheetImport.h"
 #include "document/TKVEditorDoc.h"
 #include "format/ExampleFile.h"
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
+#include "format/SheetTable.h"
 #include "format/StandardHeaderRows.h"
 #include "model/HeaderNode.h"
 #include "platform/AlreadyReported.h"
@@ -57,17 +58,34 @@ std::string OneLine(std::string_view utf8) {
     return out;
 }
 
+// Messages to standard error, each line once: two steps of one verb (the open
+// and the rewrite) may find the same planted file and say so.
+class OnceStreamMessages : public StreamMessages {
+  public:
+    using StreamMessages::StreamMessages;
+    void Show(const std::string& text) override {
+        std::string fresh;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            if (m_shown.insert(line).second) fresh += (fresh.empty() ? "" : "\n") + line;
+        if (!fresh.empty()) StreamMessages::Show(fresh);
+    }
+
+  private:
+    std::set<std::string> m_shown;
+};
+
 struct Context {
     std::ostream& out;
     std::ostream& err;
     std::istream& in;
-    StreamMessages messages;  // to standard error: the tool asks nothing
+    OnceStreamMessages messages;  // to standard error: the tool asks nothing
     InstrumentEditPermission permission;
     std::vector<std::string> args;  // the verb's arguments, options removed
     bool hex = false;
     bool dryRun = false;
-    bool noJournal = false;  // write without a rewrite journal where none can be kept
-    bool keepGoing = false;  // sheet import: write the good rows of a sheet with errors
+    bool noJournal = false;              // write without a rewrite journal where none can be kept
+    bool keepGoing = false;              // sheet import: write the good rows of a sheet with errors
     std::string format = std::string();  // sheet export: csv, tsv or json
     bool list = false;                   // undo: list the saves instead
 };
@@ -173,16 +191,26 @@ int Set(Context& cx) {
     const std::uint32_t type = TypeArgument(cx.args[2]);
     HeaderElement value = EntryArguments::ParseValues(cx.args[3], type);
     auto doc = Open(cx, cx.args[0]);
-    EntryArguments::SetAtPath(*doc->m_pRoot, cx.args[1], std::move(value), false);
-    doc->SetModified(true);
-    Save(*doc);
+    // Tried on the tree as read (a path through a value is refused before anything
+    // is written), then made again under the lock to what the file holds then, so
+    // another writer's entries written meanwhile stay.
+    EntryArguments::SetAtPath(*doc->m_pRoot, cx.args[1], value, false);
+    if (!doc->SaveEdit(
+            [&](HeaderNode& root) { EntryArguments::SetAtPath(root, cx.args[1], value, false); }))
+        throw Failed{};
     return 0;
 }
 
 int Delete(Context& cx) {
     auto doc = Open(cx, cx.args[0]);
-    doc->DeleteEntry(&EntryAt(cx, *doc, cx.args[1]));
-    Save(*doc);
+    EntryAt(cx, *doc, cx.args[1]);  // a missing entry is refused
+    // Removed again under the lock from what the file holds then (see Set).
+    const auto labels = EntryArguments::SplitPath(cx.args[1]);
+    if (!doc->SaveEdit([&](HeaderNode& root) {
+            if (HeaderNode* entry = EntryArguments::Find(root, labels))
+                HeaderTree::Remove(root, entry);
+        }))
+        throw Failed{};
     return 0;
 }
 
@@ -252,7 +280,8 @@ std::size_t PrintFolderReport(Context& cx, const FolderEdit::Report& report) {
                 break;
             case FolderEdit::Outcome::Failed:
                 ++failed;
-                cx.out << "failed: " << OneLine(f.path + extra(f)) << ": " << OneLine(f.reason) << '\n';
+                cx.out << "failed: " << OneLine(f.path + extra(f)) << ": " << OneLine(f.reason)
+                       << '\n';
                 break;
         }
     }
@@ -288,11 +317,10 @@ int Apply(Context& cx) {
     options.writeWithoutJournal = [&cx](const NoJournalPlace& e) { return WithoutJournal(cx, e); };
     options.undoWhat = "tkvhdr apply";
     for (const auto& entry : entries) options.undoWhat += " " + entry.first;
-    const FolderEdit::Report report = FolderEdit::ApplyToFolder(
-        *doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
+    const FolderEdit::Report report =
+        FolderEdit::ApplyToFolder(*doc->m_pRoot, cx.args[0], cx.messages, cx.dryRun, {}, options);
     return PrintFolderReport(cx, report) == 0 ? 0 : 1;
 }
-
 
 int SheetExport(Context& cx) {
     if (cx.args.size() < 3)
@@ -346,9 +374,9 @@ int SheetImport(Context& cx) {
     }
     // From standard input a tab in the first line tells a tab-separated sheet.
     const char separator =
-        sheetName == "-" ? (text.substr(0, text.find('\n')).find('\t') != std::string::npos ? '\t'
-                                                                                            : ',')
-                         : SheetTable::SeparatorFor(sheetName);
+        sheetName == "-"
+            ? (text.substr(0, text.find('\n')).find('\t') != std::string::npos ? '\t' : ',')
+            : SheetTable::SeparatorFor(sheetName);
     SheetTable::Records records;
     try {
         records = SheetTable::Parse(text, separator);
@@ -393,7 +421,8 @@ int SheetImport(Context& cx) {
         if (cell.outcome == FolderSheet::CellOutcome::Written) {
             cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
                    << OneLine(FolderSheet::CellText(row.cells[change.column])) << '\t'
-                   << (change.remove ? std::string("-") : OneLine(FolderSheet::CellText(change.value)))
+                   << (change.remove ? std::string("-")
+                                     : OneLine(FolderSheet::CellText(change.value)))
                    << '\n';
         } else if (cell.outcome == FolderSheet::CellOutcome::Failed) {
             ++failedCells;
@@ -401,7 +430,8 @@ int SheetImport(Context& cx) {
                    << OneLine(cell.reason) << '\n';
         }
     }
-    result.report.leftOut = sheet.LeftOut();
+    result.report.leftOut.insert(result.report.leftOut.begin(), sheet.LeftOut().begin(),
+                                 sheet.LeftOut().end());
     const std::size_t failedFiles = PrintFolderReport(cx, result.report);
     return failedFiles == 0 && failedCells == 0 && errors.empty() ? 0 : 1;
 }
@@ -434,15 +464,21 @@ int Undo(Context& cx) {
     for (const auto& f : report.files) {
         const std::string name = OneLine(f.name);
         switch (f.outcome) {
-            case O::Restored: cx.out << "restored: " << name << '\n'; break;
+            case O::Restored:
+                cx.out << "restored: " << name << '\n';
+                break;
             case O::AsBefore:
                 cx.out << "unchanged: " << name << " (it held what it had before the save)\n";
                 break;
             case O::ChangedSince:
                 cx.out << "left alone: " << name << " (" << f.reason << ")\n";
                 break;
-            case O::Missing: cx.out << "missing: " << name << '\n'; break;
-            case O::Failed: cx.out << "failed: " << name << ": " << OneLine(f.reason) << '\n'; break;
+            case O::Missing:
+                cx.out << "missing: " << name << '\n';
+                break;
+            case O::Failed:
+                cx.out << "failed: " << name << ": " << OneLine(f.reason) << '\n';
+                break;
         }
     }
     cx.out << report.Count(O::Restored) << " restored, " << report.Count(O::AsBefore)
@@ -621,7 +657,8 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         Usage(err);
         return 2;
     }
-    Context cx{out, err, in, StreamMessages(err), InstrumentEditPermission::FromSystemSettings(), {}};
+    Context cx{
+        out, err, in, OnceStreamMessages(err), InstrumentEditPermission::FromSystemSettings(), {}};
     bool optionsDone = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];

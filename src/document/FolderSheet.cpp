@@ -50,6 +50,7 @@ FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::
         row.path = e.path;
         row.name = e.name;
         row.readOnly = e.readOnly;
+        row.listed = e;
         row.cells.resize(sheet.m_columns.size());
         try {
             RandomAccessFile file(e.path, RandomAccessFile::Mode::Read);
@@ -89,7 +90,7 @@ FolderSheet::Result FolderSheet::Apply(const std::vector<Change>& changes, UserM
         result.cells[k].change = k;
         const Row& row = m_rows.at(changes[k].row);
         auto [it, fresh] = byPath.try_emplace(row.path);
-        if (fresh) entries.push_back({row.path, row.name, row.readOnly});
+        if (fresh) entries.push_back(row.listed);
         it->second.push_back(k);
     }
     std::sort(entries.begin(), entries.end(),
@@ -148,7 +149,8 @@ std::string FolderSheet::CellText(const std::optional<HeaderElement>& value) {
     return value ? TextCodec::ToUtf8(value->Format(10)) : std::string();
 }
 
-std::vector<FolderSheet::FieldChange> FolderSheet::Preview(const std::vector<Change>& changes) const {
+std::vector<FolderSheet::FieldChange> FolderSheet::Preview(
+    const std::vector<Change>& changes) const {
     std::vector<FieldChange> fields;
     fields.reserve(changes.size());
     for (const Change& c : changes) {
@@ -179,8 +181,8 @@ std::vector<FolderSheet::FieldChange> FolderSheet::PreviewPending(const HeaderNo
             const HeaderElement& now = leaves[c]->value;
             if (row.blocked[c] || (old && (old->GetType() != now.GetType() || *old == now)))
                 continue;
-            fields.push_back({row.name, TextCodec::AnsiToUtf8(paths[c]), CellText(old),
-                              CellText(now)});
+            fields.push_back(
+                {row.name, TextCodec::AnsiToUtf8(paths[c]), CellText(old), CellText(now)});
         }
     }
     return fields;

@@ -24,7 +24,8 @@ class FolderSheet {
         std::string path;  // full path
         std::string name;  // the file's name in the folder
         bool readOnly = false;
-        std::string error;  // why the file could not be read; empty when it was
+        FileSystem::FolderEntry listed;  // as the listing found it (what a write opens)
+        std::string error;               // why the file could not be read; empty when it was
         // Per column: the value stored at its path; none where the file has no
         // leaf there (no entry, or a list).
         std::vector<std::optional<HeaderElement>> cells;
@@ -48,7 +49,7 @@ class FolderSheet {
         std::string reason;  // why it failed
     };
     struct Result {
-        FolderEdit::Report report;     // one result per file that had changes
+        FolderEdit::Report report;      // one result per file that had changes
         std::vector<CellResult> cells;  // one per change, in the order given
     };
     // One field a save changes, as the user reads it (UTF-8).

@@ -39,10 +39,10 @@ void CTKVEditorDoc::RecoverFolderOf(const std::string& path) {
 }
 
 void CTKVEditorDoc::ShowNotices(const std::vector<std::string>& notices) {
-    if (notices.empty()) return;
     std::string text;
-    for (const auto& n : notices) text += (text.empty() ? "" : "\n") + n;
-    Messages().Show(text);
+    for (const auto& n : notices)
+        if (m_shownNotices.insert(n).second) text += (text.empty() ? "" : "\n") + n;
+    if (!text.empty()) Messages().Show(text);
 }
 
 RewriteOptions CTKVEditorDoc::SaveOptions() {
@@ -134,7 +134,13 @@ bool CTKVEditorDoc::OnSaveDocument(const std::string& path) {
     return SaveThisFile(path);
 }
 
-bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
+bool CTKVEditorDoc::SaveEdit(const std::function<void(HeaderNode& root)>& edit) {
+    if (GetPathName().empty()) return false;
+    return SaveThisFile(GetPathName(), &edit);
+}
+
+bool CTKVEditorDoc::SaveThisFile(const std::string& path,
+                                 const std::function<void(HeaderNode& root)>* edit) {
     RecoverFolderOf(path);
     bool targetMissing = !FileSystem::GetAttributes(path).has_value();
     // A Save As to another name starts from a copy of the open file, so that its
@@ -163,8 +169,9 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
     }
     // Under the lock now: a file another program wrote since it was read here
     // (the same file, or another in its place) is not overwritten unasked.
+    // (An edit made again to what the file holds now overwrites nothing.)
     const bool sameFile = !GetPathName().empty() && FileSystem::SameFile(GetPathName(), path);
-    if (sameFile && m_fileStamp && !targetMissing) {
+    if (!edit && sameFile && m_fileStamp && !targetMissing) {
         FileStamp now;
         try {
             now = file.Stamp();
@@ -189,12 +196,24 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
         }
     }
     FileStamp written;
+    std::unique_ptr<HeaderNode> replanned;  // with `edit`: the tree as written
     try {
         CWaitCursor wait(Messages());
-        const HeaderNode& root = *m_pRoot;
+        RewriteOptions options = SaveOptions();
+        BlockMaker maker = EncodeExtendedHeader(*m_pRoot);
+        if (edit) {
+            // Planned from the block the file holds under the lock.
+            options.makerReadsOldBlock = true;
+            maker = [&](std::span<const std::uint8_t> old, const StandardHeader& record) {
+                replanned = ExtendedHeader::MakeRoot();
+                if (!old.empty() && !DecodeExtendedHeader(old, *replanned))
+                    throw HeaderError(HeaderMessages::kCannotParse);
+                (*edit)(*replanned);
+                return EncodeExtendedHeader(*replanned)(old, record);
+            };
+        }
         // The rewrite flushes the file itself (before its journal goes).
-        m_standardHeader = WriteHeaders(file, targetMissing, false, EncodeExtendedHeader(root),
-                                        Messages(), SaveOptions());
+        m_standardHeader = WriteHeaders(file, targetMissing, false, maker, Messages(), options);
         written = file.Stamp();
     } catch (const std::bad_alloc&) {
         file.Abort();
@@ -206,6 +225,11 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
         return false;
     }
     m_fileStamp = written;
+    if (replanned) {
+        DeleteContents();
+        m_pRoot = std::move(replanned);
+        UpdateAllViews(nullptr, HINT_REFRESH_ALL, nullptr);
+    }
     try {
         file.Close();
     } catch (const FileError& e) {

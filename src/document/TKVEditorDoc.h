@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "document/EditPermission.h"
@@ -105,6 +106,12 @@ class CTKVEditorDoc : public CDocument {
     // Reads this document's file again after other code wrote it (the plate
     // sheet, an undo); a file that does not open leaves the document as it was.
     bool Reload() { return !GetPathName().empty() && ReadDocument(GetPathName(), true); }
+    // Saves this document's file with `edit` made again, under the file's lock, to
+    // the Extended Header the file holds then, so that a writer that changed the
+    // file since it was read here keeps its entries and this edit lands on top of
+    // them (tkvhdr set and delete: edits of named entries). The document then
+    // holds the tree as written.
+    bool SaveEdit(const std::function<void(HeaderNode& root)>& edit);
 
     // Told of the folder-wide edit's progress and, when it ends, of its outcome
     // (the window shows both; unset, nothing is told).
@@ -126,20 +133,25 @@ class CTKVEditorDoc : public CDocument {
         UpdateAllViews(sender, hint, entry);
     }
     void CancelWalk(HeaderNode* entry, bool insideList);
-    bool SaveThisFile(const std::string& path);
+    // Saves the tree to `path`; with `edit`, as SaveEdit does.
+    bool SaveThisFile(const std::string& path,
+                      const std::function<void(HeaderNode& root)>* edit = nullptr);
     // Opens `path` as OnOpenDocument does. With `keepOnFailure` the file is read
     // in full before the document lets its tree go, so a file that does not open
     // leaves the document as it was, and the views are filled as by a new open.
     bool ReadDocument(const std::string& path, bool keepOnFailure);
     // Shows what the recovery of an interrupted rewrite in the folder of `path` did.
     void RecoverFolderOf(const std::string& path);
-    // Shows notices (of a recovery, of a folder save) in one message.
+    // Shows notices (of a recovery, of a folder save) in one message; a notice this
+    // document has shown already (a planted journal found again by the next
+    // recovery) is not repeated.
     void ShowNotices(const std::vector<std::string>& notices);
     RewriteOptions SaveOptions();
 
     // The file as it was when it was read or last written here: a Save finds out
     // from it whether another program wrote the file in between.
     std::optional<FileStamp> m_fileStamp;
+    std::set<std::string> m_shownNotices;
 
     const EditPermission& m_permission;
 };

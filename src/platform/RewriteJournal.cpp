@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -377,6 +378,13 @@ bool Trusted(const struct stat& st) {
 
 struct Recovery {
     std::vector<std::string> notices;
+    // Files named as journals that are not journals this program may use (planted,
+    // cut short, unreadable): told in one line per folder, not one each.
+    struct Refused {
+        std::string path;
+        std::string why;
+    };
+    std::vector<Refused> refused;
 };
 
 void RecoverJournal(const std::string& path, const std::string& folder, bool inFolder,
@@ -386,10 +394,9 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return;  // gone meanwhile
     if (!Trusted(st)) {
-        out.notices.push_back(path +
-                              " is not a rewrite journal of yours (another user owns it, others "
-                              "may write it, or it is not a plain file); it was ignored and left "
-                              "in place.");
+        out.refused.push_back({path,
+                               "is not a rewrite journal of yours (another user owns it, others "
+                               "may write it, or it is not a plain file)"});
         return;
     }
     RandomAccessFile journal;
@@ -398,8 +405,9 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
         journal.Open(path, RandomAccessFile::Mode::ReadWrite, {false, false});
     } catch (const FileError& e) {
         if (e.Cause() == RandomAccessFile::kBusyCause) return;
-        out.notices.push_back(path + " looks like a rewrite journal but cannot be read (" +
-                              e.Cause() + "); it was left in place.");
+        if (e.ErrorNumber() == ENOENT) return;  // its writer finished meanwhile
+        out.refused.push_back(
+            {path, "looks like a rewrite journal but cannot be read (" + e.Cause() + ")"});
         return;
     }
     if (const FileStamp now = journal.Stamp();
@@ -411,13 +419,11 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
     FileSource source(journal);
     try {
         if (!DecodeFrom(source, head, entries)) {
-            out.notices.push_back(path +
-                                  " is not a complete rewrite journal; it was ignored and left "
-                                  "in place.");
+            out.refused.push_back({path, "is not a complete rewrite journal"});
             return;
         }
     } catch (const FileError& e) {
-        out.notices.push_back(path + " cannot be read (" + e.Cause() + "); it was left in place.");
+        out.refused.push_back({path, "cannot be read (" + e.Cause() + ")"});
         return;
     }
     const auto identity = FolderIdentity(folder);
@@ -443,7 +449,17 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
             continue;
         }
         try {
-            const FileStamp stamp = f.Stamp();
+            // Only the file the journal recorded is ever touched: another in its
+            // place (a copy moved over it, a folder copied with its journal) may
+            // hold the very same bytes and still be someone else's.
+            if (const FileStamp stamp = f.Stamp();
+                stamp.device != e.device || stamp.inode != e.inode) {
+                f.Close();
+                out.notices.push_back(file +
+                                      " was replaced by another file after an interrupted "
+                                      "rewrite; it was not touched.");
+                continue;
+            }
             switch (InspectFile(e, f, source)) {
                 case RewriteJournal::State::Old:
                 case RewriteJournal::State::New:
@@ -455,12 +471,9 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
                                           "rewrite.");
                     break;
                 case RewriteJournal::State::Foreign:
-                    out.notices.push_back(
-                        file +
-                        (stamp.device == e.device && stamp.inode == e.inode
-                             ? " was changed by another program after an interrupted rewrite"
-                             : " was replaced by another file after an interrupted rewrite") +
-                        "; it was not touched.");
+                    out.notices.push_back(file +
+                                          " was changed by another program after an interrupted "
+                                          "rewrite; it was not touched.");
                     break;
             }
             f.Close();
@@ -717,12 +730,24 @@ void RewriteJournal::Open() {
 
 void RewriteJournal::Add(RandomAccessFile& file, std::uint64_t tailStart, const NewTail& newTail) {
     Entry e;
-    // The file is named as it lies in the folder: a link (hard or symbolic) to a
-    // file elsewhere has no name in it that recovery could use.
-    const std::string real = FileSystem::RealPath(file.Path());
-    if (FileSystem::FolderOf(real) != m_strRealFolder)
-        throw FileError(file.Path(), "The file does not lie in the folder of its rewrite journal.");
-    e.name = FileSystem::DisplayName(real);
+    if (const auto& in = file.OpenedInFolder()) {
+        // Opened by its name in a folder held open (and checked then): that name,
+        // whatever lies under it by now, when the folder is this journal's.
+        const auto identity = FolderIdentity(m_strFolder);
+        if (!identity || identity->first != in->device || identity->second != in->inode ||
+            !IsPlainName(in->name))
+            throw FileError(file.Path(),
+                            "The file does not lie in the folder of its rewrite journal.");
+        e.name = in->name;
+    } else {
+        // The file is named as it lies in the folder: a link (hard or symbolic) to
+        // a file elsewhere has no name in it that recovery could use.
+        const std::string real = FileSystem::RealPath(file.Path());
+        if (FileSystem::FolderOf(real) != m_strRealFolder)
+            throw FileError(file.Path(),
+                            "The file does not lie in the folder of its rewrite journal.");
+        e.name = FileSystem::DisplayName(real);
+    }
     const FileStamp stamp = file.Stamp();
     e.device = stamp.device;
     e.inode = stamp.inode;
@@ -837,6 +862,28 @@ RewriteJournal::State RewriteJournal::Inspect(std::size_t index, RandomAccessFil
     return InspectFile(m_entries.at(index), file, source);
 }
 
+namespace {
+// The refused journals of one recovery: in one line per folder when there are
+// several (a folder may hold thousands of planted files).
+void TellRefused(Recovery& out) {
+    std::map<std::string, std::vector<const Recovery::Refused*>> byFolder;
+    for (const auto& r : out.refused) byFolder[FileSystem::FolderOf(r.path)].push_back(&r);
+    for (const auto& [place, refused] : byFolder) {
+        const Recovery::Refused& first = *refused.front();
+        if (refused.size() == 1) {
+            out.notices.push_back(first.path + " " + first.why +
+                                  "; it was ignored and left in place.");
+            continue;
+        }
+        out.notices.push_back(place + ": " + std::to_string(refused.size()) + " files named " +
+                              RewriteJournal::kPrefix +
+                              "... are no rewrite journals this program may use (the first, " +
+                              FileSystem::DisplayName(first.path) + ", " + first.why +
+                              "); they were ignored and left in place.");
+    }
+}
+}  // namespace
+
 std::vector<std::string> RewriteJournal::Recover(const std::string& folder) {
     Recovery out;
     for (const auto& name : FileSystem::NamesStartingWith(folder, kPrefix))
@@ -853,5 +900,6 @@ std::vector<std::string> RewriteJournal::Recover(const std::string& folder) {
                                  name.substr(0, std::strlen(kTemporaryPrefix)) +
                                      name.substr(std::strlen(kTemporaryPrefix) + tag.size()));
     }
+    TellRefused(out);
     return out.notices;
 }
