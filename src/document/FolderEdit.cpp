@@ -127,17 +127,6 @@ std::optional<std::string> OpenListed(RandomAccessFile& file, const FileSystem::
     return std::nullopt;
 }
 
-// What a file holds after a failed rewrite, asked of the file itself.
-std::optional<RewriteJournal::State> StateNow(RewriteJournal& journal, std::size_t index,
-                                              RandomAccessFile& file) {
-    try {
-        if (!file.IsOpen()) file.Open(file.Path(), RandomAccessFile::Mode::Read);
-        return journal.Inspect(index, file);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
 void WriteBatch(const std::string& folder, std::size_t count,
                 const std::function<BatchItem(std::size_t)>& item, const RewriteOptions& options,
                 FolderUndo::Recorder* undo, Report& report,
@@ -196,22 +185,17 @@ void WriteBatch(const std::string& folder, std::size_t count,
         } catch (const std::exception& e) {
             const FileError* fe = dynamic_cast<const FileError*>(&e);
             const std::string cause = fe ? fe->Cause() : e.what();
-            // What does the file hold now? A file that holds neither its old nor
-            // its new bytes is put back from the journal; then it is looked at again.
+            // What does the file hold now? A torn file is put back from the
+            // journal (still under this batch's lock), as recovery would.
             if (journalled) {
-                try {
-                    if (!file.IsOpen()) file.Open(file.Path(), RandomAccessFile::Mode::ReadWrite);
-                    const auto state = journal.Inspect(k, file);
-                    if (state != RewriteJournal::State::Old && state != RewriteJournal::State::New)
-                        journal.RollBack(k, file);
-                } catch (const std::exception&) {
-                }
+                using Settled = RewriteJournal::Settled;
+                const RewriteJournal::FileSettled s =
+                    journal.SettleOne(k, {RewriteJournal::State::Torn}, true, &file);
                 file.Abort();
-                const auto state = StateNow(journal, k, file);
-                file.Abort();
-                if (state == RewriteJournal::State::Old) {
+                if (s.settled == Settled::RolledBack ||
+                    (s.settled == Settled::Kept && s.state == RewriteJournal::State::Old)) {
                     fail(it.result, cause + "; left as it was");
-                } else if (state == RewriteJournal::State::New) {
+                } else if (s.settled == Settled::Kept && s.state == RewriteJournal::State::New) {
                     written.push_back(it.result);
                     report.files[it.result].note = "written, but not confirmed on disk: " + cause;
                 } else {

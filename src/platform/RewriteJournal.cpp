@@ -330,6 +330,80 @@ void RollBackFile(const RewriteJournal::Entry& e, RandomAccessFile& file, Source
     file.Flush();
 }
 
+// Settles entry `index`'s file, open and locked: never another file than the
+// entry recorded; rolled back when it holds a state of `rollBack`.
+RewriteJournal::FileSettled SettleOpenFile(std::size_t index, const RewriteJournal::Entry& e,
+                                           RandomAccessFile& f, Source& journal,
+                                           const std::vector<RewriteJournal::State>& rollBack) {
+    using Settled = RewriteJournal::Settled;
+    RewriteJournal::FileSettled out{index, f.Path(), Settled::Failed, std::nullopt, {}};
+    try {
+        // Only the file the journal recorded is ever touched: another in its place
+        // (a copy moved over it, a folder copied with its journal) may hold the
+        // very same bytes and still be someone else's.
+        if (const FileStamp stamp = f.Stamp(); stamp.device != e.device || stamp.inode != e.inode) {
+            out.settled = Settled::Replaced;
+            return out;
+        }
+        out.state = InspectFile(e, f, journal);
+        if (std::find(rollBack.begin(), rollBack.end(), *out.state) == rollBack.end()) {
+            out.settled = Settled::Kept;
+        } else {
+            RollBackFile(e, f, journal);
+            out.settled = Settled::RolledBack;
+        }
+    } catch (const FileError& err) {
+        out.settled = Settled::Failed;
+        out.cause = err.Cause();
+    }
+    return out;
+}
+
+// Opens entry `e`'s file by its name in `folder` (held open), never through a
+// link, and settles it.
+RewriteJournal::FileSettled SettleByName(std::size_t index, const RewriteJournal::Entry& e,
+                                         const std::string& folderPath,
+                                         const FileSystem::Folder* folder, Source& journal,
+                                         const std::vector<RewriteJournal::State>& rollBack,
+                                         bool wait) {
+    using Settled = RewriteJournal::Settled;
+    const std::string path = folderPath + "/" + e.name;
+    RewriteJournal::FileSettled out{index, path, Settled::Unopenable, std::nullopt, {}};
+    if (!folder) {
+        out.cause = "Its folder cannot be opened.";
+        return out;
+    }
+    RandomAccessFile f;
+    try {
+        f.OpenInFolder(folder->Descriptor(), e.name, path, RandomAccessFile::Mode::ReadWrite,
+                       {false, wait});
+    } catch (const FileError& err) {
+        out.settled = err.ErrorNumber() == ENOENT                            ? Settled::Missing
+                      : !wait && err.Cause() == RandomAccessFile::kBusyCause ? Settled::Busy
+                                                                             : Settled::Unopenable;
+        out.cause = err.Cause();
+        return out;
+    }
+    out = SettleOpenFile(index, e, f, journal, rollBack);
+    try {
+        if (out.settled == Settled::Failed)
+            f.Abort();
+        else
+            f.Close();
+    } catch (const FileError&) {
+        // Closed: what the file holds was flushed before (RollBackFile) or unchanged.
+    }
+    return out;
+}
+
+std::optional<FileSystem::Folder> HoldFolder(const std::string& path) {
+    try {
+        return std::optional<FileSystem::Folder>(std::in_place, path);
+    } catch (const FileError&) {
+        return std::nullopt;  // each file then says so
+    }
+}
+
 // Copies the first `n` bytes of `from` to `to` from its start, a window at a time.
 void CopyBytes(RandomAccessFile& from, RandomAccessFile& to, std::uint64_t n) {
     std::vector<std::uint8_t> buf(kWindow);
@@ -429,59 +503,48 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
     const auto identity = FolderIdentity(folder);
     if (inFolder && identity && (identity->first != head.device || identity->second != head.inode))
         out.notices.push_back(path + " was written in " + head.folder +
-                              " and has been copied here; it was applied only to the files "
-                              "beside it, where they hold what it recorded.");
+                              " and has been copied here; the files beside it are copies, other "
+                              "files than it recorded, and none of them was touched.");
     bool done = true;
-    for (const auto& e : entries) {
-        const std::string file = folder + "/" + e.name;
-        struct stat fst {};
-        if (::lstat(file.c_str(), &fst) != 0 && errno == ENOENT) continue;  // gone: nothing to do
-        RandomAccessFile f;
-        try {
-            f.Open(file, RandomAccessFile::Mode::ReadWrite, {false, false});
-        } catch (const FileError& err) {
-            if (err.Cause() == RandomAccessFile::kBusyCause) {
-                done = false;  // a writer has it now; the next open tries again
-                continue;
-            }
-            out.notices.push_back(file + " could not be checked after an interrupted rewrite (" +
-                                  err.Cause() + "); it was not touched.");
-            continue;
-        }
-        try {
-            // Only the file the journal recorded is ever touched: another in its
-            // place (a copy moved over it, a folder copied with its journal) may
-            // hold the very same bytes and still be someone else's.
-            if (const FileStamp stamp = f.Stamp();
-                stamp.device != e.device || stamp.inode != e.inode) {
-                f.Close();
+    const auto held = HoldFolder(folder);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        using Settled = RewriteJournal::Settled;
+        const RewriteJournal::FileSettled s =
+            SettleByName(k, entries[k], folder, held ? &*held : nullptr, source,
+                         {RewriteJournal::State::Torn}, false);
+        const std::string& file = s.path;
+        switch (s.settled) {
+            case Settled::Missing:  // gone: nothing to do
+                break;
+            case Settled::Busy:  // a writer has it now; the next open tries again
+                done = false;
+                break;
+            case Settled::Unopenable:
+                out.notices.push_back(file +
+                                      " could not be checked after an interrupted rewrite (" +
+                                      s.cause + "); it was not touched.");
+                break;
+            case Settled::Replaced:
                 out.notices.push_back(file +
                                       " was replaced by another file after an interrupted "
                                       "rewrite; it was not touched.");
-                continue;
-            }
-            switch (InspectFile(e, f, source)) {
-                case RewriteJournal::State::Old:
-                case RewriteJournal::State::New:
-                    break;
-                case RewriteJournal::State::Torn:
-                    RollBackFile(e, f, source);
-                    out.notices.push_back(file +
-                                          " was put back as it was before an interrupted "
-                                          "rewrite.");
-                    break;
-                case RewriteJournal::State::Foreign:
+                break;
+            case Settled::Kept:
+                if (s.state == RewriteJournal::State::Foreign)
                     out.notices.push_back(file +
                                           " was changed by another program after an interrupted "
                                           "rewrite; it was not touched.");
-                    break;
-            }
-            f.Close();
-        } catch (const FileError& err) {
-            f.Abort();
-            done = false;
-            out.notices.push_back(file + " could not be put back after an interrupted rewrite (" +
-                                  err.Cause() + "); the journal was kept to try again.");
+                break;
+            case Settled::RolledBack:
+                out.notices.push_back(file +
+                                      " was put back as it was before an interrupted rewrite.");
+                break;
+            case Settled::Failed:
+                done = false;
+                out.notices.push_back(file +
+                                      " could not be put back after an interrupted rewrite (" +
+                                      s.cause + "); the journal was kept to try again.");
+                break;
         }
     }
     if (!done) return;
@@ -860,6 +923,28 @@ RewriteJournal::State RewriteJournal::Inspect(std::size_t index, RandomAccessFil
     m_pSink->Drain();
     FileSource source(*m_pFile);
     return InspectFile(m_entries.at(index), file, source);
+}
+
+RewriteJournal::FileSettled RewriteJournal::SettleOne(std::size_t index,
+                                                      const std::vector<State>& rollBack, bool wait,
+                                                      RandomAccessFile* open) {
+    m_pSink->Drain();
+    FileSource source(*m_pFile);
+    if (open && open->IsOpen())
+        return SettleOpenFile(index, m_entries.at(index), *open, source, rollBack);
+    const auto held = HoldFolder(m_strFolder);
+    return SettleByName(index, m_entries.at(index), m_strFolder, held ? &*held : nullptr, source,
+                        rollBack, wait);
+}
+
+void RewriteJournal::Settle(const std::vector<State>& rollBack, bool wait,
+                            const SettledNotice& each) {
+    m_pSink->Drain();
+    FileSource source(*m_pFile);
+    const auto held = HoldFolder(m_strFolder);
+    for (std::size_t k = 0; k < m_entries.size(); ++k)
+        each(SettleByName(k, m_entries[k], m_strFolder, held ? &*held : nullptr, source, rollBack,
+                          wait));
 }
 
 namespace {
