@@ -203,7 +203,7 @@ int Set(Context& cx) {
 
 int Delete(Context& cx) {
     auto doc = Open(cx, cx.args[0]);
-    EntryAt(cx, *doc, cx.args[1]);  // a missing entry is refused
+    doc->DeleteEntry(&EntryAt(cx, *doc, cx.args[1]));  // a missing entry is refused
     // Removed again under the lock from what the file holds then (see Set).
     const auto labels = EntryArguments::SplitPath(cx.args[1]);
     if (!doc->SaveEdit([&](HeaderNode& root) {

@@ -39,10 +39,10 @@ void CTKVEditorDoc::RecoverFolderOf(const std::string& path) {
 }
 
 void CTKVEditorDoc::ShowNotices(const std::vector<std::string>& notices) {
+    if (notices.empty()) return;
     std::string text;
-    for (const auto& n : notices)
-        if (m_shownNotices.insert(n).second) text += (text.empty() ? "" : "\n") + n;
-    if (!text.empty()) Messages().Show(text);
+    for (const auto& n : notices) text += (text.empty() ? "" : "\n") + n;
+    Messages().Show(text);
 }
 
 RewriteOptions CTKVEditorDoc::SaveOptions() {
@@ -155,6 +155,9 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path,
             // The read-only check below refuses the copy then.
         }
     }
+    // A file gone since it was read is written afresh from the tree (which holds
+    // the edit already): there is nothing another writer left to keep.
+    if (targetMissing) edit = nullptr;
     if (auto a = FileSystem::GetAttributes(path); a && a->readOnly) {
         Messages().Show(kReadOnlyTarget);
         return false;

@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "document/EditPermission.h"
@@ -109,8 +108,9 @@ class CTKVEditorDoc : public CDocument {
     // Saves this document's file with `edit` made again, under the file's lock, to
     // the Extended Header the file holds then, so that a writer that changed the
     // file since it was read here keeps its entries and this edit lands on top of
-    // them (tkvhdr set and delete: edits of named entries). The document then
-    // holds the tree as written.
+    // them (tkvhdr set and delete: edits of named entries). `edit` must have been
+    // made to the document's tree already (a file gone meanwhile is written from
+    // it). The document then holds the tree as written.
     bool SaveEdit(const std::function<void(HeaderNode& root)>& edit);
 
     // Told of the folder-wide edit's progress and, when it ends, of its outcome
@@ -142,16 +142,13 @@ class CTKVEditorDoc : public CDocument {
     bool ReadDocument(const std::string& path, bool keepOnFailure);
     // Shows what the recovery of an interrupted rewrite in the folder of `path` did.
     void RecoverFolderOf(const std::string& path);
-    // Shows notices (of a recovery, of a folder save) in one message; a notice this
-    // document has shown already (a planted journal found again by the next
-    // recovery) is not repeated.
+    // Shows notices (of a recovery, of a folder save) in one message.
     void ShowNotices(const std::vector<std::string>& notices);
     RewriteOptions SaveOptions();
 
     // The file as it was when it was read or last written here: a Save finds out
     // from it whether another program wrote the file in between.
     std::optional<FileStamp> m_fileStamp;
-    std::set<std::string> m_shownNotices;
 
     const EditPermission& m_permission;
 };

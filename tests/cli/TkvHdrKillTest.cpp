@@ -195,7 +195,7 @@ std::set<std::string> DumpLines(const std::string& path) {
 // entry of every writer that said it succeeded.
 struct Writer {
     const char* name;
-    bool wholeFolder;  // its entry goes into every file, not only into P0
+    enum { OneFile, WholeFolder, NoChange } reach;  // where its entry goes (P0, every file)
     std::function<std::vector<std::string>(const fs::path& folder, const std::string& label,
                                            const std::string& value)>
         args;
@@ -238,7 +238,9 @@ void Race(const fs::path& base, const Writer& first, const Writer& second, int r
                 ASSERT_TRUE(now.count(line)) << first.name << " + " << second.name << ", round "
                                              << r << ": " << name << " lost '" << line << "'";
             for (int w = 0; w < 2; ++w) {
-                if (!succeeded[w] || (!writers[w]->wholeFolder && name != "P0.tkv")) continue;
+                if (!succeeded[w] || writers[w]->reach == Writer::NoChange ||
+                    (writers[w]->reach == Writer::OneFile && name != "P0.tkv"))
+                    continue;
                 ASSERT_TRUE(now.count(labels[w] + "\tLong\t" + value))
                     << first.name << " + " << second.name << ", round " << r << ": " << name
                     << " lacks the change of " << writers[w]->name << ", which said it succeeded";
@@ -246,8 +248,11 @@ void Race(const fs::path& base, const Writer& first, const Writer& second, int r
             held[name] = now;
         }
     }
-    // Most rounds, both must get through (the waiting one waits for the lock).
-    EXPECT_GT(bothLanded, rounds / 2) << first.name << " + " << second.name;
+    // Most rounds, two editing writers both get through (the later one waits for
+    // the lock); a Save of a tree read earlier may rightly be refused.
+    if (first.reach != Writer::NoChange) {
+        EXPECT_GT(bothLanded, rounds / 2) << first.name << " + " << second.name;
+    }
     std::printf("%s + %s: both landed in %d of %d rounds\n", first.name, second.name, bothLanded,
                 rounds);
 }
@@ -255,18 +260,25 @@ void Race(const fs::path& base, const Writer& first, const Writer& second, int r
 TEST(TkvHdrRaceTest, TwoWritersAtOnceBothLandOrOneRefusesAndNoEntryIsLost) {
     TempDir dir;
     ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
-    const Writer apply{"apply", true,
+    const Writer apply{"apply", Writer::WholeFolder,
                        [](const fs::path& f, const std::string& l,
                           const std::string& v) -> std::vector<std::string> {
                            return {TKVHDR_BINARY, "apply", (f / "P0.tkv").string(), l, "long", v};
                        }};
-    const Writer set{"set", false,
+    const Writer set{"set", Writer::OneFile,
                      [](const fs::path& f, const std::string& l,
                         const std::string& v) -> std::vector<std::string> {
                          return {TKVHDR_BINARY, "set", (f / "P0.tkv").string(), l, "long", v};
                      }};
+    // The editor's Save of the whole tree it read: refused when another wrote
+    // the file after the read, never overwriting its entries.
+    const Writer resave{
+        "resave", Writer::NoChange,
+        [](const fs::path& f, const std::string&, const std::string&) -> std::vector<std::string> {
+            return {TKVHDR_BINARY, "resave", (f / "P0.tkv").string()};
+        }};
     const Writer sheet{
-        "sheet", true,
+        "sheet", Writer::WholeFolder,
         [](const fs::path& f, const std::string& l,
            const std::string& v) -> std::vector<std::string> {
             const std::string table = (f.parent_path() / (l + ".csv")).string();
@@ -277,9 +289,10 @@ TEST(TkvHdrRaceTest, TwoWritersAtOnceBothLandOrOneRefusesAndNoEntryIsLost) {
             }());
             return {TKVHDR_BINARY, "sheet", "import", (f / "P0.tkv").string(), table};
         }};
-    Race(dir.Path(), apply, apply, 60);
-    Race(dir.Path(), set, apply, 60);
-    Race(dir.Path(), sheet, apply, 60);
+    Race(dir.Path(), apply, apply, 50);
+    Race(dir.Path(), set, apply, 50);
+    Race(dir.Path(), sheet, apply, 50);
+    Race(dir.Path(), resave, apply, 40);
     ::unsetenv("XDG_STATE_HOME");
 }
 
