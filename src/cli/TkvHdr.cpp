@@ -6,6 +6,7 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "cli/HeaderJson.h"
@@ -40,11 +41,28 @@ std::string OneLine(std::string_view text) {
     return TextCodec::Escaped(text);
 }
 
+// Messages to standard error, each line once: two steps of one verb (the open
+// and the rewrite) may find the same planted file and say so.
+class OnceStreamMessages : public StreamMessages {
+  public:
+    using StreamMessages::StreamMessages;
+    void Show(const std::string& text) override {
+        std::string fresh;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            if (m_shown.insert(line).second) fresh += (fresh.empty() ? "" : "\n") + line;
+        if (!fresh.empty()) StreamMessages::Show(fresh);
+    }
+
+  private:
+    std::set<std::string> m_shown;
+};
+
 struct Context {
     std::ostream& out;
     std::ostream& err;
     std::istream& in;
-    StreamMessages messages;  // to standard error: the tool asks nothing
+    OnceStreamMessages messages;  // to standard error: the tool asks nothing
     InstrumentEditPermission permission;
     std::vector<std::string> args;  // the verb's arguments, options removed
     bool hex = false;
@@ -191,16 +209,26 @@ int Set(Context& cx) {
     const std::uint32_t type = TypeArgument(cx.args[2]);
     HeaderElement value = EntryArguments::ParseValues(cx.args[3], type);
     auto doc = Open(cx, cx.args[0]);
-    EntryArguments::SetAtPath(*doc->m_pRoot, cx.args[1], std::move(value), false);
-    doc->SetModified(true);
-    Save(*doc);
+    // Tried on the tree as read (a path through a value is refused before anything
+    // is written), then made again under the lock to what the file holds then, so
+    // another writer's entries written meanwhile stay.
+    EntryArguments::SetAtPath(*doc->m_pRoot, cx.args[1], value, false);
+    if (!doc->SaveEdit(
+            [&](HeaderNode& root) { EntryArguments::SetAtPath(root, cx.args[1], value, false); }))
+        throw Failed{};
     return 0;
 }
 
 int Delete(Context& cx) {
     auto doc = Open(cx, cx.args[0]);
-    doc->DeleteEntry(&EntryAt(cx, *doc, cx.args[1]));
-    Save(*doc);
+    doc->DeleteEntry(&EntryAt(cx, *doc, cx.args[1]));  // a missing entry is refused
+    // Removed again under the lock from what the file holds then (see Set).
+    const auto labels = EntryArguments::SplitPath(cx.args[1]);
+    if (!doc->SaveEdit([&](HeaderNode& root) {
+            if (HeaderNode* entry = EntryArguments::Find(root, labels))
+                HeaderTree::Remove(root, entry);
+        }))
+        throw Failed{};
     return 0;
 }
 
@@ -440,7 +468,8 @@ int SheetImport(Context& cx) {
                    << OneLine(cell.reason) << '\n';
         }
     }
-    result.report.leftOut = sheet.LeftOut();
+    result.report.leftOut.insert(result.report.leftOut.begin(), sheet.LeftOut().begin(),
+                                 sheet.LeftOut().end());
     const std::size_t failedFiles = PrintFolderReport(cx, result.report);
     return failedFiles == 0 && failedCells == 0 && faults.empty() ? 0 : 1;
 }
@@ -579,7 +608,8 @@ const std::vector<Verb>& Verbs() {
          "them. A file that stores an entry with another type, or has a value where the\n"
          "path needs a list, keeps its entry. Read-only files are skipped. One line per\n"
          "file, a \"left out:\" line for each name with the extension that is no file to\n"
-         "rewrite (a folder, a FIFO, a link out of the folder), then N updated,\n"
+         "rewrite (a folder, a FIFO, a link out of the folder, a name that became a\n"
+         "link or another file after the folder was read), then N updated,\n"
          "N unchanged, N skipped, N failed. A FILE without an extension is rewritten\n"
          "alone. --dry-run writes nothing and says what would change. Exit status 1\n"
          "when any file failed.\n"
@@ -694,8 +724,8 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
         Usage(err);
         return 2;
     }
-    Context cx{out, err, in, StreamMessages(err), InstrumentEditPermission::FromSystemSettings(),
-               {}};
+    Context cx{
+        out, err, in, OnceStreamMessages(err), InstrumentEditPermission::FromSystemSettings(), {}};
     bool optionsDone = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];

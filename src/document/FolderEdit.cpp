@@ -3,9 +3,10 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "document/FolderUndo.h"
@@ -14,6 +15,7 @@
 #include "format/HeaderFile.h"
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
+#include "platform/FileStamp.h"
 #include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
@@ -86,16 +88,43 @@ struct BatchItem {
     const RewritePlan& plan;
 };
 
-
-// What a file holds after a failed rewrite, asked of the file itself.
-std::optional<RewriteJournal::State> StateNow(RewriteJournal& journal, std::size_t index,
-                                              RandomAccessFile& file) {
-    try {
-        if (!file.IsOpen()) file.Open(file.Path(), RandomAccessFile::Mode::Read);
-        return journal.Inspect(index, file);
-    } catch (const std::exception&) {
+// Opens (and, to write, locks) a file the listing found, as it found it:
+// relative to the folder's own descriptor, never through a link put there since
+// (a link the listing resolved is opened by the name of its file in the folder),
+// and only when the open descriptor is that very file. Returns why the file is
+// left out, or nothing when it is open; throws FileError on other failures.
+std::optional<std::string> OpenListed(RandomAccessFile& file, const FileSystem::FolderEntry& entry,
+                                      const FileSystem::Folder* folder, RandomAccessFile::Mode mode,
+                                      UserMessages& messages) {
+    if (entry.device == 0 && entry.inode == 0) {  // named by the caller, not listed
+        file.Open(entry.path, mode);
         return std::nullopt;
     }
+    if (!folder) throw FileError(entry.path, "Its folder cannot be opened.");
+    try {
+        file.OpenInFolder(folder->Descriptor(),
+                          entry.openName.empty() ? entry.name : entry.openName, entry.path, mode,
+                          {false, true});
+    } catch (const FileError& e) {
+        if (e.ErrorNumber() == ELOOP) return "a link now, put there after the folder was read";
+        if (e.ErrorNumber() == ENOENT) return "gone since the folder was read";
+        throw;
+    }
+    const FileStamp now = file.Stamp();
+    if (now.device != entry.device || now.inode != entry.inode) {
+        file.Abort();
+        return "another file now, put there after the folder was read";
+    }
+    // Reached through a link, only a sample file is written: a rewrite would give
+    // any other file (an archive, a table) a header at its end.
+    if (entry.link) {
+        StandardHeader record;
+        if (!ReadStandardHeader(file, record, false, true, messages) || !record.HasMagic()) {
+            file.Abort();
+            return "a link to a file that is no sample file";
+        }
+    }
+    return std::nullopt;
 }
 
 void WriteBatch(const std::string& folder, std::size_t count,
@@ -156,22 +185,17 @@ void WriteBatch(const std::string& folder, std::size_t count,
         } catch (const std::exception& e) {
             const FileError* fe = dynamic_cast<const FileError*>(&e);
             const std::string cause = fe ? fe->Cause() : e.what();
-            // What does the file hold now? A file that holds neither its old nor
-            // its new bytes is put back from the journal; then it is looked at again.
+            // What does the file hold now? A torn file is put back from the
+            // journal (still under this batch's lock), as recovery would.
             if (journalled) {
-                try {
-                    if (!file.IsOpen()) file.Open(file.Path(), RandomAccessFile::Mode::ReadWrite);
-                    const auto state = journal.Inspect(k, file);
-                    if (state != RewriteJournal::State::Old && state != RewriteJournal::State::New)
-                        journal.RollBack(k, file);
-                } catch (const std::exception&) {
-                }
+                using Settled = RewriteJournal::Settled;
+                const RewriteJournal::FileSettled s =
+                    journal.SettleOne(k, {RewriteJournal::State::Torn}, true, &file);
                 file.Abort();
-                const auto state = StateNow(journal, k, file);
-                file.Abort();
-                if (state == RewriteJournal::State::Old) {
+                if (s.settled == Settled::RolledBack ||
+                    (s.settled == Settled::Kept && s.state == RewriteJournal::State::Old)) {
                     fail(it.result, cause + "; left as it was");
-                } else if (state == RewriteJournal::State::New) {
+                } else if (s.settled == Settled::Kept && s.state == RewriteJournal::State::New) {
                     written.push_back(it.result);
                     report.files[it.result].note = "written, but not confirmed on disk: " + cause;
                 } else {
@@ -232,6 +256,12 @@ void ApplyToEntries(const FolderEdit::MakerFor& makerFor, const std::string& fol
         if (progress) progress(done, entries.size());
     };
     std::optional<FolderUndo::Recorder> undo;  // one record for every batch of the save
+    std::optional<FileSystem::Folder> dir;     // the listed files are opened relative to it
+    try {
+        dir.emplace(folder);
+    } catch (const FileError&) {
+        // Each listed file then fails, saying so.
+    }
     for (std::size_t next = 0; next < entries.size();) {
         std::vector<Planned> planned;
         std::uint64_t bytes = 0;
@@ -250,8 +280,16 @@ void ApplyToEntries(const FolderEdit::MakerFor& makerFor, const std::string& fol
             auto file = std::make_unique<RandomAccessFile>();
             bool toWrite = false;  // done only once its batch is written
             try {
-                file->Open(entry.path, dryRun ? RandomAccessFile::Mode::Read
-                                              : RandomAccessFile::Mode::ReadWrite);
+                // Opened and locked first: what is planned below is what the file
+                // holds under the lock (another writer's changes included).
+                if (const auto why = OpenListed(
+                        *file, entry, dir ? &*dir : nullptr,
+                        dryRun ? RandomAccessFile::Mode::Read : RandomAccessFile::Mode::ReadWrite,
+                        messages)) {
+                    report.leftOut.push_back({entry.name, *why});
+                    tell(1);
+                    continue;
+                }
                 const BlockMaker maker = makerFor(entry.path);
                 RewritePlan plan = PrepareRewrite(*file, false, true, maker, messages, options);
                 result.record = plan.record;
@@ -325,7 +363,8 @@ std::size_t FolderEdit::Report::Count(Outcome outcome) const {
 std::vector<FileSystem::FolderEntry> FolderEdit::FilesLike(
     const std::string& path, std::vector<FileSystem::LeftOut>* leftOut) {
     const std::string extension = FileSystem::ExtensionOf(path);
-    if (!extension.empty()) return FileSystem::ListFiles(FileSystem::FolderOf(path), extension, leftOut);
+    if (!extension.empty())
+        return FileSystem::ListFiles(FileSystem::FolderOf(path), extension, leftOut);
     std::vector<FileSystem::FolderEntry> alone;
     if (auto a = FileSystem::GetAttributes(path); a && !a->directory)
         alone.push_back({path, FileSystem::DisplayName(path), a->readOnly});
@@ -349,7 +388,6 @@ FolderEdit::Report FolderEdit::ApplyToFolder(const HeaderNode& root, const std::
                    report);
     return report;
 }
-
 
 std::vector<FileSystem::FolderEntry> FolderEdit::OneEntryPerFile(
     std::vector<FileSystem::FolderEntry> entries, std::vector<std::vector<std::string>>* aliases) {
@@ -385,4 +423,3 @@ std::vector<FileSystem::FolderEntry> FolderEdit::OneEntryPerFile(
     }
     return out;
 }
-

@@ -24,7 +24,7 @@ class FolderSheet {
         std::string path;                  // full path
         std::string name;                  // the file's name in the folder
         std::vector<std::string> aliases;  // its other names there (hard and symbolic links)
-        FileSystem::FolderEntry entry;     // as the folder lists it
+        FileSystem::FolderEntry entry;     // as the folder lists it (what a write opens)
         bool readOnly = false;
         std::string error;  // why the file could not be read; empty when it was
         // Per column: the value stored at its path; none where the file has no

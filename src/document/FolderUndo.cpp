@@ -549,57 +549,41 @@ FolderUndo::Report FolderUndo::UndoLast(const std::string& folder, const Progres
         }
         // A file that may be torn keeps the journal on disk for the next open.
         bool keepJournal = false;
-        const auto& entries = journal.Entries();
-        for (std::size_t k = 0; k < entries.size(); ++k) {
-            const auto& e = entries[k];
-            const std::string file = real + "/" + e.name;
-            FileResult result{e.name, Outcome::Failed, {}};
-            struct stat st {};
-            if (::lstat(file.c_str(), &st) != 0 && errno == ENOENT) {
-                result.outcome = Outcome::Missing;
-                report.files.push_back(result);
-                tell();
-                continue;
-            }
-            RandomAccessFile f;
-            try {
-                f.Open(file, RandomAccessFile::Mode::ReadWrite, {false, true});
-            } catch (const FileError& err) {
-                result.reason = err.Cause();
-                report.recordKept = true;
-                report.files.push_back(result);
-                tell();
-                continue;
-            }
-            try {
-                const FileStamp stamp = f.Stamp();
-                switch (journal.Inspect(k, f)) {
-                    case RewriteJournal::State::New:
-                        journal.RollBack(k, f);
+        using Settled = RewriteJournal::Settled;
+        journal.Settle(
+            {RewriteJournal::State::New}, true, [&](const RewriteJournal::FileSettled& s) {
+                FileResult result{journal.Entries()[s.index].name, Outcome::Failed, s.cause};
+                switch (s.settled) {
+                    case Settled::Missing:
+                        result.outcome = Outcome::Missing;
+                        result.reason.clear();
+                        break;
+                    case Settled::Replaced:
+                        result.outcome = Outcome::ChangedSince;
+                        result.reason = "replaced by another file since the save";
+                        break;
+                    case Settled::RolledBack:
                         result.outcome = Outcome::Restored;
                         break;
-                    case RewriteJournal::State::Old:
-                        result.outcome = Outcome::AsBefore;
+                    case Settled::Kept:
+                        result.outcome = s.state == RewriteJournal::State::Old
+                                             ? Outcome::AsBefore
+                                             : Outcome::ChangedSince;
+                        if (result.outcome == Outcome::ChangedSince)
+                            result.reason = "changed since the save";
                         break;
-                    case RewriteJournal::State::Torn:
-                    case RewriteJournal::State::Foreign:
-                        result.outcome = Outcome::ChangedSince;
-                        result.reason = stamp.device == e.device && stamp.inode == e.inode
-                                            ? "changed since the save"
-                                            : "replaced by another file since the save";
+                    case Settled::Failed:
+                        keepJournal = true;
+                        report.recordKept = true;
+                        break;
+                    case Settled::Busy:
+                    case Settled::Unopenable:
+                        report.recordKept = true;
                         break;
                 }
-                f.Close();
-            } catch (const FileError& err) {
-                f.Abort();
-                result.outcome = Outcome::Failed;
-                result.reason = err.Cause();
-                report.recordKept = true;
-                keepJournal = true;
-            }
-            report.files.push_back(result);
-            tell();
-        }
+                report.files.push_back(result);
+                tell();
+            });
         if (keepJournal) continue;  // the journal stays (see RewriteJournal's destructor)
         try {
             journal.Finish(true);

@@ -134,7 +134,13 @@ bool CTKVEditorDoc::OnSaveDocument(const std::string& path) {
     return SaveThisFile(path);
 }
 
-bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
+bool CTKVEditorDoc::SaveEdit(const std::function<void(HeaderNode& root)>& edit) {
+    if (GetPathName().empty()) return false;
+    return SaveThisFile(GetPathName(), &edit);
+}
+
+bool CTKVEditorDoc::SaveThisFile(const std::string& path,
+                                 const std::function<void(HeaderNode& root)>* edit) {
     RecoverFolderOf(path);
     bool targetMissing = !FileSystem::GetAttributes(path).has_value();
     // A Save As to another name starts from a copy of the open file, so that its
@@ -149,6 +155,9 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
             // The read-only check below refuses the copy then.
         }
     }
+    // A file gone since it was read is written afresh from the tree (which holds
+    // the edit already): there is nothing another writer left to keep.
+    if (targetMissing) edit = nullptr;
     if (auto a = FileSystem::GetAttributes(path); a && a->readOnly) {
         Messages().Show(kReadOnlyTarget);
         return false;
@@ -163,8 +172,9 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
     }
     // Under the lock now: a file another program wrote since it was read here
     // (the same file, or another in its place) is not overwritten unasked.
+    // (An edit made again to what the file holds now overwrites nothing.)
     const bool sameFile = !GetPathName().empty() && FileSystem::SameFile(GetPathName(), path);
-    if (sameFile && m_fileStamp && !targetMissing) {
+    if (!edit && sameFile && m_fileStamp && !targetMissing) {
         FileStamp now;
         try {
             now = file.Stamp();
@@ -189,12 +199,24 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
         }
     }
     FileStamp written;
+    std::unique_ptr<HeaderNode> replanned;  // with `edit`: the tree as written
     try {
         CWaitCursor wait(Messages());
-        const HeaderNode& root = *m_pRoot;
+        RewriteOptions options = SaveOptions();
+        BlockMaker maker = EncodeExtendedHeader(*m_pRoot);
+        if (edit) {
+            // Planned from the block the file holds under the lock.
+            options.makerReadsOldBlock = true;
+            maker = [&](std::span<const std::uint8_t> old, const StandardHeader& record) {
+                replanned = ExtendedHeader::MakeRoot();
+                if (!old.empty() && !DecodeExtendedHeader(old, *replanned))
+                    throw HeaderError(HeaderMessages::kCannotParse);
+                (*edit)(*replanned);
+                return EncodeExtendedHeader(*replanned)(old, record);
+            };
+        }
         // The rewrite flushes the file itself (before its journal goes).
-        m_standardHeader = WriteHeaders(file, targetMissing, false, EncodeExtendedHeader(root),
-                                        Messages(), SaveOptions());
+        m_standardHeader = WriteHeaders(file, targetMissing, false, maker, Messages(), options);
         written = file.Stamp();
     } catch (const std::bad_alloc&) {
         file.Abort();
@@ -206,6 +228,11 @@ bool CTKVEditorDoc::SaveThisFile(const std::string& path) {
         return false;
     }
     m_fileStamp = written;
+    if (replanned) {
+        DeleteContents();
+        m_pRoot = std::move(replanned);
+        UpdateAllViews(nullptr, HINT_REFRESH_ALL, nullptr);
+    }
     try {
         file.Close();
     } catch (const FileError& e) {

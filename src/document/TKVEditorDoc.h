@@ -105,6 +105,13 @@ class CTKVEditorDoc : public CDocument {
     // Reads this document's file again after other code wrote it (the plate
     // sheet, an undo); a file that does not open leaves the document as it was.
     bool Reload() { return !GetPathName().empty() && ReadDocument(GetPathName(), true); }
+    // Saves this document's file with `edit` made again, under the file's lock, to
+    // the Extended Header the file holds then, so that a writer that changed the
+    // file since it was read here keeps its entries and this edit lands on top of
+    // them (tkvhdr set and delete: edits of named entries). `edit` must have been
+    // made to the document's tree already (a file gone meanwhile is written from
+    // it). The document then holds the tree as written.
+    bool SaveEdit(const std::function<void(HeaderNode& root)>& edit);
 
     // Told of the folder-wide edit's progress and, when it ends, of its outcome
     // (the window shows both; unset, nothing is told).
@@ -126,7 +133,9 @@ class CTKVEditorDoc : public CDocument {
         UpdateAllViews(sender, hint, entry);
     }
     void CancelWalk(HeaderNode* entry, bool insideList);
-    bool SaveThisFile(const std::string& path);
+    // Saves the tree to `path`; with `edit`, as SaveEdit does.
+    bool SaveThisFile(const std::string& path,
+                      const std::function<void(HeaderNode& root)>* edit = nullptr);
     // Opens `path` as OnOpenDocument does. With `keepOnFailure` the file is read
     // in full before the document lets its tree go, so a file that does not open
     // leaves the document as it was, and the views are filled as by a new open.

@@ -172,9 +172,20 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
             leave(KindOf(st.st_mode));
             continue;
         }
+        // A link is opened by the name of the file it leads to (in this folder).
+        const std::string openName =
+            S_ISLNK(lst.st_mode) ? fs::canonical(full, ec).filename().string() : name;
+        if (ec) {
+            leave("a link to nothing");
+            continue;
+        }
+        if (openName.rfind(".tkvjournal-", 0) == 0 || openName.rfind(".tkvjtmp-", 0) == 0) {
+            leave("a link to a rewrite journal");
+            continue;
+        }
         out.push_back({full, name, (st.st_mode & S_IWUSR) == 0,
                        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                       S_ISLNK(lst.st_mode)});
+                       S_ISLNK(lst.st_mode), openName});
     }
     std::sort(out.begin(), out.end(),
               [](const FolderEntry& x, const FolderEntry& y) { return x.name < y.name; });
@@ -182,6 +193,15 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
         std::sort(leftOut->begin(), leftOut->end(),
                   [](const LeftOut& x, const LeftOut& y) { return x.name < y.name; });
     return out;
+}
+
+FileSystem::Folder::Folder(const std::string& path) {
+    m_fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) throw FileError::FromErrno(path, errno);
+}
+
+FileSystem::Folder::~Folder() {
+    ::close(m_fd);
 }
 
 void FileSystem::FlushFolder(const std::string& folder) {

@@ -90,6 +90,23 @@ class FileSystem {
         std::uint64_t device = 0;  // the file's identity: two names of one file share it
         std::uint64_t inode = 0;
         bool link = false;  // the name is a symbolic link
+        // The name to open in the folder, never following a link: the entry's own,
+        // or for a link the name of the file in the folder it leads to.
+        std::string openName = {};
+    };
+    // A folder held open: a folder-wide edit opens its files relative to it, so a
+    // link swapped into the folder's path meanwhile redirects nothing.
+    class Folder {
+      public:
+        // Throws FileError when `path` is no folder that can be opened.
+        explicit Folder(const std::string& path);
+        ~Folder();
+        Folder(const Folder&) = delete;
+        Folder& operator=(const Folder&) = delete;
+        int Descriptor() const { return m_fd; }
+
+      private:
+        int m_fd = -1;
     };
     // A name with the extension that is no sample file to rewrite, and why.
     struct LeftOut {

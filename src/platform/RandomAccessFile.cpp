@@ -30,8 +30,7 @@ namespace {
 // Takes the exclusive lock, waiting up to the lock wait for another writer to let
 // go; false when it is still held then.
 bool LockExclusive(int fd, bool wait, int waitMs,
-                   const std::function<void(const std::string&)>& notice,
-                   const std::string& path) {
+                   const std::function<void(const std::string&)>& notice, const std::string& path) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
     if (errno != EWOULDBLOCK || !wait || waitMs <= 0) return false;
     if (notice) notice(path);
@@ -73,9 +72,11 @@ FileStamp RandomAccessFile::Stamp() const {
     return *s;
 }
 
-void RandomAccessFile::Open(const std::string& path, Mode mode, const Options& options) {
+void RandomAccessFile::OpenInFolder(int folder, const std::string& name, const std::string& path,
+                                    Mode mode, const Options& options) {
     Abort();
     m_strPath = path;
+    m_inFolder.reset();
     m_nPosition = 0;
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;  // non-blocking: a FIFO must not hang the open
     if (!options.followLinks) flags |= O_NOFOLLOW;
@@ -98,7 +99,8 @@ void RandomAccessFile::Open(const std::string& path, Mode mode, const Options& o
     if (mode == Mode::CreateNew) InjectFault(FaultInjector::Op::Create, path);
     if (mode == Mode::ReadWrite || mode == Mode::Create)
         InjectFault(FaultInjector::Op::OpenForWriting, path);
-    int fd = ::open(path.c_str(), flags, mode == Mode::CreateNew ? 0600 : 0666);
+    const mode_t permissions = mode == Mode::CreateNew ? 0600 : 0666;
+    int fd = ::openat(folder >= 0 ? folder : AT_FDCWD, name.c_str(), flags, permissions);
     if (fd < 0) ThrowErrno(errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -115,18 +117,31 @@ void RandomAccessFile::Open(const std::string& path, Mode mode, const Options& o
         if (!LockExclusive(fd, options.waitForLock, s_nLockWaitMs, s_lockWaitNotice, path)) {
             int e = errno;
             ::close(fd);
-            if (e == EWOULDBLOCK)
-                throw FileError(path, kBusyCause, e);
+            if (e == EWOULDBLOCK) throw FileError(path, kBusyCause, e);
             ThrowErrno(e);
         }
-        if (mode == Mode::Create) {
-            if (::ftruncate(fd, 0) != 0) {
-                int e = errno;
-                ::close(fd);
-                ThrowErrno(e);
-            }
-            st.st_size = 0;
+        if (mode == Mode::Create && ::ftruncate(fd, 0) != 0) {
+            int e = errno;
+            ::close(fd);
+            ThrowErrno(e);
         }
+        // The length as the last writer left it: another writer may have rewritten
+        // the file while this one waited for the lock.
+        if (::fstat(fd, &st) != 0) {
+            int e = errno;
+            ::close(fd);
+            ThrowErrno(e);
+        }
+    }
+    if (folder >= 0) {
+        struct stat fst {};
+        if (::fstat(folder, &fst) != 0) {
+            int e = errno;
+            ::close(fd);
+            ThrowErrno(e);
+        }
+        m_inFolder = InFolder{name, static_cast<std::uint64_t>(fst.st_dev),
+                              static_cast<std::uint64_t>(fst.st_ino)};
     }
     // O_NONBLOCK stays set: it changes nothing for a regular file.
     m_nLength = static_cast<std::uint64_t>(st.st_size);
@@ -192,7 +207,12 @@ void RandomAccessFile::Write(const void* buffer, std::size_t n) {
     const std::size_t whole = n;
     if (s_pFaults) n = std::min(n, s_pFaults->TornWriteLength(m_nPosition, n));
     std::size_t done = 0;
-    while (done < n) {
+    while (done < whole) {
+        if (done == n) {
+            // A torn write: the call for the rest fails, as a full disk's does.
+            s_pFaults->AfterTornWrite(m_strPath);
+            break;
+        }
         ssize_t r = ::pwrite(m_fd, p + done, n - done, static_cast<off_t>(m_nPosition));
         if (r < 0) {
             if (errno == EINTR) continue;
@@ -201,9 +221,10 @@ void RandomAccessFile::Write(const void* buffer, std::size_t n) {
         if (r == 0) ThrowErrno(ENOSPC);
         done += static_cast<std::size_t>(r);
         m_nPosition += static_cast<std::uint64_t>(r);
+        // Counted as they land: a later call of this write may fail (a full disk)
+        // and the rollback must know how far the file grew.
+        if (m_nPosition > m_nLength) m_nLength = m_nPosition;
     }
-    if (m_nPosition > m_nLength) m_nLength = m_nPosition;
-    if (n < whole) s_pFaults->AfterTornWrite(m_strPath);
 }
 
 void RandomAccessFile::SetLength(std::uint64_t length) {

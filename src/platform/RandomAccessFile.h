@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/FileStamp.h"
@@ -66,21 +67,39 @@ class RandomAccessFile {
     RandomAccessFile(const RandomAccessFile&) = delete;
     RandomAccessFile& operator=(const RandomAccessFile&) = delete;
 
-    // Opens `path`; only regular files are accepted.
+    // Opens `path`; only regular files are accepted. A writing open takes the lock
+    // first and only then the file's length, so whatever the caller reads and plans
+    // is what the last writer left.
     void Open(const std::string& path, Mode mode) { Open(path, mode, Options{}); }
-    void Open(const std::string& path, Mode mode, const Options& options);
+    void Open(const std::string& path, Mode mode, const Options& options) {
+        OpenInFolder(-1, path, path, mode, options);
+    }
+    // Opens `name` relative to the descriptor `folder` (FileSystem::Folder; -1:
+    // `name` is a path); `path` names the file in messages.
+    void OpenInFolder(int folder, const std::string& name, const std::string& path, Mode mode,
+                      const Options& options);
     // Closes the file; a failure to close (lost write-back) throws.
     void Close();
     // Closes without throwing, for clean-up after another failure.
     void Abort() noexcept;
     bool IsOpen() const { return m_fd >= 0; }
+    // Where a file opened by OpenInFolder lies: its name there and the folder's
+    // device and inode (nothing for a file opened by a path).
+    struct InFolder {
+        std::string name;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+    };
+    const std::optional<InFolder>& OpenedInFolder() const { return m_inFolder; }
     const std::string& Path() const { return m_strPath; }
     // The open file's identity and last change, asked of the system now.
     FileStamp Stamp() const;
 
-    // The file's length as this object knows it: taken when the file is opened and
-    // kept up to date by its own writes and truncations. (A file that another
-    // program changes meanwhile shows up as a short read, which throws.)
+    // The file's length as this object knows it: taken when the file is opened (a
+    // writer's under its lock) and kept up to date by its own writes, byte for byte
+    // as they land (also those of a write that fails halfway), and truncations. (A
+    // file that another program changes meanwhile shows up as a short read, which
+    // throws.)
     virtual std::uint64_t Length();
     std::uint64_t Position() const { return m_nPosition; }
     void Seek(std::uint64_t position) { m_nPosition = position; }
@@ -106,6 +125,7 @@ class RandomAccessFile {
     static inline std::function<void(const std::string&)> s_lockWaitNotice;
 
     int m_fd = -1;
+    std::optional<InFolder> m_inFolder;
     std::string m_strPath;
     std::uint64_t m_nPosition = 0;
     std::uint64_t m_nLength = 0;

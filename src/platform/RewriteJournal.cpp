@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -329,6 +330,80 @@ void RollBackFile(const RewriteJournal::Entry& e, RandomAccessFile& file, Source
     file.Flush();
 }
 
+// Settles entry `index`'s file, open and locked: never another file than the
+// entry recorded; rolled back when it holds a state of `rollBack`.
+RewriteJournal::FileSettled SettleOpenFile(std::size_t index, const RewriteJournal::Entry& e,
+                                           RandomAccessFile& f, Source& journal,
+                                           const std::vector<RewriteJournal::State>& rollBack) {
+    using Settled = RewriteJournal::Settled;
+    RewriteJournal::FileSettled out{index, f.Path(), Settled::Failed, std::nullopt, {}};
+    try {
+        // Only the file the journal recorded is ever touched: another in its place
+        // (a copy moved over it, a folder copied with its journal) may hold the
+        // very same bytes and still be someone else's.
+        if (const FileStamp stamp = f.Stamp(); stamp.device != e.device || stamp.inode != e.inode) {
+            out.settled = Settled::Replaced;
+            return out;
+        }
+        out.state = InspectFile(e, f, journal);
+        if (std::find(rollBack.begin(), rollBack.end(), *out.state) == rollBack.end()) {
+            out.settled = Settled::Kept;
+        } else {
+            RollBackFile(e, f, journal);
+            out.settled = Settled::RolledBack;
+        }
+    } catch (const FileError& err) {
+        out.settled = Settled::Failed;
+        out.cause = err.Cause();
+    }
+    return out;
+}
+
+// Opens entry `e`'s file by its name in `folder` (held open), never through a
+// link, and settles it.
+RewriteJournal::FileSettled SettleByName(std::size_t index, const RewriteJournal::Entry& e,
+                                         const std::string& folderPath,
+                                         const FileSystem::Folder* folder, Source& journal,
+                                         const std::vector<RewriteJournal::State>& rollBack,
+                                         bool wait) {
+    using Settled = RewriteJournal::Settled;
+    const std::string path = folderPath + "/" + e.name;
+    RewriteJournal::FileSettled out{index, path, Settled::Unopenable, std::nullopt, {}};
+    if (!folder) {
+        out.cause = "Its folder cannot be opened.";
+        return out;
+    }
+    RandomAccessFile f;
+    try {
+        f.OpenInFolder(folder->Descriptor(), e.name, path, RandomAccessFile::Mode::ReadWrite,
+                       {false, wait});
+    } catch (const FileError& err) {
+        out.settled = err.ErrorNumber() == ENOENT                            ? Settled::Missing
+                      : !wait && err.Cause() == RandomAccessFile::kBusyCause ? Settled::Busy
+                                                                             : Settled::Unopenable;
+        out.cause = err.Cause();
+        return out;
+    }
+    out = SettleOpenFile(index, e, f, journal, rollBack);
+    try {
+        if (out.settled == Settled::Failed)
+            f.Abort();
+        else
+            f.Close();
+    } catch (const FileError&) {
+        // Closed: what the file holds was flushed before (RollBackFile) or unchanged.
+    }
+    return out;
+}
+
+std::optional<FileSystem::Folder> HoldFolder(const std::string& path) {
+    try {
+        return std::optional<FileSystem::Folder>(std::in_place, path);
+    } catch (const FileError&) {
+        return std::nullopt;  // each file then says so
+    }
+}
+
 // Copies the first `n` bytes of `from` to `to` from its start, a window at a time.
 void CopyBytes(RandomAccessFile& from, RandomAccessFile& to, std::uint64_t n) {
     std::vector<std::uint8_t> buf(kWindow);
@@ -369,6 +444,13 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> FolderIdentity(const std:
 
 struct Recovery {
     std::vector<std::string> notices;
+    // Files named as journals that are not journals this program may use (planted,
+    // cut short, unreadable): told in one line per folder, not one each.
+    struct Refused {
+        std::string path;
+        std::string why;
+    };
+    std::vector<Refused> refused;
 };
 
 void RecoverJournal(const std::string& path, const std::string& folder, bool inFolder,
@@ -378,10 +460,9 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return;  // gone meanwhile
     if (!S_ISREG(st.st_mode) || !FileSystem::IsTrusted(st)) {
-        out.notices.push_back(path +
-                              " is not a rewrite journal of yours (another user owns it, others "
-                              "may write it, or it is not a plain file); it was ignored and left "
-                              "in place.");
+        out.refused.push_back({path,
+                               "is not a rewrite journal of yours (another user owns it, others "
+                               "may write it, or it is not a plain file)"});
         return;
     }
     RandomAccessFile journal;
@@ -390,8 +471,9 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
         journal.Open(path, RandomAccessFile::Mode::ReadWrite, {false, false});
     } catch (const FileError& e) {
         if (e.Cause() == RandomAccessFile::kBusyCause) return;
-        out.notices.push_back(path + " looks like a rewrite journal but cannot be read (" +
-                              e.Cause() + "); it was left in place.");
+        if (e.ErrorNumber() == ENOENT) return;  // its writer finished meanwhile
+        out.refused.push_back(
+            {path, "looks like a rewrite journal but cannot be read (" + e.Cause() + ")"});
         return;
     }
     if (const FileStamp now = journal.Stamp();
@@ -403,64 +485,58 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
     FileSource source(journal);
     try {
         if (!DecodeFrom(source, head, entries)) {
-            out.notices.push_back(path +
-                                  " is not a complete rewrite journal; it was ignored and left "
-                                  "in place.");
+            out.refused.push_back({path, "is not a complete rewrite journal"});
             return;
         }
     } catch (const FileError& e) {
-        out.notices.push_back(path + " cannot be read (" + e.Cause() + "); it was left in place.");
+        out.refused.push_back({path, "cannot be read (" + e.Cause() + ")"});
         return;
     }
     const auto identity = FolderIdentity(folder);
     if (inFolder && identity && (identity->first != head.device || identity->second != head.inode))
         out.notices.push_back(path + " was written in " + head.folder +
-                              " and has been copied here; it was applied only to the files "
-                              "beside it, where they hold what it recorded.");
+                              " and has been copied here; the files beside it are copies, other "
+                              "files than it recorded, and none of them was touched.");
     bool done = true;
-    for (const auto& e : entries) {
-        const std::string file = folder + "/" + e.name;
-        struct stat fst {};
-        if (::lstat(file.c_str(), &fst) != 0 && errno == ENOENT) continue;  // gone: nothing to do
-        RandomAccessFile f;
-        try {
-            f.Open(file, RandomAccessFile::Mode::ReadWrite, {false, false});
-        } catch (const FileError& err) {
-            if (err.Cause() == RandomAccessFile::kBusyCause) {
-                done = false;  // a writer has it now; the next open tries again
-                continue;
-            }
-            out.notices.push_back(file + " could not be checked after an interrupted rewrite (" +
-                                  err.Cause() + "); it was not touched.");
-            continue;
-        }
-        try {
-            const FileStamp stamp = f.Stamp();
-            switch (InspectFile(e, f, source)) {
-                case RewriteJournal::State::Old:
-                case RewriteJournal::State::New:
-                    break;
-                case RewriteJournal::State::Torn:
-                    RollBackFile(e, f, source);
+    const auto held = HoldFolder(folder);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        using Settled = RewriteJournal::Settled;
+        const RewriteJournal::FileSettled s =
+            SettleByName(k, entries[k], folder, held ? &*held : nullptr, source,
+                         {RewriteJournal::State::Torn}, false);
+        const std::string& file = s.path;
+        switch (s.settled) {
+            case Settled::Missing:  // gone: nothing to do
+                break;
+            case Settled::Busy:  // a writer has it now; the next open tries again
+                done = false;
+                break;
+            case Settled::Unopenable:
+                out.notices.push_back(file +
+                                      " could not be checked after an interrupted rewrite (" +
+                                      s.cause + "); it was not touched.");
+                break;
+            case Settled::Replaced:
+                out.notices.push_back(file +
+                                      " was replaced by another file after an interrupted "
+                                      "rewrite; it was not touched.");
+                break;
+            case Settled::Kept:
+                if (s.state == RewriteJournal::State::Foreign)
                     out.notices.push_back(file +
-                                          " was put back as it was before an interrupted "
-                                          "rewrite.");
-                    break;
-                case RewriteJournal::State::Foreign:
-                    out.notices.push_back(
-                        file +
-                        (stamp.device == e.device && stamp.inode == e.inode
-                             ? " was changed by another program after an interrupted rewrite"
-                             : " was replaced by another file after an interrupted rewrite") +
-                        "; it was not touched.");
-                    break;
-            }
-            f.Close();
-        } catch (const FileError& err) {
-            f.Abort();
-            done = false;
-            out.notices.push_back(file + " could not be put back after an interrupted rewrite (" +
-                                  err.Cause() + "); the journal was kept to try again.");
+                                          " was changed by another program after an interrupted "
+                                          "rewrite; it was not touched.");
+                break;
+            case Settled::RolledBack:
+                out.notices.push_back(file +
+                                      " was put back as it was before an interrupted rewrite.");
+                break;
+            case Settled::Failed:
+                done = false;
+                out.notices.push_back(file +
+                                      " could not be put back after an interrupted rewrite (" +
+                                      s.cause + "); the journal was kept to try again.");
+                break;
         }
     }
     if (!done) return;
@@ -707,12 +783,24 @@ void RewriteJournal::Open() {
 
 void RewriteJournal::Add(RandomAccessFile& file, std::uint64_t tailStart, const NewTail& newTail) {
     Entry e;
-    // The file is named as it lies in the folder: a link (hard or symbolic) to a
-    // file elsewhere has no name in it that recovery could use.
-    const std::string real = FileSystem::RealPath(file.Path());
-    if (FileSystem::FolderOf(real) != m_strRealFolder)
-        throw FileError(file.Path(), "The file does not lie in the folder of its rewrite journal.");
-    e.name = FileSystem::DisplayName(real);
+    if (const auto& in = file.OpenedInFolder()) {
+        // Opened by its name in a folder held open (and checked then): that name,
+        // whatever lies under it by now, when the folder is this journal's.
+        const auto identity = FolderIdentity(m_strFolder);
+        if (!identity || identity->first != in->device || identity->second != in->inode ||
+            !IsPlainName(in->name))
+            throw FileError(file.Path(),
+                            "The file does not lie in the folder of its rewrite journal.");
+        e.name = in->name;
+    } else {
+        // The file is named as it lies in the folder: a link (hard or symbolic) to
+        // a file elsewhere has no name in it that recovery could use.
+        const std::string real = FileSystem::RealPath(file.Path());
+        if (FileSystem::FolderOf(real) != m_strRealFolder)
+            throw FileError(file.Path(),
+                            "The file does not lie in the folder of its rewrite journal.");
+        e.name = FileSystem::DisplayName(real);
+    }
     const FileStamp stamp = file.Stamp();
     e.device = stamp.device;
     e.inode = stamp.inode;
@@ -827,6 +915,50 @@ RewriteJournal::State RewriteJournal::Inspect(std::size_t index, RandomAccessFil
     return InspectFile(m_entries.at(index), file, source);
 }
 
+RewriteJournal::FileSettled RewriteJournal::SettleOne(std::size_t index,
+                                                      const std::vector<State>& rollBack, bool wait,
+                                                      RandomAccessFile* open) {
+    m_pSink->Drain();
+    FileSource source(*m_pFile);
+    if (open && open->IsOpen())
+        return SettleOpenFile(index, m_entries.at(index), *open, source, rollBack);
+    const auto held = HoldFolder(m_strFolder);
+    return SettleByName(index, m_entries.at(index), m_strFolder, held ? &*held : nullptr, source,
+                        rollBack, wait);
+}
+
+void RewriteJournal::Settle(const std::vector<State>& rollBack, bool wait,
+                            const SettledNotice& each) {
+    m_pSink->Drain();
+    FileSource source(*m_pFile);
+    const auto held = HoldFolder(m_strFolder);
+    for (std::size_t k = 0; k < m_entries.size(); ++k)
+        each(SettleByName(k, m_entries[k], m_strFolder, held ? &*held : nullptr, source, rollBack,
+                          wait));
+}
+
+namespace {
+// The refused journals of one recovery: in one line per folder when there are
+// several (a folder may hold thousands of planted files).
+void TellRefused(Recovery& out) {
+    std::map<std::string, std::vector<const Recovery::Refused*>> byFolder;
+    for (const auto& r : out.refused) byFolder[FileSystem::FolderOf(r.path)].push_back(&r);
+    for (const auto& [place, refused] : byFolder) {
+        const Recovery::Refused& first = *refused.front();
+        if (refused.size() == 1) {
+            out.notices.push_back(first.path + " " + first.why +
+                                  "; it was ignored and left in place.");
+            continue;
+        }
+        out.notices.push_back(place + ": " + std::to_string(refused.size()) + " files named " +
+                              RewriteJournal::kPrefix +
+                              "... are no rewrite journals this program may use (the first, " +
+                              FileSystem::DisplayName(first.path) + ", " + first.why +
+                              "); they were ignored and left in place.");
+    }
+}
+}  // namespace
+
 std::vector<std::string> RewriteJournal::Recover(const std::string& folder) {
     Recovery out;
     for (const auto& name : FileSystem::NamesStartingWith(folder, kPrefix))
@@ -843,5 +975,6 @@ std::vector<std::string> RewriteJournal::Recover(const std::string& folder) {
                                  name.substr(0, std::strlen(kTemporaryPrefix)) +
                                      name.substr(std::strlen(kTemporaryPrefix) + tag.size()));
     }
+    TellRefused(out);
     return out.notices;
 }

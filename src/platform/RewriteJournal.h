@@ -30,7 +30,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -123,6 +125,36 @@ class RewriteJournal {
     void RollBack(std::size_t index, RandomAccessFile& file);
     // What entry `index`'s file holds now.
     State Inspect(std::size_t index, RandomAccessFile& file);
+
+    // What one file of a journal held, and what was done with it.
+    enum class Settled {
+        Missing,     // no file has its name
+        Busy,        // another writer holds it (when the lock is not waited for)
+        Unopenable,  // it cannot be opened (`cause`)
+        Replaced,    // another file lies under its name (another device or inode): untouched
+        Kept,        // it holds a state that is not rolled back (`state`)
+        RolledBack,  // it held a state that is rolled back (`state`), and is old again
+        Failed,      // looking at it or rolling it back failed (`cause`)
+    };
+    struct FileSettled {
+        std::size_t index = 0;
+        std::string path;
+        Settled settled = Settled::Failed;
+        std::optional<State> state;  // what it held, when it was looked at
+        std::string cause;
+    };
+    using SettledNotice = std::function<void(const FileSettled&)>;
+    // The one loop over a journal's files, for recovery, undo and a failed batch:
+    // each file is opened by its name in the journal's folder and never through a
+    // link (`wait`: another writer's lock is waited for), a file with another
+    // device or inode than recorded is never touched, and one that holds a state
+    // of `rollBack` gets its old bytes and length back (recovery rolls back Torn,
+    // undo New). `each` hears of every file in turn.
+    void Settle(const std::vector<State>& rollBack, bool wait, const SettledNotice& each);
+    // The same for entry `index` alone; `open`: its file, already open and locked
+    // (a batch's file after a failed write), else it is opened as Settle does.
+    FileSettled SettleOne(std::size_t index, const std::vector<State>& rollBack, bool wait,
+                          RandomAccessFile* open = nullptr);
 
     // Recovers every journal left for `folder` (beside its files and in the state
     // folder); journals still held by a running writer are left alone. Returns the

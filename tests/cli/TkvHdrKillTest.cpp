@@ -1,5 +1,7 @@
-// A real `tkvhdr apply` killed with SIGKILL at random moments: after the next
-// open, every file of the folder is its old or its new self.
+// Real `tkvhdr` processes against one folder: an apply killed with SIGKILL at
+// random moments leaves every file its old or its new self after the next open;
+// two writers at once both land (or one refuses), never destroying a header; a
+// link swapped in by another process never redirects a write out of the folder.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -12,11 +14,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "platform/FileSystem.h"
 #include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
+#include "support/ToolRunner.h"
 
 extern char** environ;
 
@@ -25,15 +30,17 @@ namespace {
 namespace fs = std::filesystem;
 using Files = std::map<std::string, Bytes>;
 
-pid_t Spawn(std::vector<std::string> args) {
+// `output`: where the process's standard output and error go.
+pid_t Spawn(std::vector<std::string> args, const std::string& output = "/dev/null") {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
@@ -168,6 +175,181 @@ TEST_F(TkvHdrKillTest, AnUndoKilledIsCompletedByTheNextOpenAndAnotherUndo) {
     }
     EXPECT_GE(kills, 10) << "in " << rounds << " rounds";
     std::printf("%d undos killed in %d rounds; %d left halfway\n", kills, rounds, halfway);
+}
+
+// ------------------------------------------------------------ writers at once
+
+// The lines `tkvhdr dump` prints for a file (its exit status must be 0).
+std::set<std::string> DumpLines(const std::string& path) {
+    const ToolRun run = Tool({"dump", path});
+    EXPECT_EQ(run.status, 0) << path << ": " << run.err;
+    std::set<std::string> lines;
+    std::istringstream in(run.out);
+    for (std::string line; std::getline(in, line);) lines.insert(line);
+    return lines;
+}
+
+// Two kinds of writer started together, round after round, on a plate of three
+// files. Each round's writers add entries of their own (WRITER.R<round>); after
+// the round every file opens, keeps every entry it held before, and holds the
+// entry of every writer that said it succeeded.
+struct Writer {
+    const char* name;
+    enum { OneFile, WholeFolder, NoChange } reach;  // where its entry goes (P0, every file)
+    std::function<std::vector<std::string>(const fs::path& folder, const std::string& label,
+                                           const std::string& value)>
+        args;
+};
+
+void Race(const fs::path& base, const Writer& first, const Writer& second, int rounds) {
+    const fs::path folder = base / (std::string(first.name) + "-" + second.name);
+    fs::create_directories(folder);
+    const std::vector<std::string> names = {"P0.tkv", "P1.tkv", "P2.tkv"};
+    std::map<std::string, std::set<std::string>> held;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto root = ExtendedHeader::MakeRoot();
+        AddAt(*root, "Run.Gain", LongValue(static_cast<std::int32_t>(i)));
+        for (int k = 0; k < 30; ++k) AddAt(*root, "Old.E" + std::to_string(k), LongValue(k));
+        WriteAll((folder / names[i]).string(),
+                 SampleFile(*root, SampleRecord(), 3000, static_cast<std::uint32_t>(i)));
+        held[names[i]] = DumpLines((folder / names[i]).string());
+    }
+    int bothLanded = 0;
+    for (int r = 0; r < rounds; ++r) {
+        const std::string value = std::to_string(r);
+        const Writer* writers[] = {&first, &second};
+        pid_t pids[2];
+        std::string labels[2];
+        for (int w = 0; w < 2; ++w) {
+            labels[w] = "W" + std::to_string(w) + std::string(writers[w]->name) + ".R" + value;
+            std::transform(labels[w].begin(), labels[w].end(), labels[w].begin(), ::toupper);
+            pids[w] = Spawn(writers[w]->args(folder, labels[w], value));
+            ASSERT_GT(pids[w], 0);
+        }
+        bool succeeded[2];
+        for (int w = 0; w < 2; ++w) {
+            const int status = Wait(pids[w]);
+            succeeded[w] = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+        bothLanded += succeeded[0] && succeeded[1];
+        for (const auto& name : names) {
+            const std::set<std::string> now = DumpLines((folder / name).string());
+            for (const auto& line : held[name])
+                ASSERT_TRUE(now.count(line)) << first.name << " + " << second.name << ", round "
+                                             << r << ": " << name << " lost '" << line << "'";
+            for (int w = 0; w < 2; ++w) {
+                if (!succeeded[w] || writers[w]->reach == Writer::NoChange ||
+                    (writers[w]->reach == Writer::OneFile && name != "P0.tkv"))
+                    continue;
+                ASSERT_TRUE(now.count(labels[w] + "\tLong\t" + value))
+                    << first.name << " + " << second.name << ", round " << r << ": " << name
+                    << " lacks the change of " << writers[w]->name << ", which said it succeeded";
+            }
+            held[name] = now;
+        }
+    }
+    // Most rounds, two editing writers both get through (the later one waits for
+    // the lock); a Save of a tree read earlier may rightly be refused.
+    if (first.reach != Writer::NoChange) {
+        EXPECT_GT(bothLanded, rounds / 2) << first.name << " + " << second.name;
+    }
+    std::printf("%s + %s: both landed in %d of %d rounds\n", first.name, second.name, bothLanded,
+                rounds);
+}
+
+TEST(TkvHdrRaceTest, TwoWritersAtOnceBothLandOrOneRefusesAndNoEntryIsLost) {
+    TempDir dir;
+    ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+    const Writer apply{"apply", Writer::WholeFolder,
+                       [](const fs::path& f, const std::string& l,
+                          const std::string& v) -> std::vector<std::string> {
+                           return {TKVHDR_BINARY, "apply", (f / "P0.tkv").string(), l, "long", v};
+                       }};
+    const Writer set{"set", Writer::OneFile,
+                     [](const fs::path& f, const std::string& l,
+                        const std::string& v) -> std::vector<std::string> {
+                         return {TKVHDR_BINARY, "set", (f / "P0.tkv").string(), l, "long", v};
+                     }};
+    // The editor's Save of the whole tree it read: refused when another wrote
+    // the file after the read, never overwriting its entries.
+    const Writer resave{
+        "resave", Writer::NoChange,
+        [](const fs::path& f, const std::string&, const std::string&) -> std::vector<std::string> {
+            return {TKVHDR_BINARY, "resave", (f / "P0.tkv").string()};
+        }};
+    const Writer sheet{
+        "sheet", Writer::WholeFolder,
+        [](const fs::path& f, const std::string& l,
+           const std::string& v) -> std::vector<std::string> {
+            const std::string table = (f.parent_path() / (l + ".csv")).string();
+            WriteAll(table, [&] {
+                const std::string text =
+                    "file," + l + ":long\nP0.tkv," + v + "\nP1.tkv," + v + "\nP2.tkv," + v + "\n";
+                return Bytes(text.begin(), text.end());
+            }());
+            return {TKVHDR_BINARY, "sheet", "import", (f / "P0.tkv").string(), table};
+        }};
+    Race(dir.Path(), apply, apply, 50);
+    Race(dir.Path(), set, apply, 50);
+    Race(dir.Path(), sheet, apply, 50);
+    Race(dir.Path(), resave, apply, 40);
+    ::unsetenv("XDG_STATE_HOME");
+}
+
+// In a folder another user may write, a second process swaps a link to a file
+// outside the folder in and out of a sample file's name, again and again, while
+// apply runs: the file outside never changes, and a report names the link.
+TEST(TkvHdrRaceTest, ALinkSwappedInNeverRedirectsAWriteOutOfTheFolder) {
+    TempDir dir;
+    ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+    const fs::path shared = dir.Path() / "shared", secret = dir.Path() / "private";
+    fs::create_directories(shared);
+    fs::create_directories(secret);
+    auto root = ExtendedHeader::MakeRoot();
+    AddAt(*root, "Run.Gain", LongValue(1));
+    const Bytes sample = SampleFile(*root, SampleRecord(), 2000, 1);
+    for (const char* name : {"A.tkv", "B.tkv", "C.tkv", "D.tkv"})
+        WriteAll((shared / name).string(), sample);
+    const std::string outside = (secret / "mine.tkv").string();
+    WriteAll(outside, SampleFile(*root, SampleRecord(), 2000, 9));
+    const Bytes outsideBefore = ReadAll(outside);
+
+    const pid_t swapper = ::fork();
+    ASSERT_GE(swapper, 0);
+    if (swapper == 0) {
+        // Only system calls here: a link and a sample file of its own take turns
+        // under C.tkv.
+        const std::string name = (shared / "C.tkv").string(), link = (shared / "l.tmp").string(),
+                          plain = (shared / "p.tmp").string();
+        for (;;) {
+            if (::symlink(outside.c_str(), link.c_str()) == 0) ::rename(link.c_str(), name.c_str());
+            const int fd = ::open(plain.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                if (::write(fd, sample.data(), sample.size()) < 0) ::_exit(1);
+                ::close(fd);
+            }
+            ::rename(plain.c_str(), name.c_str());
+        }
+    }
+    int named = 0;
+    const std::string report = (dir.Path() / "report.txt").string();
+    for (int r = 0; r < 60; ++r) {
+        const std::string value = std::to_string(r);
+        Wait(Spawn({TKVHDR_BINARY, "apply", (shared / "A.tkv").string(), "RUN.GAIN", "long", value},
+                   report));
+        const Bytes out = ReadAll(report);
+        named += std::string(out.begin(), out.end()).find("left out: C.tkv") != std::string::npos;
+        if (ReadAll(outside) != outsideBefore) {
+            ::kill(swapper, SIGKILL);
+            Wait(swapper);
+            FAIL() << "round " << r << ": the file outside the folder was written";
+        }
+    }
+    ::kill(swapper, SIGKILL);
+    Wait(swapper);
+    EXPECT_GT(named, 0) << "no report named the link";
+    std::printf("the link was named in %d of 60 reports\n", named);
+    ::unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace

@@ -120,8 +120,20 @@ class CrashSafetyTest : public ::testing::Test {
                     int status = 0;
                     ::waitpid(pid, &status, 0);
                 } else {
-                    Faults fail(mode, at);
-                    s.run(work);
+                    {
+                        Faults fail(mode, at);
+                        s.run(work);
+                    }
+                    // A failure (a full disk) is rolled back in the process: every
+                    // file is whole at once, its old length too, before any next open.
+                    for (const auto& [name, bytes] : FolderContents(work))
+                        ASSERT_TRUE(!oldFiles.count(name) || bytes == oldFiles.at(name) ||
+                                    bytes == newFiles.at(name))
+                            << s.name << " failing"
+                            << (Faults::Tears(mode) ? " in a torn write" : "") << " at operation "
+                            << at << ": " << name << " is torn until the next "
+                            << "open (" << bytes.size() << " bytes, old "
+                            << oldFiles.at(name).size() << ")";
                 }
                 RewriteJournal::Recover(work.string());  // what the next open does
                 const Files after = FolderContents(work);
@@ -167,7 +179,8 @@ TEST_F(CrashSafetyTest, Save) {
                AllowEditing allow;
                CTKVEditorDoc doc(m, allow);
                if (!doc.OpenDocumentFile((f / "a.tkv").string())) return;
-               InsertLeaf(doc, "Run.Note", HeaderElement(std::string_view(std::string(300, 'n'))));
+               // The headers more than double: a write torn halfway grows the file.
+               InsertLeaf(doc, "Run.Note", HeaderElement(std::string_view(std::string(3000, 'n'))));
                doc.DoSave(doc.GetPathName());
            }});
 }

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -148,6 +149,14 @@ TEST_F(JournalRecoveryTest, AFileChangedByAnotherProgramAfterTheCrashIsNeverTouc
              fs::rename(p + ".new", p);
          },
          "was replaced by another file after an interrupted rewrite; it was not touched."},
+        // Byte for byte what the journal knows, but another file (cp + mv): only
+        // its identity tells, and recovery must heed it.
+        {"replaced by a copy of itself",
+         [](const std::string& p) {
+             fs::copy_file(p, p + ".new");
+             fs::rename(p + ".new", p);
+         },
+         "was replaced by another file after an interrupted rewrite; it was not touched."},
     };
     for (bool torn : {false, true}) {
         for (const auto& change : changes) {
@@ -207,12 +216,18 @@ TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
     // The original is recovered and edited on.
     ASSERT_EQ(Tool({"set", File("a.tkv"), "RUN.GAIN", "long", "7"}).status, 0);
     const Bytes edited = ReadAll(File("a.tkv"));
-    // Opening the copy recovers the copy, and only the copy.
-    const ToolRun run = Tool({"dump", (copy / "a.tkv").string()});
+    // Opening the copy touches neither the original nor the copies: they are other
+    // files than the journal recorded (another inode), and each is named.
+    const Bytes tornCopy = ReadAll((copy / "a.tkv").string());
+    ASSERT_NE(tornCopy, before);
+    const ToolRun run = Tool({"dump", (copy / "b.tkv").string()});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ReadAll((copy / "a.tkv").string()), before);
+    EXPECT_EQ(ReadAll((copy / "a.tkv").string()), tornCopy);
     EXPECT_EQ(ReadAll(File("a.tkv")), edited) << "the original's later edit was rolled back";
     EXPECT_TRUE(Contains(run.err, "has been copied here")) << run.err;
+    EXPECT_TRUE(Contains(run.err, (copy / "a.tkv").string() +
+                                      " was replaced by another file after an interrupted rewrite"))
+        << run.err;
 }
 
 // ------------------------------------------------------------ planted journals
@@ -291,6 +306,14 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
         EXPECT_TRUE(Contains(run.err, path + " " + plant.message)) << run.err;
         fs::remove(path);
     }
+    // A folder strewn with planted journals: one line says so, once for the whole
+    // `set` (which recovers the folder when it reads and again when it writes).
+    for (int k = 0; k < 2001; ++k) WriteAll(File(".tkvjournal-p" + std::to_string(k)), Bytes{});
+    const ToolRun run = Tool({"set", File("a.tkv"), "RUN.GAIN", "long", "6"});
+    EXPECT_EQ(run.status, 0) << run.err.substr(0, 300);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err.substr(0, 300);
+    EXPECT_TRUE(Contains(run.err, folder.string() + ": 2001 files named .tkvjournal-"))
+        << run.err.substr(0, 300);
 }
 
 TEST_F(JournalRecoveryTest, AHugeJunkJournalIsReadInWindowsNotAllocated) {
