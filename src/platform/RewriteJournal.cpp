@@ -759,6 +759,13 @@ void RewriteJournal::Open() {
         if (!IsNoPermission(e.ErrorNumber())) throw;
         // The files' folder cannot hold a journal: the user's state folder can,
         // tagged with the folder's identity so that only its recovery finds it.
+        if (StateFolder().empty())
+            throw NoJournalPlace(m_strFolder,
+                                 "No rewrite journal can be kept: the folder refuses one (" +
+                                     e.Cause() +
+                                     ") and there is no state folder (neither HOME nor "
+                                     "XDG_STATE_HOME is set).",
+                                 e.ErrorNumber());
         try {
             FileSystem::CreateFolders(StateFolder());
             create(StateFolder(), StateTag(identity->first, identity->second));
