@@ -766,15 +766,29 @@ void RewriteJournal::Open() {
                                      ") and there is no state folder (neither HOME nor "
                                      "XDG_STATE_HOME is set).",
                                  e.ErrorNumber());
+        auto noPlace = [&](const std::string& why, int error) {
+            return NoJournalPlace(m_strFolder,
+                                  "No rewrite journal can be kept: the folder refuses one (" +
+                                      e.Cause() + ") and " + why + ".",
+                                  error);
+        };
         try {
             FileSystem::CreateFolders(StateFolder());
+        } catch (const FileError& state) {
+            throw noPlace("so does " + StateFolder() + " (" + state.Cause() + ")",
+                          state.ErrorNumber());
+        }
+        // A folder another user may write (it, or one above it) could take the
+        // journal away or swap a link in: no journal goes there.
+        if (!FileSystem::IsPrivateFolder(StateFolder()))
+            throw noPlace(
+                StateFolder() + " is not private (another user may write it or a folder above it)",
+                EACCES);
+        try {
             create(StateFolder(), StateTag(identity->first, identity->second));
         } catch (const FileError& state) {
-            throw NoJournalPlace(m_strFolder,
-                                 "No rewrite journal can be kept: the folder refuses one (" +
-                                     e.Cause() + ") and so does " + StateFolder() + " (" +
-                                     state.Cause() + ").",
-                                 state.ErrorNumber());
+            throw noPlace("so does " + StateFolder() + " (" + state.Cause() + ")",
+                          state.ErrorNumber());
         }
     }
     m_pSink = std::make_unique<Sink>(m_pFile.get());
@@ -972,7 +986,10 @@ std::vector<std::string> RewriteJournal::Recover(const std::string& folder) {
         RecoverJournal(folder + "/" + name, folder, true, out);
     for (const auto& name : FileSystem::NamesStartingWith(folder, kTemporaryPrefix))
         RemoveStaleTemporary(folder + "/" + name, name);
-    if (const auto identity = FolderIdentity(folder)) {
+    // Journals in a state folder another user may write are not trusted there:
+    // none is written to such a folder, and none is read from one.
+    if (const auto identity = FolderIdentity(folder);
+        identity && !StateFolder().empty() && FileSystem::IsPrivateFolder(StateFolder())) {
         const std::string state = StateFolder();
         const std::string tag = StateTag(identity->first, identity->second);
         for (const auto& name : FileSystem::NamesStartingWith(state, kPrefix + tag))

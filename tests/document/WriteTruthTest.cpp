@@ -58,9 +58,7 @@ class WriteTruthTest : public ::testing::Test {
     }
     void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
     std::string File(const std::string& name) const { return (folder / name).string(); }
-    std::string Gain(const std::string& name) {
-        return Tool({"get", File(name), "RUN.GAIN"}).out;
-    }
+    std::string Gain(const std::string& name) { return Tool({"get", File(name), "RUN.GAIN"}).out; }
     bool JournalLeft() const {
         for (const auto& e : fs::directory_iterator(folder))
             if (e.path().filename().string().rfind(".tkvj", 0) == 0) return true;
@@ -83,8 +81,8 @@ TEST_F(WriteTruthTest, TheEditorNeverSilentlyOverwritesAScriptsChange) {
     ASSERT_TRUE(doc.OpenDocumentFile(File("A01.tkv")));
     ASSERT_EQ(Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "42"}).status, 0);
     EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
-    const std::string question = File("A01.tkv") +
-                                 " was changed by another program since it was opened.";
+    const std::string question =
+        File("A01.tkv") + " was changed by another program since it was opened.";
 
     messages.answers = {MessageAnswer::Cancel};
     EXPECT_FALSE(doc.DoSave(doc.GetPathName()));
@@ -136,7 +134,8 @@ TEST_F(WriteTruthTest, AWriterHoldingTheFileIsWaitedForABoundedTime) {
     const ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "9"});
     RandomAccessFile::SetLockWait(wait);
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Contains(run.err, File("A01.tkv") + " is being written by another program; waiting"))
+    EXPECT_TRUE(
+        Contains(run.err, File("A01.tkv") + " is being written by another program; waiting"))
         << run.err;
     EXPECT_TRUE(Contains(run.err, RandomAccessFile::kBusyCause)) << run.err;
     holder.Close();
@@ -191,7 +190,8 @@ TEST_F(WriteTruthTest, ASaveThatFailsToFlushPutsTheFileBackAndSaysSo) {
     const Bytes before = ReadAll(File("A01.tkv"));
     const std::string a = File("A01.tkv");
     {
-        FailOne eio(Op::Flush, [&](const std::string& p) { return p == a; }, 1, EIO);
+        FailOne eio(
+            Op::Flush, [&](const std::string& p) { return p == a; }, 1, EIO);
         EXPECT_EQ(Tool({"set", a, "RUN.GAIN", "long", "9"}).status, 1);
         EXPECT_EQ(eio.Seen(), 2) << "the rollback flushes the file too";
     }
@@ -205,7 +205,8 @@ TEST_F(WriteTruthTest, ASaveWhoseCloseFailsHoldsTheNewBytesAndSaysSo) {
     EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
     {
         const std::string a = File("A01.tkv");
-        FailOne eio(Op::Close, [&](const std::string& p) { return p == a; }, 1, EIO);
+        FailOne eio(
+            Op::Close, [&](const std::string& p) { return p == a; }, 1, EIO);
         EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
     }
     EXPECT_FALSE(doc.IsModified());
@@ -219,7 +220,8 @@ TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
     const Bytes a2Before = ReadAll(a2);
     {
         // A write fails: that file is put back and reported failed, the others go on.
-        FailOne eio(Op::Write, [&](const std::string& p) { return p == a2; }, 1, EIO);
+        FailOne eio(
+            Op::Write, [&](const std::string& p) { return p == a2; }, 1, EIO);
         const ToolRun run = ApplyGain("9");
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(Contains(run.out, "failed: " + a2 + ": Input/output error; left as it was\n"))
@@ -231,7 +233,8 @@ TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
     EXPECT_FALSE(JournalLeft());
     {
         // A close fails after the bytes went out: the file holds them.
-        FailOne eio(Op::Close, [&](const std::string& p) { return p == a2; }, 1, EIO);
+        FailOne eio(
+            Op::Close, [&](const std::string& p) { return p == a2; }, 1, EIO);
         const ToolRun run = ApplyGain("10");
         EXPECT_EQ(run.status, 0) << run.out;
         EXPECT_TRUE(Contains(run.out, "updated: " + a2 +
@@ -245,12 +248,13 @@ TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
         // The flush of the whole file system fails: every file holds its new bytes,
         // and the journal stays until the next open sees that.
         const std::string f = folder.string();
-        FailOne eio(Op::Flush, [&](const std::string& p) { return p == f; }, 2, EIO);
+        FailOne eio(
+            Op::Flush, [&](const std::string& p) { return p == f; }, 2, EIO);
         const ToolRun run = ApplyGain("11");
         EXPECT_EQ(eio.Seen(), 2);
         EXPECT_EQ(run.status, 0) << run.out;
-        EXPECT_TRUE(Contains(run.out, "updated: " + File("A03.tkv") +
-                                          " (written, but not confirmed on disk"))
+        EXPECT_TRUE(Contains(
+            run.out, "updated: " + File("A03.tkv") + " (written, but not confirmed on disk"))
             << run.out;
         EXPECT_TRUE(JournalLeft());
     }
@@ -302,6 +306,34 @@ TEST_F(WriteTruthTest, WithoutAJournalPlaceTheUserChoosesToWriteUnprotected) {
     RandomAccessFile::SetFaultInjector(nullptr);
     EXPECT_EQ(Gain("A01.tkv"), "7\n");
     EXPECT_FALSE(JournalLeft());
+}
+
+TEST_F(WriteTruthTest, AJournalGoesToTheStateFolderOnlyWhileNobodyElseMayWriteThere) {
+    // The files' folder refuses a journal; the state folder takes it.
+    const std::string state = (dir.Path() / "state").string();
+    struct Refuse : RandomAccessFile::FaultInjector {
+        std::string state;
+        void Before(Op op, const std::string& path) override {
+            if (op == Op::Create && Contains(path, ".tkvjtmp-") && !Contains(path, state))
+                throw FileError::FromErrno(path, EACCES);
+        }
+    } refuse;
+    refuse.state = state;
+    RandomAccessFile::SetFaultInjector(&refuse);
+    EXPECT_EQ(Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "6"}).status, 0);
+    EXPECT_EQ(Gain("A01.tkv"), "6\n");
+    // Once another user may write a folder of it, no journal goes there (it
+    // could be taken away, or a link swapped in), and nothing is written.
+    for (const fs::path& open : {fs::path(state), fs::path(state) / "tkv-editor"}) {
+        fs::permissions(open, fs::perms::all);
+        const Bytes before = ReadAll(File("A01.tkv"));
+        const ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "7"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Contains(run.err, "is not private")) << run.err;
+        EXPECT_EQ(ReadAll(File("A01.tkv")), before);
+        fs::permissions(open, fs::perms::owner_all, fs::perm_options::replace);
+    }
+    RandomAccessFile::SetFaultInjector(nullptr);
 }
 
 }  // namespace
