@@ -183,6 +183,12 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
             leave("a link to a rewrite journal");
             continue;
         }
+        // Through a link, only a file the folder-wide edit would take by its own
+        // name is written: never one with another extension (a .pkv behind a .tkv).
+        if (!EndsWithIgnoringCase(openName, extension)) {
+            leave("a link to a file with another extension");
+            continue;
+        }
         out.push_back({full, name, (st.st_mode & S_IWUSR) == 0,
                        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
                        S_ISLNK(lst.st_mode), openName});

@@ -123,12 +123,15 @@ TEST_F(TkvHdrApplyTest, NamesWhatItLeavesOutAndEscapesControlCharacters) {
     WriteAll((dir.Path() / "outside.tkv").string(), ReadAll((folder / "A01.tkv").string()));
     fs::create_symlink(dir.Path() / "outside.tkv", folder / "B03.tkv");
     fs::create_symlink(folder / "gone", folder / "B04.tkv");
+    fs::create_symlink(folder / "A05.pkv", folder / "B05.tkv");
+    const Bytes pkv = ReadAll((folder / "A05.pkv").string());
     fs::copy_file(folder / "A01.tkv", folder / "C\nD\x1b.tkv");
     const ToolRun r = Tool({"apply", (folder / "A01.tkv").string(), "RUN.OPERATOR", "ascii", "J"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     for (const char* line : {"left out: B01.tkv (a folder)\n", "left out: B02.tkv (a FIFO)\n",
                              "left out: B03.tkv (a link that leads out of the folder)\n",
-                             "left out: B04.tkv (a link to nothing)\n"})
+                             "left out: B04.tkv (a link to nothing)\n",
+                             "left out: B05.tkv (a link to a file with another extension)\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
     EXPECT_NE(r.out.find("C\\nD\\x1B.tkv"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << "no raw control character";
@@ -136,6 +139,7 @@ TEST_F(TkvHdrApplyTest, NamesWhatItLeavesOutAndEscapesControlCharacters) {
         << r.out;
     EXPECT_EQ(Tool({"get", (dir.Path() / "outside.tkv").string(), "RUN.OPERATOR"}).status, 1)
         << "the file outside the folder was not touched";
+    EXPECT_EQ(ReadAll((folder / "A05.pkv").string()), pkv) << "nor the .pkv behind a .tkv link";
 }
 
 TEST_F(TkvHdrApplyTest, TheFilesTakenAreThoseEndingInTheNamedFilesExtension) {
