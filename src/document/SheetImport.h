@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,18 @@ class SheetImport {
     // The header cell of a column: PATH:TYPE (the type's name in lower case), or
     // PATH for an untyped column.
     static std::string HeaderCell(const Column& column);
-    // The columns of the header row (the table's first record). Two columns of
-    // the same path (without regard to case) are refused, and so are untyped
-    // columns unless `untypedAllowed`. Throws BadHeader.
+    // Why two of `columns` cannot be one sheet's: two of the same path (without
+    // regard to case), or a path inside another column's (one entry cannot be a
+    // value and a list). Nullopt when none; else the later column's index and
+    // why, naming the earlier one by its number in a sheet (the first is 2).
+    struct Clash {
+        std::size_t index = 0;
+        std::string what;
+    };
+    static std::optional<Clash> PathClash(const std::vector<Column>& columns);
+    // The columns of the header row (the table's first record). Columns that
+    // clash (PathClash) are refused, and so are untyped columns unless
+    // `untypedAllowed`. Throws BadHeader.
     static std::vector<Column> ReadHeader(const SheetTable::Table& table,
                                           bool untypedAllowed = false);
     static std::vector<Column> ReadHeader(const SheetTable::Record& header) {

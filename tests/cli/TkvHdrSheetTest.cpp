@@ -235,7 +235,7 @@ TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
     ASSERT_EQ(Tool({"set", File(3), "SAMPLE.NOTE", "long", "1"}).status, 0);
     const auto before = FolderContents(plate);
     const struct {
-        std::string header, cell, error;
+        std::string header, cell, error, first = "RUN.GAIN:long";
     } cases[] = {
         {"SAMPLE.WELL:long", "1", "row 2, column 3: A01.tkv stores SAMPLE.WELL as ASCII, not Long"},
         {"SAMPLE.WELL.X:long", "3",
@@ -246,9 +246,12 @@ TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
          "row 2, column 3: A01.tkv has no entry SAMPLE.NOTE: give the "
          "column a type"},
         {"RUN.gain:long", "3", "row 1, column 3: 'RUN.gain' is column 2 already"},
+        // A path and one inside it: new paths, so each alone would be written.
+        {"NEW.y:long", "3", "row 1, column 3: 'NEW.y' lies inside column 2 ('new')", "new:long"},
+        {"NEW:long", "3", "row 1, column 3: 'NEW' holds column 2 ('new.Y')", "new.Y:long"},
     };
     for (const auto& c : cases) {
-        Records records{{"file", "RUN.GAIN:long", c.header}};
+        Records records{{"file", c.first, c.header}};
         for (int i = 0; i < 96; ++i) records.push_back({Well(i) + ".tkv", "9", c.cell});
         const ToolRun r = Tool({"sheet", "import", File(0), Sheet(records)});
         EXPECT_EQ(r.status, 1) << c.header;
