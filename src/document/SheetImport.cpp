@@ -3,6 +3,7 @@
 #include <map>
 
 #include "document/EntryArguments.h"
+#include "format/BlockPath.h"
 #include "model/LabelCompare.h"
 #include "platform/TextCodec.h"
 
@@ -181,6 +182,10 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
             }
             try {
                 HeaderElement value = EntryArguments::ParseValues(cell, type);
+                if (const char* why = BlockPath::ValueFault(value)) {  // the file could not hold it
+                    fault(std::string("the value ") + why);
+                    continue;
+                }
                 if (old && *old == value) continue;  // already so
                 if (stored.readOnly) {
                     fault(shownName + " is read-only");

@@ -67,11 +67,11 @@ class SheetImport {
     // non-empty cell sets its value, a cell "-" removes the value stored there, a
     // cell equal to what the file holds is no change. Unknown files, files without
     // a row, second rows of a file, cells that do not parse, rows of the wrong
-    // length, and cells the file would refuse (another type stored there, a value
-    // on the way or a list there, an untyped column where the file has no entry,
-    // a file that cannot be read or is read-only) go to `faults`; those rows and
-    // cells make no change. Rows are the lines their records begin on. At most
-    // kMaxFaults are listed; a last fault (row 0) then counts the rest.
+    // length, and cells the file would refuse (a value it could not hold, another
+    // type stored there, a value on the way or a list there, an untyped column where the file has
+    // no entry, a file that cannot be read or is read-only) go to `faults`; those rows and cells
+    // make no change. Rows are the lines their records begin on. At most kMaxFaults are listed; a
+    // last fault (row 0) then counts the rest.
     static constexpr std::size_t kMaxFaults = 1000;
     static std::vector<FolderSheet::Change> Changes(const SheetTable::Table& table,
                                                     const std::vector<Column>& columns,

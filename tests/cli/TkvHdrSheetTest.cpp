@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli/HeaderJson.h"
+#include "format/ItemCodec.h"
 #include "format/SheetTable.h"
 #include "support/DocumentFixture.h"
 #include "support/ToolRunner.h"
@@ -249,10 +250,12 @@ TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
         // A path and one inside it: new paths, so each alone would be written.
         {"NEW.y:long", "3", "row 1, column 3: 'NEW.y' lies inside column 2 ('new')", "new:long"},
         {"NEW:long", "3", "row 1, column 3: 'NEW' holds column 2 ('new.Y')", "new.Y:long"},
+        {"SAMPLE.NOTE:ascii", std::string(ItemCodec::kMaxPayload + 1, 'x'),
+         "row 2, column 3: the value is longer than an item can hold"},
     };
     for (const auto& c : cases) {
-        Records records{{"file", c.first, c.header}};
-        for (int i = 0; i < 96; ++i) records.push_back({Well(i) + ".tkv", "9", c.cell});
+        Records records{{"file", c.first, c.header}};  // the cell in A01's row, row 2
+        for (int i = 0; i < 96; ++i) records.push_back({Well(i) + ".tkv", "9", i ? "" : c.cell});
         const ToolRun r = Tool({"sheet", "import", File(0), Sheet(records)});
         EXPECT_EQ(r.status, 1) << c.header;
         EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
