@@ -559,7 +559,8 @@ const std::vector<Verb>& Verbs() {
          "entries, siblings in label order): PATH<TAB>TYPE<TAB>VALUE, where PATH is the\n"
          "dotted label path, TYPE the type name (List for a list) and VALUE the value in\n"
          "base 10 (empty for a list). Tab, line feed and carriage return in values are\n"
-         "written as \\t, \\n and \\r, other control characters as \\xHH.\n"
+         "written as \\t, \\n and \\r, other control characters as \\xHH, a backslash\n"
+         "as \\\\.\n"
          "Example: tkvhdr dump A01.tkv\n",
          Dump},
         {"header", 1, 1, "print the Standard Header",
@@ -625,7 +626,7 @@ const std::vector<Verb>& Verbs() {
          "files disagree stays PATH, and a line says so); a PATH:TYPE argument asks for\n"
          "that type and names each file that stores another. CSV and TSV as RFC 4180\n"
          "writes them, UTF-8; file names that are not UTF-8, and control characters in\n"
-         "them, are written as \\xHH (\\t, \\n, \\r) in every format.\n"
+         "them, are written as \\xHH (\\t, \\n, \\r; a backslash as \\\\) in every format.\n"
          "import: SHEET (a .csv, a .tsv, or - for standard input; at most 64 MB) has the\n"
          "header row 'file', then PATH:TYPE columns (TYPE as for set) or PATH columns,\n"
          "which take each file's stored type; so an exported sheet imports as it stands.\n"

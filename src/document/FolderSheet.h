@@ -71,8 +71,8 @@ class FolderSheet {
     const std::vector<std::string>& Columns() const { return m_columns; }
     const std::vector<Row>& Rows() const { return m_rows; }
     const std::vector<FileSystem::LeftOut>& LeftOut() const { return m_leftOut; }
-    // The row of the file named `name` (exactly as in the folder, or any of its
-    // other names, or as output shows it: TextCodec::Escaped), or none.
+    // The row of the file named `name` as output shows it (TextCodec::Escaped),
+    // or else exactly as in the folder, or by any of its other names; or none.
     std::optional<std::size_t> FindRow(const std::string& name) const;
 
     // Sets each change's value in its file, leaving every other entry and byte

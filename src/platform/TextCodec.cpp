@@ -149,7 +149,9 @@ std::string TextCodec::Escaped(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto u = static_cast<unsigned char>(text[i]);
         const std::size_t n = Utf8SequenceAt(text, i);
-        if (u == '\t') {
+        if (u == '\\') {
+            out += "\\\\";
+        } else if (u == '\t') {
             out += "\\t";
         } else if (u == '\n') {
             out += "\\n";

@@ -273,6 +273,9 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     fs::create_hard_link(File(0), plate / "Z01.tkv");
     fs::create_symlink("A02.tkv", plate / "Z02.tkv");
     WriteAll((plate / "Y\x01\xFF.tkv").string(), ReadAll(File(2)));
+    // A backslash is escaped too: these two names are shown apart.
+    WriteAll((plate / "k\\nx.tkv").string(), ReadAll(File(3)));
+    WriteAll((plate / "k\nx.tkv").string(), ReadAll(File(4)));
     for (const char* format : {"csv", "tsv", "json"}) {
         const ToolRun r = Tool({"sheet", "export", "--format", format, File(0), "SAMPLE.WELL"});
         EXPECT_EQ(r.status, 0) << format << r.err;
@@ -285,7 +288,8 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     const ToolRun out = Tool({"sheet", "export", File(0), "SAMPLE.WELL"});
     Records records = SheetTable::Parse(out.out, ',');
     for (auto& record : records)
-        if (record[0] == "A01.tkv" || record[0] == "A02.tkv" || record[0] == "Y\\x01\\xFF.tkv")
+        if (record[0] == "A01.tkv" || record[0] == "A02.tkv" || record[0] == "Y\\x01\\xFF.tkv" ||
+            record[0] == "k\\\\nx.tkv" || record[0] == "k\\nx.tkv")
             record[1] += "!";
     const ToolRun in = Tool({"sheet", "import", File(0), Sheet(records)});
     EXPECT_EQ(in.status, 0) << in.err << in.out;
@@ -293,6 +297,8 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     EXPECT_EQ(Tool({"get", (plate / "Z01.tkv").string(), "SAMPLE.WELL"}).out, "A01!\n");
     EXPECT_EQ(Tool({"get", (plate / "Z02.tkv").string(), "SAMPLE.WELL"}).out, "A02!\n");
     EXPECT_EQ(Tool({"get", (plate / "Y\x01\xFF.tkv").string(), "SAMPLE.WELL"}).out, "A03!\n");
+    EXPECT_EQ(Tool({"get", (plate / "k\\nx.tkv").string(), "SAMPLE.WELL"}).out, "A04!\n");
+    EXPECT_EQ(Tool({"get", (plate / "k\nx.tkv").string(), "SAMPLE.WELL"}).out, "A05!\n");
 }
 
 TEST_F(TkvHdrSheetTest, ADashRemovesTheValueAsDeleteDoes) {
