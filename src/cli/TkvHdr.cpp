@@ -394,7 +394,7 @@ int SheetExport(Context& cx) {
                        << ElementTypeNameAscii(columns[c].type) << " (left empty)\n";
                 cell.reset();
             }
-            record.push_back(FolderSheet::CellText(cell));
+            record.push_back(FolderSheet::SheetText(cell));
             object[headers[c]] = cell ? HeaderJson::Json(record.back()) : HeaderJson::Json(nullptr);
         }
         records.push_back(std::move(record));
@@ -458,9 +458,9 @@ int SheetImport(Context& cx) {
         const std::string& path = columns[change.column].path;
         if (cell.outcome == FolderSheet::CellOutcome::Written) {
             cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
-                   << OneLine(FolderSheet::CellText(row.cells[change.column])) << '\t'
+                   << OneLine(FolderSheet::SheetText(row.cells[change.column])) << '\t'
                    << (change.remove ? std::string("-")
-                                     : OneLine(FolderSheet::CellText(change.value)))
+                                     : OneLine(FolderSheet::SheetText(change.value)))
                    << '\n';
         } else if (cell.outcome == FolderSheet::CellOutcome::Failed) {
             ++failedCells;
@@ -621,7 +621,8 @@ const std::vector<Verb>& Verbs() {
          "       tkvhdr sheet import [--dry-run] [--keep-going] FILE SHEET\n"
          "export: one row per sample file of FILE's folder with FILE's extension (a file\n"
          "of several names, by links, is one row), the column 'file' (its name) and each\n"
-         "PATH's value as the editor's list shows it (empty where the file has none).\n"
+         "PATH's value as the editor's list shows it (empty where the file has none),\n"
+         "but Float and Double values with every digit that reads back the same bits.\n"
          "The header gives each column as PATH:TYPE with the stored type (a column whose\n"
          "files disagree stays PATH, and a line says so); a PATH:TYPE argument asks for\n"
          "that type and names each file that stores another. CSV and TSV as RFC 4180\n"

@@ -162,6 +162,11 @@ std::string FolderSheet::CellText(const std::optional<HeaderElement>& value) {
     return value ? TextCodec::ToUtf8(value->Format(10)) : std::string();
 }
 
+std::string FolderSheet::SheetText(const std::optional<HeaderElement>& value) {
+    return value ? TextCodec::ToUtf8(value->Format(10, HeaderElement::Reals::Exact))
+                 : std::string();
+}
+
 std::vector<FolderSheet::FieldChange> FolderSheet::Preview(
     const std::vector<Change>& changes) const {
     std::vector<FieldChange> fields;

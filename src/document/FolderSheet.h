@@ -93,6 +93,9 @@ class FolderSheet {
     static std::vector<FieldChange> PreviewPending(const HeaderNode& root, const std::string& path);
     // A value as the list shows it (UTF-8); empty for none.
     static std::string CellText(const std::optional<HeaderElement>& value);
+    // A value as a sheet holds it: as CellText, but reals exactly, so that the
+    // text reads back (EntryArguments::ParseValues) to the same bits.
+    static std::string SheetText(const std::optional<HeaderElement>& value);
     // The preview as a table: File, Path, Old value, New value.
     static MessageTable PreviewTable(const std::vector<FieldChange>& fields);
 

@@ -232,6 +232,27 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_EQ(FieldLines(mixedIn.out), "");
 }
 
+TEST_F(TkvHdrSheetTest, ExportedRealsImportToTheSameBits) {
+    auto root = ExtendedHeader::MakeRoot();
+    HeaderElement d(ElementType::Double, 5), f(ElementType::Float, 5);
+    const double dv[] = {3.14159265358979, 0.30000000000000004, 123456789, 4.9e-324, -0.0};
+    const float fv[] = {3.14159265f, 16777215, 1.17549435e-38f, 1.4e-45f, 0};
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        d.SetDouble(i, dv[i]);
+        f.SetFloat(i, fv[i]);
+    }
+    AddAt(*root, "R.D", d);
+    AddAt(*root, "R.F", f);
+    WriteAll(File(7), SampleFile(*root, SampleRecord(), 700, 7));
+    const ToolRun out = Tool({"sheet", "export", File(0), "R.D", "R.F"});
+    ASSERT_EQ(out.status, 0) << out.err;
+    const auto before = FolderContents(plate);
+    const ToolRun in = Tool({"sheet", "import", File(0), Sheet(SheetTable::Parse(out.out, ','))});
+    EXPECT_EQ(in.status, 0) << in.err << out.out;
+    EXPECT_EQ(FieldLines(in.out), "");
+    EXPECT_EQ(FolderContents(plate), before);
+}
+
 TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
     ASSERT_EQ(Tool({"set", File(3), "SAMPLE.NOTE", "long", "1"}).status, 0);
     const auto before = FolderContents(plate);
