@@ -157,7 +157,14 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
                 continue;
             }
             const auto& old = stored.cells[c - 1];
-            if (cell == "-") {  // the file's value there goes
+            // A cell "-" removes the file's value there, unless that value is the
+            // text "-" itself: then the cell is that value (an exported sheet
+            // imports unchanged).
+            if (cell == "-" && old && old->Format() == u"-" &&
+                (old->GetType() == ToCode(ElementType::Ascii) ||
+                 old->GetType() == ToCode(ElementType::Unicode)))
+                continue;
+            if (cell == "-") {
                 if (old && stored.readOnly)
                     fault(shownName + " is read-only");
                 else if (old)

@@ -64,7 +64,8 @@ class SheetImport {
     static std::string NarrowPath(const std::string& path);
 
     // The changes the rows make to `sheet` (read with NarrowPaths(columns)): a
-    // non-empty cell sets its value, a cell "-" removes the value stored there, a
+    // non-empty cell sets its value, a cell "-" removes the value stored there
+    // (where the file stores the text "-", ASCII or Unicode, it is that value), a
     // cell equal to what the file holds is no change. Unknown files, files without
     // a row, second rows of a file, cells that do not parse, rows of the wrong
     // length, and cells the file would refuse (a value it could not hold, another

@@ -325,7 +325,10 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
 TEST_F(TkvHdrSheetTest, ADashRemovesTheValueAsDeleteDoes) {
     // Two copies of the plate: one sheet removes A02's owner and A03's gain (a
     // value at the top of a list and one below); the tool's delete does the same
-    // on the copy. The files come out byte for byte the same.
+    // on the copy. The files come out byte for byte the same. A06 and A07 store
+    // the text "-" (Unicode, ASCII): there the cell means that value, no change.
+    ASSERT_EQ(Tool({"set", File(5), "SAMPLE.OWNER", "unicode", "-"}).status, 0);
+    ASSERT_EQ(Tool({"set", File(6), "SAMPLE.OWNER", "ascii", "-"}).status, 0);
     const fs::path copy = dir.Path() / "copy";
     fs::copy(plate, copy);
     Records records{{"file", "SAMPLE.OWNER:unicode", "RUN.GAIN:long"}};
@@ -333,6 +336,8 @@ TEST_F(TkvHdrSheetTest, ADashRemovesTheValueAsDeleteDoes) {
     records[2][1] = "-";
     records[3][2] = "-";
     records[4][1] = "-";
+    records[6][1] = "-";
+    records[7][1] = "-";
     const ToolRun r = Tool({"sheet", "import", File(0), Sheet(records)});
     ASSERT_EQ(r.status, 0) << r.err << r.out;
     EXPECT_NE(r.out.find("A02.tkv\tSAMPLE.OWNER\tZo\u00eb\t-\n"), std::string::npos) << r.out;
