@@ -346,6 +346,9 @@ int SheetExport(Context& cx) {
             throw EntryArguments::Failure{"tkvhdr sheet export: " + f.message, true};
         }
     }
+    // Columns the sheet's import would refuse are refused here.
+    if (const auto clash = SheetImport::PathClash(columns))
+        throw EntryArguments::Failure{"tkvhdr sheet export: " + clash->what, true};
     const FolderSheet sheet = FolderSheet::Read(cx.args[1], SheetImport::NarrowPaths(columns));
     bool incomplete = false;
     for (const auto& row : sheet.Rows())
@@ -625,7 +628,8 @@ const std::vector<Verb>& Verbs() {
          "but Float and Double values with every digit that reads back the same bits.\n"
          "The header gives each column as PATH:TYPE with the stored type (a column whose\n"
          "files disagree stays PATH, and a line says so); a PATH:TYPE argument asks for\n"
-         "that type and names each file that stores another. CSV and TSV as RFC 4180\n"
+         "that type and names each file that stores another. A PATH given twice (in any\n"
+         "case), or one inside another, is refused as import refuses it. CSV and TSV as RFC 4180\n"
          "writes them, UTF-8; file names that are not UTF-8, and control characters in\n"
          "them, are written as \\xHH (\\t, \\n, \\r; a backslash as \\\\) in every format.\n"
          "import: SHEET (a .csv, a .tsv, or - for standard input; at most 64 MB) has the\n"

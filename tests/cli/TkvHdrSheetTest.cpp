@@ -210,6 +210,11 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_EQ(untyped.status, 0) << untyped.err;
     EXPECT_EQ(FieldLines(untyped.out),
               "C06.tkv\tSAMPLE.WELL\tC07-corrected\tC06\nC07.tkv\tRUN.GAIN\t5\t8\n");
+    // Columns that import would refuse are refused.
+    const ToolRun dup = Tool({"sheet", "export", File(0), "RUN.GAIN", "run.gain"});
+    EXPECT_EQ(dup.status, 2);
+    EXPECT_NE(dup.err.find("'run.gain' is column 2 already"), std::string::npos) << dup.err;
+    EXPECT_EQ(dup.out, "");
     // Asking for a type: the files that store another say so.
     const ToolRun typed = Tool({"sheet", "export", File(0), "RUN.GAIN:long", "SAMPLE.WELL:long"});
     EXPECT_EQ(typed.status, 1);
