@@ -157,7 +157,10 @@ std::string TextCodec::Escaped(std::string_view text) {
             out += "\\n";
         } else if (u == '\r') {
             out += "\\r";
-        } else if (n == 0 || u < 0x20 || u == 0x7F) {
+        } else if (n == 0 || u < 0x20 || u == 0x7F ||
+                   (u == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)) {
+            // A C1 control (U+0080 to U+009F) goes byte by byte: its lead byte
+            // here, the next as a byte outside a sequence.
             out += "\\x";
             out += kHex[u >> 4];
             out += kHex[u & 0xF];

@@ -36,9 +36,9 @@ class TextCodec {
     static bool IsUtf8(std::string_view text);
     // UTF-8 text for one line of output, in every format alike: a backslash as
     // \\, tab, line feed and carriage return as \t, \n, \r, other control
-    // characters and every byte that is not part of well-formed UTF-8 as \xHH (so
-    // a file name that is not UTF-8 is shown, never refused or replaced). Two
-    // different texts never come out alike.
+    // characters (C0, DEL, and C1 as its two bytes \xC2\xHH) and every byte that is not part of
+    // well-formed UTF-8 as \xHH (so a file name that is not UTF-8 is shown, never refused or
+    // replaced). Two different texts never come out alike.
     static std::string Escaped(std::string_view text);
 
     // 8-bit text straight to UTF-8.

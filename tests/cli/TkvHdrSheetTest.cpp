@@ -302,6 +302,7 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     // A backslash is escaped too: these two names are shown apart.
     WriteAll((plate / "k\\nx.tkv").string(), ReadAll(File(3)));
     WriteAll((plate / "k\nx.tkv").string(), ReadAll(File(4)));
+    WriteAll((plate / "n\xC2\x85x.tkv").string(), ReadAll(File(5)));  // a C1 control, U+0085
     for (const char* format : {"csv", "tsv", "json"}) {
         const ToolRun r = Tool({"sheet", "export", "--format", format, File(0), "SAMPLE.WELL"});
         EXPECT_EQ(r.status, 0) << format << r.err;
@@ -312,6 +313,7 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
         EXPECT_EQ(r.out.find("Z01.tkv"), std::string::npos) << format << r.out;
     }
     const ToolRun out = Tool({"sheet", "export", File(0), "SAMPLE.WELL"});
+    EXPECT_NE(out.out.find("\nn\\xC2\\x85x.tkv,A06\r"), std::string::npos) << out.out;
     Records records = SheetTable::Parse(out.out, ',');
     for (auto& record : records)
         if (record[0] == "A01.tkv" || record[0] == "A02.tkv" || record[0] == "Y\\x01\\xFF.tkv" ||
