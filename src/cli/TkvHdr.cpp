@@ -346,6 +346,9 @@ int SheetExport(Context& cx) {
             throw EntryArguments::Failure{"tkvhdr sheet export: " + f.message, true};
         }
     }
+    // Columns the sheet's import would refuse are refused here.
+    if (const auto clash = SheetImport::PathClash(columns))
+        throw EntryArguments::Failure{"tkvhdr sheet export: " + clash->what, true};
     const FolderSheet sheet = FolderSheet::Read(cx.args[1], SheetImport::NarrowPaths(columns));
     bool incomplete = false;
     for (const auto& row : sheet.Rows())
@@ -394,7 +397,7 @@ int SheetExport(Context& cx) {
                        << ElementTypeNameAscii(columns[c].type) << " (left empty)\n";
                 cell.reset();
             }
-            record.push_back(FolderSheet::CellText(cell));
+            record.push_back(FolderSheet::SheetText(cell));
             object[headers[c]] = cell ? HeaderJson::Json(record.back()) : HeaderJson::Json(nullptr);
         }
         records.push_back(std::move(record));
@@ -458,9 +461,9 @@ int SheetImport(Context& cx) {
         const std::string& path = columns[change.column].path;
         if (cell.outcome == FolderSheet::CellOutcome::Written) {
             cx.out << OneLine(row.name) << '\t' << OneLine(path) << '\t'
-                   << OneLine(FolderSheet::CellText(row.cells[change.column])) << '\t'
+                   << OneLine(FolderSheet::SheetText(row.cells[change.column])) << '\t'
                    << (change.remove ? std::string("-")
-                                     : OneLine(FolderSheet::CellText(change.value)))
+                                     : OneLine(FolderSheet::SheetText(change.value)))
                    << '\n';
         } else if (cell.outcome == FolderSheet::CellOutcome::Failed) {
             ++failedCells;
@@ -559,7 +562,8 @@ const std::vector<Verb>& Verbs() {
          "entries, siblings in label order): PATH<TAB>TYPE<TAB>VALUE, where PATH is the\n"
          "dotted label path, TYPE the type name (List for a list) and VALUE the value in\n"
          "base 10 (empty for a list). Tab, line feed and carriage return in values are\n"
-         "written as \\t, \\n and \\r, other control characters as \\xHH.\n"
+         "written as \\t, \\n and \\r, other control characters as \\xHH, a backslash\n"
+         "as \\\\.\n"
          "Example: tkvhdr dump A01.tkv\n",
          Dump},
         {"header", 1, 1, "print the Standard Header",
@@ -620,17 +624,20 @@ const std::vector<Verb>& Verbs() {
          "       tkvhdr sheet import [--dry-run] [--keep-going] FILE SHEET\n"
          "export: one row per sample file of FILE's folder with FILE's extension (a file\n"
          "of several names, by links, is one row), the column 'file' (its name) and each\n"
-         "PATH's value as the editor's list shows it (empty where the file has none).\n"
+         "PATH's value as the editor's list shows it (empty where the file has none),\n"
+         "but Float and Double values with every digit that reads back the same bits.\n"
          "The header gives each column as PATH:TYPE with the stored type (a column whose\n"
          "files disagree stays PATH, and a line says so); a PATH:TYPE argument asks for\n"
-         "that type and names each file that stores another. CSV and TSV as RFC 4180\n"
+         "that type and names each file that stores another. A PATH given twice (in any\n"
+         "case), or one inside another, is refused as import refuses it. CSV and TSV as RFC 4180\n"
          "writes them, UTF-8; file names that are not UTF-8, and control characters in\n"
-         "them, are written as \\xHH (\\t, \\n, \\r) in every format.\n"
+         "them, are written as \\xHH (\\t, \\n, \\r; a backslash as \\\\) in every format.\n"
          "import: SHEET (a .csv, a .tsv, or - for standard input; at most 64 MB) has the\n"
          "header row 'file', then PATH:TYPE columns (TYPE as for set) or PATH columns,\n"
          "which take each file's stored type; so an exported sheet imports as it stands.\n"
          "Each row's non-empty cells are set in that file alone, through the same\n"
-         "journalled rewrite as apply; a cell - removes the file's value there.\n"
+         "journalled rewrite as apply; a cell - removes the file's value there (where\n"
+         "the file stores the text - itself, the cell is that value).\n"
          "Unknown files, files of the folder without a row, duplicate rows or columns,\n"
          "cells that do not parse (text with a NUL or not UTF-8 included), cells the\n"
          "file would refuse (another type stored there, a path through a value or to a\n"

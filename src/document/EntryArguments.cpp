@@ -46,7 +46,7 @@ HeaderElement EntryArguments::ParseValues(const std::string& values, std::uint32
     const std::u16string wide = TextCodec::FromUtf8(values);
     if (type == ToCode(ElementType::Ascii) && !TextCodec::CanNarrow(wide))
         Fail(CannotHold("The ASCII text '" + values + "'"));
-    if (!e.Parse(wide, type, failed))
+    if (!e.Parse(wide, type, failed, HeaderElement::Reals::Exact))
         Fail("Can't convert element at index " + std::to_string(failed) +
              " to specified type of number");
     return e;

@@ -25,7 +25,9 @@ class EntryArguments {
         return "ascii, unicode, boolean, byte, short, long, float, double";
     }
 
-    // VALUES (UTF-8) as a value of `type`, parsed as the Number dialog parses.
+    // VALUES (UTF-8) as a value of `type`, parsed as the Number dialog parses,
+    // except that reals are read exactly (HeaderElement::Reals::Exact): what a
+    // sheet or a script gives back is stored to the bit, subnormal numbers too.
     static HeaderElement ParseValues(const std::string& values, std::uint32_t type);
 
     // The labels of a dotted path, narrowed to 8 bits; empty labels and characters

@@ -78,14 +78,16 @@ FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::
 }
 
 std::optional<std::size_t> FolderSheet::FindRow(const std::string& name) const {
+    // As output shows names first: that is what an exported sheet holds, and no
+    // two names are shown alike.
+    for (std::size_t r = 0; r < m_rows.size(); ++r)
+        if (TextCodec::Escaped(m_rows[r].name) == name) return r;
     for (std::size_t r = 0; r < m_rows.size(); ++r) {
         const Row& row = m_rows[r];
         if (row.name == name ||
             std::find(row.aliases.begin(), row.aliases.end(), name) != row.aliases.end())
             return r;
     }
-    for (std::size_t r = 0; r < m_rows.size(); ++r)
-        if (TextCodec::Escaped(m_rows[r].name) == name) return r;
     return std::nullopt;
 }
 
@@ -158,6 +160,11 @@ FolderSheet::Result FolderSheet::Apply(const std::vector<Change>& changes, UserM
 
 std::string FolderSheet::CellText(const std::optional<HeaderElement>& value) {
     return value ? TextCodec::ToUtf8(value->Format(10)) : std::string();
+}
+
+std::string FolderSheet::SheetText(const std::optional<HeaderElement>& value) {
+    return value ? TextCodec::ToUtf8(value->Format(10, HeaderElement::Reals::Exact))
+                 : std::string();
 }
 
 std::vector<FolderSheet::FieldChange> FolderSheet::Preview(

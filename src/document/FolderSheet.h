@@ -71,8 +71,8 @@ class FolderSheet {
     const std::vector<std::string>& Columns() const { return m_columns; }
     const std::vector<Row>& Rows() const { return m_rows; }
     const std::vector<FileSystem::LeftOut>& LeftOut() const { return m_leftOut; }
-    // The row of the file named `name` (exactly as in the folder, or any of its
-    // other names, or as output shows it: TextCodec::Escaped), or none.
+    // The row of the file named `name` as output shows it (TextCodec::Escaped),
+    // or else exactly as in the folder, or by any of its other names; or none.
     std::optional<std::size_t> FindRow(const std::string& name) const;
 
     // Sets each change's value in its file, leaving every other entry and byte
@@ -93,6 +93,9 @@ class FolderSheet {
     static std::vector<FieldChange> PreviewPending(const HeaderNode& root, const std::string& path);
     // A value as the list shows it (UTF-8); empty for none.
     static std::string CellText(const std::optional<HeaderElement>& value);
+    // A value as a sheet holds it: as CellText, but reals exactly, so that the
+    // text reads back (EntryArguments::ParseValues) to the same bits.
+    static std::string SheetText(const std::optional<HeaderElement>& value);
     // The preview as a table: File, Path, Old value, New value.
     static MessageTable PreviewTable(const std::vector<FieldChange>& fields);
 

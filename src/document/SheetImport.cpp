@@ -3,6 +3,7 @@
 #include <map>
 
 #include "document/EntryArguments.h"
+#include "format/BlockPath.h"
 #include "model/LabelCompare.h"
 #include "platform/TextCodec.h"
 
@@ -46,7 +47,6 @@ std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Table
     if (table.Empty() || table.Width(0) == 0 || table.Field(0, 0) != "file")
         throw BadHeader{{1, 1, "the header row begins with 'file'"}};
     std::vector<Column> columns;
-    std::map<std::string, std::size_t, LabelLess> seen;  // narrow path -> header column
     for (std::size_t c = 1; c < table.Width(0); ++c) {
         const std::string cell(table.Field(0, c));
         try {
@@ -58,13 +58,38 @@ std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Table
             throw BadHeader{{1, c + 1,
                              "'" + TextCodec::Escaped(cell) + "' is not PATH:TYPE (TYPE one of " +
                                  EntryArguments::TypeNames() + ")"}};
-        const auto [it, fresh] = seen.emplace(columns.back().narrow, c + 1);
-        if (!fresh)
-            throw BadHeader{{1, c + 1,
-                             "'" + TextCodec::Escaped(columns.back().path) + "' is column " +
-                                 std::to_string(it->second) + " already"}};
     }
+    if (auto clash = PathClash(columns)) throw BadHeader{{1, clash->index + 2, clash->what}};
     return columns;
+}
+
+std::optional<SheetImport::Clash> SheetImport::PathClash(const std::vector<Column>& columns) {
+    // Each column's path, and each list on the way to one, with its column; the
+    // keys are views into `columns`.
+    std::map<std::string_view, std::size_t, LabelLess> paths, lists;
+    auto named = [&](std::size_t k) {
+        return "column " + std::to_string(k + 2) + " ('" + TextCodec::Escaped(columns[k].path) +
+               "')";
+    };
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        const std::string_view path = columns[k].narrow;
+        const std::string shown = "'" + TextCodec::Escaped(columns[k].path) + "'";
+        if (const auto it = paths.find(path); it != paths.end())
+            return Clash{k, shown + " is column " + std::to_string(it->second + 2) + " already"};
+        if (const auto it = lists.find(path); it != lists.end())
+            return Clash{k, shown + " holds " + named(it->second) +
+                                ": one entry cannot be a value and a list"};
+        for (std::size_t dot = path.find('.'); dot != std::string_view::npos;
+             dot = path.find('.', dot + 1))
+            if (const auto it = paths.find(path.substr(0, dot)); it != paths.end())
+                return Clash{k, shown + " lies inside " + named(it->second) +
+                                    ": one entry cannot be a value and a list"};
+        paths.emplace(path, k);
+        for (std::size_t dot = path.find('.'); dot != std::string_view::npos;
+             dot = path.find('.', dot + 1))
+            lists.emplace(path.substr(0, dot), k);
+    }
+    return std::nullopt;
 }
 
 std::string SheetImport::NarrowPath(const std::string& path) {
@@ -132,7 +157,14 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
                 continue;
             }
             const auto& old = stored.cells[c - 1];
-            if (cell == "-") {  // the file's value there goes
+            // A cell "-" removes the file's value there, unless that value is the
+            // text "-" itself: then the cell is that value (an exported sheet
+            // imports unchanged).
+            if (cell == "-" && old && old->Format() == u"-" &&
+                (old->GetType() == ToCode(ElementType::Ascii) ||
+                 old->GetType() == ToCode(ElementType::Unicode)))
+                continue;
+            if (cell == "-") {
                 if (old && stored.readOnly)
                     fault(shownName + " is read-only");
                 else if (old)
@@ -157,6 +189,10 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
             }
             try {
                 HeaderElement value = EntryArguments::ParseValues(cell, type);
+                if (const char* why = BlockPath::ValueFault(value)) {  // the file could not hold it
+                    fault(std::string("the value ") + why);
+                    continue;
+                }
                 if (old && *old == value) continue;  // already so
                 if (stored.readOnly) {
                     fault(shownName + " is read-only");

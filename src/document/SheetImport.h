@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,18 @@ class SheetImport {
     // The header cell of a column: PATH:TYPE (the type's name in lower case), or
     // PATH for an untyped column.
     static std::string HeaderCell(const Column& column);
-    // The columns of the header row (the table's first record). Two columns of
-    // the same path (without regard to case) are refused, and so are untyped
-    // columns unless `untypedAllowed`. Throws BadHeader.
+    // Why two of `columns` cannot be one sheet's: two of the same path (without
+    // regard to case), or a path inside another column's (one entry cannot be a
+    // value and a list). Nullopt when none; else the later column's index and
+    // why, naming the earlier one by its number in a sheet (the first is 2).
+    struct Clash {
+        std::size_t index = 0;
+        std::string what;
+    };
+    static std::optional<Clash> PathClash(const std::vector<Column>& columns);
+    // The columns of the header row (the table's first record). Columns that
+    // clash (PathClash) are refused, and so are untyped columns unless
+    // `untypedAllowed`. Throws BadHeader.
     static std::vector<Column> ReadHeader(const SheetTable::Table& table,
                                           bool untypedAllowed = false);
     static std::vector<Column> ReadHeader(const SheetTable::Record& header) {
@@ -54,14 +64,15 @@ class SheetImport {
     static std::string NarrowPath(const std::string& path);
 
     // The changes the rows make to `sheet` (read with NarrowPaths(columns)): a
-    // non-empty cell sets its value, a cell "-" removes the value stored there, a
+    // non-empty cell sets its value, a cell "-" removes the value stored there
+    // (where the file stores the text "-", ASCII or Unicode, it is that value), a
     // cell equal to what the file holds is no change. Unknown files, files without
     // a row, second rows of a file, cells that do not parse, rows of the wrong
-    // length, and cells the file would refuse (another type stored there, a value
-    // on the way or a list there, an untyped column where the file has no entry,
-    // a file that cannot be read or is read-only) go to `faults`; those rows and
-    // cells make no change. Rows are the lines their records begin on. At most
-    // kMaxFaults are listed; a last fault (row 0) then counts the rest.
+    // length, and cells the file would refuse (a value it could not hold, another
+    // type stored there, a value on the way or a list there, an untyped column where the file has
+    // no entry, a file that cannot be read or is read-only) go to `faults`; those rows and cells
+    // make no change. Rows are the lines their records begin on. At most kMaxFaults are listed; a
+    // last fault (row 0) then counts the rest.
     static constexpr std::size_t kMaxFaults = 1000;
     static std::vector<FolderSheet::Change> Changes(const SheetTable::Table& table,
                                                     const std::vector<Column>& columns,

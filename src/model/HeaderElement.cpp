@@ -220,7 +220,7 @@ const std::u16string& HeaderElement::Unicode() const {
     return s ? *s : kEmpty;
 }
 
-void HeaderElement::Format(std::u16string& out, int base) const {
+void HeaderElement::Format(std::u16string& out, int base, Reals reals) const {
     out.clear();
     switch (static_cast<ElementType>(m_nType)) {
         case ElementType::Ascii:
@@ -260,10 +260,12 @@ void HeaderElement::Format(std::u16string& out, int base) const {
                     AppendAscii(out, std::to_string(GetLong(i)));
                 break;
             case ElementType::Float:
-                AppendAscii(out, NumberText::FormatG(GetFloat(i)));
+                AppendAscii(out, reals == Reals::Exact ? NumberText::FormatExact(GetFloat(i))
+                                                       : NumberText::FormatG(GetFloat(i)));
                 break;
             case ElementType::Double:
-                AppendAscii(out, NumberText::FormatG(GetDouble(i)));
+                AppendAscii(out, reals == Reals::Exact ? NumberText::FormatExact(GetDouble(i))
+                                                       : NumberText::FormatG(GetDouble(i)));
                 break;
             default:
                 break;  // unknown codes show no value, only the separators
@@ -274,8 +276,8 @@ void HeaderElement::Format(std::u16string& out, int base) const {
 namespace {
 
 // Converts one token for `type` into element i; false when it does not convert.
-bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i,
-                  std::u16string_view token) {
+bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i, std::u16string_view token,
+                  HeaderElement::Reals reals) {
     switch (static_cast<ElementType>(type)) {
         case ElementType::Long: {
             auto v = NumberText::ParseLong(token);
@@ -296,12 +298,19 @@ bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i,
             return true;
         }
         case ElementType::Double: {
-            auto v = NumberText::ParseDouble(token);
+            auto v = reals == HeaderElement::Reals::Exact ? NumberText::ParseExactDouble(token)
+                                                          : NumberText::ParseDouble(token);
             if (!v) return false;
             e.SetDouble(i, *v);
             return true;
         }
         case ElementType::Float: {
+            if (reals == HeaderElement::Reals::Exact) {
+                auto v = NumberText::ParseExactFloat(token);
+                if (!v) return false;
+                e.SetFloat(i, *v);
+                return true;
+            }
             auto v = NumberText::ParseDouble(token);
             if (!v) return false;
             double m = *v < 0 ? -*v : *v;
@@ -323,8 +332,8 @@ bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i,
 
 }  // namespace
 
-bool HeaderElement::Parse(std::u16string_view text, std::uint32_t type,
-                          std::uint32_t& failedIndex) {
+bool HeaderElement::Parse(std::u16string_view text, std::uint32_t type, std::uint32_t& failedIndex,
+                          Reals reals) {
     if (type == ToCode(ElementType::Ascii)) {
         *this = HeaderElement(std::string_view(TextCodec::NarrowAnsi(text)));
         return true;
@@ -350,7 +359,7 @@ bool HeaderElement::Parse(std::u16string_view text, std::uint32_t type,
         std::size_t end = text.find(u',', pos);
         if (end == std::u16string_view::npos) end = text.size();
         anyToken = true;
-        if (!ConvertToken(*this, type, i, text.substr(pos, end - pos))) {
+        if (!ConvertToken(*this, type, i, text.substr(pos, end - pos), reals)) {
             failedIndex = i;
             return false;
         }

@@ -90,17 +90,22 @@ class HeaderElement {
     const std::string& Ascii() const;
     const std::u16string& Unicode() const;
 
+    // How Float and Double values are written and read: as the list shows them
+    // ("%g", 6 digits; normal numbers only), or exactly (the shortest text that
+    // reads back to the same bits; subnormal numbers too).
+    enum class Reals { Shown, Exact };
     // The text form of the whole value; base is 10 or 16.
-    void Format(std::u16string& out, int base) const;
-    std::u16string Format(int base = 10) const {
+    void Format(std::u16string& out, int base, Reals reals = Reals::Shown) const;
+    std::u16string Format(int base = 10, Reals reals = Reals::Shown) const {
         std::u16string s;
-        Format(s, base);
+        Format(s, base, reals);
         return s;
     }
     // Makes this element a value of `type` from `text`. On failure returns false
     // with the index of the failing value in `failedIndex`; the element then has
     // the new type and count and values that must not be used.
-    bool Parse(std::u16string_view text, std::uint32_t type, std::uint32_t& failedIndex);
+    bool Parse(std::u16string_view text, std::uint32_t type, std::uint32_t& failedIndex,
+               Reals reals = Reals::Shown);
 
     friend bool operator==(const HeaderElement& a, const HeaderElement& b);
 

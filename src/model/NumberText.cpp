@@ -80,24 +80,31 @@ std::optional<std::int32_t> NumberText::ParseLong(std::u16string_view s) {
     return static_cast<std::int32_t>(magnitude);
 }
 
-std::optional<double> NumberText::ParseDouble(std::u16string_view s) {
-    std::size_t i = SkipSpace(s, 0);
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) negative = s[i++] == u'-';
-    // Collect the longest decimal number: digits [. digits] [e [sign] digits].
+namespace {
+
+// The decimal number of a real token (digits [. digits] [e [sign] digits], sign
+// apart), or none when the token is no such number with only whitespace around.
+struct DecimalToken {
     std::string number;
-    bool anyDigit = false;
+    bool negative = false;
     bool nonZeroDigit = false;
+};
+std::optional<DecimalToken> ScanDecimal(std::u16string_view s) {
+    DecimalToken t;
+    std::size_t i = SkipSpace(s, 0);
+    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) t.negative = s[i++] == u'-';
+    std::string& number = t.number;
+    bool anyDigit = false;
     while (i < s.size() && IsDigit(s[i])) {
         anyDigit = true;
-        nonZeroDigit |= s[i] != u'0';
+        t.nonZeroDigit |= s[i] != u'0';
         number.push_back(static_cast<char>(s[i++]));
     }
     if (i < s.size() && s[i] == u'.') {
         std::size_t j = i + 1;
         std::string fraction;
         while (j < s.size() && IsDigit(s[j])) {
-            nonZeroDigit |= s[j] != u'0';
+            t.nonZeroDigit |= s[j] != u'0';
             fraction.push_back(static_cast<char>(s[j++]));
         }
         if (anyDigit || !fraction.empty()) {
@@ -120,13 +127,53 @@ std::optional<double> NumberText::ParseDouble(std::u16string_view s) {
         }
     }
     if (!OnlySpaceFrom(s, i)) return std::nullopt;
-    double value = 0;
-    auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value,
+    return t;
+}
+
+template <typename Real>
+std::optional<Real> ReadDecimal(const DecimalToken& t) {
+    Real value = 0;
+    auto [ptr, ec] = std::from_chars(t.number.data(), t.number.data() + t.number.size(), value,
                                      std::chars_format::general);
-    if (ec != std::errc() || ptr != number.data() + number.size()) return std::nullopt;
+    if (ec != std::errc() || ptr != t.number.data() + t.number.size()) return std::nullopt;
     if (std::isinf(value)) return std::nullopt;
-    if (nonZeroDigit && (value == 0 || std::fpclassify(value) == FP_SUBNORMAL)) return std::nullopt;
-    return negative ? -value : value;
+    if (t.nonZeroDigit && value == 0) return std::nullopt;
+    return t.negative ? -value : value;
+}
+
+template <typename Real>
+std::string ShortestText(Real value) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
+}  // namespace
+
+std::optional<double> NumberText::ParseDouble(std::u16string_view s) {
+    const auto token = ScanDecimal(s);
+    if (!token) return std::nullopt;
+    const auto value = ReadDecimal<double>(*token);
+    if (value && std::fpclassify(*value) == FP_SUBNORMAL) return std::nullopt;
+    return value;
+}
+
+std::optional<double> NumberText::ParseExactDouble(std::u16string_view s) {
+    const auto token = ScanDecimal(s);
+    return token ? ReadDecimal<double>(*token) : std::nullopt;
+}
+
+std::optional<float> NumberText::ParseExactFloat(std::u16string_view s) {
+    const auto token = ScanDecimal(s);
+    return token ? ReadDecimal<float>(*token) : std::nullopt;
+}
+
+std::string NumberText::FormatExact(double value) {
+    return ShortestText(value);
+}
+
+std::string NumberText::FormatExact(float value) {
+    return ShortestText(value);
 }
 
 std::optional<bool> NumberText::ParseBoolean(std::u16string_view s) {

@@ -27,6 +27,15 @@ class NumberText {
 
     // "%g" with precision 6 (two exponent digits at least: 1.23457e+06).
     static std::string FormatG(double value);
+
+    // Text that reads back to the very value: the shortest decimal form that
+    // does (std::to_chars), and its reading. A reading takes the decimal forms of
+    // ParseDouble and converts straight to the type, subnormal values included;
+    // overflow, and a non-zero number that underflows to zero, are refused.
+    static std::string FormatExact(double value);
+    static std::string FormatExact(float value);
+    static std::optional<double> ParseExactDouble(std::u16string_view token);
+    static std::optional<float> ParseExactFloat(std::u16string_view token);
     // "%.2f".
     static std::string FormatFixed2(double value);
 };

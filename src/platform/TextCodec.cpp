@@ -149,13 +149,18 @@ std::string TextCodec::Escaped(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto u = static_cast<unsigned char>(text[i]);
         const std::size_t n = Utf8SequenceAt(text, i);
-        if (u == '\t') {
+        if (u == '\\') {
+            out += "\\\\";
+        } else if (u == '\t') {
             out += "\\t";
         } else if (u == '\n') {
             out += "\\n";
         } else if (u == '\r') {
             out += "\\r";
-        } else if (n == 0 || u < 0x20 || u == 0x7F) {
+        } else if (n == 0 || u < 0x20 || u == 0x7F ||
+                   (u == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)) {
+            // A C1 control (U+0080 to U+009F) goes byte by byte: its lead byte
+            // here, the next as a byte outside a sequence.
             out += "\\x";
             out += kHex[u >> 4];
             out += kHex[u & 0xF];

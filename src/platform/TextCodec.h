@@ -34,10 +34,11 @@ class TextCodec {
     static std::u16string FromUtf8(std::string_view text);
     // True when `text` is well-formed UTF-8 (FromUtf8 replaces nothing in it).
     static bool IsUtf8(std::string_view text);
-    // UTF-8 text for one line of output, in every format alike: tab, line feed
-    // and carriage return as \t, \n, \r, other control characters and every
-    // byte that is not part of well-formed UTF-8 as \xHH (so a file name that is
-    // not UTF-8 is shown, never refused or replaced).
+    // UTF-8 text for one line of output, in every format alike: a backslash as
+    // \\, tab, line feed and carriage return as \t, \n, \r, other control
+    // characters (C0, DEL, and C1 as its two bytes \xC2\xHH) and every byte that is not part of
+    // well-formed UTF-8 as \xHH (so a file name that is not UTF-8 is shown, never refused or
+    // replaced). Two different texts never come out alike.
     static std::string Escaped(std::string_view text);
 
     // 8-bit text straight to UTF-8.

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli/HeaderJson.h"
+#include "format/ItemCodec.h"
 #include "format/SheetTable.h"
 #include "support/DocumentFixture.h"
 #include "support/ToolRunner.h"
@@ -209,6 +210,11 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_EQ(untyped.status, 0) << untyped.err;
     EXPECT_EQ(FieldLines(untyped.out),
               "C06.tkv\tSAMPLE.WELL\tC07-corrected\tC06\nC07.tkv\tRUN.GAIN\t5\t8\n");
+    // Columns that import would refuse are refused.
+    const ToolRun dup = Tool({"sheet", "export", File(0), "RUN.GAIN", "run.gain"});
+    EXPECT_EQ(dup.status, 2);
+    EXPECT_NE(dup.err.find("'run.gain' is column 2 already"), std::string::npos) << dup.err;
+    EXPECT_EQ(dup.out, "");
     // Asking for a type: the files that store another say so.
     const ToolRun typed = Tool({"sheet", "export", File(0), "RUN.GAIN:long", "SAMPLE.WELL:long"});
     EXPECT_EQ(typed.status, 1);
@@ -231,11 +237,32 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_EQ(FieldLines(mixedIn.out), "");
 }
 
+TEST_F(TkvHdrSheetTest, ExportedRealsImportToTheSameBits) {
+    auto root = ExtendedHeader::MakeRoot();
+    HeaderElement d(ElementType::Double, 5), f(ElementType::Float, 5);
+    const double dv[] = {3.14159265358979, 0.30000000000000004, 123456789, 4.9e-324, -0.0};
+    const float fv[] = {3.14159265f, 16777215, 1.17549435e-38f, 1.4e-45f, 0};
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        d.SetDouble(i, dv[i]);
+        f.SetFloat(i, fv[i]);
+    }
+    AddAt(*root, "R.D", d);
+    AddAt(*root, "R.F", f);
+    WriteAll(File(7), SampleFile(*root, SampleRecord(), 700, 7));
+    const ToolRun out = Tool({"sheet", "export", File(0), "R.D", "R.F"});
+    ASSERT_EQ(out.status, 0) << out.err;
+    const auto before = FolderContents(plate);
+    const ToolRun in = Tool({"sheet", "import", File(0), Sheet(SheetTable::Parse(out.out, ','))});
+    EXPECT_EQ(in.status, 0) << in.err << out.out;
+    EXPECT_EQ(FieldLines(in.out), "");
+    EXPECT_EQ(FolderContents(plate), before);
+}
+
 TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
     ASSERT_EQ(Tool({"set", File(3), "SAMPLE.NOTE", "long", "1"}).status, 0);
     const auto before = FolderContents(plate);
     const struct {
-        std::string header, cell, error;
+        std::string header, cell, error, first = "RUN.GAIN:long";
     } cases[] = {
         {"SAMPLE.WELL:long", "1", "row 2, column 3: A01.tkv stores SAMPLE.WELL as ASCII, not Long"},
         {"SAMPLE.WELL.X:long", "3",
@@ -246,10 +273,15 @@ TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
          "row 2, column 3: A01.tkv has no entry SAMPLE.NOTE: give the "
          "column a type"},
         {"RUN.gain:long", "3", "row 1, column 3: 'RUN.gain' is column 2 already"},
+        // A path and one inside it: new paths, so each alone would be written.
+        {"NEW.y:long", "3", "row 1, column 3: 'NEW.y' lies inside column 2 ('new')", "new:long"},
+        {"NEW:long", "3", "row 1, column 3: 'NEW' holds column 2 ('new.Y')", "new.Y:long"},
+        {"SAMPLE.NOTE:ascii", std::string(ItemCodec::kMaxPayload + 1, 'x'),
+         "row 2, column 3: the value is longer than an item can hold"},
     };
     for (const auto& c : cases) {
-        Records records{{"file", "RUN.GAIN:long", c.header}};
-        for (int i = 0; i < 96; ++i) records.push_back({Well(i) + ".tkv", "9", c.cell});
+        Records records{{"file", c.first, c.header}};  // the cell in A01's row, row 2
+        for (int i = 0; i < 96; ++i) records.push_back({Well(i) + ".tkv", "9", i ? "" : c.cell});
         const ToolRun r = Tool({"sheet", "import", File(0), Sheet(records)});
         EXPECT_EQ(r.status, 1) << c.header;
         EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
@@ -267,6 +299,10 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     fs::create_hard_link(File(0), plate / "Z01.tkv");
     fs::create_symlink("A02.tkv", plate / "Z02.tkv");
     WriteAll((plate / "Y\x01\xFF.tkv").string(), ReadAll(File(2)));
+    // A backslash is escaped too: these two names are shown apart.
+    WriteAll((plate / "k\\nx.tkv").string(), ReadAll(File(3)));
+    WriteAll((plate / "k\nx.tkv").string(), ReadAll(File(4)));
+    WriteAll((plate / "n\xC2\x85x.tkv").string(), ReadAll(File(5)));  // a C1 control, U+0085
     for (const char* format : {"csv", "tsv", "json"}) {
         const ToolRun r = Tool({"sheet", "export", "--format", format, File(0), "SAMPLE.WELL"});
         EXPECT_EQ(r.status, 0) << format << r.err;
@@ -277,9 +313,11 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
         EXPECT_EQ(r.out.find("Z01.tkv"), std::string::npos) << format << r.out;
     }
     const ToolRun out = Tool({"sheet", "export", File(0), "SAMPLE.WELL"});
+    EXPECT_NE(out.out.find("\nn\\xC2\\x85x.tkv,A06\r"), std::string::npos) << out.out;
     Records records = SheetTable::Parse(out.out, ',');
     for (auto& record : records)
-        if (record[0] == "A01.tkv" || record[0] == "A02.tkv" || record[0] == "Y\\x01\\xFF.tkv")
+        if (record[0] == "A01.tkv" || record[0] == "A02.tkv" || record[0] == "Y\\x01\\xFF.tkv" ||
+            record[0] == "k\\\\nx.tkv" || record[0] == "k\\nx.tkv")
             record[1] += "!";
     const ToolRun in = Tool({"sheet", "import", File(0), Sheet(records)});
     EXPECT_EQ(in.status, 0) << in.err << in.out;
@@ -287,12 +325,17 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     EXPECT_EQ(Tool({"get", (plate / "Z01.tkv").string(), "SAMPLE.WELL"}).out, "A01!\n");
     EXPECT_EQ(Tool({"get", (plate / "Z02.tkv").string(), "SAMPLE.WELL"}).out, "A02!\n");
     EXPECT_EQ(Tool({"get", (plate / "Y\x01\xFF.tkv").string(), "SAMPLE.WELL"}).out, "A03!\n");
+    EXPECT_EQ(Tool({"get", (plate / "k\\nx.tkv").string(), "SAMPLE.WELL"}).out, "A04!\n");
+    EXPECT_EQ(Tool({"get", (plate / "k\nx.tkv").string(), "SAMPLE.WELL"}).out, "A05!\n");
 }
 
 TEST_F(TkvHdrSheetTest, ADashRemovesTheValueAsDeleteDoes) {
     // Two copies of the plate: one sheet removes A02's owner and A03's gain (a
     // value at the top of a list and one below); the tool's delete does the same
-    // on the copy. The files come out byte for byte the same.
+    // on the copy. The files come out byte for byte the same. A06 and A07 store
+    // the text "-" (Unicode, ASCII): there the cell means that value, no change.
+    ASSERT_EQ(Tool({"set", File(5), "SAMPLE.OWNER", "unicode", "-"}).status, 0);
+    ASSERT_EQ(Tool({"set", File(6), "SAMPLE.OWNER", "ascii", "-"}).status, 0);
     const fs::path copy = dir.Path() / "copy";
     fs::copy(plate, copy);
     Records records{{"file", "SAMPLE.OWNER:unicode", "RUN.GAIN:long"}};
@@ -300,6 +343,8 @@ TEST_F(TkvHdrSheetTest, ADashRemovesTheValueAsDeleteDoes) {
     records[2][1] = "-";
     records[3][2] = "-";
     records[4][1] = "-";
+    records[6][1] = "-";
+    records[7][1] = "-";
     const ToolRun r = Tool({"sheet", "import", File(0), Sheet(records)});
     ASSERT_EQ(r.status, 0) << r.err << r.out;
     EXPECT_NE(r.out.find("A02.tkv\tSAMPLE.OWNER\tZo\u00eb\t-\n"), std::string::npos) << r.out;
