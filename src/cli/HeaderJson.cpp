@@ -322,9 +322,12 @@ HeaderJson::Json HeaderJson::Export(const HeaderNode& root) {
 namespace {
 // A first pass over the text that finds a key given twice in one object (the
 // parser would keep the last silently) and the keys on the way there. A pass of
-// its own: the parser's callback form is more than twice as slow.
+// its own: the parser's callback form is more than twice as slow. It also stops
+// at nesting deeper than any header can be written (each list is an entry's
+// object and its "entries" object), so that hostile nesting costs no memory.
 class DuplicateKeys : public nlohmann::json_sax<In> {
   public:
+    static constexpr std::size_t kMaxNesting = 2 * kMaxListDepth + 8;
     bool found = false;
     std::string where, what;  // the message: the keys on the way, the fault
 
@@ -336,36 +339,51 @@ class DuplicateKeys : public nlohmann::json_sax<In> {
     bool string(string_t&) override { return true; }
     bool binary(binary_t&) override { return true; }
     bool start_object(std::size_t) override {
+        if (!Deeper()) return false;
         m_open.emplace_back();
         return true;
     }
     bool key(string_t& key) override {
-        if (!m_open.back().keys.insert(key).second) {
-            for (std::size_t k = 0; k + 1 < m_open.size(); ++k)
-                where += (k ? "." : "") + m_open[k].key;
-            what = "duplicate key '" + TextCodec::Escaped(key) + "'";
-            found = true;
-            return false;
-        }
+        if (!m_open.back().keys.insert(key).second)
+            return Found("duplicate key '" + TextCodec::Escaped(key) + "'", m_open.size() - 1);
         m_open.back().key = key;
         return true;
     }
     bool end_object() override {
         m_open.pop_back();
+        --m_nDepth;
         return true;
     }
-    bool start_array(std::size_t) override { return true; }
-    bool end_array() override { return true; }
+    bool start_array(std::size_t) override { return Deeper(); }
+    bool end_array() override {
+        --m_nDepth;
+        return true;
+    }
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
         return false;  // the parse proper reports it
     }
 
   private:
+    // The fault, with the keys of the first `keys` open objects as its place.
+    bool Found(std::string fault, std::size_t keys) {
+        for (std::size_t k = 0; k < keys; ++k) where += (k ? "." : "") + m_open[k].key;
+        what = std::move(fault);
+        found = true;
+        return false;
+    }
+    bool Deeper() {
+        if (++m_nDepth <= kMaxNesting) return true;
+        return Found("the JSON nests deeper than a header can (more than " +
+                         std::to_string(kMaxNesting) + " levels)",
+                     m_open.size());
+    }
+
     struct Open {
         std::set<std::string> keys;
         std::string key;
     };
     std::vector<Open> m_open;
+    std::size_t m_nDepth = 0;  // objects and arrays open
 };
 }  // namespace
 

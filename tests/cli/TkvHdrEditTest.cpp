@@ -278,6 +278,10 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     refuse(R"({"A": {"type": "Long", "value": [1]}})", "unexpected key 'value'");
     refuse(R"({"L": {"type": "List", "entries": {"X": {"type": "ASCII", "value": "\u03a9"}}}})",
            "'L.X': has characters that Windows-1252 cannot hold");
+    std::string deep;  // nesting no header can have, refused before it costs memory
+    for (int k = 0; k < 100000; ++k) deep += "{\"a\":";
+    refuse(deep, "nests deeper than a header can");
+    refuse(std::string(100000, '['), "nests deeper than a header can");
     EXPECT_EQ(Tool({"import", file, dir.File("missing.json")}).status, 1);
 }
 
