@@ -68,12 +68,14 @@ std::vector<std::string> EntryArguments::SplitPath(const std::string& path) {
             Fail("The label '" + Shown(TextCodec::AnsiToUtf8(label)) + "' " + fault +
                  " (in the path '" + Shown(path) + "')");
         labels.push_back(label);
+        // Checked as it goes, and the path shown cut short: a hostile path of
+        // millions of labels costs neither memory nor a screenful.
+        if (labels.size() > kMaxListDepth + 1)
+            Fail("The path '" + Shown(path.substr(0, 200)) + (path.size() > 200 ? "..." : "") +
+                 "' nests lists more than " + std::to_string(kMaxListDepth) + " deep");
         if (dot == std::string::npos) break;
         pos = dot + 1;
     }
-    if (labels.size() > kMaxListDepth + 1)
-        Fail("The path '" + path + "' nests lists more than " + std::to_string(kMaxListDepth) +
-             " deep");
     return labels;
 }
 

@@ -46,6 +46,9 @@ std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Table
                                                          bool untypedAllowed) {
     if (table.Empty() || table.Width(0) == 0 || table.Field(0, 0) != "file")
         throw BadHeader{{1, 1, "the header row begins with 'file'"}};
+    if (table.Width(0) - 1 > kMaxColumns)
+        throw BadHeader{{1, kMaxColumns + 2,
+                         "a sheet has at most " + std::to_string(kMaxColumns) + " columns"}};
     std::vector<Column> columns;
     for (std::size_t c = 1; c < table.Width(0); ++c) {
         const std::string cell(table.Field(0, c));

@@ -74,6 +74,9 @@ class SheetImport {
     // make no change. Rows are the lines their records begin on. At most kMaxFaults are listed; a
     // last fault (row 0) then counts the rest.
     static constexpr std::size_t kMaxFaults = 1000;
+    // Columns of values a sheet may have (far more than any plate sheet needs;
+    // a header of millions would cost gigabytes to check).
+    static constexpr std::size_t kMaxColumns = 10000;
     static std::vector<FolderSheet::Change> Changes(const SheetTable::Table& table,
                                                     const std::vector<Column>& columns,
                                                     const FolderSheet& sheet,

@@ -278,6 +278,12 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     refuse(R"({"A": {"type": "Long", "value": [1]}})", "unexpected key 'value'");
     refuse(R"({"L": {"type": "List", "entries": {"X": {"type": "ASCII", "value": "\u03a9"}}}})",
            "'L.X': has characters that Windows-1252 cannot hold");
+    std::string path = "A";  // a path of 100,000 labels: refused, and shown cut short
+    for (int k = 0; k < 100000; ++k) path += ".A";
+    const ToolRun longPath = Tool({"set", file, path, "long", "1"});
+    EXPECT_EQ(longPath.status, 1);
+    EXPECT_NE(longPath.err.find("nests lists more than"), std::string::npos) << longPath.err;
+    EXPECT_LT(longPath.err.size(), 1000u);
     std::string deep;  // nesting no header can have, refused before it costs memory
     for (int k = 0; k < 100000; ++k) deep += "{\"a\":";
     refuse(deep, "nests deeper than a header can");

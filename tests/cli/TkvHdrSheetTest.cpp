@@ -161,6 +161,10 @@ TEST_F(TkvHdrSheetTest, EverySheetErrorIsNamedAndNothingIsWritten) {
     EXPECT_NE(Tool({"sheet", "import", File(0), Sheet({{"file", "RUN.GAIN:quux"}})})
                   .err.find("row 1, column 2"),
               std::string::npos);
+    std::vector<std::string> wide = {"file"};  // more columns than a sheet may have
+    for (int c = 0; c < 20000; ++c) wide.push_back("C" + std::to_string(c) + ":long");
+    EXPECT_NE(Tool({"sheet", "import", File(0), Sheet({wide})}).err.find("at most 10000 columns"),
+              std::string::npos);
     // --keep-going writes the good rows.
     const ToolRun kept = Tool({"sheet", "import", "--keep-going", File(0), Sheet(records)});
     EXPECT_EQ(kept.status, 1);
