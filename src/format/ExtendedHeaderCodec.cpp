@@ -6,6 +6,7 @@
 
 #include "format/HeaderError.h"
 #include "format/ItemCodec.h"
+#include "platform/TextCodec.h"
 
 using ItemCodec::DecodedItem;
 using ItemCodec::DecodeItem;
@@ -334,21 +335,12 @@ std::uint64_t PayloadBytes(const HeaderElement& value) {
 
 std::string ExplainUnencodable(const HeaderNode& root) {
     const std::string limit = std::to_string(ItemCodec::kMaxPayload);
-    // The entry's path (of any length), shortened for a message, with its control
-    // characters shown.
+    // The entry's path (of any length), shortened for a message, as UTF-8 with
+    // its control characters shown as every message shows them.
     auto entry = [](const HeaderNode& node) {
-        std::string path = HeaderTree::PathOf(node), shown;
+        std::string path = HeaderTree::PathOf(node);
         if (path.size() > 80) path = path.substr(0, 40) + "..." + path.substr(path.size() - 37);
-        for (char c : path) {
-            const auto u = static_cast<unsigned char>(c);
-            if (u < 0x20 || u == 0x7F) {
-                static constexpr char kHex[] = "0123456789ABCDEF";
-                shown += std::string("\\x") + kHex[u >> 4] + kHex[u & 0xF];
-            } else {
-                shown += c;
-            }
-        }
-        return "'" + shown + "'";
+        return "'" + TextCodec::Escaped(TextCodec::AnsiToUtf8(path)) + "'";
     };
     // Depth-first with an explicit stack; each list's labels must rise strictly
     // (without regard to case), as the reader finds them.
