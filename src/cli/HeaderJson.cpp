@@ -3,11 +3,13 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <set>
 
 #include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
+#include "format/ItemCodec.h"
 #include "model/NumberText.h"
 #include "platform/TextCodec.h"
 
@@ -162,9 +164,14 @@ std::string ToAnsi(const std::string& utf8, const std::string& where) {
     return TextCodec::NarrowAnsi(wide);
 }
 
-std::uint32_t TypeCode(const std::string& name, const std::string& where) {
+std::optional<std::uint32_t> KnownTypeCode(const std::string& name) {
     for (std::uint32_t code : {0u, 1u, 2u, 8u, 25u, 32u, 36u, 42u, 44u, 63u})
         if (ElementTypeNameAscii(code) == name) return code;
+    return std::nullopt;
+}
+
+std::uint32_t TypeCode(const std::string& name, const std::string& where) {
+    if (auto code = KnownTypeCode(name)) return *code;
     Fail(where, "unknown type '" + name + "'");
 }
 
@@ -181,8 +188,13 @@ void OnlyKeys(const In& j, std::initializer_list<const char*> keys, const std::s
 template <class T>
 T IntegerIn(const In& v, std::int64_t lo, std::int64_t hi, const std::string& where) {
     if (!v.is_number_integer()) Fail(where, "values must be integers");
-    if (v.is_number_unsigned() ? v.get<std::uint64_t>() > static_cast<std::uint64_t>(hi)
-                               : (v.get<std::int64_t>() < lo || v.get<std::int64_t>() > hi))
+    // A JSON number without a sign is read as unsigned, one with a sign as signed.
+    const bool inRange =
+        v.is_number_unsigned()
+            ? v.get<std::uint64_t>() <= static_cast<std::uint64_t>(hi) &&
+                  (lo <= 0 || v.get<std::uint64_t>() >= static_cast<std::uint64_t>(lo))
+            : v.get<std::int64_t>() >= lo && v.get<std::int64_t>() <= hi;
+    if (!inRange)
         Fail(where, "value " + v.dump() + " is outside " + std::to_string(lo) + " to " +
                         std::to_string(hi));
     return static_cast<T>(v.get<std::int64_t>());
@@ -216,7 +228,123 @@ T RealFrom(const In& v, const std::string& where) {
     Fail(where, "values must be numbers, \"Infinity\", \"-Infinity\" or \"NaN\"");
 }
 
-HeaderElement LeafFromJson(const In& j, std::uint32_t type, const std::string& where) {
+// The values of an entry as they are read, one at a time, kept at their size in
+// the file: an array member of a large entry costs a few bytes a value, not a
+// JSON node each. Values beyond what an item can hold are refused at once.
+class ValueSink {
+  public:
+    // `type`: the entry's type; Unicode takes its "units", Unknown (any type code
+    // not known) its "bytes".
+    ValueSink(std::uint32_t type, std::string where) : m_type(type), m_where(std::move(where)) {}
+
+    void Add(const In& v) {
+        switch (Kind()) {
+            case ElementType::Boolean:
+                Put(v.is_boolean() ? std::uint8_t{v.get<bool>()}
+                                   : IntegerIn<std::uint8_t>(v, 0, 255, m_where));
+                break;
+            case ElementType::Byte:
+                Put(IntegerIn<std::uint8_t>(v, 0, 255, m_where));
+                break;
+            case ElementType::Short:
+                Put(IntegerIn<std::int16_t>(v, -32768, 32767, m_where));
+                break;
+            case ElementType::Long:
+                Put(IntegerIn<std::int32_t>(v, INT32_MIN, INT32_MAX, m_where));
+                break;
+            case ElementType::Float:
+                Put(RealFrom<float, std::uint32_t>(v, m_where));
+                break;
+            case ElementType::Double:
+                Put(RealFrom<double, std::uint64_t>(v, m_where));
+                break;
+            case ElementType::Unicode:
+                Put(IntegerIn<char16_t>(v, 1, 0xFFFF, m_where));
+                break;
+            default:
+                Fail(m_where, "a value cannot have the type List");
+        }
+    }
+
+    HeaderElement Take() const {
+        if (m_type == ToCode(ElementType::Unicode)) {
+            std::u16string text(m_raw.size() / 2, u'\0');
+            std::memcpy(text.data(), m_raw.data(), m_raw.size());
+            return HeaderElement(std::u16string_view(text));
+        }
+        const std::size_t size = ValueSizeOf(m_type) ? ValueSizeOf(m_type) : 1;
+        const auto count = static_cast<std::uint32_t>(m_raw.size() / size);
+        HeaderElement e(m_type, count);
+        const std::uint8_t* at = m_raw.data();
+        for (std::uint32_t i = 0; i < count; ++i, at += size) {
+            switch (Kind()) {
+                case ElementType::Short:
+                    e.SetShort(i, Get<std::int16_t>(at));
+                    break;
+                case ElementType::Long:
+                    e.SetLong(i, Get<std::int32_t>(at));
+                    break;
+                case ElementType::Float:
+                    e.SetFloat(i, Get<float>(at));
+                    break;
+                case ElementType::Double:
+                    e.SetDouble(i, Get<double>(at));
+                    break;
+                default:
+                    e.SetByte(i, *at);
+            }
+        }
+        return e;
+    }
+
+  private:
+    ElementType Kind() const {
+        return IsKnownElementType(m_type) ? static_cast<ElementType>(m_type) : ElementType::Byte;
+    }
+    template <class T>
+    void Put(T v) {
+        if (m_raw.size() + sizeof v > ItemCodec::kMaxPayload)
+            Fail(m_where, "the value is longer than an item can hold");
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&v);
+        m_raw.insert(m_raw.end(), bytes, bytes + sizeof v);
+    }
+    template <class T>
+    static T Get(const std::uint8_t* at) {
+        T v;
+        std::memcpy(&v, at, sizeof v);
+        return v;
+    }
+
+    std::uint32_t m_type;
+    std::string m_where;
+    std::vector<std::uint8_t> m_raw;
+};
+
+// Whether an entry of this type takes its values from the array `member`.
+bool TakesArray(std::uint32_t type, std::string_view member) {
+    switch (static_cast<ElementType>(type)) {
+        case ElementType::Ascii:
+        case ElementType::End:
+        case ElementType::List:
+            return false;
+        case ElementType::Unicode:
+            return member == "units";
+        default:
+            return IsKnownElementType(type) ? member == "values" : member == "bytes";
+    }
+}
+
+// `streamed`: the values of the entry's array member, read already.
+HeaderElement LeafFromJson(const In& j, std::uint32_t type, const std::string& where,
+                           const ValueSink* streamed) {
+    // An array member's values, from the sink or from the JSON kept.
+    auto valuesOf = [&](const char* member) {
+        if (streamed) return streamed->Take();
+        if (!j[member].is_array()) Fail(where, std::string("'") + member + "' must be an array");
+        ValueSink sink(type, where);
+        for (const auto& v : j[member]) sink.Add(v);
+        return sink.Take();
+    };
     switch (static_cast<ElementType>(type)) {
         case ElementType::Ascii: {
             OnlyKeys(j, {"type", "value"}, where);
@@ -227,19 +355,15 @@ HeaderElement LeafFromJson(const In& j, std::uint32_t type, const std::string& w
             return HeaderElement(std::string_view(text));
         }
         case ElementType::Unicode: {
-            std::u16string text;
             if (j.contains("units")) {
                 OnlyKeys(j, {"type", "units"}, where);
-                if (!j["units"].is_array()) Fail(where, "'units' must be an array");
-                for (const auto& u : j["units"])
-                    text.push_back(IntegerIn<char16_t>(u, 1, 0xFFFF, where));
-            } else {
-                OnlyKeys(j, {"type", "value"}, where);
-                if (!j["value"].is_string()) Fail(where, "'value' must be a string");
-                text = TextCodec::FromUtf8(j["value"].get<std::string>());
-                if (text.find(u'\0') != std::u16string::npos)
-                    Fail(where, "text must not hold the character 0");
+                return valuesOf("units");
             }
+            OnlyKeys(j, {"type", "value"}, where);
+            if (!j["value"].is_string()) Fail(where, "'value' must be a string");
+            const std::u16string text = TextCodec::FromUtf8(j["value"].get<std::string>());
+            if (text.find(u'\0') != std::u16string::npos)
+                Fail(where, "text must not hold the character 0");
             return HeaderElement(std::u16string_view(text));
         }
         case ElementType::End:
@@ -248,38 +372,12 @@ HeaderElement LeafFromJson(const In& j, std::uint32_t type, const std::string& w
         default:
             break;
     }
-    OnlyKeys(j, {"type", "values"}, where);
-    const In& values = j["values"];
-    if (!values.is_array()) Fail(where, "'values' must be an array");
-    HeaderElement e(type, static_cast<std::uint32_t>(values.size()));
-    std::uint32_t i = 0;
-    for (const auto& v : values) {
-        switch (static_cast<ElementType>(type)) {
-            case ElementType::Boolean:
-                e.SetByte(i, v.is_boolean() ? (v.get<bool>() ? 1 : 0)
-                                            : IntegerIn<std::uint8_t>(v, 0, 255, where));
-                break;
-            case ElementType::Byte:
-                e.SetByte(i, IntegerIn<std::uint8_t>(v, 0, 255, where));
-                break;
-            case ElementType::Short:
-                e.SetShort(i, IntegerIn<std::int16_t>(v, -32768, 32767, where));
-                break;
-            case ElementType::Long:
-                e.SetLong(i, IntegerIn<std::int32_t>(v, INT32_MIN, INT32_MAX, where));
-                break;
-            case ElementType::Float:
-                e.SetFloat(i, RealFrom<float, std::uint32_t>(v, where));
-                break;
-            case ElementType::Double:
-                e.SetDouble(i, RealFrom<double, std::uint64_t>(v, where));
-                break;
-            default:
-                Fail(where, "a value cannot have the type List");
-        }
-        ++i;
+    if (!IsKnownElementType(type)) {
+        OnlyKeys(j, {"type", "code", "bytes"}, where);
+        return valuesOf("bytes");
     }
-    return e;
+    OnlyKeys(j, {"type", "values"}, where);
+    return valuesOf("values");
 }
 
 // The checks of one label of a list, before its entry is read.
@@ -293,22 +391,19 @@ std::string LabelFromKey(const std::string& key, const std::string& where, const
 }
 
 // A leaf entry from its object (every key but a list's "entries").
+// `streamed`: the values of its array member, when read as they came.
 std::unique_ptr<HeaderNode> LeafEntry(const std::string& label, const In& value,
-                                      const std::string& typeName, const std::string& where) {
+                                      const std::string& typeName, const std::string& where,
+                                      const ValueSink* streamed) {
     auto node = std::make_unique<HeaderNode>(label, false);
     if (typeName == "Unknown") {
         OnlyKeys(value, {"type", "code", "bytes"}, where);
         const auto code = IntegerIn<std::uint32_t>(value["code"], 0, 63, where);
         if (IsKnownElementType(code))
             Fail(where, "code " + std::to_string(code) + " is a known type");
-        if (!value["bytes"].is_array()) Fail(where, "'bytes' must be an array");
-        HeaderElement e(code, static_cast<std::uint32_t>(value["bytes"].size()));
-        std::uint32_t i = 0;
-        for (const auto& b : value["bytes"])
-            e.SetByte(i++, IntegerIn<std::uint8_t>(b, 0, 255, where));
-        node->value = std::move(e);
+        node->value = LeafFromJson(value, code, where, streamed);
     } else {
-        node->value = LeafFromJson(value, TypeCode(typeName, where), where);
+        node->value = LeafFromJson(value, TypeCode(typeName, where), where, streamed);
     }
     return node;
 }
@@ -325,22 +420,32 @@ namespace {
 // its own: the parser's callback form is more than twice as slow. It also stops
 // at nesting deeper than any header can be written (each list is an entry's
 // object and its "entries" object), so that hostile nesting costs no memory.
+// And it notes each object's "type", so that the second pass knows an entry's
+// type before its values, whatever the order of its keys.
 class DuplicateKeys : public nlohmann::json_sax<In> {
   public:
     static constexpr std::size_t kMaxNesting = 2 * kMaxListDepth + 8;
+    static constexpr std::uint8_t kNoType = 0xFF;
     bool found = false;
     std::string where, what;  // the message: the keys on the way, the fault
+    // Each object's known type code, kNoType for none, in the order they open.
+    std::vector<std::uint8_t> types;
 
     bool null() override { return true; }
     bool boolean(bool) override { return true; }
     bool number_integer(number_integer_t) override { return true; }
     bool number_unsigned(number_unsigned_t) override { return true; }
     bool number_float(number_float_t, const string_t&) override { return true; }
-    bool string(string_t&) override { return true; }
+    bool string(string_t& s) override {
+        if (!m_open.empty() && m_open.back().depth == m_nDepth && m_open.back().key == "type")
+            if (const auto code = KnownTypeCode(s)) types[m_open.back().index] = *code & 0x3F;
+        return true;
+    }
     bool binary(binary_t&) override { return true; }
     bool start_object(std::size_t) override {
         if (!Deeper()) return false;
-        m_open.emplace_back();
+        m_open.push_back({{}, {}, types.size(), m_nDepth});
+        types.push_back(kNoType);
         return true;
     }
     bool key(string_t& key) override {
@@ -381,6 +486,8 @@ class DuplicateKeys : public nlohmann::json_sax<In> {
     struct Open {
         std::set<std::string> keys;
         std::string key;
+        std::size_t index;  // in `types`
+        std::size_t depth;  // m_nDepth inside it
     };
     std::vector<Open> m_open;
     std::size_t m_nDepth = 0;  // objects and arrays open
@@ -396,7 +503,9 @@ const char* const kNotAnEntry = "an entry must be an object with a \"type\"";
 // is kept as JSON until the entry's object ends and is then checked whole.
 class TreeBuilder : public nlohmann::json_sax<In> {
   public:
-    explicit TreeBuilder(HeaderNode& root) : m_root(root) {}
+    // `types`: each object's type, as the first pass noted it.
+    TreeBuilder(HeaderNode& root, const std::vector<std::uint8_t>& types)
+        : m_root(root), m_types(types) {}
 
     bool null() override { return Value(In(nullptr)); }
     bool boolean(bool v) override { return Value(In(v)); }
@@ -407,13 +516,16 @@ class TreeBuilder : public nlohmann::json_sax<In> {
     bool binary(binary_t& v) override { return Value(In(std::move(v))); }
 
     bool start_object(std::size_t) override {
+        const std::uint8_t type = m_types.at(m_nObjects++);
         if (m_frames.empty()) return Enter(m_root, "", 0);
         Frame& f = m_frames.back();
         if (f.kind == Frame::Entries) {
             m_frames.push_back(
                 MakeFrame(Frame::Entry, f.list, f.pendingWhere, f.depth, f.pendingLabel));
+            m_frames.back().type = type;
             return true;
         }
+        if (f.streaming) f.sink->Add(In::object());  // refused: not a value
         if (f.kind == Frame::Entry && f.build.empty() && f.member == "entries") {
             f.entries = true;
             HeaderNode* list =
@@ -422,7 +534,21 @@ class TreeBuilder : public nlohmann::json_sax<In> {
         }
         return Open(In::object());
     }
-    bool start_array(std::size_t) override { return Open(In::array()); }
+    bool start_array(std::size_t) override {
+        if (!m_frames.empty()) {
+            Frame& f = m_frames.back();
+            if (f.streaming) f.sink->Add(In::array());  // refused: not a value
+            // An entry's array of values: they go to a sink as they come.
+            if (f.kind == Frame::Entry && f.build.empty() && f.type != DuplicateKeys::kNoType &&
+                TakesArray(f.type, f.member)) {
+                f.value[f.member] = In::array();
+                f.sink.emplace(f.type, f.where);
+                f.streaming = true;
+                return true;
+            }
+        }
+        return Open(In::array());
+    }
     bool key(string_t& key) override {
         Frame& f = m_frames.back();
         if (f.kind == Frame::Entries) {
@@ -436,7 +562,11 @@ class TreeBuilder : public nlohmann::json_sax<In> {
         return true;
     }
     bool end_array() override {
-        m_frames.back().build.pop_back();
+        Frame& f = m_frames.back();
+        if (f.streaming)
+            f.streaming = false;
+        else
+            f.build.pop_back();
         return true;
     }
     bool end_object() override {
@@ -471,6 +601,9 @@ class TreeBuilder : public nlohmann::json_sax<In> {
         bool entries = false;     // Entry: its "entries" became a list
         std::vector<std::pair<In*, std::string>> build{};  // Entry: open containers of a member
         std::string pendingLabel{}, pendingWhere{};        // Entries: the entry to come
+        std::uint8_t type = DuplicateKeys::kNoType;        // Entry: its type, if known
+        std::optional<ValueSink> sink{};  // Entry: its array member's values, read as they came
+        bool streaming = false;           // Entry: inside that array
     };
 
     static Frame MakeFrame(Frame::Kind kind, HeaderNode* list, std::string where, std::size_t depth,
@@ -494,6 +627,10 @@ class TreeBuilder : public nlohmann::json_sax<In> {
         if (m_frames.empty()) Fail("", "entries must be a JSON object");
         Frame& f = m_frames.back();
         if (f.kind == Frame::Entries) Fail(f.pendingWhere, kNotAnEntry);
+        if (f.streaming) {
+            f.sink->Add(v);
+            return nullptr;
+        }
         if (f.build.empty()) return &(f.value[f.member] = std::move(v));
         auto& [container, key] = f.build.back();
         if (container->is_array()) {
@@ -527,10 +664,14 @@ class TreeBuilder : public nlohmann::json_sax<In> {
             return;
         }
         if (e.entries) Fail(e.where, "unexpected key 'entries'");
-        HeaderTree::Insert(*e.list, LeafEntry(e.label, value, typeName, e.where), &m_root);
+        HeaderTree::Insert(
+            *e.list, LeafEntry(e.label, value, typeName, e.where, e.sink ? &*e.sink : nullptr),
+            &m_root);
     }
 
     HeaderNode& m_root;
+    const std::vector<std::uint8_t>& m_types;
+    std::size_t m_nObjects = 0;
     std::vector<Frame> m_frames;
 };
 }  // namespace
@@ -540,7 +681,7 @@ std::unique_ptr<HeaderNode> HeaderJson::Import(std::string_view text) {
     In::sax_parse(text, &check);
     if (check.found) Fail(check.where, check.what);
     auto root = ExtendedHeader::MakeRoot();
-    TreeBuilder builder(*root);
+    TreeBuilder builder(*root, check.types);
     In::sax_parse(text, &builder);
     return root;
 }

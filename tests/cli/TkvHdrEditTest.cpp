@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <functional>
 #include <sstream>
 
 #include "cli/HeaderJson.h"
@@ -246,6 +247,21 @@ TEST_F(TkvHdrEditTest, ExportImportRoundTripsEveryKindOfValue) {
     EXPECT_EQ(ReadAll(hard), stored);
 
     auto back = HeaderJson::Import(json.out);
+    // Export writes an entry's type before its values; any order of keys reads
+    // the same.
+    std::function<nlohmann::ordered_json(const nlohmann::ordered_json&)> reversed =
+        [&](const nlohmann::ordered_json& j) {
+            if (!j.is_object()) return j;
+            nlohmann::ordered_json r = nlohmann::ordered_json::object();
+            std::vector<std::pair<std::string, nlohmann::ordered_json>> members;
+            for (const auto& [key, value] : j.items()) members.emplace_back(key, reversed(value));
+            for (auto it = members.rbegin(); it != members.rend(); ++it) r[it->first] = it->second;
+            return r;
+        };
+    const std::string valuesFirst = reversed(nlohmann::ordered_json::parse(json.out)).dump();
+    ASSERT_LT(valuesFirst.find("\"values\""), valuesFirst.find("\"type\""));
+    EXPECT_EQ(EncodeExtendedHeaderBlock(*HeaderJson::Import(valuesFirst)),
+              EncodeExtendedHeaderBlock(*back));
     RecordingMessages messages;
     AllowEditing allow;
     CTKVEditorDoc doc(messages, allow);
@@ -276,6 +292,17 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     refuse(R"({"A": {"type": "Double", "values": ["NaN:0x1"]}})", "values must be numbers");
     refuse(R"({"A": {"type": "Sparkly", "values": []}})", "unknown type 'Sparkly'");
     refuse(R"({"A": {"type": "Long", "value": [1]}})", "unexpected key 'value'");
+    // Values read before or after the entry's type meet the same checks.
+    for (const char* values : {R"("values": [1, [2]])", R"("values": [1, {"x": 2}])"}) {
+        refuse(std::string(R"({"A": {"type": "Long", )") + values + "}}",
+               "values must be integers");
+        refuse(std::string(R"({"A": {)") + values + R"(, "type": "Long"}})",
+               "values must be integers");
+    }
+    refuse(R"({"A": {"units": [65, 0], "type": "Unicode"}})", "outside 1 to 65535");
+    refuse(R"({"A": {"type": "Unicode", "units": [65, 65536]}})", "outside 1 to 65535");
+    refuse(R"({"A": {"type": "Double", "values": [1, "x"]}})", "values must be numbers");
+    refuse(R"({"A": {"type": "Byte", "values": [1], "units": [1]}})", "unexpected key 'units'");
     refuse(R"({"L": {"type": "List", "entries": {"X": {"type": "ASCII", "value": "\u03a9"}}}})",
            "'L.X': has characters that Windows-1252 cannot hold");
     std::string path = "A";  // a path of 100,000 labels: refused, and shown cut short
