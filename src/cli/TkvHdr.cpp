@@ -91,9 +91,8 @@ bool WithoutJournal(Context& cx, const NoJournalPlace& e) {
     return cx.noJournal;
 }
 
-// The most a sheet or a JSON document given to import may hold, from a file and
-// from standard input alike: reading takes a small multiple of it in memory.
-constexpr std::uint64_t kMaxInputBytes = 64u << 20;
+// The most a sheet or a JSON document given to import may hold.
+constexpr std::uint64_t kMaxInputBytes = SheetImport::kMaxTextBytes;
 
 // The name of an input for messages: "-" is standard input.
 std::string InputName(const std::string& name) {

@@ -108,6 +108,49 @@ std::vector<std::string> SheetImport::NarrowPaths(const std::vector<Column>& col
     return paths;
 }
 
+SheetImport::CellResult SheetImport::Cell(const FolderSheet& sheet, std::size_t file,
+                                          std::size_t columnIndex, const Column& column,
+                                          std::string_view text) {
+    const FolderSheet::Row& stored = sheet.Rows().at(file);
+    const std::string shownName = TextCodec::Escaped(stored.name);
+    const std::string cell(text);
+    auto fault = [](std::string what) { return CellResult{std::nullopt, std::move(what)}; };
+    if (!stored.error.empty()) return fault(shownName + " cannot be read: " + stored.error);
+    const auto& old = stored.cells.at(columnIndex);
+    // A cell "-" removes the file's value there, unless that value is the text
+    // "-" itself: then the cell is that value (an exported sheet imports
+    // unchanged).
+    if (cell == "-" && old && old->Format() == u"-" &&
+        (old->GetType() == ToCode(ElementType::Ascii) ||
+         old->GetType() == ToCode(ElementType::Unicode)))
+        return {};
+    if (cell == "-") {
+        if (!old) return {};
+        if (stored.readOnly) return fault(shownName + " is read-only");
+        return {FolderSheet::Change{file, columnIndex, {}, true}, {}};
+    }
+    if (stored.blocked.at(columnIndex))
+        return fault("the path runs through a value, or the file stores a list there");
+    if (!column.typed && !old)
+        return fault(shownName + " has no entry " + TextCodec::Escaped(column.path) +
+                     ": give the column a type (" + TextCodec::Escaped(column.path) + ":TYPE)");
+    const std::uint32_t type = column.typed ? column.type : old->GetType();
+    if (old && old->GetType() != type)
+        return fault(shownName + " stores " + TextCodec::Escaped(column.path) + " as " +
+                     std::string(ElementTypeNameAscii(old->GetType())) + ", not " +
+                     std::string(ElementTypeNameAscii(type)));
+    try {
+        HeaderElement value = EntryArguments::ParseValues(cell, type);
+        if (const char* why = BlockPath::ValueFault(value))  // the file could not hold it
+            return fault(std::string("the value ") + why);
+        if (old && *old == value) return {};  // already so
+        if (stored.readOnly) return fault(shownName + " is read-only");
+        return {FolderSheet::Change{file, columnIndex, std::move(value)}, {}};
+    } catch (const EntryArguments::Failure& f) {
+        return fault(f.message);
+    }
+}
+
 std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& table,
                                                       const std::vector<Column>& columns,
                                                       const FolderSheet& sheet,
@@ -148,63 +191,14 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
             continue;
         }
         rowOfFile[*file] = row;
-        const FolderSheet::Row& stored = sheet.Rows()[*file];
-        const std::string shownName = TextCodec::Escaped(stored.name);
         for (std::size_t c = 1; c < width; ++c) {
-            const std::string cell(table.Field(r, c));
+            const std::string_view cell = table.Field(r, c);
             if (cell.empty()) continue;
-            const Column& column = columns[c - 1];
-            auto fault = [&](const std::string& what) { add({row, c + 1, what}); };
-            if (!stored.error.empty()) {
-                fault(shownName + " cannot be read: " + stored.error);
-                continue;
-            }
-            const auto& old = stored.cells[c - 1];
-            // A cell "-" removes the file's value there, unless that value is the
-            // text "-" itself: then the cell is that value (an exported sheet
-            // imports unchanged).
-            if (cell == "-" && old && old->Format() == u"-" &&
-                (old->GetType() == ToCode(ElementType::Ascii) ||
-                 old->GetType() == ToCode(ElementType::Unicode)))
-                continue;
-            if (cell == "-") {
-                if (old && stored.readOnly)
-                    fault(shownName + " is read-only");
-                else if (old)
-                    changes.push_back({*file, c - 1, {}, true});
-                continue;
-            }
-            if (stored.blocked[c - 1]) {
-                fault("the path runs through a value, or the file stores a list there");
-                continue;
-            }
-            if (!column.typed && !old) {
-                fault(shownName + " has no entry " + TextCodec::Escaped(column.path) +
-                      ": give the column a type (" + TextCodec::Escaped(column.path) + ":TYPE)");
-                continue;
-            }
-            const std::uint32_t type = column.typed ? column.type : old->GetType();
-            if (old && old->GetType() != type) {
-                fault(shownName + " stores " + TextCodec::Escaped(column.path) + " as " +
-                      std::string(ElementTypeNameAscii(old->GetType())) + ", not " +
-                      std::string(ElementTypeNameAscii(type)));
-                continue;
-            }
-            try {
-                HeaderElement value = EntryArguments::ParseValues(cell, type);
-                if (const char* why = BlockPath::ValueFault(value)) {  // the file could not hold it
-                    fault(std::string("the value ") + why);
-                    continue;
-                }
-                if (old && *old == value) continue;  // already so
-                if (stored.readOnly) {
-                    fault(shownName + " is read-only");
-                    continue;
-                }
-                changes.push_back({*file, c - 1, std::move(value)});
-            } catch (const EntryArguments::Failure& f) {
-                fault(f.message);
-            }
+            CellResult result = Cell(sheet, *file, c - 1, columns[c - 1], cell);
+            if (!result.fault.empty())
+                add({row, c + 1, std::move(result.fault)});
+            else if (result.change)
+                changes.push_back(std::move(*result.change));
         }
     }
     for (std::size_t f = 0; f < sheet.Rows().size(); ++f)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/FolderSheet.h"
@@ -74,9 +75,21 @@ class SheetImport {
     // make no change. Rows are the lines their records begin on. At most kMaxFaults are listed; a
     // last fault (row 0) then counts the rest.
     static constexpr std::size_t kMaxFaults = 1000;
+    // The most text a sheet (or a JSON document to import) may hold, from a file
+    // or from standard input alike: reading takes a small multiple of it.
+    static constexpr std::uint64_t kMaxTextBytes = 64u << 20;
     // Columns of values a sheet may have (far more than any plate sheet needs;
     // a header of millions would cost gigabytes to check).
     static constexpr std::size_t kMaxColumns = 10000;
+    // What one non-empty cell of `column` (index `columnIndex` in the columns
+    // `sheet` was read with) asks of the file `sheet.Rows()[file]`: no change (the
+    // file holds that already), a change, or a fault, by the rules of Changes.
+    struct CellResult {
+        std::optional<FolderSheet::Change> change;
+        std::string fault;  // empty: none
+    };
+    static CellResult Cell(const FolderSheet& sheet, std::size_t file, std::size_t columnIndex,
+                           const Column& column, std::string_view text);
     static std::vector<FolderSheet::Change> Changes(const SheetTable::Table& table,
                                                     const std::vector<Column>& columns,
                                                     const FolderSheet& sheet,

@@ -56,25 +56,21 @@ bool PlateSheetModel::Editable(std::size_t row) const {
 std::optional<PlateSheetModel::Pending> PlateSheetModel::Parse(std::size_t row, std::size_t column,
                                                                const std::string& text,
                                                                std::string* error) const {
-    const auto& stored = m_sheet.Rows().at(row).cells.at(column);
     if (text.empty()) return std::nullopt;
-    if (text == "-") {
-        if (!stored) return std::nullopt;
-        return Pending{{}, true, {}};
+    SheetImport::CellResult result =
+        SheetImport::Cell(m_sheet, row, column, m_columns.at(column), text);
+    if (!result.fault.empty()) {
+        if (error) *error = result.fault;
+        throw EntryArguments::Failure{result.fault};
     }
-    try {
-        HeaderElement value = EntryArguments::ParseValues(text, m_columns.at(column).type);
-        if (stored && *stored == value) return std::nullopt;
-        return Pending{std::move(value), false, {}};
-    } catch (const EntryArguments::Failure& f) {
-        if (error) *error = f.message;
-        throw;
-    }
+    if (!result.change) return std::nullopt;
+    return Pending{std::move(result.change->value), result.change->remove, {}};
 }
 
 void PlateSheetModel::Put(std::size_t row, std::size_t column, std::optional<Pending> pending) {
     auto& cell = m_pending[row][column];
-    m_nPending += static_cast<std::size_t>(pending.has_value()) - static_cast<std::size_t>(cell.has_value());
+    m_nPending +=
+        static_cast<std::size_t>(pending.has_value()) - static_cast<std::size_t>(cell.has_value());
     cell = std::move(pending);
     const QModelIndex at = index(static_cast<int>(row), static_cast<int>(column + 1));
     emit dataChanged(at, at);
@@ -152,9 +148,8 @@ std::vector<std::string> PlateSheetModel::Paste(
 }
 
 std::vector<SheetImport::Fault> PlateSheetModel::LoadTable(const std::string& fileInFolder,
-                                                           const SheetTable::Records& records) {
-    std::vector<Column> columns =
-        SheetImport::ReadHeader(records.empty() ? SheetTable::Record{} : records.front());
+                                                           const SheetTable::Table& records) {
+    std::vector<Column> columns = SheetImport::ReadHeader(records, true);
     const FolderSheet sheet = FolderSheet::Read(fileInFolder, SheetImport::NarrowPaths(columns));
     std::vector<SheetImport::Fault> faults;
     const auto changes = SheetImport::Changes(records, columns, sheet, faults);
@@ -231,7 +226,8 @@ QVariant PlateSheetModel::data(const QModelIndex& index, int role) const {
             return Utf8(FolderSheet::CellText(stored));
         case Qt::BackgroundRole:
             if (pending)
-                return QBrush(pending->failure.empty() ? QColor(255, 236, 150) : QColor(255, 190, 180));
+                return QBrush(pending->failure.empty() ? QColor(255, 236, 150)
+                                                       : QColor(255, 190, 180));
             return {};
         case Qt::ToolTipRole:
             if (pending) {
@@ -254,8 +250,8 @@ bool PlateSheetModel::setData(const QModelIndex& index, const QVariant& value, i
     if (!index.isValid() || index.column() == 0 || role != Qt::EditRole) return false;
     m_strLastError.clear();
     return SetCellText(static_cast<std::size_t>(index.row()),
-                       static_cast<std::size_t>(index.column() - 1),
-                       value.toString().toStdString(), &m_strLastError);
+                       static_cast<std::size_t>(index.column() - 1), value.toString().toStdString(),
+                       &m_strLastError);
 }
 
 Qt::ItemFlags PlateSheetModel::flags(const QModelIndex& index) const {
@@ -272,7 +268,10 @@ QVariant PlateSheetModel::headerData(int section, Qt::Orientation orientation, i
     if (section == 0) return QStringLiteral("File");
     const auto c = static_cast<std::size_t>(section - 1);
     if (c >= m_columns.size()) return {};
+    if (!m_columns[c].typed) return Utf8(m_columns[c].path);  // each file's own type
     return Utf8(m_columns[c].path) + QStringLiteral(" (") +
-           QString::fromLatin1(ElementTypeNameAscii(m_columns[c].type).data(),
-                              static_cast<qsizetype>(ElementTypeNameAscii(m_columns[c].type).size())) + QStringLiteral(")");
+           QString::fromLatin1(
+               ElementTypeNameAscii(m_columns[c].type).data(),
+               static_cast<qsizetype>(ElementTypeNameAscii(m_columns[c].type).size())) +
+           QStringLiteral(")");
 }

@@ -40,13 +40,14 @@ class PlateSheetModel : public QAbstractTableModel {
     // left at (row, sheet column); a single value goes into every cell of
     // `selection` instead. Either every cell takes its value or none does: the
     // faults come back, each with the block's row and column.
-    std::vector<std::string> Paste(const std::string& text, std::size_t row, std::size_t column,
-                                   const std::vector<std::pair<std::size_t, std::size_t>>& selection);
+    std::vector<std::string> Paste(
+        const std::string& text, std::size_t row, std::size_t column,
+        const std::vector<std::pair<std::size_t, std::size_t>>& selection);
     // Reads a sample sheet: its columns replace the sheet's, its values become
     // pending values; the faults come back (SheetImport's). Throws
     // SheetImport::BadHeader and FileError (then nothing changes).
     std::vector<SheetImport::Fault> LoadTable(const std::string& fileInFolder,
-                                              const SheetTable::Records& records);
+                                              const SheetTable::Table& records);
 
     std::vector<FolderSheet::Change> Changes() const;
     bool HasChanges() const { return m_nPending > 0; }

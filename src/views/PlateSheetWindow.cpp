@@ -20,6 +20,7 @@
 #include "model/HeaderNode.h"
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
+#include "platform/RandomAccessFile.h"
 #include "platform/TextCodec.h"
 #include "platform/qt/MessageTableModel.h"
 #include "views/FolderProgress.h"
@@ -52,7 +53,8 @@ CPlateSheetWindow::CPlateSheetWindow(CTKVEditorDoc& doc, std::function<std::stri
     };
     add("AddColumn", QStringLiteral("Add &Column..."), [this] { ChooseColumn(); });
     add("RemoveColumn", QStringLiteral("&Remove Column"), [this] { RemoveColumn(); });
-    add("OpenSampleSheet", QStringLiteral("Open Sample &Sheet..."), [this] { ChooseSampleSheet(); });
+    add("OpenSampleSheet", QStringLiteral("Open Sample &Sheet..."),
+        [this] { ChooseSampleSheet(); });
     bar->addSeparator();
     m_pApply = add("Apply", QStringLiteral("&Apply"), [this] { Apply(); });
     add("UndoFolderSave", QStringLiteral("&Undo Last Folder Save"), [this] { Undo(); });
@@ -188,26 +190,31 @@ void CPlateSheetWindow::PasteClipboard() {
     std::vector<std::pair<std::size_t, std::size_t>> selection;
     for (const QModelIndex& i : m_pTable->selectionModel()->selectedIndexes()) {
         if (i.column() < 1) continue;
-        selection.push_back({static_cast<std::size_t>(i.row()), static_cast<std::size_t>(i.column() - 1)});
+        selection.push_back(
+            {static_cast<std::size_t>(i.row()), static_cast<std::size_t>(i.column() - 1)});
         row = std::min(row, selection.back().first);
         column = std::min(column, selection.back().second);
     }
     if (selection.empty()) selection.push_back({row, column});
     const std::string text = QApplication::clipboard()->text().toStdString();
     const auto faults = m_model.Paste(text, row, column, selection);
-    if (!faults.empty())
-        m_doc.Messages().Show("Nothing was pasted:" + Lines(faults));
+    if (!faults.empty()) m_doc.Messages().Show("Nothing was pasted:" + Lines(faults));
 }
 
 bool CPlateSheetWindow::OpenSampleSheet(const std::string& path) {
-    const auto text = FileSystem::ReadSmallFile(path, 256u << 20);
-    if (!text) {
-        m_doc.Messages().Show(FileError::FromErrno(path, errno ? errno : EIO).what());
-        return false;
-    }
     const std::string name = FileSystem::DisplayName(path);
     try {
-        const auto records = SheetTable::Parse(*text, SheetTable::SeparatorFor(path));
+        RandomAccessFile file(path, RandomAccessFile::Mode::Read);
+        if (file.Length() > SheetImport::kMaxTextBytes) {
+            m_doc.Messages().Show(name + ": larger than " +
+                                  std::to_string(SheetImport::kMaxTextBytes >> 20) +
+                                  " MB, more than a sample sheet may hold.");
+            return false;
+        }
+        std::string text(static_cast<std::size_t>(file.Length()), '\0');
+        if (file.Read(text.data(), text.size()) != text.size())
+            throw FileError::FromErrno(path, EIO);
+        const auto records = SheetTable::Read(text, SheetTable::SeparatorFor(path));
         const auto faults = m_model.LoadTable(m_doc.GetPathName(), records);
         m_pTable->resizeColumnsToContents();
         if (!faults.empty()) {
@@ -238,10 +245,10 @@ void CPlateSheetWindow::ChooseSampleSheet() {
 void CPlateSheetWindow::UpdatePreview() {
     const auto changes = m_model.Changes();
     m_pPreview->SetTable(FolderSheet::PreviewTable(m_model.Sheet().Preview(changes)));
-    m_pPreviewLabel->setText(
-        QStringLiteral("Preview: %1 %2").arg(changes.size()).arg(changes.size() == 1
-                                                                    ? QStringLiteral("field change")
-                                                                    : QStringLiteral("field changes")));
+    m_pPreviewLabel->setText(QStringLiteral("Preview: %1 %2")
+                                 .arg(changes.size())
+                                 .arg(changes.size() == 1 ? QStringLiteral("field change")
+                                                          : QStringLiteral("field changes")));
     m_pApply->setEnabled(!changes.empty());
 }
 
@@ -253,18 +260,19 @@ void CPlateSheetWindow::Apply() {
     options.undoWhat = "Plate Sheet Apply";
     const auto result = m_model.Sheet().Apply(
         changes, m_doc.Messages(), false,
-        [&](std::size_t done, std::size_t total) { ShowFolderProgress(progress, this, done, total); },
+        [&](std::size_t done, std::size_t total) {
+            ShowFolderProgress(progress, this, done, total);
+        },
         options);
     progress.reset();
     std::size_t written = 0, failed = 0;
     for (const auto& cell : result.cells)
         (cell.outcome == FolderSheet::CellOutcome::Written ? written : failed) += 1;
     const std::size_t files = result.report.Count(FolderEdit::Outcome::Updated);
-    const QString summary =
-        QStringLiteral("Plate sheet: %1 fields written in %2 files, %3 failed")
-            .arg(written)
-            .arg(files)
-            .arg(failed);
+    const QString summary = QStringLiteral("Plate sheet: %1 fields written in %2 files, %3 failed")
+                                .arg(written)
+                                .arg(files)
+                                .arg(failed);
     std::vector<std::string> problems = result.report.notices;
     for (const auto& f : result.report.files)
         if (f.outcome == FolderEdit::Outcome::Failed)
@@ -272,7 +280,8 @@ void CPlateSheetWindow::Apply() {
     m_model.AfterApply(changes, result);
     AfterWrite(result.report);
     statusBar()->showMessage(summary);
-    if (auto* frame = qobject_cast<QMainWindow*>(parentWidget())) frame->statusBar()->showMessage(summary);
+    if (auto* frame = qobject_cast<QMainWindow*>(parentWidget()))
+        frame->statusBar()->showMessage(summary);
     if (failed > 0 || !problems.empty())
         m_doc.Messages().Show(summary.toStdString() + "." + Lines(problems) +
                               (failed ? "\nThe cells not written stay highlighted in red." : ""));

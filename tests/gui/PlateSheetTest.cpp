@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTableView>
+#include <filesystem>
 
 #include "GuiFixture.h"
 #include "format/HeaderFile.h"
+#include "format/ItemCodec.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/TextCodec.h"
 #include "platform/qt/MessageTableModel.h"
@@ -63,7 +65,8 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     EXPECT_EQ(messages.shown.back(), "The open file has no value at NO.SUCH.");
     ASSERT_EQ(model.rowCount(), 96);
     ASSERT_EQ(model.columnCount(), 3);
-    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "SAMPLE.NAME (ASCII)");
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              "SAMPLE.NAME (ASCII)");
     EXPECT_EQ(model.index(40, 1).data().toString(), "S40");
 
     // A spreadsheet's copy of two columns: new names, the gains as they are.
@@ -88,7 +91,8 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     QApplication::clipboard()->setText("x\r\n1,2,zz\r\n");
     sheet->Table()->setCurrentIndex(model.index(3, 2));
     Action(*sheet, "Paste")->trigger();
-    EXPECT_NE(messages.shown.back().find("row 2, column 1 (A05.tkv, RUN.GAIN): Can't convert element at index 2"),
+    EXPECT_NE(messages.shown.back().find(
+                  "row 2, column 1 (A05.tkv, RUN.GAIN): Can't convert element at index 2"),
               std::string::npos)
         << messages.shown.back();
     EXPECT_EQ(sheet->Preview().rowCount(), 96);
@@ -104,7 +108,8 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
         ASSERT_EQ(Stored(i, "SAMPLE.NAME"), "Sample " + Well(i) + ", lot 7") << Well(i);
         ASSERT_EQ(Stored(i, "RUN.GAIN"), "5") << Well(i);
     }
-    EXPECT_EQ(TextCodec::ToUtf8(FindAt(*Doc().m_pRoot, "SAMPLE.NAME")->value.Format()), "Sample A01, lot 7")
+    EXPECT_EQ(TextCodec::ToUtf8(FindAt(*Doc().m_pRoot, "SAMPLE.NAME")->value.Format()),
+              "Sample A01, lot 7")
         << "the open file is shown as written";
 
     // Undo Last Folder Save puts every file back byte for byte.
@@ -128,21 +133,35 @@ TEST_F(PlateSheetTest, ASampleSheetBringsItsColumnsAndValuesAndNamesItsFaults) {
     Frame().ShowPlateSheet();
     CPlateSheetWindow& sheet = *Frame().PlateSheet();
     ASSERT_TRUE(sheet.AddColumn("RUN.GAIN"));
-    std::string csv = "file,SAMPLE.NAME:ascii,QC.LOT:long\r\n";
+    // A sheet larger than any sample sheet is refused before it is read.
+    WriteAll(dir.File("huge.csv"), Bytes{'f'});
+    std::filesystem::resize_file(dir.File("huge.csv"), (64u << 20) + 1);
+    EXPECT_FALSE(sheet.OpenSampleSheet(dir.File("huge.csv")));
+    EXPECT_EQ(messages.shown.back(),
+              "huge.csv: larger than 64 MB, more than a sample sheet may hold.");
+    // SAMPLE.NAME untyped: each file's stored type, as an exported sheet has it.
+    std::string csv = "file,SAMPLE.NAME,QC.LOT:long\r\n";
     for (int i = 0; i < 96; ++i)
-        if (i != 10) csv += Well(i) + ".tkv," + (i == 3 ? "S3" : "N" + std::to_string(i)) + "," +
-                            (i == 5 ? "x" : std::to_string(i)) + "\r\n";
+        if (i != 10)
+            csv += Well(i) + ".tkv," + (i == 3 ? "S3" : "N" + std::to_string(i)) + "," +
+                   (i == 5 ? "x" : std::to_string(i)) + "\r\n";
     csv += "Z99.tkv,a,1\r\n";
     WriteAll(dir.File("sheet.csv"), Bytes(csv.begin(), csv.end()));
     ASSERT_TRUE(sheet.OpenSampleSheet(dir.File("sheet.csv")));
     const std::string& faults = messages.shown.back();
-    for (const std::string f : {"sheet.csv: row 7, column 3: Can't convert element at index 0",
-                                "sheet.csv: row 97, column 1: no file 'Z99.tkv'",
-                                "sheet.csv: no row for A11.tkv"})
+    for (const std::string f :
+         {"sheet.csv: row 7, column 3: Can't convert element at index 0",
+          "sheet.csv: row 97, column 1: no file 'Z99.tkv'", "sheet.csv: no row for A11.tkv"})
         EXPECT_NE(faults.find(f), std::string::npos) << f << "\n" << faults;
     PlateSheetModel& model = sheet.Model();
     ASSERT_EQ(model.columnCount(), 3) << "the sheet's columns replace the window's";
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "SAMPLE.NAME");
     EXPECT_EQ(model.headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), "QC.LOT (Long)");
+    // A cell typed in meets the rules of a sheet's cell: one the files could not
+    // hold is refused.
+    std::string error;
+    EXPECT_FALSE(model.SetCellText(1, 0, std::string(ItemCodec::kMaxPayload, 'x'), &error));
+    EXPECT_EQ(error, "the value is longer than an item can hold");
     // 94 names (A04 keeps its own, A11 has no row), 94 lots (A06's did not parse).
     EXPECT_EQ(sheet.Preview().rowCount(), 94 + 94);
     EXPECT_EQ(model.index(0, 2).data().toString(), "0");
