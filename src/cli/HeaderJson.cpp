@@ -17,21 +17,10 @@ namespace {
 
 using Json = HeaderJson::Json;
 
-std::string Hex(std::uint64_t bits) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, bits, 16);
-    return "0x" + std::string(buf, r.ptr);
-}
-
-// A Float or Double value: a JSON number when finite, else a word.
-template <class T, class Bits>
+// A Float or Double value: a JSON number when finite, else its word.
+template <class T>
 Json RealToJson(T value) {
-    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-    if (std::isnan(value)) {
-        const Bits bits = std::bit_cast<Bits>(value);
-        const Bits quiet = std::bit_cast<Bits>(std::numeric_limits<T>::quiet_NaN());
-        return bits == quiet ? std::string("NaN") : "NaN:" + Hex(bits);
-    }
+    if (!std::isfinite(value)) return NumberText::FormatExact(value);
     if constexpr (std::is_same_v<T, float>) {
         // The shortest text that names this float, when it survives the trip
         // through double precision; else the exact double.
@@ -99,10 +88,10 @@ Json LeafToJson(const HeaderElement& v) {
                         values.push_back(v.GetLong(i));
                         break;
                     case ElementType::Float:
-                        values.push_back(RealToJson<float, std::uint32_t>(v.GetFloat(i)));
+                        values.push_back(RealToJson(v.GetFloat(i)));
                         break;
                     case ElementType::Double:
-                        values.push_back(RealToJson<double, std::uint64_t>(v.GetDouble(i)));
+                        values.push_back(RealToJson(v.GetDouble(i)));
                         break;
                     default:
                         break;
@@ -200,7 +189,7 @@ T IntegerIn(const In& v, std::int64_t lo, std::int64_t hi, const std::string& wh
     return static_cast<T>(v.get<std::int64_t>());
 }
 
-template <class T, class Bits>
+template <class T>
 T RealFrom(const In& v, const std::string& where) {
     if (v.is_number()) {
         const double d = v.get<double>();
@@ -212,18 +201,14 @@ T RealFrom(const In& v, const std::string& where) {
         }
         return static_cast<T>(d);
     }
-    if (v.is_string()) {
-        const std::string s = v.get<std::string>();
-        if (s == "Infinity") return std::numeric_limits<T>::infinity();
-        if (s == "-Infinity") return -std::numeric_limits<T>::infinity();
-        if (s == "NaN") return std::numeric_limits<T>::quiet_NaN();
-        if (s.rfind("NaN:0x", 0) == 0) {
-            Bits bits = 0;
-            auto r = std::from_chars(s.data() + 6, s.data() + s.size(), bits, 16);
-            const T value = std::bit_cast<T>(bits);
-            if (r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isnan(value))
-                return value;
-        }
+    if (v.is_string()) {  // the words of the values without digits
+        const std::u16string word = TextCodec::FromUtf8(v.get<std::string>());
+        std::optional<T> value;
+        if constexpr (std::is_same_v<T, float>)
+            value = NumberText::ParseExactFloat(word);
+        else
+            value = NumberText::ParseExactDouble(word);
+        if (value && !std::isfinite(*value)) return *value;
     }
     Fail(where, "values must be numbers, \"Infinity\", \"-Infinity\" or \"NaN\"");
 }
@@ -253,10 +238,10 @@ class ValueSink {
                 Put(IntegerIn<std::int32_t>(v, INT32_MIN, INT32_MAX, m_where));
                 break;
             case ElementType::Float:
-                Put(RealFrom<float, std::uint32_t>(v, m_where));
+                Put(RealFrom<float>(v, m_where));
                 break;
             case ElementType::Double:
-                Put(RealFrom<double, std::uint64_t>(v, m_where));
+                Put(RealFrom<double>(v, m_where));
                 break;
             case ElementType::Unicode:
                 Put(IntegerIn<char16_t>(v, 1, 0xFFFF, m_where));

@@ -1,8 +1,12 @@
 #include "model/NumberText.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -141,11 +145,52 @@ std::optional<Real> ReadDecimal(const DecimalToken& t) {
     return t.negative ? -value : value;
 }
 
+// The bits of a real, as an unsigned integer of its size.
 template <typename Real>
-std::string ShortestText(Real value) {
+using BitsOf = std::conditional_t<sizeof(Real) == 4, std::uint32_t, std::uint64_t>;
+
+// The shortest text that reads back as `value`; the values without digits as
+// words: "Infinity", "-Infinity", "NaN" (the quiet NaN) and "NaN:0x" with the
+// bits in hexadecimal for every other NaN.
+template <typename Real>
+std::string ExactText(Real value) {
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    if (std::isnan(value)) {
+        const auto bits = std::bit_cast<BitsOf<Real>>(value);
+        if (bits == std::bit_cast<BitsOf<Real>>(std::numeric_limits<Real>::quiet_NaN()))
+            return "NaN";
+        char buf[24];
+        auto r = std::to_chars(buf, buf + sizeof buf, bits, 16);
+        return "NaN:0x" + std::string(buf, r.ptr);
+    }
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, r.ptr);
+}
+
+// A token of ExactText: a decimal number, or one of its words (spelt as it
+// writes them; whitespace around).
+template <typename Real>
+std::optional<Real> ReadExact(std::u16string_view s) {
+    std::size_t b = SkipSpace(s, 0), e = s.size();
+    while (e > b && NumberText::IsSpace(s[e - 1])) --e;
+    const std::u16string_view word = s.substr(b, e - b);
+    if (word == u"Infinity") return std::numeric_limits<Real>::infinity();
+    if (word == u"-Infinity") return -std::numeric_limits<Real>::infinity();
+    if (word == u"NaN") return std::numeric_limits<Real>::quiet_NaN();
+    if (word.substr(0, 6) == u"NaN:0x" && word.size() > 6 && word.size() <= 6 + 2 * sizeof(Real)) {
+        BitsOf<Real> bits = 0;
+        for (char16_t c : word.substr(6)) {
+            const int digit = DigitValue(c);
+            if (digit > 15) return std::nullopt;
+            bits = static_cast<BitsOf<Real>>(bits << 4 | static_cast<unsigned>(digit));
+        }
+        const Real value = std::bit_cast<Real>(bits);
+        if (std::isnan(value)) return value;
+        return std::nullopt;
+    }
+    const auto token = ScanDecimal(s);
+    return token ? ReadDecimal<Real>(*token) : std::nullopt;
 }
 
 }  // namespace
@@ -159,21 +204,19 @@ std::optional<double> NumberText::ParseDouble(std::u16string_view s) {
 }
 
 std::optional<double> NumberText::ParseExactDouble(std::u16string_view s) {
-    const auto token = ScanDecimal(s);
-    return token ? ReadDecimal<double>(*token) : std::nullopt;
+    return ReadExact<double>(s);
 }
 
 std::optional<float> NumberText::ParseExactFloat(std::u16string_view s) {
-    const auto token = ScanDecimal(s);
-    return token ? ReadDecimal<float>(*token) : std::nullopt;
+    return ReadExact<float>(s);
 }
 
 std::string NumberText::FormatExact(double value) {
-    return ShortestText(value);
+    return ExactText(value);
 }
 
 std::string NumberText::FormatExact(float value) {
-    return ShortestText(value);
+    return ExactText(value);
 }
 
 std::optional<bool> NumberText::ParseBoolean(std::u16string_view s) {

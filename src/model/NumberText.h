@@ -31,7 +31,9 @@ class NumberText {
     // Text that reads back to the very value: the shortest decimal form that
     // does (std::to_chars), and its reading. A reading takes the decimal forms of
     // ParseDouble and converts straight to the type, subnormal values included;
-    // overflow, and a non-zero number that underflows to zero, are refused.
+    // overflow, and a non-zero number that underflows to zero, are refused. The
+    // values without digits are words: "Infinity", "-Infinity", "NaN" (the quiet
+    // NaN) and "NaN:0x" with the bits in hexadecimal for any other NaN.
     static std::string FormatExact(double value);
     static std::string FormatExact(float value);
     static std::optional<double> ParseExactDouble(std::u16string_view token);

@@ -2,6 +2,9 @@
 // generated files, each file getting its own values.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <limits>
+
 #include <filesystem>
 
 #include "cli/HeaderJson.h"
@@ -243,10 +246,27 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
 
 TEST_F(TkvHdrSheetTest, ExportedRealsImportToTheSameBits) {
     auto root = ExtendedHeader::MakeRoot();
-    HeaderElement d(ElementType::Double, 5), f(ElementType::Float, 5);
-    const double dv[] = {3.14159265358979, 0.30000000000000004, 123456789, 4.9e-324, -0.0};
-    const float fv[] = {3.14159265f, 16777215, 1.17549435e-38f, 1.4e-45f, 0};
-    for (std::uint32_t i = 0; i < 5; ++i) {
+    HeaderElement d(ElementType::Double, 9), f(ElementType::Float, 9);
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const double dv[] = {3.14159265358979,
+                         0.30000000000000004,
+                         123456789,
+                         4.9e-324,
+                         -0.0,
+                         kInf,
+                         -kInf,
+                         std::numeric_limits<double>::quiet_NaN(),
+                         std::bit_cast<double>(std::uint64_t{0xFFF0000000000123})};
+    const float fv[] = {3.14159265f,
+                        16777215,
+                        1.17549435e-38f,
+                        1.4e-45f,
+                        0,
+                        static_cast<float>(kInf),
+                        -static_cast<float>(kInf),
+                        -std::numeric_limits<float>::quiet_NaN(),
+                        std::bit_cast<float>(std::uint32_t{0x7FA00001})};
+    for (std::uint32_t i = 0; i < 9; ++i) {
         d.SetDouble(i, dv[i]);
         f.SetFloat(i, fv[i]);
     }
