@@ -255,7 +255,10 @@ int Import(Context& cx) {
 
 // The lines of a folder-wide rewrite: one per file, a line for each name left
 // out, then the summary; the number of failures.
-std::size_t PrintFolderReport(Context& cx, const FolderEdit::Report& report) {
+// `notTaken`: rows and cells of a sheet that made no change (sheet import
+// --keep-going), named in the summary line after the files.
+std::size_t PrintFolderReport(Context& cx, const FolderEdit::Report& report,
+                              std::size_t notTaken = 0) {
     for (const auto& notice : report.notices) cx.messages.Show(notice);
     // A file's other names and what else there is to know of it, after its path.
     auto extra = [](const FolderEdit::FileResult& f) {
@@ -299,7 +302,10 @@ std::size_t PrintFolderReport(Context& cx, const FolderEdit::Report& report) {
         cx.out << "failed: " << OneLine(report.listingError) << '\n';
     }
     cx.out << updated << " updated, " << unchanged << " unchanged, " << skipped << " skipped, "
-           << failed << " failed" << (cx.dryRun ? " (dry run: nothing was written)" : "") << '\n';
+           << failed << " failed"
+           << (notTaken ? "; " + std::to_string(notTaken) + " rows or cells of the sheet not taken"
+                        : std::string())
+           << (cx.dryRun ? " (dry run: nothing was written)" : "") << '\n';
     return failed;
 }
 
@@ -472,8 +478,10 @@ int SheetImport(Context& cx) {
     }
     result.report.leftOut.insert(result.report.leftOut.begin(), sheet.LeftOut().begin(),
                                  sheet.LeftOut().end());
-    const std::size_t failedFiles = PrintFolderReport(cx, result.report);
-    return failedFiles == 0 && failedCells == 0 && faults.empty() ? 0 : 1;
+    std::size_t notTaken = failedCells;
+    for (const auto& f : faults) notTaken += 1 + f.unlisted;
+    const std::size_t failedFiles = PrintFolderReport(cx, result.report, notTaken);
+    return failedFiles == 0 && notTaken == 0 ? 0 : 1;
 }
 
 int Sheet(Context& cx) {

@@ -203,6 +203,8 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
     }
     for (std::size_t f = 0; f < sheet.Rows().size(); ++f)
         if (!rowOfFile[f]) add({0, 0, "no row for " + TextCodec::Escaped(sheet.Rows()[f].name)});
-    if (unlisted) faults.push_back({0, 0, std::to_string(unlisted) + " more faults, not listed"});
+    if (unlisted)
+        faults.push_back(
+            {0, 0, std::to_string(unlisted) + " more faults, not listed", unlisted - 1});
     return changes;
 }

@@ -29,6 +29,7 @@ class SheetImport {
         std::size_t row = 0;
         std::size_t column = 0;
         std::string what;
+        std::size_t unlisted = 0;  // the faults this one counts beyond itself
         std::string Text(const std::string& sheetName) const;
     };
     // The header row does not give the columns: nothing of the table can be used.
