@@ -7,6 +7,7 @@
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
 #include "model/HeaderNode.h"
+#include "model/LabelCompare.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/TextCodec.h"
 #include "platform/UserMessages.h"
@@ -120,7 +121,11 @@ FolderSheet::Result FolderSheet::Apply(const std::vector<Change>& changes, UserM
             for (std::size_t k : *mine) {
                 const Change& change = changes[k];
                 CellResult& cell = result.cells[k];
-                const std::string& path = m_columns.at(change.column);
+                // The file's own spelling of the entries it holds, new labels in
+                // capitals, as the editor and `set` make them: a sheet's column
+                // in other case renames nothing.
+                const std::string path =
+                    BlockPath::SpeltAsStored(buffer, UpperCaseLabel(m_columns.at(change.column)));
                 switch (change.remove ? BlockPath::RemoveLeafAtPath(buffer, path)
                                       : BlockPath::SetValueAtPath(buffer, path, change.value)) {
                     case BlockPath::SetResult::Written:

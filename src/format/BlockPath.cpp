@@ -336,4 +336,31 @@ SetResult RemoveLeafAtPath(BlockBuffer& buffer, std::string_view path) {
     return SetResult::Written;
 }
 
+std::string SpeltAsStored(const BlockBuffer& buffer, std::string_view path) {
+    const auto parts = SplitPath(path);
+    std::string spelt;
+    std::size_t levelStart = 0;
+    std::optional<std::uint32_t> levelPairs;
+    bool stored = true;  // every part so far names a list the block holds
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::string_view part = parts[i];
+        if (stored) {
+            const auto r = FindInLevel(buffer.Used(), part, levelStart, levelPairs);
+            if (!r) return std::string(path);
+            stored = r->found;
+            if (stored) {
+                const auto label = ItemCodec::DecodeItem(buffer.Used(), r->pairPosition);
+                if (!label || !label->IsAscii()) return std::string(path);
+                spelt += (i ? "." : "") + std::string(label->Text(buffer.Used()));
+                stored = r->value.IsList() && r->value.count % 2 == 0;
+                levelStart = r->value.next;
+                levelPairs = r->value.count / 2;
+                continue;
+            }
+        }
+        spelt += (i ? "." : "") + std::string(part);
+    }
+    return spelt;
+}
+
 }  // namespace BlockPath

@@ -106,4 +106,11 @@ SetResult SetValueAtPath(BlockBuffer& buffer, std::string_view path, const Heade
 // list, or a path through a value); Failed when the block does not decode.
 SetResult RemoveLeafAtPath(BlockBuffer& buffer, std::string_view path);
 
+// `path` with the labels of the entries the block holds on its way spelt as
+// stored (labels compare without regard to case); the parts from the first the
+// block does not hold on stay as given. So a change made through it renames
+// nothing. The path's parts joined by periods; `path` itself when the block
+// does not decode on its way.
+std::string SpeltAsStored(const BlockBuffer& buffer, std::string_view path);
+
 }  // namespace BlockPath
