@@ -239,7 +239,10 @@ void HeaderElement::Format(std::u16string& out, int base, Reals reals) const {
         if (i > 0) out.push_back(u',');
         switch (static_cast<ElementType>(m_nType)) {
             case ElementType::Boolean:
-                out += GetByte(i) ? u"True" : u"False";
+                if (reals == Reals::Exact && GetByte(i) > 1)  // a byte the words would not keep
+                    AppendAscii(out, std::to_string(GetByte(i)));
+                else
+                    out += GetByte(i) ? u"True" : u"False";
                 break;
             case ElementType::Byte:
                 if (hex)
@@ -320,6 +323,19 @@ bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i, std::u1
             return true;
         }
         case ElementType::Boolean: {
+            if (reals == HeaderElement::Reals::Exact) {
+                // The words, or the byte itself as an integer: a number is not
+                // narrowed to true.
+                const auto word = NumberText::ParseBoolean(token);
+                const auto byte = NumberText::ParseLong(token);
+                if (byte && *byte >= 0 && *byte <= 255)
+                    e.SetByte(i, static_cast<std::uint8_t>(*byte));
+                else if (word && !byte && !NumberText::ParseDouble(token))
+                    e.SetByte(i, *word ? 1 : 0);
+                else
+                    return false;
+                return true;
+            }
             auto v = NumberText::ParseBoolean(token);
             if (!v) return false;
             e.SetByte(i, *v ? 1 : 0);

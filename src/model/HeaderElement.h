@@ -92,7 +92,9 @@ class HeaderElement {
 
     // How Float and Double values are written and read: as the list shows them
     // ("%g", 6 digits; normal numbers only), or exactly (the shortest text that
-    // reads back to the same bits; subnormal numbers too).
+    // reads back to the same bits; subnormal numbers too). Exactly, a Boolean
+    // byte other than 0 and 1 is written as its number, and a number is read as
+    // that byte (0 to 255), not as true.
     enum class Reals { Shown, Exact };
     // The text form of the whole value; base is 10 or 16.
     void Format(std::u16string& out, int base, Reals reals = Reals::Shown) const;

@@ -252,7 +252,7 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_EQ(FieldLines(mixedIn.out), "");
 }
 
-TEST_F(TkvHdrSheetTest, ExportedRealsImportToTheSameBits) {
+TEST_F(TkvHdrSheetTest, ExportedRealsAndBooleansImportToTheSameBits) {
     auto root = ExtendedHeader::MakeRoot();
     HeaderElement d(ElementType::Double, 9), f(ElementType::Float, 9);
     constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -280,8 +280,12 @@ TEST_F(TkvHdrSheetTest, ExportedRealsImportToTheSameBits) {
     }
     AddAt(*root, "R.D", d);
     AddAt(*root, "R.F", f);
+    HeaderElement b(ElementType::Boolean, 3);  // the reader takes any later byte
+    b.SetByte(0, 1);
+    b.SetByte(2, 2);
+    AddAt(*root, "R.B", b);
     WriteAll(File(7), SampleFile(*root, SampleRecord(), 700, 7));
-    const ToolRun out = Tool({"sheet", "export", File(0), "R.D", "R.F"});
+    const ToolRun out = Tool({"sheet", "export", File(0), "R.D", "R.F", "R.B"});
     ASSERT_EQ(out.status, 0) << out.err;
     const auto before = FolderContents(plate);
     const ToolRun in = Tool({"sheet", "import", File(0), Sheet(SheetTable::Parse(out.out, ','))});
