@@ -140,7 +140,7 @@ using In = HeaderJson::InputJson;
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw HeaderJson::Error(
         "JSON: " +
-        (where.empty() ? std::string("the top level") : "'" + TextCodec::Escaped(where) + "'") +
+        (where.empty() ? std::string("the top level") : "'" + TextCodec::Quoted(where) + "'") +
         ": " + what);
 }
 
@@ -168,7 +168,7 @@ void OnlyKeys(const In& j, std::initializer_list<const char*> keys, const std::s
     for (const auto& [key, value] : j.items()) {
         bool known = false;
         for (const char* k : keys) known |= key == k;
-        if (!known) Fail(where, "unexpected key '" + key + "'");
+        if (!known) Fail(where, "unexpected key '" + TextCodec::Quoted(key) + "'");
     }
     for (const char* k : keys)
         if (!j.contains(k)) Fail(where, std::string("missing '") + k + "'");
@@ -371,7 +371,7 @@ std::string LabelFromKey(const std::string& key, const std::string& where, const
     if (const char* fault = BlockPath::LabelFault(label))
         Fail(where, "the label " + std::string(fault));
     if (HeaderTree::Find(list, label))
-        Fail(where, "Label " + key + " already exists in parent list !");
+        Fail(where, "Label " + TextCodec::Quoted(key) + " already exists in parent list !");
     return label;
 }
 
@@ -435,7 +435,7 @@ class DuplicateKeys : public nlohmann::json_sax<In> {
     }
     bool key(string_t& key) override {
         if (!m_open.back().keys.insert(key).second)
-            return Found("duplicate key '" + TextCodec::Escaped(key) + "'", m_open.size() - 1);
+            return Found("duplicate key '" + TextCodec::Quoted(key) + "'", m_open.size() - 1);
         m_open.back().key = key;
         return true;
     }

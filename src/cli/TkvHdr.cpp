@@ -51,7 +51,8 @@ class OnceStreamMessages : public StreamMessages {
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);)
             if (m_shown.insert(line).second) fresh += (fresh.empty() ? "" : "\n") + line;
-        if (!fresh.empty()) StreamMessages::Show(fresh);
+        // File names and values in messages reach a terminal without its controls.
+        if (!fresh.empty()) StreamMessages::Show(TextCodec::Printable(fresh));
     }
 
   private:
@@ -442,7 +443,9 @@ int SheetImport(Context& cx) {
     std::vector<SheetImport::Fault> faults;
     const std::vector<FolderSheet::Change> changes =
         SheetImport::Changes(table, columns, sheet, faults);
-    for (const auto& f : faults) cx.err << OneLine(f.Text(InputName(sheetName))) << '\n';
+    // The fault texts quote names and cells escaped already.
+    for (const auto& f : faults)
+        cx.err << TextCodec::Printable(f.Text(InputName(sheetName))) << '\n';
     if (!faults.empty() && !cx.keepGoing) {
         cx.err << "tkvhdr sheet import: the sheet has "
                << (faults.size() == 1 ? "an error" : "errors")
@@ -478,6 +481,9 @@ int SheetImport(Context& cx) {
     }
     result.report.leftOut.insert(result.report.leftOut.begin(), sheet.LeftOut().begin(),
                                  sheet.LeftOut().end());
+    for (const auto& row : sheet.Rows())  // never written, with a row or without
+        if (!row.error.empty())
+            result.report.leftOut.push_back({row.name, "it cannot be read: " + row.error});
     std::size_t notTaken = failedCells;
     for (const auto& f : faults) notTaken += 1 + f.unlisted;
     const std::size_t failedFiles = PrintFolderReport(cx, result.report, notTaken);

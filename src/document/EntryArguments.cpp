@@ -12,7 +12,7 @@ namespace {
 
 // Text for a message: control characters and bytes that are not UTF-8 as \xHH.
 std::string Shown(const std::string& text) {
-    return TextCodec::Escaped(text);
+    return TextCodec::Quoted(text);
 }
 
 // The message for text the 8-bit code page cannot hold (stored, it would change).
@@ -45,7 +45,7 @@ HeaderElement EntryArguments::ParseValues(const std::string& values, std::uint32
         Fail("The text '" + Shown(values) + "' holds a NUL character, where a stored text ends");
     const std::u16string wide = TextCodec::FromUtf8(values);
     if (type == ToCode(ElementType::Ascii) && !TextCodec::CanNarrow(wide))
-        Fail(CannotHold("The ASCII text '" + values + "'"));
+        Fail(CannotHold("The ASCII text '" + Shown(values) + "'"));
     if (!e.Parse(wide, type, failed, HeaderElement::Reals::Exact))
         Fail("Can't convert element at index " + std::to_string(failed) +
              " to specified type of number");
@@ -56,7 +56,7 @@ std::vector<std::string> EntryArguments::SplitPath(const std::string& path) {
     std::vector<std::string> labels;
     if (!TextCodec::IsUtf8(path)) Fail("The path '" + Shown(path) + "' is not valid UTF-8");
     const std::u16string wide = TextCodec::FromUtf8(path);
-    if (!TextCodec::CanNarrow(wide)) Fail(CannotHold("The path '" + path + "'"));
+    if (!TextCodec::CanNarrow(wide)) Fail(CannotHold("The path '" + Shown(path) + "'"));
     std::string narrow = TextCodec::NarrowAnsi(wide);
     std::size_t pos = 0;
     for (;;) {
@@ -71,8 +71,8 @@ std::vector<std::string> EntryArguments::SplitPath(const std::string& path) {
         // Checked as it goes, and the path shown cut short: a hostile path of
         // millions of labels costs neither memory nor a screenful.
         if (labels.size() > kMaxListDepth + 1)
-            Fail("The path '" + Shown(path.substr(0, 200)) + (path.size() > 200 ? "..." : "") +
-                 "' nests lists more than " + std::to_string(kMaxListDepth) + " deep");
+            Fail("The path '" + Shown(path) + "' nests lists more than " +
+                 std::to_string(kMaxListDepth) + " deep");
         if (dot == std::string::npos) break;
         pos = dot + 1;
     }

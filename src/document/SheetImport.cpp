@@ -29,7 +29,7 @@ SheetImport::Column SheetImport::ParseColumn(const std::string& cell) {
     if (const std::size_t colon = cell.rfind(':'); colon != std::string::npos) {
         const auto type = EntryArguments::TypeFromName(cell.substr(colon + 1));
         if (!type)
-            throw EntryArguments::Failure{"'" + TextCodec::Escaped(cell) +
+            throw EntryArguments::Failure{"'" + TextCodec::Quoted(cell) +
                                           "' is not PATH:TYPE (TYPE one of " +
                                           EntryArguments::TypeNames() + ")"};
         column = {cell.substr(0, colon), {}, *type, true};
@@ -59,7 +59,7 @@ std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Table
         }
         if (!columns.back().typed && !untypedAllowed)
             throw BadHeader{{1, c + 1,
-                             "'" + TextCodec::Escaped(cell) + "' is not PATH:TYPE (TYPE one of " +
+                             "'" + TextCodec::Quoted(cell) + "' is not PATH:TYPE (TYPE one of " +
                                  EntryArguments::TypeNames() + ")"}};
     }
     if (auto clash = PathClash(columns)) throw BadHeader{{1, clash->index + 2, clash->what}};
@@ -71,12 +71,12 @@ std::optional<SheetImport::Clash> SheetImport::PathClash(const std::vector<Colum
     // keys are views into `columns`.
     std::map<std::string_view, std::size_t, LabelLess> paths, lists;
     auto named = [&](std::size_t k) {
-        return "column " + std::to_string(k + 2) + " ('" + TextCodec::Escaped(columns[k].path) +
+        return "column " + std::to_string(k + 2) + " ('" + TextCodec::Quoted(columns[k].path) +
                "')";
     };
     for (std::size_t k = 0; k < columns.size(); ++k) {
         const std::string_view path = columns[k].narrow;
-        const std::string shown = "'" + TextCodec::Escaped(columns[k].path) + "'";
+        const std::string shown = "'" + TextCodec::Quoted(columns[k].path) + "'";
         if (const auto it = paths.find(path); it != paths.end())
             return Clash{k, shown + " is column " + std::to_string(it->second + 2) + " already"};
         if (const auto it = lists.find(path); it != lists.end())
@@ -112,7 +112,7 @@ SheetImport::CellResult SheetImport::Cell(const FolderSheet& sheet, std::size_t 
                                           std::size_t columnIndex, const Column& column,
                                           std::string_view text) {
     const FolderSheet::Row& stored = sheet.Rows().at(file);
-    const std::string shownName = TextCodec::Escaped(stored.name);
+    const std::string shownName = TextCodec::Quoted(stored.name);
     const std::string cell(text);
     auto fault = [](std::string what) { return CellResult{std::nullopt, std::move(what)}; };
     if (!stored.error.empty()) return fault(shownName + " cannot be read: " + stored.error);
@@ -132,11 +132,11 @@ SheetImport::CellResult SheetImport::Cell(const FolderSheet& sheet, std::size_t 
     if (stored.blocked.at(columnIndex))
         return fault("the path runs through a value, or the file stores a list there");
     if (!column.typed && !old)
-        return fault(shownName + " has no entry " + TextCodec::Escaped(column.path) +
-                     ": give the column a type (" + TextCodec::Escaped(column.path) + ":TYPE)");
+        return fault(shownName + " has no entry " + TextCodec::Quoted(column.path) +
+                     ": give the column a type (" + TextCodec::Quoted(column.path) + ":TYPE)");
     const std::uint32_t type = column.typed ? column.type : old->GetType();
     if (old && old->GetType() != type)
-        return fault(shownName + " stores " + TextCodec::Escaped(column.path) + " as " +
+        return fault(shownName + " stores " + TextCodec::Quoted(column.path) + " as " +
                      std::string(ElementTypeNameAscii(old->GetType())) + ", not " +
                      std::string(ElementTypeNameAscii(type)));
     try {
@@ -180,13 +180,13 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
         const auto file = sheet.FindRow(name);
         if (!file) {
             add({row, 1,
-                 "no file '" + TextCodec::Escaped(name) + "' with the extension in " +
-                     TextCodec::Escaped(sheet.Folder())});
+                 "no file '" + TextCodec::Quoted(name) + "' with the extension in " +
+                     TextCodec::Quoted(sheet.Folder())});
             continue;
         }
         if (rowOfFile[*file]) {
             add({row, 1,
-                 "'" + TextCodec::Escaped(name) + "' has row " + std::to_string(rowOfFile[*file]) +
+                 "'" + TextCodec::Quoted(name) + "' has row " + std::to_string(rowOfFile[*file]) +
                      " already"});
             continue;
         }
@@ -202,7 +202,8 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
         }
     }
     for (std::size_t f = 0; f < sheet.Rows().size(); ++f)
-        if (!rowOfFile[f]) add({0, 0, "no row for " + TextCodec::Escaped(sheet.Rows()[f].name)});
+        if (!rowOfFile[f] && sheet.Rows()[f].error.empty())  // one that cannot be read is left out
+            add({0, 0, "no row for " + TextCodec::Quoted(sheet.Rows()[f].name)});
     if (unlisted)
         faults.push_back(
             {0, 0, std::to_string(unlisted) + " more faults, not listed", unlisted - 1});

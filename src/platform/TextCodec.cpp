@@ -142,14 +142,18 @@ bool TextCodec::IsUtf8(std::string_view text) {
     return true;
 }
 
-std::string TextCodec::Escaped(std::string_view text) {
+namespace {
+// Escaped, or (`layout`) Printable.
+std::string Escape(std::string_view text, bool layout) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const auto u = static_cast<unsigned char>(text[i]);
         const std::size_t n = Utf8SequenceAt(text, i);
-        if (u == '\\') {
+        if (layout && (u == '\\' || u == '\t' || u == '\n')) {
+            out += static_cast<char>(u);
+        } else if (u == '\\') {
             out += "\\\\";
         } else if (u == '\t') {
             out += "\\t";
@@ -172,6 +176,20 @@ std::string TextCodec::Escaped(std::string_view text) {
         ++i;
     }
     return out;
+}
+}  // namespace
+
+std::string TextCodec::Escaped(std::string_view text) {
+    return Escape(text, false);
+}
+
+std::string TextCodec::Quoted(std::string_view text) {
+    if (text.size() <= kQuotedBytes) return Escape(text, false);
+    return Escape(text.substr(0, kQuotedBytes), false) + "...";
+}
+
+std::string TextCodec::Printable(std::string_view text) {
+    return Escape(text, true);
 }
 
 std::u16string TextCodec::FromUtf8(std::string_view text) {

@@ -40,6 +40,15 @@ class TextCodec {
     // well-formed UTF-8 as \xHH (so a file name that is not UTF-8 is shown, never refused or
     // replaced). Two different texts never come out alike.
     static std::string Escaped(std::string_view text);
+    // Text quoted in a message: Escaped, and cut to its first kQuotedBytes bytes
+    // followed by "..." when longer, so that hostile input makes no hostile
+    // message.
+    static constexpr std::size_t kQuotedBytes = 200;
+    static std::string Quoted(std::string_view text);
+    // A whole message for a terminal: as Escaped, but a backslash, a tab and a
+    // line feed stay as they are (the message's own layout, and the escapes of
+    // the texts it quotes, which it does not escape again).
+    static std::string Printable(std::string_view text);
 
     // 8-bit text straight to UTF-8.
     static std::string AnsiToUtf8(std::string_view bytes) { return ToUtf8(WidenAnsi(bytes)); }

@@ -311,6 +311,15 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     EXPECT_EQ(longPath.status, 1);
     EXPECT_NE(longPath.err.find("nests lists more than"), std::string::npos) << longPath.err;
     EXPECT_LT(longPath.err.size(), 1000u);
+    // Hostile text is quoted cut short in every message.
+    const std::string key(100000, 'K'), lower(100000, 'k');
+    for (const std::string& json : {"{\"" + key + "\": {\"type\": \"Long\", \"values\": [1]}, \"" +
+                                        lower + "\": {\"type\": \"Long\", \"values\": [1]}}",
+                                    "{\"A\": {\"type\": \"Long\", \"" + key + "\": 1}}"}) {
+        const ToolRun r = Tool({"import", file, "-"}, json);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_LT(r.err.size(), 1000u) << r.err.substr(0, 300);
+    }
     std::string deep;  // nesting no header can have, refused before it costs memory
     for (int k = 0; k < 100000; ++k) deep += "{\"a\":";
     refuse(deep, "nests deeper than a header can");

@@ -363,6 +363,19 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     EXPECT_EQ(Tool({"get", (plate / "Y\x01\xFF.tkv").string(), "SAMPLE.WELL"}).out, "A03!\n");
     EXPECT_EQ(Tool({"get", (plate / "k\\nx.tkv").string(), "SAMPLE.WELL"}).out, "A04!\n");
     EXPECT_EQ(Tool({"get", (plate / "k\nx.tkv").string(), "SAMPLE.WELL"}).out, "A05!\n");
+    // A file that cannot be read needs no row and is left out; names reach the
+    // terminal escaped once, as export writes them, without their controls.
+    WriteAll((plate / "u\x1B[2J.tkv").string(), Bytes{});
+    const ToolRun unreadable = Tool({"sheet", "import", File(0), Sheet(records)});
+    EXPECT_EQ(unreadable.status, 0) << unreadable.err;
+    EXPECT_NE(unreadable.out.find("left out: u\\x1B[2J.tkv (it cannot be read: "),
+              std::string::npos)
+        << unreadable.out;
+    std::erase_if(records, [](const auto& record) { return record[0] == "k\\nx.tkv"; });
+    const ToolRun noRow = Tool({"sheet", "import", File(0), Sheet(records)});
+    EXPECT_NE(noRow.err.find("no row for k\\nx.tkv\n"), std::string::npos) << noRow.err;
+    for (const ToolRun* r : {&unreadable, &noRow})
+        EXPECT_EQ((r->out + r->err).find('\x1B'), std::string::npos) << r->err;
 }
 
 TEST_F(TkvHdrSheetTest, ADashRemovesTheValueAsDeleteDoes) {
