@@ -213,6 +213,10 @@ T RealFrom(const In& v, const std::string& where) {
     Fail(where, "values must be numbers, \"Infinity\", \"-Infinity\" or \"NaN\"");
 }
 
+// The type of an entry as the first pass notes it: its code, or one of these.
+constexpr std::uint8_t kNoType = 0xFF;       // no type string, or one naming no type
+constexpr std::uint8_t kUnknownType = 0xFE;  // "Unknown": its code is a member of its own
+
 // The values of an entry as they are read, one at a time, kept at their size in
 // the file: an array member of a large entry costs a few bytes a value, not a
 // JSON node each. Values beyond what an item can hold are refused at once.
@@ -251,15 +255,16 @@ class ValueSink {
         }
     }
 
-    HeaderElement Take() const {
-        if (m_type == ToCode(ElementType::Unicode)) {
+    // The values as an element of `type` (an Unknown entry's code comes apart).
+    HeaderElement Take(std::uint32_t type) const {
+        if (type == ToCode(ElementType::Unicode)) {
             std::u16string text(m_raw.size() / 2, u'\0');
             std::memcpy(text.data(), m_raw.data(), m_raw.size());
             return HeaderElement(std::u16string_view(text));
         }
-        const std::size_t size = ValueSizeOf(m_type) ? ValueSizeOf(m_type) : 1;
+        const std::size_t size = ValueSizeOf(type) ? ValueSizeOf(type) : 1;
         const auto count = static_cast<std::uint32_t>(m_raw.size() / size);
-        HeaderElement e(m_type, count);
+        HeaderElement e(type, count);
         const std::uint8_t* at = m_raw.data();
         for (std::uint32_t i = 0; i < count; ++i, at += size) {
             switch (Kind()) {
@@ -305,8 +310,11 @@ class ValueSink {
     std::vector<std::uint8_t> m_raw;
 };
 
-// Whether an entry of this type takes its values from the array `member`.
+// Whether an entry of this type takes its values from the array `member`;
+// `type` a type code, or one of the markers of the first pass.
 bool TakesArray(std::uint32_t type, std::string_view member) {
+    if (type == kUnknownType) return member == "bytes";
+    if (!IsKnownElementType(type)) return false;
     switch (static_cast<ElementType>(type)) {
         case ElementType::Ascii:
         case ElementType::End:
@@ -315,7 +323,7 @@ bool TakesArray(std::uint32_t type, std::string_view member) {
         case ElementType::Unicode:
             return member == "units";
         default:
-            return IsKnownElementType(type) ? member == "values" : member == "bytes";
+            return member == "values";
     }
 }
 
@@ -324,11 +332,11 @@ HeaderElement LeafFromJson(const In& j, std::uint32_t type, const std::string& w
                            const ValueSink* streamed) {
     // An array member's values, from the sink or from the JSON kept.
     auto valuesOf = [&](const char* member) {
-        if (streamed) return streamed->Take();
+        if (streamed) return streamed->Take(type);
         if (!j[member].is_array()) Fail(where, std::string("'") + member + "' must be an array");
         ValueSink sink(type, where);
         for (const auto& v : j[member]) sink.Add(v);
-        return sink.Take();
+        return sink.Take(type);
     };
     switch (static_cast<ElementType>(type)) {
         case ElementType::Ascii: {
@@ -410,7 +418,6 @@ namespace {
 class DuplicateKeys : public nlohmann::json_sax<In> {
   public:
     static constexpr std::size_t kMaxNesting = 2 * kMaxListDepth + 8;
-    static constexpr std::uint8_t kNoType = 0xFF;
     bool found = false;
     std::string where, what;  // the message: the keys on the way, the fault
     // Each object's known type code, kNoType for none, in the order they open.
@@ -422,8 +429,12 @@ class DuplicateKeys : public nlohmann::json_sax<In> {
     bool number_unsigned(number_unsigned_t) override { return true; }
     bool number_float(number_float_t, const string_t&) override { return true; }
     bool string(string_t& s) override {
-        if (!m_open.empty() && m_open.back().depth == m_nDepth && m_open.back().key == "type")
-            if (const auto code = KnownTypeCode(s)) types[m_open.back().index] = *code & 0x3F;
+        if (m_open.empty() || m_open.back().depth != m_nDepth || m_open.back().key != "type")
+            return true;
+        if (const auto code = KnownTypeCode(s))
+            types[m_open.back().index] = *code & 0x3F;
+        else if (s == "Unknown")
+            types[m_open.back().index] = kUnknownType;
         return true;
     }
     bool binary(binary_t&) override { return true; }
@@ -484,8 +495,10 @@ const char* const kNotAnEntry = "an entry must be an object with a \"type\"";
 
 // Builds the tree as the parser goes, so that memory follows the tree, not a
 // document of the whole text: a list's "entries" become its entries at once;
-// every other member of an entry (small: a type, a value, an array of values)
-// is kept as JSON until the entry's object ends and is then checked whole.
+// an entry's array of values goes to a sink at its stored size as it is read;
+// its other members (a type, a text, a code) are kept as JSON until the entry's
+// object ends and is then checked whole. A container no entry takes is kept
+// empty and its content skipped.
 class TreeBuilder : public nlohmann::json_sax<In> {
   public:
     // `types`: each object's type, as the first pass noted it.
@@ -502,6 +515,7 @@ class TreeBuilder : public nlohmann::json_sax<In> {
 
     bool start_object(std::size_t) override {
         const std::uint8_t type = m_types.at(m_nObjects++);
+        if (Skipping()) return true;
         if (m_frames.empty()) return Enter(m_root, "", 0);
         Frame& f = m_frames.back();
         if (f.kind == Frame::Entries) {
@@ -511,57 +525,53 @@ class TreeBuilder : public nlohmann::json_sax<In> {
             return true;
         }
         if (f.streaming) f.sink->Add(In::object());  // refused: not a value
-        if (f.kind == Frame::Entry && f.build.empty() && f.member == "entries") {
+        if (f.member == "entries") {
             f.entries = true;
             HeaderNode* list =
                 HeaderTree::Insert(*f.list, std::make_unique<HeaderNode>(f.label, true), &m_root);
             return Enter(*list, f.where, f.depth + 1);
         }
-        return Open(In::object());
+        return Skip(f, In::object());
     }
     bool start_array(std::size_t) override {
-        if (!m_frames.empty()) {
-            Frame& f = m_frames.back();
-            if (f.streaming) f.sink->Add(In::array());  // refused: not a value
-            // An entry's array of values: they go to a sink as they come.
-            if (f.kind == Frame::Entry && f.build.empty() && f.type != DuplicateKeys::kNoType &&
-                TakesArray(f.type, f.member)) {
-                f.value[f.member] = In::array();
-                f.sink.emplace(f.type, f.where);
-                f.streaming = true;
-                return true;
-            }
+        if (Skipping()) return true;
+        Frame& f = Taking();
+        if (f.streaming) f.sink->Add(In::array());  // refused: not a value
+        if (TakesArray(f.type, f.member)) {         // the entry's values: to a sink as they come
+            f.value[f.member] = In::array();
+            f.sink.emplace(f.type, f.where);
+            f.streaming = true;
+            return true;
         }
-        return Open(In::array());
+        return Skip(f, In::array());
     }
     bool key(string_t& key) override {
         Frame& f = m_frames.back();
+        if (f.skipping) return true;
         if (f.kind == Frame::Entries) {
             f.pendingWhere = f.where.empty() ? key : f.where + "." + key;
             f.pendingLabel = LabelFromKey(key, f.pendingWhere, *f.list);
-        } else if (f.build.empty()) {
-            f.member = key;
         } else {
-            f.build.back().second = key;
+            f.member = key;
         }
         return true;
     }
     bool end_array() override {
         Frame& f = m_frames.back();
-        if (f.streaming)
-            f.streaming = false;
+        if (f.skipping)
+            --f.skipping;
         else
-            f.build.pop_back();
+            f.streaming = false;
         return true;
     }
     bool end_object() override {
         Frame& f = m_frames.back();
-        if (f.kind == Frame::Entries) {
-            m_frames.pop_back();
+        if (f.skipping) {
+            --f.skipping;
             return true;
         }
-        if (!f.build.empty()) {
-            f.build.pop_back();
+        if (f.kind == Frame::Entries) {
+            m_frames.pop_back();
             return true;
         }
         const Frame entry = std::move(f);
@@ -577,18 +587,18 @@ class TreeBuilder : public nlohmann::json_sax<In> {
   private:
     struct Frame {
         enum Kind { Entries, Entry } kind;
-        HeaderNode* list;         // the list the entries go to
-        std::string where;        // Entries: the list's path; Entry: the entry's
-        std::size_t depth;        // of the list
-        std::string label;        // Entry: its label
-        In value = In::object();  // Entry: its members but "entries"
-        std::string member;       // Entry: the member being read
-        bool entries = false;     // Entry: its "entries" became a list
-        std::vector<std::pair<In*, std::string>> build{};  // Entry: open containers of a member
-        std::string pendingLabel{}, pendingWhere{};        // Entries: the entry to come
-        std::uint8_t type = DuplicateKeys::kNoType;        // Entry: its type, if known
+        HeaderNode* list;                            // the list the entries go to
+        std::string where;                           // Entries: the list's path; Entry: the entry's
+        std::size_t depth;                           // of the list
+        std::string label;                           // Entry: its label
+        In value = In::object();                     // Entry: its members but "entries"
+        std::string member;                          // Entry: the member being read
+        bool entries = false;                        // Entry: its "entries" became a list
+        std::string pendingLabel{}, pendingWhere{};  // Entries: the entry to come
+        std::uint8_t type = kNoType;                 // Entry: its type, as the first pass saw it
         std::optional<ValueSink> sink{};  // Entry: its array member's values, read as they came
         bool streaming = false;           // Entry: inside that array
+        std::size_t skipping = 0;         // Entry: levels open inside a member skipped
     };
 
     static Frame MakeFrame(Frame::Kind kind, HeaderNode* list, std::string where, std::size_t depth,
@@ -607,30 +617,34 @@ class TreeBuilder : public nlohmann::json_sax<In> {
         m_frames.push_back(MakeFrame(Frame::Entries, &list, where, depth, {}));
         return true;
     }
-    // A value where the innermost frame takes one.
-    In* Put(In v) {
+    // The frame that takes a value or an array here.
+    Frame& Taking() {
         if (m_frames.empty()) Fail("", "entries must be a JSON object");
         Frame& f = m_frames.back();
         if (f.kind == Frame::Entries) Fail(f.pendingWhere, kNotAnEntry);
-        if (f.streaming) {
-            f.sink->Add(v);
-            return nullptr;
-        }
-        if (f.build.empty()) return &(f.value[f.member] = std::move(v));
-        auto& [container, key] = f.build.back();
-        if (container->is_array()) {
-            container->push_back(std::move(v));
-            return &container->back();
-        }
-        return &((*container)[key] = std::move(v));
+        return f;
     }
     bool Value(In v) {
-        Put(std::move(v));
+        if (!m_frames.empty() && m_frames.back().skipping) return true;
+        Frame& f = Taking();
+        if (f.streaming)
+            f.sink->Add(v);
+        else
+            f.value[f.member] = std::move(v);
         return true;
     }
-    bool Open(In container) {
-        In* at = Put(std::move(container));
-        m_frames.back().build.emplace_back(at, std::string());
+    // Inside a member being skipped: one level deeper.
+    bool Skipping() {
+        if (m_frames.empty() || !m_frames.back().skipping) return false;
+        ++m_frames.back().skipping;
+        return true;
+    }
+    // A container where an entry takes none but its values (an error the
+    // entry's check names, by its kind alone): kept empty, its content skipped,
+    // so that it costs no memory.
+    bool Skip(Frame& f, In empty) {
+        f.value[f.member] = std::move(empty);
+        f.skipping = 1;
         return true;
     }
     void Finish(const Frame& e) {

@@ -303,6 +303,11 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     refuse(R"({"A": {"type": "Unicode", "units": [65, 65536]}})", "outside 1 to 65535");
     refuse(R"({"A": {"type": "Double", "values": [1, "x"]}})", "values must be numbers");
     refuse(R"({"A": {"type": "Byte", "values": [1], "units": [1]}})", "unexpected key 'units'");
+    // Containers no entry takes are named by their entry's check, in any order of keys.
+    refuse(R"({"A": {"values": [1], "type": "ASCII"}})", "unexpected key 'values'");
+    refuse(R"({"A": {"zzz": [{}, [1]], "type": "Long"}})", "unexpected key 'zzz'");
+    refuse(R"({"A": {"values": [1, 2]}})", "an entry must be an object with a \"type\"");
+    refuse(R"({"A": {"value": {"x": [1]}, "type": "ASCII"}})", "'value' must be a string");
     refuse(R"({"L": {"type": "List", "entries": {"X": {"type": "ASCII", "value": "\u03a9"}}}})",
            "'L.X': has characters that Windows-1252 cannot hold");
     std::string path = "A";  // a path of 100,000 labels: refused, and shown cut short
