@@ -278,9 +278,21 @@ void HeaderElement::Format(std::u16string& out, int base, Reals reals) const {
 
 namespace {
 
+// Whether an integer token is written with a leading zero that makes it octal
+// ("010" is 8): in the exact form refused, as a padded decimal read wrong.
+bool OctalLooking(std::u16string_view token) {
+    std::size_t i = 0;
+    while (i < token.size() && NumberText::IsSpace(token[i])) ++i;
+    if (i < token.size() && (token[i] == u'+' || token[i] == u'-')) ++i;
+    return i + 1 < token.size() && token[i] == u'0' && token[i + 1] >= u'0' && token[i + 1] <= u'9';
+}
+
 // Converts one token for `type` into element i; false when it does not convert.
 bool ConvertToken(HeaderElement& e, std::uint32_t type, std::uint32_t i, std::u16string_view token,
                   HeaderElement::Reals reals) {
+    const bool integer = type == ToCode(ElementType::Long) || type == ToCode(ElementType::Short) ||
+                         type == ToCode(ElementType::Byte) || type == ToCode(ElementType::Boolean);
+    if (integer && reals == HeaderElement::Reals::Exact && OctalLooking(token)) return false;
     switch (static_cast<ElementType>(type)) {
         case ElementType::Long: {
             auto v = NumberText::ParseLong(token);

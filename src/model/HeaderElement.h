@@ -94,7 +94,8 @@ class HeaderElement {
     // ("%g", 6 digits; normal numbers only), or exactly (the shortest text that
     // reads back to the same bits; subnormal numbers too). Exactly, a Boolean
     // byte other than 0 and 1 is written as its number, and a number is read as
-    // that byte (0 to 255), not as true.
+    // that byte (0 to 255), not as true; an integer with a leading zero (octal
+    // as the list reads it: "010" is 8) is refused.
     enum class Reals { Shown, Exact };
     // The text form of the whole value; base is 10 or 16.
     void Format(std::u16string& out, int base, Reals reals = Reals::Shown) const;

@@ -79,6 +79,9 @@ TEST_F(TkvHdrEditTest, SetRefusesBadInputAndChangesNothing) {
               "Can't convert element at index 1 to specified type of number\n");
     EXPECT_EQ(FailsUnchanged({"set", file, "X", "float", "1,,2"}, 1),
               "Can't convert element at index 1 to specified type of number\n");
+    // A leading zero (octal as the dialogs read it) is refused, not read as 8.
+    EXPECT_EQ(FailsUnchanged({"set", file, "RUN.GAIN", "long", "0x10,0, -010"}, 1),
+              "Can't convert element at index 2 to specified type of number\n");
     EXPECT_NE(FailsUnchanged({"set", file, "RUN.GAIN.X", "long", "1"}, 1)
                   .find("'RUN.GAIN' is a value, not a list"),
               std::string::npos);
