@@ -190,10 +190,10 @@ bool CRightView::OnCommand(int id) {
                 frame->ShowStandardHeader(true);
             return true;
         case ID_EDIT_ALL_SAMPLES:
-            CTKVEditorView::ToggleFolderEditMode(*doc);
+            doc->ToggleFolderEditMode();
             return true;
         case ID_CANCEL_FIELD:
-            CTKVEditorView::CancelField(*doc, entry);
+            doc->TakeBackField(entry);
             return true;
         default:
             return false;

@@ -499,10 +499,10 @@ bool CTKVEditorView::OnCommand(int id) {
             OnInsertList(GetTargetList());
             return true;
         case ID_EDIT_ALL_SAMPLES:
-            ToggleFolderEditMode(*doc);
+            doc->ToggleFolderEditMode();
             return true;
         case ID_CANCEL_FIELD:
-            CancelField(*doc, GetEntryOfItem(GetSelectedItem()));
+            doc->TakeBackField(GetEntryOfItem(GetSelectedItem()));
             return true;
         default:
             return false;
