@@ -9,7 +9,7 @@
 #include "document/TKVEditorDoc.h"
 #include "platform/qt/CommandSet.h"
 #include "res/Resource.h"
-#include "views/MainFrameInterface.h"
+#include "views/EntryActions.h"
 #include "views/TKVEditorView.h"
 
 CRightView::CRightView(CommandSet& commands, QWidget* parent)
@@ -119,7 +119,7 @@ void CRightView::mousePressEvent(QMouseEvent* event) {
         SelectRow(i.row());
         HeaderNode* entry = m_model.EntryAt(i.row());
         if (entry && GetDocument()) GetDocument()->NotifyShowEntry(this, entry);
-        auto menu = CTKVEditorView::CreateEntryPopup(m_commands, entry && entry->isList);
+        auto menu = EntryActions::CreateEntryPopup(m_commands, entry && entry->isList);
         menu->exec(event->globalPosition().toPoint());
         return;
     }
@@ -184,20 +184,7 @@ bool CRightView::OnCommand(int id) {
             if (entry) (doc->*request)(this, entry);
             return true;
         }
-    switch (id) {
-        case ID_VIEW_STANDARD_HEADER:
-            if (MainFrameInterface* frame = MainFrameInterface::Current())
-                frame->ShowStandardHeader(true);
-            return true;
-        case ID_EDIT_ALL_SAMPLES:
-            doc->ToggleFolderEditMode();
-            return true;
-        case ID_CANCEL_FIELD:
-            doc->TakeBackField(entry);
-            return true;
-        default:
-            return false;
-    }
+    return EntryActions::RunDocumentCommand(*doc, Frame(), id, entry);
 }
 
 bool CRightView::OnUpdateCommand(CCmdUI& ui) {
@@ -227,6 +214,6 @@ bool CRightView::OnUpdateCommand(CCmdUI& ui) {
             ui.Enable(entry && entry->pending);
             return true;
         default:
-            return CTKVEditorView::UpdateDocumentCommand(*doc, ui);
+            return EntryActions::UpdateDocumentCommand(*doc, ui);
     }
 }

@@ -77,12 +77,6 @@ class CTKVEditorView : public EntryTableView, public CView, public CommandTarget
     static constexpr const char* kNewLabelCaption = "Enter new label for '%s'";
     static constexpr const char* kUnknownType = "Unknown element type %d";
 
-    // The rules both panes share: View Standard Header, All Samples in Folder,
-    // and the context menu's Cancel.
-    static bool UpdateDocumentCommand(CTKVEditorDoc& doc, CCmdUI& ui);
-    // The context menu of the entries (it is built on the shared commands).
-    static std::unique_ptr<QMenu> CreateEntryPopup(CommandSet& commands, bool insertEnabled);
-
     // Where a shown row's item itself (its image and label) lies in the
     // viewport: a click counts only there.
     QRect ItemRect(const QModelIndex& index) const;
