@@ -28,7 +28,7 @@ int SheetExport(Context& cx) {
         try {
             columns.push_back(SheetImport::ParseColumn(*it));
         } catch (const EntryArguments::Failure& f) {
-            throw EntryArguments::Failure{"tkvhdr sheet export: " + f.message, true};
+            throw EntryArguments::Failure{"tkvhdr sheet export: " + std::string(f.what()), true};
         }
     }
     // Columns the sheet's import would refuse are refused here.

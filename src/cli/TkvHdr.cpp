@@ -145,9 +145,9 @@ int RunTkvHdr(const std::vector<std::string>& args, std::ostream& out, std::ostr
     } catch (const Failed&) {
         return 1;  // its message is on standard error already
     } catch (const EntryArguments::Failure& f) {
-        err << f.message << '\n';
-        if (f.usage) err << UsageLine(*verb) << '\n';
-        return f.usage ? 2 : 1;
+        err << f.what() << '\n';
+        if (f.Usage()) err << UsageLine(*verb) << '\n';
+        return f.Usage() ? 2 : 1;
     } catch (const AlreadyReported&) {
         return 1;
     } catch (const FileError& e) {

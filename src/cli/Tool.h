@@ -15,6 +15,7 @@
 
 #include "document/InstrumentEditPermission.h"
 #include "format/HeaderFile.h"
+#include "model/CodedError.h"
 #include "platform/RewriteJournal.h"
 #include "platform/UserMessages.h"
 
@@ -51,7 +52,9 @@ struct Context {
 };
 
 // A failure whose message has been written; the verb returns 1.
-struct Failed {};
+struct Failed : CodedError {
+    Failed() : CodedError(Code::Reported, std::string()) {}
+};
 
 // An option a verb takes and the field of the context it sets: a flag, or one
 // with a value (`--format csv` or `--format=csv`).

@@ -6,16 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "model/CodedError.h"
 #include "model/HeaderElement.h"
 
 class HeaderNode;
 
 class EntryArguments {
   public:
-    // A failure with the message for the user; `usage` marks malformed arguments.
-    struct Failure {
-        std::string message;
-        bool usage = false;
+    // A refused argument with the message for the user; `usage` marks
+    // malformed arguments.
+    class Failure : public CodedError {
+      public:
+        explicit Failure(const std::string& text, bool usage = false)
+            : CodedError(usage ? Code::BadUsage : Code::BadArgument, text) {}
+        bool Usage() const { return GetCode() == Code::BadUsage; }
     };
 
     // "ascii", "unicode", "boolean", "byte", "short", "long", "float", "double"

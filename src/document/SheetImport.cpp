@@ -55,7 +55,7 @@ std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Table
         try {
             columns.push_back(ParseColumn(cell));
         } catch (const EntryArguments::Failure& f) {
-            throw BadHeader{{1, c + 1, f.message}};
+            throw BadHeader{{1, c + 1, f.what()}};
         }
         if (!columns.back().typed && !untypedAllowed)
             throw BadHeader{{1, c + 1,
@@ -203,7 +203,7 @@ std::vector<FolderSheet::Change> SheetImport::Changes(const SheetTable::Table& t
                 }
                 changes.push_back({*file, c - 1, std::move(value)});
             } catch (const EntryArguments::Failure& f) {
-                fault(f.message);
+                fault(f.what());
             }
         }
     }

@@ -1,5 +1,7 @@
 #include "format/SheetTable.h"
 
+#include "format/Enforce.h"
+
 namespace {
 bool EndsWith(std::string_view s, std::string_view tail) {
     if (tail.size() > s.size()) return false;
@@ -51,7 +53,7 @@ SheetTable::Record SheetTable::Table::RecordAt(std::size_t record) const {
 
 SheetTable::Table SheetTable::Read(std::string_view text, char separator) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a spreadsheet's BOM
-    if (text.size() >= UINT32_MAX) throw ParseError(1, 1, "a table of 4 GB or more");
+    Enforce<ParseError>(text.size() < UINT32_MAX, 1, 1, "a table of 4 GB or more");
     Table table;
     table.m_text.reserve(text.size());
     std::string field;

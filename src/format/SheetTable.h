@@ -5,10 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "model/CodedError.h"
 
 class SheetTable {
   public:
@@ -17,10 +18,10 @@ class SheetTable {
 
     // A table that does not parse: `row` (the line its record begins on) and
     // `column` count from 1.
-    class ParseError : public std::runtime_error {
+    class ParseError : public CodedError {
       public:
         ParseError(std::size_t row, std::size_t column, const std::string& what)
-            : std::runtime_error(what), m_row(row), m_column(column) {}
+            : CodedError(Code::BadTable, what), m_row(row), m_column(column) {}
         std::size_t Row() const { return m_row; }
         std::size_t Column() const { return m_column; }
 

@@ -67,14 +67,15 @@ std::optional<PlateSheetModel::Pending> PlateSheetModel::Parse(std::size_t row, 
         if (stored && *stored == value) return std::nullopt;
         return Pending{std::move(value), false, {}};
     } catch (const EntryArguments::Failure& f) {
-        if (error) *error = f.message;
+        if (error) *error = f.what();
         throw;
     }
 }
 
 void PlateSheetModel::Put(std::size_t row, std::size_t column, std::optional<Pending> pending) {
     auto& cell = m_pending[row][column];
-    m_nPending += static_cast<std::size_t>(pending.has_value()) - static_cast<std::size_t>(cell.has_value());
+    m_nPending +=
+        static_cast<std::size_t>(pending.has_value()) - static_cast<std::size_t>(cell.has_value());
     cell = std::move(pending);
     const QModelIndex at = index(static_cast<int>(row), static_cast<int>(column + 1));
     emit dataChanged(at, at);
@@ -231,7 +232,8 @@ QVariant PlateSheetModel::data(const QModelIndex& index, int role) const {
             return Utf8(FolderSheet::CellText(stored));
         case Qt::BackgroundRole:
             if (pending)
-                return QBrush(pending->failure.empty() ? QColor(255, 236, 150) : QColor(255, 190, 180));
+                return QBrush(pending->failure.empty() ? QColor(255, 236, 150)
+                                                       : QColor(255, 190, 180));
             return {};
         case Qt::ToolTipRole:
             if (pending) {
@@ -254,8 +256,8 @@ bool PlateSheetModel::setData(const QModelIndex& index, const QVariant& value, i
     if (!index.isValid() || index.column() == 0 || role != Qt::EditRole) return false;
     m_strLastError.clear();
     return SetCellText(static_cast<std::size_t>(index.row()),
-                       static_cast<std::size_t>(index.column() - 1),
-                       value.toString().toStdString(), &m_strLastError);
+                       static_cast<std::size_t>(index.column() - 1), value.toString().toStdString(),
+                       &m_strLastError);
 }
 
 Qt::ItemFlags PlateSheetModel::flags(const QModelIndex& index) const {
@@ -273,6 +275,8 @@ QVariant PlateSheetModel::headerData(int section, Qt::Orientation orientation, i
     const auto c = static_cast<std::size_t>(section - 1);
     if (c >= m_columns.size()) return {};
     return Utf8(m_columns[c].path) + QStringLiteral(" (") +
-           QString::fromLatin1(ElementTypeNameAscii(m_columns[c].type).data(),
-                              static_cast<qsizetype>(ElementTypeNameAscii(m_columns[c].type).size())) + QStringLiteral(")");
+           QString::fromLatin1(
+               ElementTypeNameAscii(m_columns[c].type).data(),
+               static_cast<qsizetype>(ElementTypeNameAscii(m_columns[c].type).size())) +
+           QStringLiteral(")");
 }
