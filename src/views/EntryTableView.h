@@ -8,10 +8,10 @@
 
 class MainFrameInterface;
 
-class EntryTableView : public QTableView {
+class CEntryTableView : public QTableView {
     Q_OBJECT
   public:
-    explicit EntryTableView(QWidget* parent = nullptr);
+    explicit CEntryTableView(QWidget* parent = nullptr);
 
     // Lays out pending rows first: right after a fill or an insertion the
     // scroll bars do not know the new rows yet.

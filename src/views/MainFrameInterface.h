@@ -1,6 +1,6 @@
 #pragma once
 // What the views ask of the main frame. The main frame implements it and
-// passes itself to its views (EntryTableView::SetFrame); during in-place
+// passes itself to its views (CEntryTableView::SetFrame); during in-place
 // activation it takes itself back and the views skip these requests.
 
 class CommandSet;

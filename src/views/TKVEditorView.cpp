@@ -17,7 +17,7 @@
 #include "views/MainFrameInterface.h"
 
 CTKVEditorView::CTKVEditorView(CommandSet& commands, QWidget* parent)
-    : EntryTableView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
+    : CEntryTableView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
     setObjectName("CTKVEditorView");
     m_model.SetImages(m_imageList);
     setModel(&m_model);
@@ -163,7 +163,7 @@ void CTKVEditorView::FitColumn() {
 }
 
 void CTKVEditorView::resizeEvent(QResizeEvent* event) {
-    EntryTableView::resizeEvent(event);
+    CEntryTableView::resizeEvent(event);
     FitColumn();
 }
 
@@ -363,7 +363,7 @@ void CTKVEditorView::keyPressEvent(QKeyEvent* event) {
                 break;
         }
     }
-    EntryTableView::keyPressEvent(event);
+    CEntryTableView::keyPressEvent(event);
 }
 
 void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
@@ -397,14 +397,14 @@ void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
         menu->exec(event->globalPosition().toPoint());
         return;
     }
-    EntryTableView::mousePressEvent(event);
+    CEntryTableView::mousePressEvent(event);
 }
 
 void CTKVEditorView::mouseMoveEvent(QMouseEvent* event) {
     // A drag does not carry the selection along: both panes stay on the entry
     // the press chose.
     if (event->buttons() & Qt::LeftButton) return;
-    EntryTableView::mouseMoveEvent(event);
+    CEntryTableView::mouseMoveEvent(event);
 }
 
 void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -423,7 +423,7 @@ void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (selected) RunEdit(selected);
     // A list opens or closes (found again: the edit may have changed the items).
     Toggle(ItemAtPoint(pos));
-    EntryTableView::mouseDoubleClickEvent(event);
+    CEntryTableView::mouseDoubleClickEvent(event);
 }
 
 void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
@@ -433,7 +433,7 @@ void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CTKVEditorView::focusInEvent(QFocusEvent* event) {
-    EntryTableView::focusInEvent(event);
+    CEntryTableView::focusInEvent(event);
     emit Activated(this);
 }
 

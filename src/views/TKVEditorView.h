@@ -23,7 +23,7 @@ class CEntryDialog;
 class HeaderNode;
 class QMenu;
 
-class CTKVEditorView : public EntryTableView, public CView, public CommandTarget {
+class CTKVEditorView : public CEntryTableView, public CView, public CommandTarget {
     Q_OBJECT
   public:
     using HTREEITEM = TreeItem*;
