@@ -16,14 +16,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* name = new QLabel(QStringLiteral("Tessarin Header Editor"), this);
     name->setGeometry(du.Rect(35, 10, 84, 8));
     // The template's texts are replaced when the box opens.
-    m_version = new QLabel(this);
-    m_version->setObjectName("IDC_VERSION");
-    m_version->setGeometry(du.Rect(127, 10, 36, 8));
-    m_version->setText(QString::fromLatin1(kVersion));
-    m_build = new QLabel(this);
-    m_build->setObjectName("IDC_BUILD");
-    m_build->setGeometry(du.Rect(35, 23, 96, 10));
-    m_build->setText(QString::fromLatin1(kBuild));
+    m_pVersion = new QLabel(this);
+    m_pVersion->setObjectName("IDC_VERSION");
+    m_pVersion->setGeometry(du.Rect(127, 10, 36, 8));
+    m_pVersion->setText(QString::fromLatin1(kVersion));
+    m_pBuild = new QLabel(this);
+    m_pBuild->setObjectName("IDC_BUILD");
+    m_pBuild->setGeometry(du.Rect(35, 23, 96, 10));
+    m_pBuild->setText(QString::fromLatin1(kBuild));
     auto* notice =
         new QLabel(QStringLiteral("Edits sample headers, never the measured data."), this);
     notice->setGeometry(du.Rect(33, 35, 198, 8));

@@ -12,10 +12,10 @@ class CAboutDlg : public QDialog {
     static constexpr const char* kBuild = "(Build 3.1.0204.0400)";
 
     explicit CAboutDlg(QWidget* parent = nullptr);
-    QLabel* Version() const { return m_version; }
-    QLabel* Build() const { return m_build; }
+    QLabel* Version() const { return m_pVersion; }
+    QLabel* Build() const { return m_pBuild; }
 
   private:
-    QLabel* m_version;
-    QLabel* m_build;
+    QLabel* m_pVersion;
+    QLabel* m_pBuild;
 };

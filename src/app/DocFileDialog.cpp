@@ -25,14 +25,14 @@ void CDocFileDialog::ProposeName(const QString& start) {
     const QFileInfo info(start);
     if (info.isDir()) return;
     setDefaultSuffix(QStringLiteral("tkv"));
-    m_proposed = info.fileName();
-    selectFile(m_proposed);
+    m_strProposed = info.fileName();
+    selectFile(m_strProposed);
 }
 
 void CDocFileDialog::showEvent(QShowEvent* event) {
     QFileDialog::showEvent(event);
     // Showing chooses the filter again, and with it the wrong suffix.
-    if (!m_proposed.isEmpty()) selectFile(m_proposed);
+    if (!m_strProposed.isEmpty()) selectFile(m_strProposed);
 }
 
 QFileSystemModel* CDocFileDialog::FileModel() const {

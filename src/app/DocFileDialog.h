@@ -30,5 +30,5 @@ class CDocFileDialog : public QFileDialog {
     void ApplyFilter(const QString& filter);
     void ProposeName(const QString& start);
 
-    QString m_proposed;  // the name proposed by Save As
+    QString m_strProposed;  // the name proposed by Save As
 };

@@ -24,13 +24,13 @@ CHelpWindow::CHelpWindow(std::unique_ptr<ChmFile> file, const QString& path, QWi
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("TKV Extended Header Editor Help"));
     auto* splitter = new QSplitter(this);
-    m_contents = new QTreeWidget(splitter);
-    m_contents->setHeaderHidden(true);
-    m_page = new CChmBrowser(*m_file, splitter);
-    m_page->setOpenLinks(true);
-    m_page->setOpenExternalLinks(false);
-    splitter->addWidget(m_contents);
-    splitter->addWidget(m_page);
+    m_pContents = new QTreeWidget(splitter);
+    m_pContents->setHeaderHidden(true);
+    m_pPage = new CChmBrowser(*m_file, splitter);
+    m_pPage->setOpenLinks(true);
+    m_pPage->setOpenExternalLinks(false);
+    splitter->addWidget(m_pContents);
+    splitter->addWidget(m_pPage);
     splitter->setSizes({220, 560});
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -38,29 +38,29 @@ CHelpWindow::CHelpWindow(std::unique_ptr<ChmFile> file, const QString& path, QWi
     resize(800, 560);
 
     AddEntries(nullptr, m_file->Contents());
-    m_contents->expandAll();
-    connect(m_contents, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    m_pContents->expandAll();
+    connect(m_pContents, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item && !item->data(0, Qt::UserRole).toString().isEmpty())
             ShowPage(item->data(0, Qt::UserRole).toString());
     });
     // A link followed inside a page moves the contents' selection along.
-    connect(m_page, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
+    connect(m_pPage, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
         const QString path = url.path().startsWith('/') ? url.path().mid(1) : url.path();
-        for (QTreeWidgetItemIterator it(m_contents); *it; ++it)
+        for (QTreeWidgetItemIterator it(m_pContents); *it; ++it)
             if ((*it)->data(0, Qt::UserRole).toString() == path) {
-                const QSignalBlocker quiet(m_contents);
-                m_contents->setCurrentItem(*it);
+                const QSignalBlocker quiet(m_pContents);
+                m_pContents->setCurrentItem(*it);
                 break;
             }
     });
-    if (m_contents->topLevelItemCount() > 0)
-        m_contents->setCurrentItem(m_contents->topLevelItem(0));
+    if (m_pContents->topLevelItemCount() > 0)
+        m_pContents->setCurrentItem(m_pContents->topLevelItem(0));
 }
 
 void CHelpWindow::AddEntries(QTreeWidgetItem* parent,
                              const std::vector<ChmFile::TocEntry>& entries) {
     for (const auto& e : entries) {
-        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_contents);
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_pContents);
         item->setText(0, QString::fromStdString(e.name));
         item->setData(0, Qt::UserRole, QString::fromStdString(e.local));
         AddEntries(item, e.children);
@@ -70,7 +70,7 @@ void CHelpWindow::AddEntries(QTreeWidgetItem* parent,
 void CHelpWindow::ShowPage(const QString& local) {
     QUrl url;
     url.setPath(local.startsWith('/') ? local : "/" + local);
-    m_page->setSource(url);
+    m_pPage->setSource(url);
 }
 
 QWidget* HtmlHelp(QWidget* window, const QString& file, unsigned command, quintptr data) {

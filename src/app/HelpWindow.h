@@ -27,8 +27,8 @@ class CHelpWindow : public QWidget {
   public:
     CHelpWindow(std::unique_ptr<ChmFile> file, const QString& path, QWidget* owner);
     const QString& Path() const { return m_strPath; }
-    QTreeWidget* Contents() const { return m_contents; }
-    CChmBrowser* Page() const { return m_page; }
+    QTreeWidget* Contents() const { return m_pContents; }
+    CChmBrowser* Page() const { return m_pPage; }
     // Shows the page at `local` (a path inside the file).
     void ShowPage(const QString& local);
 
@@ -37,8 +37,8 @@ class CHelpWindow : public QWidget {
 
     std::unique_ptr<ChmFile> m_file;
     QString m_strPath;
-    QTreeWidget* m_contents;
-    CChmBrowser* m_page;
+    QTreeWidget* m_pContents;
+    CChmBrowser* m_pPage;
 };
 
 // The help entry point: initialise and uninitialise (no work here), and show the

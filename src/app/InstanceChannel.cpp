@@ -63,26 +63,26 @@ bool CInstanceChannel::Forward(const QString& absolutePath, int timeoutMs) {
 
 bool CInstanceChannel::Listen(std::function<void(const QString&)> open) {
     m_open = std::move(open);
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, &CInstanceChannel::OnConnection);
+    m_pServer = new QLocalServer(this);
+    m_pServer->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_pServer, &QLocalServer::newConnection, this, &CInstanceChannel::OnConnection);
     const QString name = ServerName();
     if (name.isEmpty()) return false;
-    if (m_server->listen(name)) return true;
+    if (m_pServer->listen(name)) return true;
     // A socket left by an editor that ended without closing it: nobody answers
     // there, so it is taken over. One that answers belongs to a running editor.
-    if (m_server->serverError() == QAbstractSocket::AddressInUseError) {
+    if (m_pServer->serverError() == QAbstractSocket::AddressInUseError) {
         QLocalSocket probe;
         probe.connectToServer(name);
         if (probe.waitForConnected(500)) return false;
         QLocalServer::removeServer(name);
-        return m_server->listen(name);
+        return m_pServer->listen(name);
     }
     return false;
 }
 
 void CInstanceChannel::OnConnection() {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+    while (QLocalSocket* socket = m_pServer->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (socket->bytesAvailable() > kMaxRequest) {

@@ -34,6 +34,6 @@ class CInstanceChannel : public QObject {
   private:
     void OnConnection();
 
-    QLocalServer* m_server = nullptr;
+    QLocalServer* m_pServer = nullptr;
     std::function<void(const QString&)> m_open;
 };

@@ -22,6 +22,7 @@
 #include "app/DocFileDialog.h"
 #include "app/HelpWindow.h"
 #include "app/InPlaceFrame.h"
+#include "app/MainCommands.h"
 #include "app/StandardHeaderDlg.h"
 #include "app/TKVEditorApp.h"
 #include "document/TKVEditorDoc.h"
@@ -38,13 +39,6 @@ namespace {
 QString Utf8(const std::string& s) {
     return QString::fromStdString(s);
 }
-
-struct CommandText {
-    int id;
-    const char* text;
-    const char* prompt;
-    QList<QKeySequence> keys;
-};
 }  // namespace
 
 CMainFrame::CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc)
@@ -59,29 +53,16 @@ CMainFrame::CMainFrame(CTKVEditorApp& app, CTKVEditorDoc& doc)
     };
     m_doc.m_onFolderApplied = [this](const FolderEdit::Report& report) {
         m_pProgress.reset();
-        ShowSummary(ShortFolderSummary(report), FolderSummary(report));
+        if (m_pPanes) m_pPanes->ShowFolderSaved(report);
     };
     m_doc.m_onFolderUndone = [this](const FolderUndo::Report& report) {
-        using O = FolderUndo::Outcome;
         m_pProgress.reset();
-        statusBar()->showMessage(
-            QStringLiteral("Undo of the folder save: %1 restored, %2 unchanged, %3 left alone, "
-                           "%4 missing, %5 failed")
-                .arg(report.Count(O::Restored))
-                .arg(report.Count(O::AsBefore))
-                .arg(report.Count(O::ChangedSince))
-                .arg(report.Count(O::Missing))
-                .arg(report.Count(O::Failed)));
+        if (m_pPanes) m_pPanes->ShowFolderUndone(report);
     };
 }
 
 void CMainFrame::UpdateFilterPane() {
-    if (!m_pFilterPane || !m_pListView) return;
-    const EntryListModel& rows = m_pListView->Model();
-    m_pFilterPane->setVisible(rows.Filtered());
-    if (!rows.Filtered()) return;
-    m_pFilterPane->setText(
-        QStringLiteral("%1 of %2 entries").arg(rows.rowCount()).arg(rows.TotalRows()));
+    if (m_pPanes && m_pListView) m_pPanes->UpdateFilterPane(m_pListView->Model());
 }
 
 CPlateSheetWindow* CMainFrame::PlateSheet() const {
@@ -109,37 +90,6 @@ void CMainFrame::ShowPlateSheet() {
     m_pPlateSheet->raise();
 }
 
-QString CMainFrame::FolderSummary(const FolderEdit::Report& report) {
-    using O = FolderEdit::Outcome;
-    QString text =
-        QStringLiteral(
-            "All samples in folder: %1 updated, %2 unchanged, %3 skipped as read-only, %4 failed")
-            .arg(report.Count(O::Updated))
-            .arg(report.Count(O::Unchanged))
-            .arg(report.Count(O::SkippedReadOnly))
-            .arg(report.Count(O::Failed));
-    if (!report.listingError.empty())
-        text += QStringLiteral("; the folder could not be read in full");
-    return text;
-}
-
-QString CMainFrame::ShortFolderSummary(const FolderEdit::Report& report) {
-    using O = FolderEdit::Outcome;
-    QString text = QStringLiteral("Folder saved: %1 updated").arg(report.Count(O::Updated));
-    const std::pair<O, const char*> others[] = {
-        {O::Unchanged, "unchanged"}, {O::SkippedReadOnly, "read-only"}, {O::Failed, "failed"}};
-    for (const auto& [outcome, word] : others)
-        if (const std::size_t n = report.Count(outcome))
-            text += QStringLiteral(", %1 %2").arg(n).arg(QString::fromLatin1(word));
-    if (!report.listingError.empty()) text += QStringLiteral(", folder not read in full");
-    return text;
-}
-
-void CMainFrame::ShowSummary(const QString& text, const QString& whole) {
-    statusBar()->showMessage(text);
-    statusBar()->setToolTip(whole);
-}
-
 void CMainFrame::ShowFolderProgress(std::size_t done, std::size_t total) {
     if (total > kProgressAbove) ::ShowFolderProgress(m_pProgress, this, done, total);
 }
@@ -152,7 +102,6 @@ CMainFrame::~CMainFrame() {
     delete m_pPlateSheet;
     delete m_pStandardHeaderDlg;
     delete m_pInPlaceFrame;
-    if (MainFrameInterface::Current() == this) MainFrameInterface::SetCurrent(nullptr);
     // The views go with the splitter; they leave the document first.
     if (m_pTreeView) m_doc.RemoveView(m_pTreeView);
     if (m_pListView) m_doc.RemoveView(m_pListView);
@@ -164,106 +113,30 @@ std::unique_ptr<QSettings> CMainFrame::UserSettings() {
 }
 
 void CMainFrame::CreateCommands() {
-    const QString cancelFieldPrompt = QStringLiteral(
-        "Cancel \"Edit All Samples in Folder\" for selected field\nCancel Field for All Samples");
-    const CommandText table[] = {
-        {ID_FILE_NEW, "&New", "Create a new document\nNew", {QKeySequence(Qt::CTRL | Qt::Key_N)}},
-        {ID_FILE_OPEN,
-         "&Open...",
-         "Open an existing document\nOpen",
-         {QKeySequence(Qt::CTRL | Qt::Key_O)}},
-        {ID_FILE_SAVE,
-         "&Save",
-         "Save the active document\nSave",
-         {QKeySequence(Qt::CTRL | Qt::Key_S)}},
-        {ID_FILE_SAVE_AS, "Save &As...", "Save the active document with a new name\nSave As", {}},
-        {ID_APP_EXIT, "E&xit", "Quit the application; prompts to save documents\nExit", {}},
-        {ID_EDIT_CUT,
-         "Dele&te",
-         "Delete entry\nDelete",
-         {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}},
-        {ID_EDIT_COPY,
-         "&Copy",
-         "Copy entry\nCopy",
-         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}},
-        {ID_EDIT_PASTE,
-         "&Paste",
-         "Paste entry\nPaste",
-         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}},
-        {ID_EDIT_ALL_SAMPLES,
-         "&All Samples in Folder",
-         "Edit All Samples in Folder\nEdit All Samples in Folder",
-         {}},
-        {ID_CANCEL_FIELD, "&Cancel Field", nullptr, {}},
-        {ID_INSERT_STRING, "&String", "Insert ASCII or Unicode string\nInsert String", {}},
-        {ID_INSERT_BOOLEAN, "&Boolean", "Insert Boolean\nInsert Boolean", {}},
-        {ID_INSERT_NUMBER,
-         "&Number",
-         "Insert byte, short, long, float, or double\nInsert Number",
-         {}},
-        {ID_INSERT_LIST, "&List", "Insert List\nInsert List", {}},
-        {ID_EDIT_ENTRY, "&Edit", "Edit this entry\nEdit", {}},
-        {ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", {}},
-        {ID_VIEW_STANDARD_HEADER, "&Standard Header", "View Header\nView Standard Header", {}},
-        {ID_VIEW_PLATE_SHEET,
-         "&Plate Sheet",
-         "Show and change one value per file across this folder\nPlate Sheet",
-         {}},
-        {ID_EDIT_UNDO_FOLDER_SAVE,
-         "&Undo Last Folder Save",
-         "Put the files of this folder back as they were before the last folder-wide save\n"
-         "Undo Last Folder Save",
-         {}},
-        {ID_HELP_TOPICS,
-         "&Help Topics ...",
-         "Help Topics\nShow Help Topics",
-         {QKeySequence(Qt::Key_F1)}},
-        {ID_APP_ABOUT,
-         "&About ...",
-         "Display Header Editor  version number and copyright\nAbout",
-         {}},
-        {ID_NEXT_PANE,
-         "Next Pane",
-         "Switch to the next window pane\nNext Pane",
-         {QKeySequence(Qt::Key_F6)}},
-        {ID_PREV_PANE,
-         "Previous Pane",
-         "Switch back to the previous window pane\nPrevious Pane",
-         {QKeySequence(Qt::SHIFT | Qt::Key_F6)}},
-        {ID_POPUP_CANCEL, "&Cancel", nullptr, {}},
-    };
-    for (const auto& c : table) {
-        QAction* a =
-            m_commands.Add(c.id, QString::fromLatin1(c.text),
-                           c.id == ID_CANCEL_FIELD ? cancelFieldPrompt
-                                                   : QString::fromLatin1(c.prompt ? c.prompt : ""),
-                           c.keys);
+    for (const auto& c : MainCommands()) {
+        QAction* a = m_commands.Add(c.id, QString::fromLatin1(c.text),
+                                    QString::fromLatin1(c.prompt), c.keys);
         const QString icon = QStringLiteral(":/res/toolbar_%1.png").arg(c.id);
         if (QFile::exists(icon)) a->setIcon(QIcon(icon));
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);  // accelerators work whether or not a menu shows the command
     }
-    for (int i = 0; i < kRecentFiles; ++i) {
-        QAction* a =
-            m_commands.Add(ID_FILE_MRU_FILE1 + i, QString(), QStringLiteral("Open this document"));
-        a->setVisible(false);
-        m_recentActions.push_back(a);
-    }
+    m_pRecent = std::make_unique<CRecentFileMenu>(m_commands);
 }
 
 void CMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
-    m_pFileMenu = bar->addMenu(QStringLiteral("&File"));
-    m_commands.Fill(m_pFileMenu, kFileMenu);
-    m_pRecentAnchor = m_pFileMenu->addSeparator();
-    for (QAction* a : m_recentActions) m_pFileMenu->insertAction(m_pRecentAnchor, a);
-    m_pFileMenu->addAction(m_commands.Action(ID_APP_EXIT));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    m_commands.Fill(file, kFileMenu);
+    QAction* anchor = file->addSeparator();
+    for (QAction* a : m_pRecent->Actions()) file->insertAction(anchor, a);
+    file->addAction(m_commands.Action(ID_APP_EXIT));
     m_commands.Fill(bar->addMenu(QStringLiteral("&Edit")), kEditMenu);
     m_commands.Fill(bar->addMenu(QStringLiteral("&Insert")), kInsertMenu);
     m_commands.Fill(bar->addMenu(QStringLiteral("&View")), kViewMenu);
     m_commands.Fill(bar->addMenu(QStringLiteral("&Help")), kHelpMenu);
     m_commands.Action(ID_VIEW_TOOLBAR)->setCheckable(true);
-    RebuildRecentFileMenu();
+    m_pRecent->Rebuild();
 }
 
 QMenu* CMainFrame::MenuNamed(const QString& title) const {
@@ -321,128 +194,12 @@ int CMainFrame::OnCreate() {
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
     setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
 
-    QStatusBar* bar = statusBar();
-    m_pModePane = new QLabel(this);
-    m_pModePane->setObjectName("ID_INDICATOR_MODE");
-    m_pModePane->setFrameShape(QFrame::Panel);
-    m_pModePane->setFrameShadow(QFrame::Sunken);
-    m_pClockPane = new QLabel(this);
-    m_pClockPane->setObjectName("ID_INDICATOR_CLOCK");
-    m_pClockPane->setFrameShape(QFrame::Panel);
-    m_pClockPane->setFrameShadow(QFrame::Sunken);
-    m_pClockPane->setAlignment(Qt::AlignCenter);
-    bar->addPermanentWidget(m_pModePane);
-    bar->addPermanentWidget(m_pClockPane);
-    // The prompt pane says "Ready" whenever no prompt is shown.
-    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
-        bar->setToolTip(QString());  // a summary's tip goes with the summary
-        if (text.isEmpty()) bar->showMessage(QString::fromLatin1(IDS_IDLE_MESSAGE));
-    });
-    bar->showMessage(QString::fromLatin1(IDS_IDLE_MESSAGE));
-    m_pModePane->setText(QString::fromLatin1(IDS_MODE_FOLDER));
-    m_pModePane->setMinimumWidth(m_pModePane->fontMetrics().horizontalAdvance(m_pModePane->text()) +
-                                 8);
+    m_pPanes = new CStatusPanes(statusBar(), this);
     SetFolderEditIndicator(false);
     OnUpdateClock();
     m_nClockTimer = startTimer(1000);  // ID_CLOCK_TIMER: keeps the clock fresh
     setAcceptDrops(true);
-    MainFrameInterface::SetCurrent(this);
     return 0;
-}
-
-bool CMainFrame::OnCreateClient() {
-    auto settings = UserSettings();
-    int splitWidth = settings->value("Settings/Window/SplitWidth", -1).toInt();
-    if (splitWidth <= 0) splitWidth = kDefaultSplitWidth;
-    m_wndSplitter = new QSplitter(Qt::Horizontal, this);
-    m_wndSplitter->setObjectName("m_wndSplitter");
-    m_wndSplitter->setChildrenCollapsible(false);
-    m_pTreeView = new CTKVEditorView(m_commands, m_wndSplitter);
-    // The list pane with its filter box above it.
-    auto* listPane = new QWidget(m_wndSplitter);
-    auto* listLayout = new QVBoxLayout(listPane);
-    listLayout->setContentsMargins(0, 0, 0, 0);
-    listLayout->setSpacing(2);
-    m_pFilterEdit = new QLineEdit(listPane);
-    m_pFilterEdit->setObjectName("FilterEdit");
-    m_pFilterEdit->setPlaceholderText(QStringLiteral("Filter by path or value (Ctrl+F)"));
-    m_pFilterEdit->setClearButtonEnabled(true);
-    listLayout->addWidget(m_pFilterEdit);
-    m_pListView = new CRightView(m_commands, listPane);
-    listLayout->addWidget(m_pListView, 1);
-    m_wndSplitter->addWidget(m_pTreeView);
-    m_wndSplitter->addWidget(listPane);
-    m_pFilterPane = new QLabel(this);
-    m_pFilterPane->setObjectName("ID_INDICATOR_FILTER");
-    m_pFilterPane->setFrameShape(QFrame::Panel);
-    m_pFilterPane->setFrameShadow(QFrame::Sunken);
-    m_pFilterPane->hide();
-    statusBar()->insertPermanentWidget(0, m_pFilterPane);
-    connect(m_pFilterEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
-        m_pListView->Model().SetFilter(text);
-        UpdateFilterPane();
-    });
-    // Esc in the box clears it; Ctrl+F anywhere in the window goes to it.
-    auto* clear = new QShortcut(QKeySequence(Qt::Key_Escape), m_pFilterEdit, nullptr, nullptr,
-                                Qt::WidgetShortcut);
-    connect(clear, &QShortcut::activated, m_pFilterEdit, &QLineEdit::clear);
-    auto* find = new QShortcut(QKeySequence::Find, this);
-    connect(find, &QShortcut::activated, this, [this] {
-        m_pFilterEdit->setFocus(Qt::ShortcutFocusReason);
-        m_pFilterEdit->selectAll();
-    });
-    // Hints change the rows shown: the count follows.
-    EntryListModel& rows = m_pListView->Model();
-    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(&rows, signal, this, [this] { UpdateFilterPane(); });
-    connect(&rows, &QAbstractItemModel::modelReset, this, [this] { UpdateFilterPane(); });
-    m_wndSplitter->setStretchFactor(0, 0);
-    m_wndSplitter->setStretchFactor(1, 1);
-    const int total = std::max(width(), splitWidth + 100);
-    m_wndSplitter->setSizes({splitWidth, total - splitWidth});
-    setCentralWidget(m_wndSplitter);
-    // The tree view first: it hears every hint before the list view.
-    m_doc.AddView(m_pTreeView);
-    m_doc.AddView(m_pListView);
-    connect(m_pTreeView, &CTKVEditorView::Activated, this,
-            [this](QWidget* v) { SetActiveView(v); });
-    connect(m_pListView, &CRightView::Activated, this, [this](QWidget* v) { SetActiveView(v); });
-    // The commands follow the selection at once, on every change of either
-    // pane's selection.
-    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_pTreeView),
-                                    static_cast<QAbstractItemView*>(m_pListView)}) {
-        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                [this] { m_commands.UpdateAll(); });
-        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                [this] { m_commands.UpdateAll(); });
-    }
-    // After the views' updates the states follow as soon as the event loop turns
-    // (the framework's idle time): a loop of many hints (the pending marks of a
-    // large folder edit cleared one by one) asks the rules once, not per hint.
-    m_doc.SetAfterUpdate([this] {
-        if (m_bCommandUpdateQueued) return;
-        m_bCommandUpdateQueued = true;
-        QTimer::singleShot(0, this, [this] {
-            m_bCommandUpdateQueued = false;
-            m_commands.UpdateAll();
-        });
-    });
-    m_pActiveView = m_pTreeView;
-    return true;
-}
-
-void CMainFrame::SetActiveView(QWidget* view) {
-    m_pActiveView = view;
-    UpdateCommandUI();
-}
-
-std::vector<CommandTarget*> CMainFrame::Route() {
-    std::vector<CommandTarget*> chain;
-    if (m_pActiveView == m_pTreeView && m_pTreeView) chain.push_back(m_pTreeView);
-    if (m_pActiveView == m_pListView && m_pListView) chain.push_back(m_pListView);
-    chain.push_back(this);
-    chain.push_back(&m_app);
-    return chain;
 }
 
 void CMainFrame::ShowStandardHeader(bool show) {
@@ -461,34 +218,11 @@ void CMainFrame::ShowStandardHeader(bool show) {
 }
 
 void CMainFrame::SetFolderEditIndicator(bool folderEditMode) {
-    if (!m_pModePane) return;
-    QString text = QString::fromLatin1(folderEditMode ? IDS_MODE_FOLDER : IDS_MODE_NORMAL);
-    QString tip;
-    if (folderEditMode) {
-        const QString path = Utf8(m_doc.GetPathName());
-        int at = path.lastIndexOf('\\');
-        if (at < 0) at = path.lastIndexOf('/');
-        const QString folder = at > 0 ? path.left(at) : path;
-        text += QStringLiteral(": ") + folder;
-        tip = folder;
-    }
-    m_pModePane->setToolTip(tip);
-    const int width =
-        m_pModePane->fontMetrics().horizontalAdvance(text) + 2 * m_pModePane->frameWidth() + 8;
-    m_pModePane->setMinimumWidth(width);
-    m_pModePane->setMaximumWidth(width);
-    m_pModePane->setText(text);
-    m_pModePane->repaint();
+    if (m_pPanes) m_pPanes->SetFolderEditIndicator(folderEditMode, Utf8(m_doc.GetPathName()));
 }
 
 void CMainFrame::OnUpdateClock() {
-    if (!m_pClockPane) return;
-    const QString text = QTime::currentTime().toString(QStringLiteral("HH:mm"));
-    if (text == m_pClockPane->text()) return;
-    m_pClockPane->setFixedWidth(m_pClockPane->fontMetrics().horizontalAdvance(text) +
-                                2 * m_pClockPane->frameWidth() + 8);
-    m_pClockPane->setText(text);
-    m_pClockPane->setEnabled(true);
+    if (m_pPanes) m_pPanes->UpdateClock();
 }
 
 QString CMainFrame::HelpFilePath() {
@@ -571,13 +305,13 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         }
         default:
-            if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFiles) {
+            if (m_pRecent->IsRecentCommand(id)) {
                 const QStringList files = RecentFiles();
                 const int i = id - ID_FILE_MRU_FILE1;
                 bool cancelled = false;
                 // A file that no longer opens leaves the list.
                 if (i < files.size() && !OpenDocumentFile(files.at(i), &cancelled) && !cancelled)
-                    RemoveRecentFile(files.at(i));
+                    m_pRecent->Remove(files.at(i));
                 return true;
             }
             return false;
@@ -606,7 +340,7 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui) {
             ui.Enable(!m_doc.GetPathName().empty() && !m_doc.IsModified() && !m_doc.IsReadOnly());
             return true;
         default:
-            if (ui.ID() >= ID_FILE_MRU_FILE1 && ui.ID() < ID_FILE_MRU_FILE1 + kRecentFiles) {
+            if (m_pRecent->IsRecentCommand(ui.ID())) {
                 // The "Recent File" placeholder of an empty list stays greyed.
                 ui.Enable(ui.ID() - ID_FILE_MRU_FILE1 < RecentFiles().size());
                 return true;
@@ -653,7 +387,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path, bool* cancelled) {
         UpdateCommandUI();
         return false;
     }
-    AddRecentFile(QString::fromStdString(file));
+    m_pRecent->Add(QString::fromStdString(file));
     InitialUpdate();
     return true;
 }
@@ -661,7 +395,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path, bool* cancelled) {
 bool CMainFrame::DoFileSave() {
     if (m_doc.GetPathName().empty()) return DoFileSaveAs();
     const bool ok = m_doc.DoSave(m_doc.GetPathName());
-    if (ok) AddRecentFile(Utf8(m_doc.GetPathName()));
+    if (ok) m_pRecent->Add(Utf8(m_doc.GetPathName()));
     UpdateCommandUI();
     return ok;
 }
@@ -675,93 +409,9 @@ bool CMainFrame::DoFileSaveAs() {
     const QString path = CDocFileDialog::Prompt(this, CDocFileDialog::Mode::SaveAs, start);
     if (path.isEmpty()) return false;
     const bool ok = m_doc.DoSave(path.toStdString());
-    if (ok) AddRecentFile(path);
+    if (ok) m_pRecent->Add(path);
     UpdateCommandUI();
     return ok;
-}
-
-QStringList CMainFrame::RecentFiles() const {
-    auto settings = UserSettings();
-    QStringList files;
-    for (int i = 1; i <= kRecentFiles; ++i) {
-        const QString f =
-            settings->value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
-        if (!f.isEmpty()) files.push_back(f);
-    }
-    return files;
-}
-
-void CMainFrame::AddRecentFile(const QString& path) {
-    QStringList files = RecentFiles();
-    files.removeAll(path);
-    files.prepend(path);
-    while (files.size() > kRecentFiles) files.removeLast();
-    WriteRecentFiles(files);
-}
-
-void CMainFrame::RemoveRecentFile(const QString& path) {
-    QStringList files = RecentFiles();
-    files.removeAll(path);
-    WriteRecentFiles(files);
-}
-
-void CMainFrame::WriteRecentFiles(const QStringList& files) {
-    auto settings = UserSettings();
-    settings->remove(QStringLiteral("Recent File List"));
-    for (int i = 0; i < files.size(); ++i)
-        settings->setValue(QStringLiteral("Recent File List/File%1").arg(i + 1), files.at(i));
-    RebuildRecentFileMenu();
-}
-
-QString CMainFrame::AbbreviateName(const QString& path, int maxLength) {
-    const int slash = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
-    const QString name = path.mid(slash + 1);
-    if (slash >= 0 &&
-        QDir::cleanPath(path.left(slash == 0 ? 1 : slash)) == QDir::cleanPath(QDir::currentPath()))
-        return name;
-    if (path.size() <= maxLength) return path;
-    // The root: "/", "C:\", or "\\server\share\".
-    int rootLength = 0;
-    if (path.startsWith(QLatin1String("\\\\"))) {
-        const int server = path.indexOf('\\', 2);
-        const int share = server < 0 ? -1 : path.indexOf('\\', server + 1);
-        rootLength = share < 0 ? 0 : share + 1;
-    } else if (path.size() > 2 && path.at(1) == ':' && (path.at(2) == '\\' || path.at(2) == '/')) {
-        rootLength = 3;
-    } else if (path.startsWith('/')) {
-        rootLength = 1;
-    }
-    const QString root = path.left(rootLength);
-    // Drop folders from the left until root + "..." + the rest fits.
-    static const QRegularExpression separator(QStringLiteral("[/\\\\]"));
-    for (int at = rootLength; at <= slash;) {
-        const int next = path.indexOf(separator, at);
-        if (next < 0 || next > slash) break;
-        const QString rest = path.mid(next);  // begins with its separator
-        if (root.size() + 3 + rest.size() <= maxLength) return root + QStringLiteral("...") + rest;
-        at = next + 1;
-    }
-    return name;
-}
-
-void CMainFrame::RebuildRecentFileMenu() {
-    const QStringList files = RecentFiles();
-    for (int i = 0; i < kRecentFiles; ++i) {
-        QAction* a = m_recentActions[static_cast<std::size_t>(i)];
-        if (i < files.size()) {
-            QString shown = AbbreviateName(files.at(i));
-            shown.replace('&', QStringLiteral("&&"));  // an ampersand of the path is no mnemonic
-            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
-            a->setVisible(true);
-        } else {
-            a->setVisible(false);
-        }
-    }
-    // With no recent file the menu shows the greyed placeholder.
-    if (files.isEmpty()) {
-        m_recentActions.front()->setText(QStringLiteral("Recent File"));
-        m_recentActions.front()->setVisible(true);
-    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -796,27 +446,4 @@ void CMainFrame::dropEvent(QDropEvent* event) {
             OpenDocumentFile(url.toLocalFile());
             return;
         }
-}
-
-CInPlaceFrame* CMainFrame::CreateInPlaceFrame() {
-    if (m_pInPlaceFrame) return m_pInPlaceFrame;
-    m_pInPlaceFrame = new CInPlaceFrame(m_commands);
-    if (m_pInPlaceFrame->OnCreate() != 0) {
-        delete m_pInPlaceFrame;
-        m_pInPlaceFrame = nullptr;
-        return nullptr;
-    }
-    QWidget* client = takeCentralWidget();
-    m_pInPlaceFrame->SetClient(client);
-    MainFrameInterface::SetCurrent(nullptr);  // the active frame is now the in-place one
-    return m_pInPlaceFrame;
-}
-
-void CMainFrame::DestroyInPlaceFrame() {
-    if (!m_pInPlaceFrame) return;
-    QWidget* client = m_pInPlaceFrame->TakeClient();
-    if (client) setCentralWidget(client);
-    delete m_pInPlaceFrame;
-    m_pInPlaceFrame = nullptr;
-    MainFrameInterface::SetCurrent(this);
 }

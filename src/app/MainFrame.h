@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <memory>
 
+#include "app/RecentFileMenu.h"
+#include "app/StatusPanes.h"
 #include "document/FolderEdit.h"
 #include "platform/qt/CommandSet.h"
 #include "platform/qt/CommandTarget.h"
@@ -32,7 +34,7 @@ class QProgressDialog;
 class CMainFrame : public QMainWindow, public MainFrameInterface, public CommandTarget {
     Q_OBJECT
   public:
-    static constexpr int kRecentFiles = 4;
+    static constexpr int kRecentFiles = CRecentFileMenu::kRecentFiles;
     static constexpr int kDefaultSplitWidth = 200;
     // A folder-wide edit over more files than this shows its progress.
     static constexpr std::size_t kProgressAbove = 8;
@@ -66,14 +68,11 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     bool NewDocument();
     bool DoFileSave();
     bool DoFileSaveAs();
-    QStringList RecentFiles() const;
-    // The recent-file menu's text of `path`: the name alone for a file of the
-    // current folder; otherwise the whole path when it has at most `maxLength`
-    // characters, else the root, "...", and as many of the last folders as fit
-    // with the name ("/.../plate_0042/A01.tkv"); the name alone when even that
-    // does not fit.
-    static QString AbbreviateName(const QString& path, int maxLength = kRecentNameLength);
-    static constexpr int kRecentNameLength = 30;
+    QStringList RecentFiles() const { return m_pRecent->Files(); }
+    static QString AbbreviateName(const QString& path,
+                                  int maxLength = CRecentFileMenu::kRecentNameLength) {
+        return CRecentFileMenu::AbbreviateName(path, maxLength);
+    }
 
     // In-place activation as a frame swap: the splitter with both views moves
     // into an in-place frame and back.
@@ -88,23 +87,17 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     void SetActiveView(QWidget* view);
     QSplitter* Splitter() const { return m_wndSplitter; }
     QToolBar* ToolBar() const { return m_wndToolBar; }
-    QLabel* ModePane() const { return m_pModePane; }
-    QLabel* ClockPane() const { return m_pClockPane; }
+    QLabel* ModePane() const { return m_pPanes ? m_pPanes->ModePane() : nullptr; }
+    QLabel* ClockPane() const { return m_pPanes ? m_pPanes->ClockPane() : nullptr; }
     // The filter box above the list pane, and its count in the status bar.
     QLineEdit* FilterEdit() const { return m_pFilterEdit; }
-    QLabel* FilterPane() const { return m_pFilterPane; }
+    QLabel* FilterPane() const { return m_pPanes ? m_pPanes->FilterPane() : nullptr; }
     CStandardHeaderDlg* StandardHeaderDlg() const { return m_pStandardHeaderDlg; }
     // View, Plate Sheet: opens (or raises) the window.
     void ShowPlateSheet();
     CPlateSheetWindow* PlateSheet() const;
     QMenu* MenuNamed(const QString& title) const;
     QString PromptText() const;
-    // The prompt after a folder-wide edit: how many files were updated, left as
-    // they were, skipped as read-only and failed.
-    static QString FolderSummary(const FolderEdit::Report& report);
-    // The same in words that fit beside the mode pane: the counts that are not
-    // zero (the updated files always).
-    static QString ShortFolderSummary(const FolderEdit::Report& report);
     QProgressDialog* Progress() const { return m_pProgress.get(); }
 
     // Per-user settings ("Settings/Window" and the recent-file list).
@@ -118,17 +111,12 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     void showEvent(QShowEvent* event) override;
 
   private:
-    // Shows `text` in the prompt pane, with `whole` as the status bar's tip for
-    // as long as it stays.
-    void ShowSummary(const QString& text, const QString& whole);
     // Puts the window, frame included, on the placement read from the settings.
     void ApplyPlacement();
     void CreateCommands();
     void CreateMenus();
-    void RebuildRecentFileMenu();
-    void AddRecentFile(const QString& path);
-    void RemoveRecentFile(const QString& path);
-    void WriteRecentFiles(const QStringList& files);
+    // Passes `frame` to both views (none while the in-place frame is active).
+    void SetViewsFrame(MainFrameInterface* frame);
     void UpdateTitle();
     void UpdateFilterPane();
     void InitialUpdate();
@@ -141,13 +129,9 @@ class CMainFrame : public QMainWindow, public MainFrameInterface, public Command
     QToolBar* m_wndToolBar = nullptr;
     bool m_bCommandUpdateQueued = false;  // an update of the commands' states is on its way
     QSplitter* m_wndSplitter = nullptr;
-    QLabel* m_pModePane = nullptr;
-    QLabel* m_pClockPane = nullptr;
+    CStatusPanes* m_pPanes = nullptr;
     QLineEdit* m_pFilterEdit = nullptr;
-    QLabel* m_pFilterPane = nullptr;
-    QMenu* m_pFileMenu = nullptr;
-    QAction* m_pRecentAnchor = nullptr;
-    std::vector<QAction*> m_recentActions;
+    std::unique_ptr<CRecentFileMenu> m_pRecent;
     CTKVEditorView* m_pTreeView = nullptr;
     CRightView* m_pListView = nullptr;
     QPointer<QWidget> m_pActiveView;

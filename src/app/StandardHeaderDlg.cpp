@@ -38,20 +38,20 @@ bool CStandardHeaderDlg::OnInitDialog() {
     // Template: 334 x 181 units; list at (5, 5, 325, 150); Close at (142, 160, 50, 14).
     const DialogUnits du(*this);
     resize(du.X(334), du.Y(181));
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName("IDC_HEADER_LIST");
-    m_list->setGeometry(du.Rect(5, 5, 325, 150));
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setAllColumnsShowFocus(true);
-    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->header()->setSectionsClickable(false);
-    m_list->header()->setStretchLastSection(false);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_list->installEventFilter(this);
-    connect(m_list, &QWidget::customContextMenuRequested, this,
+    m_pList = new QTreeWidget(this);
+    m_pList->setObjectName("IDC_HEADER_LIST");
+    m_pList->setGeometry(du.Rect(5, 5, 325, 150));
+    m_pList->setRootIsDecorated(false);
+    m_pList->setUniformRowHeights(true);
+    m_pList->setAllColumnsShowFocus(true);
+    m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pList->header()->setSectionsClickable(false);
+    m_pList->header()->setStretchLastSection(false);
+    m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_pList->installEventFilter(this);
+    connect(m_pList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { ShowContextMenu(pos); });
 
     m_pClose = new QPushButton(QStringLiteral("Close"), this);
@@ -59,20 +59,20 @@ bool CStandardHeaderDlg::OnInitDialog() {
     m_pClose->setGeometry(du.Rect(142, 160, 50, 14));
     m_pClose->setDefault(true);
     connect(m_pClose, &QPushButton::clicked, this, &CStandardHeaderDlg::accept);
-    setTabOrder(m_pClose, m_list);
+    setTabOrder(m_pClose, m_pList);
 
-    const int half = m_list->width() / 2;
-    m_list->setHeaderLabels({QStringLiteral("Variable"), QStringLiteral("Value")});
-    m_list->setColumnWidth(0, half);
-    m_list->setColumnWidth(1, half);
+    const int half = m_pList->width() / 2;
+    m_pList->setHeaderLabels({QStringLiteral("Variable"), QStringLiteral("Value")});
+    m_pList->setColumnWidth(0, half);
+    m_pList->setColumnWidth(1, half);
     m_rcButton = QRect(0, 0, m_pClose->width(), m_pClose->height());
-    m_nMargin = (width() - m_list->width()) / 2;
+    m_nMargin = (width() - m_pList->width()) / 2;
 
     QList<QTreeWidgetItem*> rows;
     for (const StandardHeaderRow& row : BuildStandardHeaderRows(*m_pHeader))
         rows.push_back(new QTreeWidgetItem(
             {QString::fromStdU16String(row.label), QString::fromStdU16String(row.value)}));
-    m_list->addTopLevelItems(rows);
+    m_pList->addTopLevelItems(rows);
 
     ApplyMinimumSize();
     if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -102,14 +102,14 @@ void CStandardHeaderDlg::resizeEvent(QResizeEvent* event) {
     const int m = m_nMargin, cx = width(), cy = height();
     const int bw = m_rcButton.width(), bh = m_rcButton.height();
     const int listHeight = cy - 3 * m - bh;
-    m_list->setGeometry(m, m, cx - 2 * m, listHeight);
+    m_pList->setGeometry(m, m, cx - 2 * m, listHeight);
     m_pClose->setGeometry((cx - bw) / 2, listHeight + 2 * m, bw, bh);
 }
 
 void CStandardHeaderDlg::CopySelectedRows() {
     QString text;
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* row = m_list->topLevelItem(i);
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = m_pList->topLevelItem(i);
         if (!row->isSelected()) continue;
         text += row->text(0) + QStringLiteral(", ") + row->text(1) + QStringLiteral("\r\n");
     }
@@ -132,11 +132,11 @@ void CStandardHeaderDlg::ShowContextMenu(const QPoint& pos) {
     copy->setData(ID_EDIT_COPY);
     menu.addSeparator();
     menu.addAction(QStringLiteral("Ca&ncel"))->setData(0);
-    if (menu.exec(m_list->viewport()->mapToGlobal(pos)) == copy) CopySelectedRows();
+    if (menu.exec(m_pList->viewport()->mapToGlobal(pos)) == copy) CopySelectedRows();
 }
 
 bool CStandardHeaderDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_list && event->type() == QEvent::KeyPress) {
+    if (watched == m_pList && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier)) {
             CopySelectedRows();

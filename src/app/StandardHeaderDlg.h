@@ -24,7 +24,7 @@ class CStandardHeaderDlg : public QDialog {
     void CopySelectedRows();
     static void SetClipboardText(const QString& text);
 
-    QTreeWidget* List() const { return m_list; }
+    QTreeWidget* List() const { return m_pList; }
     QPushButton* CloseButton() const { return m_pClose; }
     int Margin() const { return m_nMargin; }
     const QRect& ButtonRect() const { return m_rcButton; }
@@ -46,7 +46,7 @@ class CStandardHeaderDlg : public QDialog {
     void ApplyMinimumSize();
     void ShowContextMenu(const QPoint& pos);
 
-    QTreeWidget* m_list = nullptr;
+    QTreeWidget* m_pList = nullptr;
     QPushButton* m_pClose = nullptr;
     const StandardHeader* m_pHeader;
     CStandardHeaderDlg** m_ppOwnerSlot;

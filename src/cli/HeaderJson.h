@@ -19,12 +19,12 @@
 // in the program's code page (TextCodec); text it cannot hold is refused.
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
 
+#include "model/CodedError.h"
 #include "model/HeaderNode.h"
 
 class HeaderJson {
@@ -38,9 +38,9 @@ class HeaderJson {
 
     // A JSON document that does not describe a valid tree; the message names
     // the entry concerned.
-    class Error : public std::runtime_error {
+    class Error : public CodedError {
       public:
-        using std::runtime_error::runtime_error;
+        explicit Error(const std::string& text) : CodedError(Code::BadJson, text) {}
     };
 
     static Json Export(const HeaderNode& root);

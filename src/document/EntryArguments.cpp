@@ -1,5 +1,6 @@
 #include "document/EntryArguments.h"
 
+#include "document/EntryEdit.h"
 #include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "model/HeaderNode.h"
@@ -100,22 +101,18 @@ void EntryArguments::SetAtPath(HeaderNode& root, const std::string& path, Header
         if (next && !next->isList)
             Fail("'" + TextCodec::AnsiToUtf8(walked) + "' is a value, not a list: the path '" +
                  path + "' cannot lead through it");
-        if (!next) {
-            auto created = std::make_unique<HeaderNode>(UpperCaseLabel(labels[i]), true);
-            created->pending = pending;
-            next = HeaderTree::Insert(*list, std::move(created), &root);
-        }
+        if (!next)
+            next = EntryEdit::Insert(root, *list,
+                                     std::make_unique<HeaderNode>(UpperCaseLabel(labels[i]), true),
+                                     pending);
         list = next;
     }
     if (HeaderNode* existing = HeaderTree::Find(*list, labels.back())) {
         if (existing->isList) Fail("'" + path + "' is a list, not a value");
-        if (pending) existing->savedValue = existing->value;
-        existing->pending = pending;
-        existing->value = std::move(value);
+        EntryEdit::SetValue(*existing, std::move(value), pending);
         return;
     }
     auto leaf = std::make_unique<HeaderNode>(UpperCaseLabel(labels.back()), false);
     leaf->value = std::move(value);
-    leaf->pending = pending;
-    HeaderTree::Insert(*list, std::move(leaf), &root);
+    EntryEdit::Insert(root, *list, std::move(leaf), pending);
 }

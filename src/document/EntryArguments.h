@@ -6,16 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "model/CodedError.h"
 #include "model/HeaderElement.h"
 
 class HeaderNode;
 
 class EntryArguments {
   public:
-    // A failure with the message for the user; `usage` marks malformed arguments.
-    struct Failure {
-        std::string message;
-        bool usage = false;
+    // A refused argument with the message for the user; `usage` marks
+    // malformed arguments.
+    class Failure : public CodedError {
+      public:
+        explicit Failure(const std::string& text, bool usage = false)
+            : CodedError(usage ? Code::BadUsage : Code::BadArgument, text) {}
+        bool Usage() const { return GetCode() == Code::BadUsage; }
     };
 
     // "ascii", "unicode", "boolean", "byte", "short", "long", "float", "double"
@@ -39,9 +43,9 @@ class EntryArguments {
 
     // Sets `value` at the path as the editor's commands would: missing lists are
     // inserted and a missing leaf too, with their labels in upper case; an existing
-    // leaf gets the new value and keeps its label. In folder-edit mode (`pending`)
-    // the changes are marked pending and an edited leaf keeps its old value for
-    // Cancel Field. A path through a value, or to a list, is refused.
+    // leaf gets the new value and keeps its label, each by EntryEdit's rule with
+    // `pending` as the folder-edit mode. A path through a value, or to a list, is
+    // refused.
     static void SetAtPath(HeaderNode& root, const std::string& path, HeaderElement value,
                           bool pending);
 };

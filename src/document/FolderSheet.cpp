@@ -40,7 +40,7 @@ Place PlaceAt(const HeaderNode& root, const std::string& path) {
 
 FolderSheet FolderSheet::Read(const std::string& fileInFolder, std::vector<std::string> columns) {
     FolderSheet sheet;
-    sheet.m_folder = FileSystem::FolderOf(fileInFolder);
+    sheet.m_strFolder = FileSystem::FolderOf(fileInFolder);
     sheet.m_columns = std::move(columns);
     // The same files as the folder-wide edit takes; reading them shows nothing:
     // a file that does not open gets its reason in its row instead.
@@ -144,8 +144,8 @@ FolderSheet::Result FolderSheet::Apply(const std::vector<Change>& changes, UserM
             return EncodedBlock(buffer.ToBlock());
         };
     };
-    result.report =
-        FolderEdit::ApplyToFiles(makerFor, m_folder, entries, messages, dryRun, progress, options);
+    result.report = FolderEdit::ApplyToFiles(makerFor, m_strFolder, entries, messages, dryRun,
+                                             progress, options);
     // A file that failed or was skipped as a whole takes its cells with it.
     std::map<std::string, const FolderEdit::FileResult*> fileOf;
     for (const auto& f : result.report.files) fileOf[f.path] = &f;

@@ -67,7 +67,7 @@ class FolderSheet {
     // A file of several names (links) is one row, as the folder-wide edit takes it.
     static FolderSheet Read(const std::string& fileInFolder, std::vector<std::string> columns);
 
-    const std::string& Folder() const { return m_folder; }
+    const std::string& Folder() const { return m_strFolder; }
     const std::vector<std::string>& Columns() const { return m_columns; }
     const std::vector<Row>& Rows() const { return m_rows; }
     const std::vector<FileSystem::LeftOut>& LeftOut() const { return m_leftOut; }
@@ -100,7 +100,7 @@ class FolderSheet {
     static MessageTable PreviewTable(const std::vector<FieldChange>& fields);
 
   private:
-    std::string m_folder;
+    std::string m_strFolder;
     std::vector<std::string> m_columns;
     std::vector<Row> m_rows;
     std::vector<FileSystem::LeftOut> m_leftOut;

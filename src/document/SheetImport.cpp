@@ -55,7 +55,7 @@ std::vector<SheetImport::Column> SheetImport::ReadHeader(const SheetTable::Table
         try {
             columns.push_back(ParseColumn(cell));
         } catch (const EntryArguments::Failure& f) {
-            throw BadHeader{{1, c + 1, f.message}};
+            throw BadHeader{{1, c + 1, f.what()}};
         }
         if (!columns.back().typed && !untypedAllowed)
             throw BadHeader{{1, c + 1,
@@ -147,7 +147,7 @@ SheetImport::CellResult SheetImport::Cell(const FolderSheet& sheet, std::size_t 
         if (stored.readOnly) return fault(shownName + " is read-only");
         return {FolderSheet::Change{file, columnIndex, std::move(value)}, {}};
     } catch (const EntryArguments::Failure& f) {
-        return fault(f.message);
+        return fault(f.what());
     }
 }
 

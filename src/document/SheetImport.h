@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "document/FolderSheet.h"
@@ -33,7 +34,9 @@ class SheetImport {
         std::string Text(const std::string& sheetName) const;
     };
     // The header row does not give the columns: nothing of the table can be used.
-    struct BadHeader {
+    class BadHeader : public CodedError {
+      public:
+        explicit BadHeader(Fault f) : CodedError(Code::BadSheet, f.what), fault(std::move(f)) {}
         Fault fault;
     };
 

@@ -119,10 +119,8 @@ bool CTKVEditorDoc::OnSaveDocument(const std::string& path) {
                 // This file's stamp follows the edit only when nobody else had
                 // written the file before it: else the next Save still warns.
                 const bool current = m_fileStamp && FileStamp::Of(path) == m_fileStamp;
-                ApplyToFolder(path);  // its result is not used: failures were left out quietly
+                ApplyPending(path);
                 if (current) m_fileStamp = FileStamp::Of(path);
-                ClearPending(*m_pRoot);
-                SetModified(false);
                 return true;
             }
             case MessageAnswer::No:
@@ -263,95 +261,6 @@ void CTKVEditorDoc::SetModified(bool modified) {
     if (!modified && marked) title.erase(title.begin());
     SetTitle(title);
     SetModifiedFlag(modified);
-}
-
-void CTKVEditorDoc::SetCopiedEntry(const HeaderNode& entry) {
-    m_pCopiedEntry = entry.DeepCopy();
-}
-
-void CTKVEditorDoc::DeleteEntry(HeaderNode* entry) {
-    HeaderNode& holder = HeaderTree::ParentList(*m_pRoot, *entry);
-    NotifyEntryRemoving(nullptr, entry);
-    auto it = holder.children.find(entry->label);
-    if (it != holder.children.end() && it->second.get() == entry) holder.children.erase(it);
-    SetModified(true);
-}
-
-// ------------------------------------------------------------ folder-wide edit
-
-void CTKVEditorDoc::SetFolderEditMode(bool on) {
-    if (on == m_bFolderEditMode) return;
-    m_bFolderEditMode = on;
-    UpdateAllViews(nullptr, HINT_FOLDER_MODE_CHANGED, nullptr);
-    if (on) {
-        m_bSavedModified = IsModified();
-        SetModifiedFlag(false);
-    } else {
-        SetModified(m_bSavedModified);
-    }
-}
-
-bool CTKVEditorDoc::HasPendingChanges(const HeaderNode& entry) {
-    std::vector<const HeaderNode*> work{&entry};
-    while (!work.empty()) {
-        const HeaderNode* n = work.back();
-        work.pop_back();
-        if (n->pending) return true;
-        for (const auto& [key, child] : n->children)
-            if (child) work.push_back(child.get());
-    }
-    return false;
-}
-
-bool CTKVEditorDoc::IsPendingInsertion(const HeaderNode& entry) {
-    return entry.pending &&
-           (entry.isList || entry.savedValue.GetType() == ToCode(ElementType::End));
-}
-
-void CTKVEditorDoc::ClearPending(HeaderNode& entry) {
-    // Pre-order, children in label order, without recursion.
-    std::vector<HeaderNode*> work{&entry};
-    while (!work.empty()) {
-        HeaderNode* n = work.back();
-        work.pop_back();
-        if (n->pending) {
-            n->pending = false;
-            UpdateAllViews(nullptr, HINT_ENTRY_CHANGED, n);
-        }
-        for (auto it = n->children.rbegin(); it != n->children.rend(); ++it)
-            if (it->second) work.push_back(it->second.get());
-    }
-}
-
-void CTKVEditorDoc::CancelField(HeaderNode* entry) {
-    CancelWalk(entry, false);
-}
-
-void CTKVEditorDoc::CancelWalk(HeaderNode* entry, bool insideList) {
-    if (entry->pending) {
-        if (!entry->isList && entry->savedValue.GetType() != ToCode(ElementType::End)) {
-            entry->value = entry->savedValue;
-            entry->pending = false;
-            UpdateAllViews(nullptr, HINT_ENTRY_CHANGED, entry);
-            SetModified(true);
-            return;
-        }
-        if (!insideList) {
-            DeleteEntry(entry);
-        } else {
-            // Inside a list's walk the place stays, empty, for the list to remove.
-            UpdateAllViews(nullptr, HINT_ENTRY_REMOVING, entry);
-            HeaderNode& holder = HeaderTree::ParentList(*m_pRoot, *entry);
-            auto it = holder.children.find(entry->label);
-            if (it != holder.children.end() && it->second.get() == entry) it->second.reset();
-        }
-        SetModified(true);
-        return;
-    }
-    if (!entry->isList) return;
-    for (auto& [key, child] : entry->children)
-        if (child) CancelWalk(child.get(), true);
-    HeaderTree::EraseEmptyEntries(*entry);
 }
 
 bool CTKVEditorDoc::ApplyToFolder(const std::string& path) {

@@ -34,6 +34,11 @@ class CTKVEditorDoc : public CDocument {
     static constexpr const char* kConfirmUndoFolderSave =
         "Undo the folder save of %s?\n\nOnly files that still hold what that save wrote are "
         "put back; any other file is left alone.";
+    static constexpr const char* kApplyPending =
+        "Changes to all samples in folder have not been applied.\nDo you  want to save changes to "
+        "all "
+        "samples in folder ?";
+    static constexpr const char* kFieldDeleted = "This field will be deleted.  Is this OK ?";
     static constexpr const char* kSaveWithoutJournal =
         "%s\n\nSave without crash protection? An interruption while saving could then "
         "damage the file.";
@@ -56,6 +61,13 @@ class CTKVEditorDoc : public CDocument {
     HeaderNode* GetCopiedEntry() const { return m_pCopiedEntry.get(); }
     // Puts a deep copy of `entry` into the copy buffer.
     void SetCopiedEntry(const HeaderNode& entry);
+
+    // The changes the editing commands make, after their dialogs: each follows
+    // the folder-mode rule of EntryEdit, tells every view but `sender` and marks
+    // the document modified.
+    HeaderNode* InsertEntry(CView* sender, HeaderNode& list, std::unique_ptr<HeaderNode> entry);
+    HeaderNode* PasteEntry(CView* sender, HeaderNode& list, std::unique_ptr<HeaderNode> copy);
+    void SetEntryValue(CView* sender, HeaderNode& entry, HeaderElement value);
     // Removes the entry with everything below it.
     void DeleteEntry(HeaderNode* entry);
 
@@ -93,6 +105,12 @@ class CTKVEditorDoc : public CDocument {
     static bool IsPendingInsertion(const HeaderNode& entry);
     void ClearPending(HeaderNode& entry);
     void CancelField(HeaderNode* entry);
+    // The two commands of the folder-wide edit, which both panes run. Turning
+    // the mode off with pending changes asks whether to apply them (or drop
+    // them); Cancel Field asks before a pending insertion goes, and the document
+    // is no longer modified once nothing is pending.
+    void ToggleFolderEditMode();
+    void TakeBackField(HeaderNode* entry);
     // Writes the pending leaf entries into every sample file of the folder of
     // `path` with its extension; true when every file tried succeeded.
     bool ApplyToFolder(const std::string& path);
@@ -129,6 +147,8 @@ class CTKVEditorDoc : public CDocument {
     std::function<bool(const NoJournalPlace&)> m_writeWithoutJournal;
 
   private:
+    // Writes the pending changes into the folder of `path` and clears them.
+    void ApplyPending(const std::string& path);
     void Send(CView* sender, UpdateHint hint, HeaderNode* entry) {
         UpdateAllViews(sender, hint, entry);
     }

@@ -2,10 +2,11 @@
 // A failure of the file format layer that has not been shown to the user (for
 // example an Extended Header that cannot be encoded). Callers report it.
 
-#include <stdexcept>
 #include <string>
 
-class HeaderError : public std::runtime_error {
+#include "model/CodedError.h"
+
+class HeaderError : public CodedError {
   public:
-    using std::runtime_error::runtime_error;
+    explicit HeaderError(const std::string& text) : CodedError(Code::BadHeader, text) {}
 };

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <string>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "format/Enforce.h"
 #include "format/HeaderError.h"
 #include "format/XorWords.h"
 #include "model/NumberText.h"
@@ -110,8 +111,8 @@ void ReadHeaders(RandomAccessFile& file, HeaderNode& root, StandardHeader& recor
     if (read.extendedHeaderLength != 0) {
         // The bounds check above keeps the block inside the file (a seek past its
         // start throws), so the buffer is never larger than the file.
-        if (read.extendedHeaderOffset > file.Length())
-            throw FileError(file.Path(), ExtendedHeaderOutside(read, file.Length()), EINVAL);
+        Enforce<FileError>(read.extendedHeaderOffset <= file.Length(), file.Path(),
+                           ExtendedHeaderOutside(read, file.Length()), EINVAL);
         file.SeekFromEnd(read.extendedHeaderOffset);
         // Large values keep a share of this buffer rather than a copy of their part.
         auto block = std::make_shared<std::vector<std::uint8_t>>(read.extendedHeaderLength);
@@ -135,8 +136,8 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
         file.Seek(0);
     } else {
         if (auto error = CheckStandardHeader(file, record, true)) Fail(messages, quiet, *error);
-        if (record.extendedHeaderOffset > file.Length())
-            throw FileError(file.Path(), ExtendedHeaderOutside(record, file.Length()), EINVAL);
+        Enforce<FileError>(record.extendedHeaderOffset <= file.Length(), file.Path(),
+                           ExtendedHeaderOutside(record, file.Length()), EINVAL);
         file.SeekFromEnd(record.extendedHeaderOffset);
     }
     plan.position = file.Position();
@@ -160,8 +161,9 @@ RewritePlan PrepareRewrite(RandomAccessFile& file, bool newFile, bool quiet,
 
     plan.block = makeBlock(oldBlock, record);
     oldBlock = {};  // not needed any more: freed before the rewrite holds the new bytes
-    if (plan.block.size() % 4 != 0 || plan.block.size() > 0xFFFFFFFFu - StandardHeader::kSize)
-        throw HeaderError("The Extended Header block has an impossible length.");
+    Enforce<HeaderError>(
+        plan.block.size() % 4 == 0 && plan.block.size() <= 0xFFFFFFFFu - StandardHeader::kSize,
+        "The Extended Header block has an impossible length.");
 
     const auto length = static_cast<std::uint32_t>(plan.block.size());
     record.extendedHeaderLength = length;

@@ -1,5 +1,6 @@
 #include "format/ItemCodec.h"
 
+#include "format/Enforce.h"
 #include "platform/ByteReader.h"
 
 namespace ItemCodec {
@@ -52,46 +53,51 @@ std::string_view DecodedItem::Text(std::span<const std::uint8_t> block) const {
     return s.substr(0, s.find('\0'));
 }
 
-std::optional<DecodedItem> DecodeItem(std::span<const std::uint8_t> block, std::size_t pos) {
+namespace {
+
+// An item that does not decode: DecodeItem gives none.
+struct Malformed {};
+
+DecodedItem DecodeOrThrow(std::span<const std::uint8_t> block, std::size_t pos) {
     ByteReader r(block, pos);
-    if (pos >= block.size()) return std::nullopt;
+    Enforce<Malformed>(pos < block.size());
     DecodedItem item;
     item.position = pos;
     const std::uint8_t b = *r.ReadU8();
     item.type = b / 4;
     const unsigned n = b % 4;
     if (item.IsEnd()) {
-        if (n != 0) return std::nullopt;
+        Enforce<Malformed>(n == 0);
         item.count = 1;
         item.data = item.next = pos + 1;
         return item;
     }
     // The length field and at least one more byte must lie within the block.
-    if (!r.CanRead(n + 1)) return std::nullopt;
+    Enforce<Malformed>(r.CanRead(n + 1));
     item.size = *r.ReadLE(n);
     item.data = r.Position();
     const std::uint32_t elementSize = ElementSizeOf(item.type);
-    if (item.size != 0 && item.size % elementSize != 0) return std::nullopt;
+    Enforce<Malformed>(item.size == 0 || item.size % elementSize == 0);
 
     switch (static_cast<ElementType>(item.type)) {
         case ElementType::Ascii:
             // The payload ends with its terminating 0. (For a zero size the byte
             // checked is the last byte of the length field, as the format has it.)
-            if (!r.CanRead(item.size) || block[item.data + item.size - 1] != 0) return std::nullopt;
+            Enforce<Malformed>(r.CanRead(item.size) && block[item.data + item.size - 1] == 0);
             item.count = item.size;
             break;
         case ElementType::Unicode: {
             const std::size_t bytes = 2 * (item.size / 2);
-            if (bytes < 2 || !r.CanRead(bytes)) return std::nullopt;
-            if (block[item.data + bytes - 2] != 0 || block[item.data + bytes - 1] != 0)
-                return std::nullopt;
+            Enforce<Malformed>(bytes >= 2 && r.CanRead(bytes));
+            Enforce<Malformed>(block[item.data + bytes - 2] == 0 &&
+                               block[item.data + bytes - 1] == 0);
             item.count = 1;
             break;
         }
         case ElementType::Boolean:
             // Only the first value of a Boolean array is checked; an empty array
             // has none to check.
-            if (item.size > 0 && block[item.data] > 1) return std::nullopt;
+            Enforce<Malformed>(item.size == 0 || block[item.data] <= 1);
             item.count = item.size;
             break;
         case ElementType::List:
@@ -104,10 +110,20 @@ std::optional<DecodedItem> DecodeItem(std::span<const std::uint8_t> block, std::
     if (item.IsList()) {
         item.next = item.data;
     } else {
-        if (!r.CanRead(item.size)) return std::nullopt;
+        Enforce<Malformed>(r.CanRead(item.size));
         item.next = item.data + item.size;
     }
     return item;
+}
+
+}  // namespace
+
+std::optional<DecodedItem> DecodeItem(std::span<const std::uint8_t> block, std::size_t pos) {
+    try {
+        return DecodeOrThrow(block, pos);
+    } catch (const Malformed&) {
+        return std::nullopt;
+    }
 }
 
 std::optional<std::uint32_t> PayloadSizeOf(const HeaderElement& value) {

@@ -1,5 +1,7 @@
 #include "format/SheetTable.h"
 
+#include "format/Enforce.h"
+
 namespace {
 bool EndsWith(std::string_view s, std::string_view tail) {
     if (tail.size() > s.size()) return false;
@@ -24,8 +26,8 @@ SheetTable::Table::Table(const Records& records) {
 }
 
 void SheetTable::Table::AddField(std::string_view text) {
-    m_text.append(text);
-    m_fieldEnds.push_back(static_cast<std::uint32_t>(m_text.size()));
+    m_strText.append(text);
+    m_fieldEnds.push_back(static_cast<std::uint32_t>(m_strText.size()));
 }
 
 void SheetTable::Table::EndRecord(std::size_t line) {
@@ -40,7 +42,7 @@ std::size_t SheetTable::Table::Width(std::size_t record) const {
 std::string_view SheetTable::Table::Field(std::size_t record, std::size_t column) const {
     const std::size_t f = (record ? m_recordEnds[record - 1] : 0) + column;
     const std::size_t begin = f ? m_fieldEnds[f - 1] : 0;
-    return std::string_view(m_text).substr(begin, m_fieldEnds[f] - begin);
+    return std::string_view(m_strText).substr(begin, m_fieldEnds[f] - begin);
 }
 
 SheetTable::Record SheetTable::Table::RecordAt(std::size_t record) const {
@@ -51,9 +53,9 @@ SheetTable::Record SheetTable::Table::RecordAt(std::size_t record) const {
 
 SheetTable::Table SheetTable::Read(std::string_view text, char separator) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a spreadsheet's BOM
-    if (text.size() >= UINT32_MAX) throw ParseError(1, 1, "a table of 4 GB or more");
+    Enforce<ParseError>(text.size() < UINT32_MAX, 1, 1, "a table of 4 GB or more");
     Table table;
-    table.m_text.reserve(text.size());
+    table.m_strText.reserve(text.size());
     std::string field;
     std::size_t line = 1;        // of the text
     std::size_t recordLine = 1;  // where the record began

@@ -5,10 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "model/CodedError.h"
 
 class SheetTable {
   public:
@@ -17,15 +18,15 @@ class SheetTable {
 
     // A table that does not parse: `row` (the line its record begins on) and
     // `column` count from 1.
-    class ParseError : public std::runtime_error {
+    class ParseError : public CodedError {
       public:
         ParseError(std::size_t row, std::size_t column, const std::string& what)
-            : std::runtime_error(what), m_row(row), m_column(column) {}
-        std::size_t Row() const { return m_row; }
-        std::size_t Column() const { return m_column; }
+            : CodedError(Code::BadTable, what), m_nRow(row), m_nColumn(column) {}
+        std::size_t Row() const { return m_nRow; }
+        std::size_t Column() const { return m_nColumn; }
 
       private:
-        std::size_t m_row, m_column;
+        std::size_t m_nRow, m_nColumn;
     };
 
     // A parsed table held compactly: the fields' text end to end and 4 bytes per
@@ -48,8 +49,8 @@ class SheetTable {
         friend class SheetTable;
         void AddField(std::string_view text);
         void EndRecord(std::size_t line);
-        std::string m_text;
-        std::vector<std::uint32_t> m_fieldEnds;   // into m_text
+        std::string m_strText;
+        std::vector<std::uint32_t> m_fieldEnds;   // into m_strText
         std::vector<std::uint32_t> m_recordEnds;  // into m_fieldEnds
         std::vector<std::uint32_t> m_lines;
     };

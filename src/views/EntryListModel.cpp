@@ -41,8 +41,8 @@ void EntryListModel::Fill(const HeaderNode* root) {
 }
 
 bool EntryListModel::Matches(const Row& row) const {
-    return FromAnsi(row.path).contains(m_filter, Qt::CaseInsensitive) ||
-           row.value.contains(m_filter, Qt::CaseInsensitive);
+    return FromAnsi(row.path).contains(m_strFilter, Qt::CaseInsensitive) ||
+           row.value.contains(m_strFilter, Qt::CaseInsensitive);
 }
 
 void EntryListModel::Recompute() {
@@ -53,9 +53,9 @@ void EntryListModel::Recompute() {
 }
 
 void EntryListModel::SetFilter(const QString& text) {
-    if (text == m_filter) return;
+    if (text == m_strFilter) return;
     beginResetModel();
-    m_filter = text;
+    m_strFilter = text;
     Recompute();
     endResetModel();
 }

@@ -43,8 +43,8 @@ class EntryListModel : public QAbstractTableModel {
     // case) are shown; "" shows every row. Rows, finds and hints all speak of
     // the rows shown.
     void SetFilter(const QString& text);
-    const QString& Filter() const { return m_filter; }
-    bool Filtered() const { return !m_filter.isEmpty(); }
+    const QString& Filter() const { return m_strFilter; }
+    bool Filtered() const { return !m_strFilter.isEmpty(); }
     // Every entry's row, shown or not.
     std::size_t TotalRows() const { return m_rows.size(); }
 
@@ -66,7 +66,8 @@ class EntryListModel : public QAbstractTableModel {
     bool Matches(const Row& row) const;
     // A shown row's place among all rows, and back (-1: not shown).
     std::size_t AllIndex(int row) const {
-        return Filtered() ? m_shown.at(static_cast<std::size_t>(row)) : static_cast<std::size_t>(row);
+        return Filtered() ? m_shown.at(static_cast<std::size_t>(row))
+                          : static_cast<std::size_t>(row);
     }
     int ShownIndexOf(std::size_t all) const;
     // The first shown row at or after the place `all` among all rows.
@@ -77,8 +78,8 @@ class EntryListModel : public QAbstractTableModel {
     void InsertAt(std::size_t at, Row row);
     void EraseRange(std::size_t first, std::size_t last);
 
-    std::vector<Row> m_rows;       // every row, sorted by path
-    QString m_filter;              // case-folded
+    std::vector<Row> m_rows;           // every row, sorted by path
+    QString m_strFilter;               // case-folded
     std::vector<std::size_t> m_shown;  // with a filter: the rows shown, as places in m_rows
     ImageStrip m_images;
 };

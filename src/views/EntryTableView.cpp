@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <algorithm>
 
-EntryTableView::EntryTableView(QWidget* parent) : QTableView(parent) {
+CEntryTableView::CEntryTableView(QWidget* parent) : QTableView(parent) {
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), 16) + 4);
@@ -19,12 +19,12 @@ EntryTableView::EntryTableView(QWidget* parent) : QTableView(parent) {
     setFrameShape(QFrame::Box);
 }
 
-void EntryTableView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+void CEntryTableView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     executeDelayedItemsLayout();
     QTableView::scrollTo(index, hint);
 }
 
-QModelIndex EntryTableView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+QModelIndex CEntryTableView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
     const int rows = model() ? model()->rowCount(rootIndex()) : 0;
     if (action == MoveHome && rows > 0) return model()->index(0, 0, rootIndex());
     if (action == MoveEnd && rows > 0) return model()->index(rows - 1, 0, rootIndex());

@@ -9,11 +9,11 @@
 #include "document/TKVEditorDoc.h"
 #include "platform/qt/CommandSet.h"
 #include "res/Resource.h"
-#include "views/MainFrameInterface.h"
+#include "views/EntryActions.h"
 #include "views/TKVEditorView.h"
 
 CRightView::CRightView(CommandSet& commands, QWidget* parent)
-    : EntryTableView(parent), m_commands(commands), m_imageList(":/res/list_images.png", 16) {
+    : CEntryTableView(parent), m_commands(commands), m_imageList(":/res/list_images.png", 16) {
     setObjectName("CRightView");
     m_model.SetImages(m_imageList);
     setModel(&m_model);
@@ -98,7 +98,7 @@ QModelIndex CRightView::moveCursor(CursorAction action, Qt::KeyboardModifiers mo
                                                  : QAbstractSlider::SliderSingleStepAdd);
         return currentIndex();
     }
-    return EntryTableView::moveCursor(action, modifiers);
+    return CEntryTableView::moveCursor(action, modifiers);
 }
 
 void CRightView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
@@ -107,7 +107,7 @@ void CRightView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int 
     // next Delete or Cancel Field would then act on that neighbour.
     const int current = currentIndex().row();
     if (current >= start && current <= end && selectionModel()) selectionModel()->clear();
-    EntryTableView::rowsAboutToBeRemoved(parent, start, end);
+    CEntryTableView::rowsAboutToBeRemoved(parent, start, end);
 }
 
 void CRightView::mousePressEvent(QMouseEvent* event) {
@@ -119,14 +119,14 @@ void CRightView::mousePressEvent(QMouseEvent* event) {
         SelectRow(i.row());
         HeaderNode* entry = m_model.EntryAt(i.row());
         if (entry && GetDocument()) GetDocument()->NotifyShowEntry(this, entry);
-        auto menu = CTKVEditorView::CreateEntryPopup(m_commands, entry && entry->isList);
+        auto menu = EntryActions::CreateEntryPopup(m_commands, entry && entry->isList);
         menu->exec(event->globalPosition().toPoint());
         return;
     }
     // A click below the last row takes the selection away, as a list control
     // does; with no row selected the click sends nothing.
     if (event->button() == Qt::LeftButton && !indexAt(pos).isValid()) clearSelection();
-    EntryTableView::mousePressEvent(event);
+    CEntryTableView::mousePressEvent(event);
     if (event->button() == Qt::LeftButton)
         if (HeaderNode* entry = GetSelectedEntry(); entry && GetDocument())
             GetDocument()->NotifyShowEntry(this, entry);
@@ -136,11 +136,11 @@ void CRightView::mouseMoveEvent(QMouseEvent* event) {
     // A drag does not carry the selection along: both panes stay on the entry
     // the press chose.
     if (event->buttons() & Qt::LeftButton) return;
-    EntryTableView::mouseMoveEvent(event);
+    CEntryTableView::mouseMoveEvent(event);
 }
 
 void CRightView::mouseDoubleClickEvent(QMouseEvent* event) {
-    EntryTableView::mouseDoubleClickEvent(event);
+    CEntryTableView::mouseDoubleClickEvent(event);
     if (HeaderNode* entry = GetSelectedEntry(); entry && GetDocument())
         GetDocument()->NotifyEditEntry(this, entry);
 }
@@ -150,7 +150,7 @@ void CRightView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CRightView::resizeEvent(QResizeEvent* event) {
-    EntryTableView::resizeEvent(event);
+    CEntryTableView::resizeEvent(event);
     // Both columns stay half the pane wide, also after a divider was dragged.
     const int half = viewport()->width() / 2;
     if (half < 1) return;
@@ -159,7 +159,7 @@ void CRightView::resizeEvent(QResizeEvent* event) {
 }
 
 void CRightView::focusInEvent(QFocusEvent* event) {
-    EntryTableView::focusInEvent(event);
+    CEntryTableView::focusInEvent(event);
     emit Activated(this);
 }
 
@@ -184,20 +184,7 @@ bool CRightView::OnCommand(int id) {
             if (entry) (doc->*request)(this, entry);
             return true;
         }
-    switch (id) {
-        case ID_VIEW_STANDARD_HEADER:
-            if (MainFrameInterface* frame = MainFrameInterface::Current())
-                frame->ShowStandardHeader(true);
-            return true;
-        case ID_EDIT_ALL_SAMPLES:
-            CTKVEditorView::ToggleFolderEditMode(*doc);
-            return true;
-        case ID_CANCEL_FIELD:
-            CTKVEditorView::CancelField(*doc, entry);
-            return true;
-        default:
-            return false;
-    }
+    return EntryActions::RunDocumentCommand(*doc, Frame(), id, entry);
 }
 
 bool CRightView::OnUpdateCommand(CCmdUI& ui) {
@@ -227,6 +214,6 @@ bool CRightView::OnUpdateCommand(CCmdUI& ui) {
             ui.Enable(entry && entry->pending);
             return true;
         default:
-            return CTKVEditorView::UpdateDocumentCommand(*doc, ui);
+            return EntryActions::UpdateDocumentCommand(*doc, ui);
     }
 }

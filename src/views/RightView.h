@@ -13,7 +13,7 @@ class CTKVEditorDoc;
 class CommandSet;
 class HeaderNode;
 
-class CRightView : public EntryTableView, public CView, public CommandTarget {
+class CRightView : public CEntryTableView, public CView, public CommandTarget {
     Q_OBJECT
   public:
     explicit CRightView(CommandSet& commands, QWidget* parent = nullptr);

@@ -13,10 +13,11 @@
 #include "platform/qt/CommandSet.h"
 #include "platform/qt/QtText.h"
 #include "res/Resource.h"
+#include "views/EntryActions.h"
 #include "views/MainFrameInterface.h"
 
 CTKVEditorView::CTKVEditorView(CommandSet& commands, QWidget* parent)
-    : EntryTableView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
+    : CEntryTableView(parent), m_commands(commands), m_imageList(":/res/tree_images.png", 16) {
     setObjectName("CTKVEditorView");
     m_model.SetImages(m_imageList);
     setModel(&m_model);
@@ -162,7 +163,7 @@ void CTKVEditorView::FitColumn() {
 }
 
 void CTKVEditorView::resizeEvent(QResizeEvent* event) {
-    EntryTableView::resizeEvent(event);
+    CEntryTableView::resizeEvent(event);
     FitColumn();
 }
 
@@ -241,7 +242,7 @@ void CTKVEditorView::ForgetItems(const HeaderNode* entry) {
 
 void CTKVEditorView::OnUpdate(CView* pSender, int hint, void* pObject) {
     if (pSender == this || hint < 0 || hint > HINT_FOLDER_MODE_CHANGED) return;
-    MainFrameInterface* frame = MainFrameInterface::Current();
+    MainFrameInterface* frame = Frame();
     auto* entry = static_cast<HeaderNode*>(pObject);
     switch (hint) {
         case HINT_REFRESH_ALL:
@@ -362,7 +363,7 @@ void CTKVEditorView::keyPressEvent(QKeyEvent* event) {
                 break;
         }
     }
-    EntryTableView::keyPressEvent(event);
+    CEntryTableView::keyPressEvent(event);
 }
 
 void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
@@ -392,18 +393,18 @@ void CTKVEditorView::mousePressEvent(QMouseEvent* event) {
         if (HeaderNode* e = EntryBelowRoot(item); e && GetDocument())
             GetDocument()->NotifyShowEntry(this, e);
         const HeaderNode* e = GetEntryOfItem(item);
-        auto menu = CreateEntryPopup(m_commands, e && e->isList);
+        auto menu = EntryActions::CreateEntryPopup(m_commands, e && e->isList);
         menu->exec(event->globalPosition().toPoint());
         return;
     }
-    EntryTableView::mousePressEvent(event);
+    CEntryTableView::mousePressEvent(event);
 }
 
 void CTKVEditorView::mouseMoveEvent(QMouseEvent* event) {
     // A drag does not carry the selection along: both panes stay on the entry
     // the press chose.
     if (event->buttons() & Qt::LeftButton) return;
-    EntryTableView::mouseMoveEvent(event);
+    CEntryTableView::mouseMoveEvent(event);
 }
 
 void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -411,8 +412,7 @@ void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (selected && selected == m_hStandardHeaderItem) {
         // Handled here: the item is neither expanded nor collapsed.
         if (GetDocument() && !GetDocument()->GetPathName().empty())
-            if (MainFrameInterface* frame = MainFrameInterface::Current())
-                frame->ShowStandardHeader(true);
+            if (MainFrameInterface* frame = Frame()) frame->ShowStandardHeader(true);
         return;
     }
     const QPoint pos = event->position().toPoint();
@@ -423,7 +423,7 @@ void CTKVEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (selected) RunEdit(selected);
     // A list opens or closes (found again: the edit may have changed the items).
     Toggle(ItemAtPoint(pos));
-    EntryTableView::mouseDoubleClickEvent(event);
+    CEntryTableView::mouseDoubleClickEvent(event);
 }
 
 void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
@@ -433,45 +433,14 @@ void CTKVEditorView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CTKVEditorView::focusInEvent(QFocusEvent* event) {
-    EntryTableView::focusInEvent(event);
+    CEntryTableView::focusInEvent(event);
     emit Activated(this);
-}
-
-std::unique_ptr<QMenu> CTKVEditorView::CreateEntryPopup(CommandSet& commands, bool insertEnabled) {
-    // The entries' context menu has texts of its own ("C&opy", "Ca&ncel Field")
-    // and shows no accelerators; its items run the shared commands.
-    auto menu = std::make_unique<QMenu>();
-    QMenu* insert = menu->addMenu(QObject::tr("&Insert"));
-    commands.AddItem(insert, ID_INSERT_STRING, QStringLiteral("&String"));
-    commands.AddItem(insert, ID_INSERT_BOOLEAN, QStringLiteral("&Boolean"));
-    commands.AddItem(insert, ID_INSERT_NUMBER, QStringLiteral("&Number"));
-    commands.AddItem(insert, ID_INSERT_LIST, QStringLiteral("&List"));
-    // The submenu follows its first command's rule when it is enabled at all.
-    insert->menuAction()->setEnabled(insertEnabled && commands.Query(ID_INSERT_STRING).IsEnabled());
-    menu->addSeparator();
-    commands.AddItem(menu.get(), ID_EDIT_CUT, QStringLiteral("Dele&te"));
-    commands.AddItem(menu.get(), ID_EDIT_COPY, QStringLiteral("C&opy"));
-    commands.AddItem(menu.get(), ID_EDIT_PASTE, QStringLiteral("&Paste"));
-    menu->addSeparator();
-    commands.AddItem(menu.get(), ID_EDIT_ENTRY, QStringLiteral("&Edit"));
-    menu->addSeparator();
-    commands.AddItem(menu.get(), ID_EDIT_ALL_SAMPLES, QStringLiteral("&All Samples in Folder"));
-    commands.AddItem(menu.get(), ID_CANCEL_FIELD, QStringLiteral("Ca&ncel Field"));
-    menu->addSeparator();
-    commands.AddItem(menu.get(), ID_POPUP_CANCEL, QStringLiteral("&Cancel"));
-    commands.Watch(menu.get());
-    commands.Watch(insert);
-    return menu;
 }
 
 bool CTKVEditorView::OnCommand(int id) {
     CTKVEditorDoc* doc = GetDocument();
     if (!doc) return false;
     switch (id) {
-        case ID_VIEW_STANDARD_HEADER:
-            if (MainFrameInterface* frame = MainFrameInterface::Current())
-                frame->ShowStandardHeader(true);
-            return true;
         case ID_CANCEL_EDIT_SRVR:
             return true;  // ends in-place editing; there is no in-place session to end here
         case ID_EDIT_ENTRY:
@@ -498,14 +467,9 @@ bool CTKVEditorView::OnCommand(int id) {
         case ID_INSERT_LIST:
             OnInsertList(GetTargetList());
             return true;
-        case ID_EDIT_ALL_SAMPLES:
-            ToggleFolderEditMode(*doc);
-            return true;
-        case ID_CANCEL_FIELD:
-            CancelField(*doc, GetEntryOfItem(GetSelectedItem()));
-            return true;
         default:
-            return false;
+            return EntryActions::RunDocumentCommand(*doc, Frame(), id,
+                                                    GetEntryOfItem(GetSelectedItem()));
     }
 }
 
@@ -541,25 +505,6 @@ bool CTKVEditorView::OnUpdateCommand(CCmdUI& ui) {
             ui.Enable(notStandardHeader && entry && entry->pending);
             return true;
         default:
-            return UpdateDocumentCommand(*doc, ui);
-    }
-}
-
-bool CTKVEditorView::UpdateDocumentCommand(CTKVEditorDoc& doc, CCmdUI& ui) {
-    switch (ui.ID()) {
-        case ID_VIEW_STANDARD_HEADER:
-            ui.Enable(!doc.GetPathName().empty());
-            return true;
-        case ID_EDIT_ALL_SAMPLES: {
-            const bool enabled = !doc.IsReadOnly() && !doc.GetPathName().empty();
-            ui.Enable(enabled);
-            ui.SetCheck(enabled && doc.m_bFolderEditMode);
-            return true;
-        }
-        case ID_POPUP_CANCEL:
-            ui.Enable(true);
-            return true;
-        default:
-            return false;
+            return EntryActions::UpdateDocumentCommand(*doc, ui);
     }
 }

@@ -23,7 +23,7 @@ class CEntryDialog;
 class HeaderNode;
 class QMenu;
 
-class CTKVEditorView : public EntryTableView, public CView, public CommandTarget {
+class CTKVEditorView : public CEntryTableView, public CView, public CommandTarget {
     Q_OBJECT
   public:
     using HTREEITEM = TreeItem*;
@@ -68,9 +68,6 @@ class CTKVEditorView : public EntryTableView, public CView, public CommandTarget
     void OnInsertNumber(HeaderNode* list);
     void OnInsertList(HeaderNode* list);
     void RunEdit(HTREEITEM hItem);
-    // The two commands of the folder-wide edit, which the list view runs too.
-    static void ToggleFolderEditMode(CTKVEditorDoc& doc);
-    static void CancelField(CTKVEditorDoc& doc, HeaderNode* entry);
     // The runner that opens the dialogs (tests put in their own).
     void SetDialogRunner(DialogRunner* runner) { m_pRunner = runner; }
     DialogRunner& Runner();
@@ -79,17 +76,6 @@ class CTKVEditorView : public EntryTableView, public CView, public CommandTarget
     static constexpr const char* kRename = "%hs is already in parent list.  Rename ?";
     static constexpr const char* kNewLabelCaption = "Enter new label for '%s'";
     static constexpr const char* kUnknownType = "Unknown element type %d";
-    static constexpr const char* kApplyPending =
-        "Changes to all samples in folder have not been applied.\nDo you  want to save changes to "
-        "all "
-        "samples in folder ?";
-    static constexpr const char* kFieldDeleted = "This field will be deleted.  Is this OK ?";
-
-    // The rules both panes share: View Standard Header, All Samples in Folder,
-    // and the context menu's Cancel.
-    static bool UpdateDocumentCommand(CTKVEditorDoc& doc, CCmdUI& ui);
-    // The context menu of the entries (it is built on the shared commands).
-    static std::unique_ptr<QMenu> CreateEntryPopup(CommandSet& commands, bool insertEnabled);
 
     // Where a shown row's item itself (its image and label) lies in the
     // viewport: a click counts only there.
@@ -121,8 +107,6 @@ class CTKVEditorView : public EntryTableView, public CView, public CommandTarget
     // neither the "Standard Header" item nor the root item.
     HeaderNode* EntryBelowRoot(HTREEITEM hItem) const;
     void ForgetItems(const HeaderNode* entry);
-    // Links a new entry into `list` and shows it in both panes.
-    void AddEntry(HeaderNode* list, std::unique_ptr<HeaderNode> entry);
     // The insert commands: the dialog checks the label against `list`; the
     // entry takes the label as stored and the value.
     bool RunNewEntryDialog(CEntryDialog& dlg, HeaderNode* list);
@@ -130,9 +114,9 @@ class CTKVEditorView : public EntryTableView, public CView, public CommandTarget
     void EditString(HTREEITEM hItem, HeaderNode* entry);
     void EditBoolean(HeaderNode* entry);
     void EditNumber(HTREEITEM hItem, HeaderNode* entry);
-    // What an edit does on OK before and after the value changes.
-    void BeginValueChange(HeaderNode* entry);
-    void EndValueChange(HTREEITEM hItem, HeaderNode* entry, bool retitle);
+    // An edit's OK: the document changes the value; the item (when given)
+    // shows its new text.
+    void ChangeValue(HTREEITEM hItem, HeaderNode* entry, HeaderElement value);
 
     CommandSet& m_commands;
     EntryTreeModel m_model;

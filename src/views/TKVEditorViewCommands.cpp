@@ -42,15 +42,6 @@ void CTKVEditorView::OnCopy(HeaderNode* entry) {
     if (entry && GetDocument()) GetDocument()->SetCopiedEntry(*entry);
 }
 
-void CTKVEditorView::AddEntry(HeaderNode* list, std::unique_ptr<HeaderNode> entry) {
-    CTKVEditorDoc* doc = GetDocument();
-    // Linking sets the entry's parent: the list, or none in the root list.
-    HeaderNode* added = HeaderTree::Insert(*list, std::move(entry), doc->m_pRoot.get());
-    InsertEntryItem(FindItemOfEntry(list), added);
-    doc->NotifyEntryInserted(this, added);
-    doc->SetModified(true);
-}
-
 void CTKVEditorView::OnPaste(HeaderNode* list) {
     CTKVEditorDoc* doc = GetDocument();
     if (!doc || !list || !doc->GetCopiedEntry()) return;
@@ -66,7 +57,7 @@ void CTKVEditorView::OnPaste(HeaderNode* list) {
         dlg.m_strCaption = QString::fromStdString(FormatMessage(kNewLabelCaption, label));
         if (Runner().Run(dlg) == QDialog::Accepted) copy->label = StoredLabel(dlg.m_strLabel);
     }
-    AddEntry(list, std::move(copy));
+    InsertEntryItem(FindItemOfEntry(list), doc->PasteEntry(this, *list, std::move(copy)));
 }
 
 bool CTKVEditorView::RunNewEntryDialog(CEntryDialog& dlg, HeaderNode* list) {
@@ -78,9 +69,8 @@ void CTKVEditorView::AddNewEntry(HeaderNode* list, const QString& label, bool is
                                  HeaderElement value) {
     auto entry = std::make_unique<HeaderNode>(StoredLabel(label), isList);
     entry->value = std::move(value);
-    // In the folder mode a new entry is a pending insertion (its saved value is End).
-    entry->pending = GetDocument()->m_bFolderEditMode;
-    AddEntry(list, std::move(entry));
+    InsertEntryItem(FindItemOfEntry(list),
+                    GetDocument()->InsertEntry(this, *list, std::move(entry)));
 }
 
 void CTKVEditorView::OnInsertString(HeaderNode* list) {
@@ -137,20 +127,11 @@ void CTKVEditorView::RunEdit(HTREEITEM hItem) {
     }
 }
 
-void CTKVEditorView::BeginValueChange(HeaderNode* entry) {
-    CTKVEditorDoc* doc = GetDocument();
-    // An edit outside the folder mode clears a mark the entry carried; in the
-    // mode the value before this edit is kept for Cancel Field.
-    entry->pending = doc->m_bFolderEditMode;
-    if (doc->m_bFolderEditMode) entry->savedValue = entry->value;
-}
-
-void CTKVEditorView::EndValueChange(HTREEITEM hItem, HeaderNode* entry, bool retitle) {
+void CTKVEditorView::ChangeValue(HTREEITEM hItem, HeaderNode* entry, HeaderElement value) {
+    GetDocument()->SetEntryValue(this, *entry, std::move(value));
     // The type may have changed (ASCII to Unicode, Short to Long): the item's
     // text follows, its image stays.
-    if (retitle && hItem) m_model.SetItem(hItem, ItemTextOf(entry), hItem->image);
-    GetDocument()->NotifyEntryChanged(this, entry);
-    GetDocument()->SetModified(true);
+    if (hItem) m_model.SetItem(hItem, ItemTextOf(entry), hItem->image);
 }
 
 void CTKVEditorView::EditString(HTREEITEM hItem, HeaderNode* entry) {
@@ -164,10 +145,9 @@ void CTKVEditorView::EditString(HTREEITEM hItem, HeaderNode* entry) {
     dlg.m_strValue =
         ascii ? FromAnsi(entry->value.Ascii()) : QString::fromStdU16String(entry->value.Unicode());
     if (Runner().Run(dlg) != QDialog::Accepted) return;
-    BeginValueChange(entry);
-    entry->value = dlg.m_nEncoding == 1 ? HeaderElement(dlg.m_strValue.toStdU16String())
-                                        : HeaderElement(ToAnsi(dlg.m_strValue));
-    EndValueChange(hItem, entry, true);
+    ChangeValue(hItem, entry,
+                dlg.m_nEncoding == 1 ? HeaderElement(dlg.m_strValue.toStdU16String())
+                                     : HeaderElement(ToAnsi(dlg.m_strValue)));
 }
 
 void CTKVEditorView::EditBoolean(HeaderNode* entry) {
@@ -178,9 +158,9 @@ void CTKVEditorView::EditBoolean(HeaderNode* entry) {
     dlg.m_strLabel = FromAnsi(entry->label);
     dlg.m_bValue = entry->value.GetCount() > 0 ? entry->value.GetByte(0) : 0;
     if (Runner().Run(dlg) != QDialog::Accepted) return;
-    BeginValueChange(entry);
-    if (entry->value.GetCount() > 0) entry->value.SetByte(0, dlg.m_bValue);  // further values stay
-    EndValueChange(nullptr, entry, false);
+    HeaderElement value = entry->value;
+    if (value.GetCount() > 0) value.SetByte(0, dlg.m_bValue);  // further values stay
+    ChangeValue(nullptr, entry, std::move(value));
 }
 
 void CTKVEditorView::EditNumber(HTREEITEM hItem, HeaderNode* entry) {
@@ -191,36 +171,5 @@ void CTKVEditorView::EditNumber(HTREEITEM hItem, HeaderNode* entry) {
     dlg.m_strLabel = FromAnsi(entry->label);
     dlg.m_element = entry->value;
     if (Runner().Run(dlg) != QDialog::Accepted) return;
-    BeginValueChange(entry);
-    entry->value = dlg.m_element;
-    EndValueChange(hItem, entry, true);
-}
-
-void CTKVEditorView::ToggleFolderEditMode(CTKVEditorDoc& doc) {
-    if (doc.m_bFolderEditMode && CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot)) {
-        switch (doc.Messages().Ask(kApplyPending, MessageButtons::YesNoCancel)) {
-            case MessageAnswer::Yes:
-                doc.ApplyToFolder(doc.GetPathName());
-                doc.ClearPending(*doc.m_pRoot);
-                doc.SetModified(false);
-                doc.SetFolderEditMode(false);
-                return;
-            case MessageAnswer::No:
-                doc.CancelField(doc.m_pRoot.get());
-                doc.SetFolderEditMode(false);
-                return;
-            default:
-                return;  // the mode stays on
-        }
-    }
-    doc.SetFolderEditMode(!doc.m_bFolderEditMode);
-}
-
-void CTKVEditorView::CancelField(CTKVEditorDoc& doc, HeaderNode* entry) {
-    if (!entry) return;
-    bool cancel = true;
-    if (CTKVEditorDoc::IsPendingInsertion(*entry))
-        cancel = doc.Messages().Ask(kFieldDeleted, MessageButtons::YesNo) == MessageAnswer::Yes;
-    if (cancel) doc.CancelField(entry);
-    if (!CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot)) doc.SetModified(false);
+    ChangeValue(hItem, entry, dlg.m_element);
 }

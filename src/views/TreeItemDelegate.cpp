@@ -10,7 +10,7 @@
 QRect TreeItemDelegate::ItemRect(const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
     const int depth = index.data(EntryTreeModel::kDepthRole).toInt();
-    const int left = option.rect.left() + depth * m_indentation;
+    const int left = option.rect.left() + depth * m_nIndentation;
     const int width = QStyledItemDelegate::sizeHint(option, index).width();
     return QRect(left, option.rect.top(), std::min(width, option.rect.right() + 1 - left),
                  option.rect.height());
@@ -18,7 +18,8 @@ QRect TreeItemDelegate::ItemRect(const QStyleOptionViewItem& option,
 
 QRect TreeItemDelegate::ExpanderRect(const QRect& row, int depth) const {
     if (depth < 1) return {};
-    return QRect(row.left() + (depth - 1) * m_indentation, row.top(), m_indentation, row.height());
+    return QRect(row.left() + (depth - 1) * m_nIndentation, row.top(), m_nIndentation,
+                 row.height());
 }
 
 void TreeItemDelegate::PaintLines(QPainter* painter, const QStyleOptionViewItem& option,
@@ -32,14 +33,14 @@ void TreeItemDelegate::PaintLines(QPainter* painter, const QStyleOptionViewItem&
     const int middle = r.top() + r.height() / 2;
     const QBrush dots(option.palette.color(QPalette::Mid), Qt::Dense4Pattern);
     auto lineX = [&](int level) {
-        return r.left() + (level - 1) * m_indentation + m_indentation / 2;
+        return r.left() + (level - 1) * m_nIndentation + m_nIndentation / 2;
     };
     for (int level = 1; level < depth && level <= later.size(); ++level)
         if (later.at(level - 1)) painter->fillRect(lineX(level), r.top(), 1, r.height(), dots);
     const int x = lineX(depth);
     const bool runsOn = depth <= later.size() && later.at(depth - 1);
     painter->fillRect(x, r.top(), 1, (runsOn ? r.bottom() + 1 : middle) - r.top(), dots);
-    painter->fillRect(x, middle, r.left() + depth * m_indentation - x, 1, dots);
+    painter->fillRect(x, middle, r.left() + depth * m_nIndentation - x, 1, dots);
 
     const int branch = index.data(EntryTreeModel::kBranchRole).toInt();
     if (branch == EntryTreeModel::kLeaf) return;
@@ -96,6 +97,6 @@ void TreeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 QSize TreeItemDelegate::sizeHint(const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
     const QSize size = QStyledItemDelegate::sizeHint(option, index);
-    return {size.width() + index.data(EntryTreeModel::kDepthRole).toInt() * m_indentation,
+    return {size.width() + index.data(EntryTreeModel::kDepthRole).toInt() * m_nIndentation,
             size.height()};
 }

@@ -11,9 +11,9 @@ class TreeItemDelegate : public QStyledItemDelegate {
     Q_OBJECT
   public:
     explicit TreeItemDelegate(int indentation, QObject* parent = nullptr)
-        : QStyledItemDelegate(parent), m_indentation(indentation) {}
+        : QStyledItemDelegate(parent), m_nIndentation(indentation) {}
 
-    int Indentation() const { return m_indentation; }
+    int Indentation() const { return m_nIndentation; }
     // Where, within a row's rectangle (`option.rect`), the item itself (its
     // image and label) and its expander are drawn.
     QRect ItemRect(const QStyleOptionViewItem& option, const QModelIndex& index) const;
@@ -31,5 +31,5 @@ class TreeItemDelegate : public QStyledItemDelegate {
   private:
     void PaintLines(QPainter* painter, const QStyleOptionViewItem& option,
                     const QModelIndex& index) const;
-    int m_indentation;
+    int m_nIndentation;
 };

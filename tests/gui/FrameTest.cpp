@@ -443,7 +443,8 @@ TEST_F(FrameTest, InPlaceActivationMovesBothViewsIntoItsFrameAndBack) {
     CInPlaceFrame* inPlace = Frame().CreateInPlaceFrame();
     ASSERT_NE(inPlace, nullptr);
     EXPECT_EQ(splitter->parentWidget(), inPlace);
-    EXPECT_EQ(MainFrameInterface::Current(), nullptr) << "viewer and status requests are skipped";
+    EXPECT_EQ(Frame().TreeView()->Frame(), nullptr) << "viewer and status requests are skipped";
+    EXPECT_EQ(Frame().ListView()->Frame(), nullptr);
     std::vector<int> buttons;
     for (QAction* a : inPlace->ToolBar()->actions())
         buttons.push_back(a->isSeparator() ? 0 : a->data().toInt());
@@ -461,7 +462,8 @@ TEST_F(FrameTest, InPlaceActivationMovesBothViewsIntoItsFrameAndBack) {
     Frame().DestroyInPlaceFrame();
     EXPECT_EQ(splitter->parentWidget(), &Frame());
     EXPECT_EQ(Frame().centralWidget(), splitter);
-    EXPECT_EQ(MainFrameInterface::Current(), &Frame());
+    EXPECT_EQ(Frame().TreeView()->Frame(), &Frame());
+    EXPECT_EQ(Frame().ListView()->Frame(), &Frame());
 }
 
 TEST_F(FrameTest, AFileDroppedOnTheWindowIsOpened) {

@@ -24,8 +24,9 @@ HeaderNode* FindAt(const HeaderNode& root, const std::string& path) {
     return const_cast<HeaderNode*>(n);
 }
 
-HeaderNode* AddAt(HeaderNode& root, const std::string& path, std::optional<HeaderElement> value) {
-    auto parts = BlockPath::SplitPath(path);
+namespace {
+// The list that holds the last label of `parts`, lists made on the way.
+HeaderNode& HolderOf(HeaderNode& root, const std::vector<std::string_view>& parts) {
     HeaderNode* list = &root;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
         HeaderNode* next = HeaderTree::Find(*list, parts[i]);
@@ -34,9 +35,30 @@ HeaderNode* AddAt(HeaderNode& root, const std::string& path, std::optional<Heade
                 *list, std::make_unique<HeaderNode>(std::string(parts[i]), true), &root);
         list = next;
     }
-    auto node = std::make_unique<HeaderNode>(std::string(parts.back()), !value.has_value());
-    if (value) node->value = *value;
-    return HeaderTree::Insert(*list, std::move(node), &root);
+    return *list;
+}
+
+// A leaf with `value`, or a list without one.
+std::unique_ptr<HeaderNode> NewEntry(std::string_view label, std::optional<HeaderElement> value) {
+    auto node = std::make_unique<HeaderNode>(std::string(label), !value.has_value());
+    if (value) node->value = std::move(*value);
+    return node;
+}
+
+// The entry at `path` made by the document's insert, the lists on its way as
+// they are (or plain new lists).
+HeaderNode* InsertAt(CTKVEditorDoc& doc, const std::string& path,
+                     std::optional<HeaderElement> value) {
+    const auto parts = BlockPath::SplitPath(path);
+    return doc.InsertEntry(nullptr, HolderOf(*doc.m_pRoot, parts),
+                           NewEntry(parts.back(), std::move(value)));
+}
+}  // namespace
+
+HeaderNode* AddAt(HeaderNode& root, const std::string& path, std::optional<HeaderElement> value) {
+    const auto parts = BlockPath::SplitPath(path);
+    return HeaderTree::Insert(HolderOf(root, parts), NewEntry(parts.back(), std::move(value)),
+                              &root);
 }
 
 Bytes SampleFile(const HeaderNode& root, StandardHeader record, std::size_t dataSize,
@@ -45,25 +67,13 @@ Bytes SampleFile(const HeaderNode& root, StandardHeader record, std::size_t data
 }
 
 HeaderNode* InsertLeaf(CTKVEditorDoc& doc, const std::string& path, HeaderElement value) {
-    HeaderNode* n = AddAt(*doc.m_pRoot, path, value);
-    n->pending = doc.m_bFolderEditMode;
-    doc.NotifyEntryInserted(nullptr, n);
-    doc.SetModified(true);
-    return n;
+    return InsertAt(doc, path, std::move(value));
 }
 
 HeaderNode* InsertList(CTKVEditorDoc& doc, const std::string& path) {
-    HeaderNode* n = AddAt(*doc.m_pRoot, path, std::nullopt);
-    n->pending = doc.m_bFolderEditMode;
-    doc.NotifyEntryInserted(nullptr, n);
-    doc.SetModified(true);
-    return n;
+    return InsertAt(doc, path, std::nullopt);
 }
 
 void EditValue(CTKVEditorDoc& doc, HeaderNode* entry, HeaderElement value) {
-    if (doc.m_bFolderEditMode) entry->savedValue = entry->value;
-    entry->pending = doc.m_bFolderEditMode;
-    entry->value = std::move(value);
-    doc.NotifyEntryChanged(nullptr, entry);
-    doc.SetModified(true);
+    doc.SetEntryValue(nullptr, *entry, std::move(value));
 }
