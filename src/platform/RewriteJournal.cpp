@@ -1,10 +1,5 @@
 #include "platform/RewriteJournal.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -54,11 +49,33 @@ std::uint64_t Stretches(const RewriteJournal::Entry& e) {
     return n;
 }
 
+#ifdef _WIN32
+// A name Windows would read as a device ("CON", "com1.tkv") or change (a
+// trailing period or blank is dropped): it names no file of the folder.
+bool IsWindowsSpecialName(const std::string& name) {
+    if (name.back() == '.' || name.back() == ' ') return true;
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (stem == device) return true;
+    return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
+           stem[3] >= '0' && stem[3] <= '9';
+}
+#endif
+
 bool IsPlainName(const std::string& name) {
-    return !name.empty() && name.size() <= kMaxName && name != "." && name != ".." &&
-           name.find('/') == std::string::npos && name.find('\0') == std::string::npos &&
-           name.rfind(RewriteJournal::kPrefix, 0) != 0 &&
-           name.rfind(RewriteJournal::kTemporaryPrefix, 0) != 0;
+    if (name.empty() || name.size() > kMaxName || name == "." || name == ".." ||
+        name.find('/') != std::string::npos || name.find('\0') != std::string::npos ||
+        name.rfind(RewriteJournal::kPrefix, 0) == 0 ||
+        name.rfind(RewriteJournal::kTemporaryPrefix, 0) == 0)
+        return false;
+#ifdef _WIN32
+    // A path separator or a stream name there.
+    if (name.find_first_of("\\:") != std::string::npos || IsWindowsSpecialName(name)) return false;
+#endif
+    return true;
 }
 
 void PutWord(std::uint8_t* out, std::uint64_t v) {
@@ -375,7 +392,7 @@ RewriteJournal::FileSettled SettleByName(std::size_t index, const RewriteJournal
     }
     RandomAccessFile f;
     try {
-        f.OpenInFolder(folder->Descriptor(), e.name, path, RandomAccessFile::Mode::ReadWrite,
+        f.OpenInFolder(folder->Handle(), e.name, path, RandomAccessFile::Mode::ReadWrite,
                        {false, wait});
     } catch (const FileError& err) {
         out.settled = err.ErrorNumber() == ENOENT                            ? Settled::Missing
@@ -422,7 +439,7 @@ void CopyBytes(RandomAccessFile& from, RandomAccessFile& to, std::uint64_t n) {
 std::string UniqueName() {
     static std::atomic<unsigned> counter{0};
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-    return std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+    return std::to_string(FileSystem::ProcessId()) + "-" + std::to_string(counter++) + "-" +
            std::to_string(now & 0xFFFFFF);
 }
 
@@ -436,10 +453,12 @@ bool IsNoPermission(int e) {
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>> FolderIdentity(const std::string& folder) {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    return std::make_pair(static_cast<std::uint64_t>(st.st_dev),
-                          static_cast<std::uint64_t>(st.st_ino));
+    const FileSystem::Look look = FileSystem::LookAt(folder, true);
+    if (look.kind != FileSystem::Look::Kind::Folder) {
+        errno = look.error;
+        return std::nullopt;
+    }
+    return std::make_pair(look.device, look.inode);
 }
 
 struct Recovery {
@@ -457,9 +476,9 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
                     Recovery& out) {
     // Trusted first, opened after: a journal someone else planted is never even
     // opened for writing.
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return;  // gone meanwhile
-    if (!S_ISREG(st.st_mode) || !FileSystem::IsTrusted(st)) {
+    const FileSystem::Look st = FileSystem::LookAt(path);
+    if (st.kind == FileSystem::Look::Kind::None) return;  // gone meanwhile
+    if (st.kind != FileSystem::Look::Kind::File || !st.trusted) {
         out.refused.push_back({path,
                                "is not a rewrite journal of yours (another user owns it, others "
                                "may write it, or it is not a plain file)"});
@@ -476,9 +495,7 @@ void RecoverJournal(const std::string& path, const std::string& folder, bool inF
             {path, "looks like a rewrite journal but cannot be read (" + e.Cause() + ")"});
         return;
     }
-    if (const FileStamp now = journal.Stamp();
-        now.device != static_cast<std::uint64_t>(st.st_dev) ||
-        now.inode != static_cast<std::uint64_t>(st.st_ino))
+    if (const FileStamp now = journal.Stamp(); now.device != st.device || now.inode != st.inode)
         return;  // replaced between the look and the open: the next open looks again
     RewriteJournal::Head head;
     std::vector<RewriteJournal::Entry> entries;
@@ -559,10 +576,10 @@ void RemoveStaleTemporary(const std::string& path, const std::string& name) {
     if (digits.empty() || digits.size() > 9 ||
         !std::all_of(digits.begin(), digits.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
         return;
-    const pid_t pid = static_cast<pid_t>(std::stol(digits));
-    if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) return;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return;
+    const long pid = std::stol(digits);
+    if (pid == FileSystem::ProcessId() || !FileSystem::ProcessGone(pid)) return;
+    const FileSystem::Look st = FileSystem::LookAt(path);
+    if (st.kind != FileSystem::Look::Kind::File || !st.mine) return;
     try {
         RandomAccessFile stale;
         stale.Open(path, RandomAccessFile::Mode::ReadWrite, {false, false});
@@ -660,7 +677,7 @@ RewriteJournal::RewriteJournal(std::string folder)
 RewriteJournal::~RewriteJournal() {
     // Not committed: the temporary journal goes (no file was touched yet).
     // Committed but not finished: it stays on disk for the next open.
-    if (m_pFile && m_strJournalPath.empty()) ::unlink(m_strTemporaryPath.c_str());
+    if (m_pFile && m_strJournalPath.empty()) FileSystem::RemoveQuietly(m_strTemporaryPath);
 }
 
 void RewriteJournal::HashNewTail(Entry& e, const NewTail& tail) {
@@ -796,7 +813,7 @@ void RewriteJournal::Open() {
         m_pSink->HeadOf({identity->first, identity->second, FileSystem::Absolute(m_strFolder)});
     } catch (...) {
         m_pFile->Abort();
-        ::unlink(m_strTemporaryPath.c_str());
+        FileSystem::RemoveQuietly(m_strTemporaryPath);
         m_pFile.reset();
         throw;
     }
@@ -857,8 +874,8 @@ void RewriteJournal::Commit() {
 
 void RewriteJournal::Discard() noexcept {
     if (m_pFile) m_pFile->Abort();
-    ::unlink(m_strTemporaryPath.c_str());
-    if (!m_strJournalPath.empty()) ::unlink(m_strJournalPath.c_str());
+    FileSystem::RemoveQuietly(m_strTemporaryPath);
+    if (!m_strJournalPath.empty()) FileSystem::RemoveQuietly(m_strJournalPath);
     m_strJournalPath.clear();
     m_pFile.reset();
 }
@@ -867,8 +884,7 @@ void RewriteJournal::Publish() {
     m_pFile->Flush();
     // Written and flushed under the temporary name, then renamed: a journal under
     // its real name is always complete (and locked while its writer runs).
-    if (::rename(m_strTemporaryPath.c_str(), m_strPlannedPath.c_str()) != 0)
-        throw FileError::FromErrno(m_strPlannedPath, errno);
+    FileSystem::Rename(m_strTemporaryPath, m_strPlannedPath);
     m_strJournalPath = m_strPlannedPath;
     FileSystem::FlushFolder(FileSystem::FolderOf(m_strJournalPath));
 }
@@ -884,7 +900,7 @@ void RewriteJournal::CopyTo(const std::string& path) {
         copy.Close();
     } catch (...) {
         copy.Abort();
-        ::unlink(path.c_str());
+        FileSystem::RemoveQuietly(path);
         throw;
     }
 }
