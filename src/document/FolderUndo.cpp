@@ -135,7 +135,7 @@ std::optional<FolderUndo::Record> ParseInfo(const std::string& text) {
     auto path = Unescape(*folder);
     auto text_ = Unescape(*what);
     if (!seconds || !nanos || *nanos >= 1000000000 || !dev || !ino || !path || path->empty() ||
-        (*path)[0] != '/' || !text_)
+        !PathOf(*path).is_absolute() || !text_)
         return std::nullopt;
     r.time = static_cast<std::int64_t>(*seconds);
     r.nanos = static_cast<std::uint32_t>(*nanos);

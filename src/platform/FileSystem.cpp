@@ -58,6 +58,16 @@ bool EndsWithIgnoringCase(const std::string& name, const std::string& ending) {
 }  // namespace
 
 namespace {
+// `name` in `folder`, with the one separator this program writes everywhere.
+std::string Join(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+#ifdef _WIN32
+    if (last == '\\' || last == ':') return folder + name;
+#endif
+    return last == '/' ? folder + name : folder + "/" + name;
+}
+
 const char* KindOf(FileSystem::Look::Kind kind) {
     using Kind = FileSystem::Look::Kind;
     switch (kind) {
@@ -87,7 +97,7 @@ std::vector<FileSystem::FolderEntry> FileSystem::ListFiles(const std::string& fo
         if (name == "." || name == ".." || !EndsWithIgnoringCase(name, extension)) continue;
         // Rewrite journals and their temporaries are never sample files.
         if (name.rfind(".tkvjournal-", 0) == 0 || name.rfind(".tkvjtmp-", 0) == 0) continue;
-        const std::string full = TextOf(PathOf(folder) / PathOf(name));
+        const std::string full = Join(folder, name);
         const Look lst = LookAt(full);
         if (lst.kind == Kind::None) continue;
         Look st = lst;

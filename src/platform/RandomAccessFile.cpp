@@ -15,9 +15,10 @@ void RandomAccessFile::CheckOpen() const {
 
 void RandomAccessFile::Close() {
     if (m_handle == kNoHandle) return;
+    const bool synced = SyncBeforeClose();
     const NativeHandle handle = m_handle;
     m_handle = kNoHandle;
-    if (!Release(handle)) ThrowLastError();
+    if (!Release(handle) || !synced) ThrowLastError();
     // An injected failure comes after the handle is gone, as a real one does.
     InjectFault(FaultInjector::Op::Close, m_strPath);
 }

@@ -130,6 +130,8 @@ class RandomAccessFile {
     std::size_t WriteAt(std::uint64_t position, const void* buffer, std::size_t n);
     void ResizeTo(std::uint64_t length);
     void SyncToDisk();
+    // Before a file is closed: whatever the system needs (false: it failed).
+    bool SyncBeforeClose();
     // Closes the handle; false (and the system's error kept) when that fails.
     static bool Release(NativeHandle handle);
     [[noreturn]] void ThrowLastError() const;
@@ -143,4 +145,5 @@ class RandomAccessFile {
     std::string m_strPath;
     std::uint64_t m_nPosition = 0;
     std::uint64_t m_nLength = 0;
+    bool m_bWritten = false;  // since the last flush
 };

@@ -55,21 +55,23 @@ TEST(InstrumentEditPermissionTest, TheFirstKeywordLineDecides) {
 class TkvHdrPermissionTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        TKV_POSIX_ONLY(
+            "the instrument settings are INI files under XDG_CONFIG_DIRS (Windows: the registry)");
         const char* old = std::getenv("XDG_CONFIG_DIRS");
         saved = old ? std::optional<std::string>(old) : std::nullopt;
         fs::create_directories(dir.Path() / "xdg" / "Corvandel");
         fs::create_directories(dir.Path() / "system");
         std::ofstream(dir.Path() / "xdg" / "Corvandel" / "Tessarin.conf")
             << "[General]\nDataSystemPath=" << (dir.Path() / "system").string() << "\n";
-        ::setenv("XDG_CONFIG_DIRS", (dir.Path() / "xdg").c_str(), 1);
+        SetEnv("XDG_CONFIG_DIRS", dir.Path() / "xdg");
         file = dir.File("a.tkv");
         ASSERT_EQ(Tool({"example", file}).status, 0);
     }
     void TearDown() override {
         if (saved)
-            ::setenv("XDG_CONFIG_DIRS", saved->c_str(), 1);
+            SetEnv("XDG_CONFIG_DIRS", *saved);
         else
-            ::unsetenv("XDG_CONFIG_DIRS");
+            UnsetEnv("XDG_CONFIG_DIRS");
     }
     void Config(const std::string& text) {
         std::ofstream(dir.Path() / "system" / "Tessarin.ini") << text;

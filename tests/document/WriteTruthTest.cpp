@@ -3,7 +3,9 @@
 // names is rewritten once, and every report says what the file really holds.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <functional>
@@ -48,7 +50,7 @@ class FailOne : public RandomAccessFile::FaultInjector {
 class WriteTruthTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ::setenv("XDG_STATE_HOME", (dir.Path() / "state").c_str(), 1);
+        SetEnv(kStateHome, dir.Path() / "state");
         folder = fs::canonical(dir.Path());
         for (const char* name : {"A01.tkv", "A02.tkv", "A03.tkv"}) {
             auto root = ExtendedHeader::MakeRoot();
@@ -56,7 +58,7 @@ class WriteTruthTest : public ::testing::Test {
             WriteAll(File(name), SampleFile(*root, SampleRecord(), 2000, name[2]));
         }
     }
-    void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
+    void TearDown() override { ResetStateHome(); }
     std::string File(const std::string& name) const { return (folder / name).string(); }
     std::string Gain(const std::string& name) { return Tool({"get", File(name), "RUN.GAIN"}).out; }
     bool JournalLeft() const {

@@ -1,15 +1,33 @@
 #include "support/TestFiles.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
+#include <atomic>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // A new name of this process's own: create_directory fails on one that exists.
+    static std::atomic<unsigned> counter{0};
+    std::random_device seed;
+    for (int attempt = 0;; ++attempt) {
+        m_path = std::filesystem::temp_directory_path() /
+                 ("tkvtest-" + std::to_string(::_getpid()) + "-" + std::to_string(counter++) + "-" +
+                  std::to_string(seed() % 100000));
+        if (std::filesystem::create_directory(m_path)) break;
+        if (attempt > 100) throw std::runtime_error("no temporary folder can be made");
+    }
+#else
     std::string templ = (std::filesystem::temp_directory_path() / "tkvtest-XXXXXX").string();
     if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
     m_path = templ;
+#endif
 }
 
 TempDir::~TempDir() {

@@ -158,3 +158,7 @@ void RandomAccessFile::ResizeTo(std::uint64_t length) {
 void RandomAccessFile::SyncToDisk() {
     if (::fsync(static_cast<int>(m_handle)) != 0) ThrowLastError();
 }
+
+bool RandomAccessFile::SyncBeforeClose() {
+    return true;  // what is written reaches the disk with a flush (or syncfs) of its own
+}
