@@ -58,14 +58,16 @@ bool EndsWithIgnoringCase(const std::string& name, const std::string& ending) {
 }  // namespace
 
 namespace {
-// `name` in `folder`, with the one separator this program writes everywhere.
+// `name` in `folder`, with the system's separator.
 std::string Join(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     const char last = folder.back();
 #ifdef _WIN32
-    if (last == '\\' || last == ':') return folder + name;
-#endif
+    if (last == '\\' || last == '/' || last == ':') return folder + name;
+    return folder + "\\" + name;
+#else
     return last == '/' ? folder + name : folder + "/" + name;
+#endif
 }
 
 const char* KindOf(FileSystem::Look::Kind kind) {

@@ -62,9 +62,10 @@ TEST_F(TkvHdrApplyTest, GivesTheSameFilesAsTheEditorsFolderWideEdit) {
                       "sample.batch", "ascii", "B-17", "qc.passed", "boolean", "True"});
     EXPECT_EQ(r.status, 1) << "A06.tkv cannot be rewritten";
     EXPECT_EQ(FolderContents(byTool), FolderContents(byEditor));
-    EXPECT_NE(r.out.find("updated: " + (byTool / "A01.tkv").string() + "\n"), std::string::npos)
+    EXPECT_NE(r.out.find("updated: " + ShownPath((byTool / "A01.tkv").string()) + "\n"),
+              std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("failed: " + (byTool / "A06.tkv").string() +
+    EXPECT_NE(r.out.find("failed: " + ShownPath((byTool / "A06.tkv").string()) +
                          ": File is too short to be an TKV file !\n"),
               std::string::npos)
         << r.out;
@@ -84,8 +85,8 @@ TEST_F(TkvHdrApplyTest, DryRunWritesNothingAndAgainFindsNothingToDo) {
     ToolRun dry = Tool({"apply", "--dry-run", a01, "RUN.GAIN", "long", "9"});
     EXPECT_EQ(dry.status, 0) << dry.err;
     EXPECT_EQ(FolderContents(folder), before);
-    EXPECT_NE(dry.out.find("would update: " + a01), std::string::npos);
-    EXPECT_NE(dry.out.find("skipped (read-only): " + (folder / "A04.tkv").string()),
+    EXPECT_NE(dry.out.find("would update: " + ShownPath(a01)), std::string::npos);
+    EXPECT_NE(dry.out.find("skipped (read-only): " + ShownPath((folder / "A04.tkv").string())),
               std::string::npos);
     EXPECT_NE(dry.out.find("1 updated, 2 unchanged, 1 skipped, 0 failed (dry run"),
               std::string::npos)

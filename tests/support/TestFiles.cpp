@@ -1,7 +1,13 @@
 #include "support/TestFiles.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include "support/TestSystem.h"
+
 #ifdef _WIN32
 #include <process.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -109,4 +115,18 @@ StandardHeader RecordOf(const Bytes& file) {
     std::array<std::uint8_t, StandardHeader::kSize> b{};
     std::copy(file.end() - StandardHeader::kSize, file.end(), b.begin());
     return StandardHeader::FromBytes(b);
+}
+
+std::string NoSuchFileText() {
+#ifdef _WIN32
+    char text[512] = "";
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, ERROR_FILE_NOT_FOUND, 0, text, sizeof text, nullptr);
+    std::string out(text, n);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
+        out.pop_back();
+    return out;
+#else
+    return std::strerror(ENOENT);
+#endif
 }

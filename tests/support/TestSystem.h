@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -46,3 +48,14 @@ inline void UnsetEnv(const char* name) {
 // The state folder back to the run's own (CoreTestMain): on POSIX under the
 // temporary HOME, on Windows the temporary LOCALAPPDATA set at start.
 void ResetStateHome();
+
+// The system's own words for a missing file, as a file error names them.
+std::string NoSuchFileText();
+
+// A path as the tool shows it on one line: its backslashes (Windows' separator)
+// doubled, as every backslash is.
+inline std::string ShownPath(std::string path) {
+    for (std::size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2)
+        path.insert(at, 1, '\\');
+    return path;
+}
