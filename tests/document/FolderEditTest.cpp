@@ -143,15 +143,16 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
     // keeps (another type, a value on the way, a list), nor read-only or broken files.
     ASSERT_EQ(messages.tables.size(), 1u);
     using Rows = std::vector<std::vector<std::string>>;
-    EXPECT_EQ(messages.tables[0].rows, (Rows{{"H.TKV", "New.X", "", "x\u20ac"},
-                                             {"H.TKV", "Run.Gain", "5", "9"},
-                                             {"a.tkv", "New.X", "", "x\u20ac"},
-                                             {"a.tkv", "Run.Gain", "5", "9"},
-                                             {"b.tkv", "New.X", "", "x\u20ac"},
-                                             {"c.tkv", "New.X", "", "x\u20ac"},
-                                             {"ca.tkv", "New.X", "", "x\u20ac"},
-                                             {"e.tkv", "New.X", "", "x\u20ac"},
-                                             {"e.tkv", "Run.Gain", "", "9"}}));
+    EXPECT_EQ(messages.tables[0].rows,
+              (Rows{{"H.TKV", "New.X", "", "x\u20ac"},
+                    {"H.TKV", "Run.Gain", "5", "9"},
+                    {"a.tkv", "New.X", "", "x\u20ac"},
+                    {"a.tkv", "Run.Gain", "5", "9"},
+                    {"b.tkv", "New.X", "", "x\u20ac"},
+                    {"c.tkv", "New.X", "", "x\u20ac"},
+                    {"ca.tkv", "New.X", "", "x\u20ac"},
+                    {"e.tkv", "New.X", "", "x\u20ac"},
+                    {"e.tkv", "Run.Gain", "", "9"}}));
     // Every file counts as done once, skipped, failed and unchanged ones too.
     EXPECT_EQ(total, 8u);
     EXPECT_EQ(done.size(), total);
