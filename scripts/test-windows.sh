@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 JOBS=${JOBS:-2}
 
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTKV_WERROR=ON \
-      -DTKV_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Release \
+      -DTKV_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
       -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" > /dev/null
 cmake --build build-win -j"$JOBS" --target tkvhdr tkv_tests
 

@@ -377,9 +377,30 @@ TEST_F(JournalRecoveryTest, TheDecoderRefusesEveryLieAboutLengths) {
         bad[at] ^= 0x40;
         EXPECT_FALSE(RewriteJournal::Decode(bad, head, entries)) << "byte " << at;
     }
-    for (const char* name : {"", ".", "..", "sub/a.tkv", ".tkvjournal-x"})
-        EXPECT_FALSE(RewriteJournal::Decode(PlantedJournal(folder, name, stale), head, entries))
+    // The check that failed is named.
+    std::string why;
+    Bytes badMagic = good;
+    badMagic[0] ^= 0x40;
+    EXPECT_FALSE(RewriteJournal::Decode(badMagic, head, entries, &why));
+    EXPECT_EQ(why, "it does not start as a journal or is too short");
+    Bytes badBody = good;
+    badBody[good.size() / 2] ^= 0x40;
+    EXPECT_FALSE(RewriteJournal::Decode(badBody, head, entries, &why));
+    EXPECT_EQ(why, "its checksum does not match its bytes");
+    std::vector<const char*> names = {"", ".", "..", "sub/a.tkv", ".tkvjournal-x"};
+#ifdef _WIN32
+    // Names Windows reads as another place: a separator, a stream, a device.
+    for (const char* name : {"sub\\a.tkv", "a.tkv:stream", "CON", "com1.tkv", "nul .tkv", "a.tkv."})
+        names.push_back(name);
+#endif
+    for (const char* name : names) {
+        why.clear();
+        EXPECT_FALSE(
+            RewriteJournal::Decode(PlantedJournal(folder, name, stale), head, entries, &why))
             << "name '" << name << "'";
+        EXPECT_EQ(why, "an entry's file name is not a plain name of the folder, or comes twice")
+            << "name '" << name << "'";
+    }
 }
 
 }  // namespace
