@@ -19,5 +19,7 @@ BUILD_PACKAGES=(g++ make cmake nlohmann-json3-dev qt6-base-dev libchm-dev fp-uti
 # and builds and checks the Debian package with the last seven).
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev desktop-file-utils appstream libxml2-utils
                man-db dpkg-dev file lintian)
+# The Windows build of the core and the tool, and Wine to run its tests.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine wine64)
 
 JOBS=2

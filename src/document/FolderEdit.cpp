@@ -1,7 +1,5 @@
 #include "document/FolderEdit.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <map>
@@ -38,15 +36,10 @@ std::string FolderEdit::ReasonOf(std::exception_ptr error) {
 // How many files a batch holds open at once: a share of the open-file limit,
 // which is first raised to its maximum where the system allows.
 static std::size_t BatchSize() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 64;
-    if (limit.rlim_cur < limit.rlim_max) {
-        rlimit raised = limit;
-        raised.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536);
-        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-    }
-    const rlim_t usable = limit.rlim_cur > 128 ? (limit.rlim_cur - 64) / 2 : 16;
-    return static_cast<std::size_t>(std::clamp<rlim_t>(usable, 16, 4096));
+    const std::size_t limit = FileSystem::OpenFileLimit();
+    if (limit == 0) return 64;
+    const std::size_t usable = limit > 128 ? (limit - 64) / 2 : 16;
+    return std::clamp<std::size_t>(usable, 16, 4096);
 }
 
 bool FolderEdit::Report::AllSucceeded() const {
@@ -102,9 +95,8 @@ std::optional<std::string> OpenListed(RandomAccessFile& file, const FileSystem::
     }
     if (!folder) throw FileError(entry.path, "Its folder cannot be opened.");
     try {
-        file.OpenInFolder(folder->Descriptor(),
-                          entry.openName.empty() ? entry.name : entry.openName, entry.path, mode,
-                          {false, true});
+        file.OpenInFolder(folder->Handle(), entry.openName.empty() ? entry.name : entry.openName,
+                          entry.path, mode, {false, true});
     } catch (const FileError& e) {
         if (e.ErrorNumber() == ELOOP) return "a link now, put there after the folder was read";
         if (e.ErrorNumber() == ENOENT) return "gone since the folder was read";

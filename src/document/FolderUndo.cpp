@@ -1,9 +1,5 @@
 #include "document/FolderUndo.h"
 
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -17,6 +13,7 @@
 #include "platform/FileError.h"
 #include "platform/FileStamp.h"
 #include "platform/FileSystem.h"
+#include "platform/PathText.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
 
@@ -138,7 +135,7 @@ std::optional<FolderUndo::Record> ParseInfo(const std::string& text) {
     auto path = Unescape(*folder);
     auto text_ = Unescape(*what);
     if (!seconds || !nanos || *nanos >= 1000000000 || !dev || !ino || !path || path->empty() ||
-        (*path)[0] != '/' || !text_)
+        !PathOf(*path).is_absolute() || !text_)
         return std::nullopt;
     r.time = static_cast<std::int64_t>(*seconds);
     r.nanos = static_cast<std::uint32_t>(*nanos);
@@ -189,14 +186,16 @@ std::string NotTrusted(const std::string& path) {
 std::optional<FolderUndo::Record> ReadRecord(const std::string& place, const std::string& id,
                                              std::string& why) {
     const std::string path = place + "/" + id;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;  // gone meanwhile
-    if (!S_ISDIR(st.st_mode) || !FileSystem::IsTrusted(st)) {
+    using Kind = FileSystem::Look::Kind;
+    FileSystem::Look st = FileSystem::LookAt(path);
+    if (st.kind == Kind::None) return std::nullopt;  // gone meanwhile
+    if (st.kind != Kind::Folder || !st.trusted) {
         why = NotTrusted(path);
         return std::nullopt;
     }
     const std::string info = path + "/" + kInfo;
-    if (::lstat(info.c_str(), &st) == 0 && (!S_ISREG(st.st_mode) || !FileSystem::IsTrusted(st))) {
+    st = FileSystem::LookAt(info);
+    if (st.kind != Kind::None && (st.kind != Kind::File || !st.trusted)) {
         why = NotTrusted(path);
         return std::nullopt;
     }
@@ -209,13 +208,14 @@ std::optional<FolderUndo::Record> ReadRecord(const std::string& place, const std
     record->id = id;
     for (std::size_t k = 0; k < record->batches.size(); ++k) {
         const std::string batch = path + "/" + BatchName(k + 1);
-        if (::lstat(batch.c_str(), &st) != 0) {
-            if (errno == ENOENT) continue;  // its copy failed: the record lacks its files
-            why = path + " cannot be read (" + FileError::FromErrno(batch, errno).Cause() +
+        st = FileSystem::LookAt(batch);
+        if (st.kind == Kind::None) {
+            if (st.error == ENOENT) continue;  // its copy failed: the record lacks its files
+            why = path + " cannot be read (" + FileError::FromErrno(batch, st.error).Cause() +
                   "); it was not undone and was left in place.";
             return std::nullopt;
         }
-        if (!S_ISREG(st.st_mode) || !FileSystem::IsTrusted(st)) {
+        if (st.kind != Kind::File || !st.trusted) {
             why = NotTrusted(path);
             return std::nullopt;
         }
@@ -238,8 +238,9 @@ std::vector<FolderUndo::Record> AllRecords(std::vector<std::string>* notices) {
             "no private state folder.");
         return records;
     }
-    struct stat st {};
-    if (::lstat(place.c_str(), &st) != 0 && errno == ENOENT) return records;  // none made yet
+    if (const auto st = FileSystem::LookAt(place);
+        st.kind == FileSystem::Look::Kind::None && st.error == ENOENT)
+        return records;  // none made yet
     if (!FileSystem::IsPrivateFolder(place)) {
         tell(place +
              " is not a private folder (another user owns it or may write to it, or a folder "
@@ -271,9 +272,13 @@ std::vector<FolderUndo::Record> AllRecords(std::vector<std::string>* notices) {
 // leaves no record that looks smaller than it was. False when it stays.
 bool RemoveRecord(const std::string& place, const std::string& id) {
     const std::string gone = place + "/" + kGone + id;
-    if (::rename((place + "/" + id).c_str(), gone.c_str()) != 0) return false;
+    try {
+        FileSystem::Rename(place + "/" + id, gone);
+    } catch (const FileError&) {
+        return false;
+    }
     std::error_code ignored;  // what is left out of sight goes with the next save
-    std::filesystem::remove_all(gone, ignored);
+    std::filesystem::remove_all(PathOf(gone), ignored);
     try {
         FileSystem::FlushFolder(place);
     } catch (const FileError&) {
@@ -287,8 +292,7 @@ bool MakerGone(const std::string& id) {
     const std::size_t end = id.find('-', dash + 1);
     if (dash == std::string::npos || end == std::string::npos) return false;
     const auto pid = Number(id.substr(dash + 1, end - dash - 1));
-    return pid && *pid > 0 && *pid < (1u << 31) && ::kill(static_cast<pid_t>(*pid), 0) != 0 &&
-           errno == ESRCH;
+    return pid && *pid > 0 && *pid < (1u << 31) && FileSystem::ProcessGone(static_cast<long>(*pid));
 }
 
 // What a removal, a given-up record or a save killed while it made its record
@@ -304,11 +308,11 @@ void RemoveLeftovers(const std::string& place) {
         if (name.rfind(kGone, 0) != 0 &&
             (name.rfind(kNew, 0) != 0 || !MakerGone(name.substr(std::string(kNew).size()))))
             continue;
-        struct stat st {};
         const std::string path = place + "/" + name;
         std::error_code ignored;
-        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && FileSystem::IsTrusted(st))
-            std::filesystem::remove_all(path, ignored);
+        if (const auto st = FileSystem::LookAt(path);
+            st.kind == FileSystem::Look::Kind::Folder && st.trusted)
+            std::filesystem::remove_all(PathOf(path), ignored);
     }
 }
 
@@ -326,10 +330,11 @@ void WriteWhole(const std::string& path, const std::string& text) {
 }
 
 void Rename(const std::string& from, const std::string& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(from.c_str());
-        throw FileError::FromErrno(to, e);
+    try {
+        FileSystem::Rename(from, to);
+    } catch (const FileError&) {
+        FileSystem::RemoveQuietly(from);
+        throw;
     }
 }
 
@@ -337,7 +342,7 @@ std::string NewId(std::int64_t seconds, std::uint32_t nanos) {
     static std::atomic<unsigned> counter{0};
     char id[96];
     std::snprintf(id, sizeof id, "%016lld%09u-%d-%u", static_cast<long long>(seconds), nanos,
-                  static_cast<int>(::getpid()), counter++);
+                  static_cast<int>(FileSystem::ProcessId()), counter++);
     return id;
 }
 
@@ -418,11 +423,11 @@ void FolderUndo::Recorder::Start() {
     m_record.inode = stamp->inode;
     // Made out of sight and shown whole: a record without its info is never seen.
     const std::string made = place + "/" + kNew + m_record.id;
-    if (::mkdir(made.c_str(), 0700) != 0) throw FileError::FromErrno(made, errno);
+    FileSystem::MakeFolder(made);
     m_strPath = made;
     WriteInfo();
     const std::string path = place + "/" + m_record.id;
-    if (::rename(made.c_str(), path.c_str()) != 0) throw FileError::FromErrno(path, errno);
+    FileSystem::Rename(made, path);
     m_strPath = path;
     FileSystem::FlushFolder(place);
 }
@@ -433,10 +438,10 @@ void FolderUndo::Recorder::GiveUp() noexcept {
     const std::string id = FileSystem::DisplayName(m_strPath);
     if (id.rfind(kNew, 0) == 0) {
         std::error_code ignored;
-        std::filesystem::remove_all(m_strPath, ignored);
+        std::filesystem::remove_all(PathOf(m_strPath), ignored);
     } else if (!RemoveRecord(place, id)) {
         // Without its info the record is never undone: it is named as incomplete.
-        ::unlink((m_strPath + "/" + kInfo).c_str());
+        FileSystem::RemoveQuietly(m_strPath + "/" + kInfo);
     }
     m_strPath.clear();
 }
@@ -600,7 +605,12 @@ std::string FolderUndo::Describe(const Record& record) {
     const std::time_t t = static_cast<std::time_t>(record.time);
     std::tm local{};
     char when[32] = "?";
-    if (::localtime_r(&t, &local)) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+#ifdef _WIN32
+    const bool known = ::localtime_s(&local, &t) == 0;
+#else
+    const bool known = ::localtime_r(&t, &local) != nullptr;
+#endif
+    if (known) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
     const std::size_t kept = record.Kept();
     return std::string(when) + " (" + record.what + ", " +
            (kept == record.files ? "" : std::to_string(kept) + " of ") +

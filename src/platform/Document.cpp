@@ -122,7 +122,9 @@ void CDocument::ReportInvalidFileName(const std::string& path, std::exception_pt
             case EACCES:
             case EPERM:
             case ENOSPC:
+#ifdef EDQUOT
             case EDQUOT:
+#endif
             case ETXTBSY:
                 Report("Failed to save document.", path, error);
                 return;

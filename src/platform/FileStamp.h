@@ -1,8 +1,10 @@
 #pragma once
-// What identifies a file and its last change: the device and inode it lives in,
+// What identifies a file and its last change: the device and inode it lives in
+// (on Windows the volume serial number and the file index),
 // its size and its modification and change times. Two equal stamps of one path
 // mean nobody wrote the file in between (as far as the file system can tell).
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +23,6 @@ struct FileStamp {
 
     // The stamp of `path` (links followed); nothing when it cannot be had.
     static std::optional<FileStamp> Of(const std::string& path);
-    // The stamp of an open descriptor.
-    static std::optional<FileStamp> OfDescriptor(int fd);
+    // The stamp of an open file (RandomAccessFile::NativeHandle).
+    static std::optional<FileStamp> OfHandle(std::intptr_t handle);
 };

@@ -5,6 +5,10 @@
 
 #include "platform/FileSystem.h"
 
+#ifdef _WIN32
+#include "platform/win32/Win32.h"
+#endif
+
 namespace {
 
 std::string_view Trim(std::string_view s) {
@@ -95,6 +99,74 @@ bool AnyLine(std::string_view text, F&& line) {
 
 }  // namespace
 
+#ifdef _WIN32
+
+namespace {
+// The string value `name` of `key` under HKEY_LOCAL_MACHINE, else under
+// HKEY_CURRENT_USER, in the 32-bit view.
+std::optional<std::string> RegistryValue(const std::wstring& key, const std::wstring& name) {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY open = nullptr;
+        if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &open) !=
+            ERROR_SUCCESS)
+            continue;
+        DWORD bytes = 0;
+        std::optional<std::string> value;
+        if (::RegGetValueW(open, nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &bytes) ==
+                ERROR_SUCCESS &&
+            bytes <= (1u << 20)) {  // no setting is larger
+            std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+            if (::RegGetValueW(open, nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, text.data(),
+                               &bytes) == ERROR_SUCCESS)
+                value = win32::Narrow(text.c_str(), wcslen(text.c_str()));
+        }
+        ::RegCloseKey(open);
+        if (value) return value;
+    }
+    return std::nullopt;
+}
+
+// The registry key of a group ("" or "General": the key itself).
+std::wstring GroupKey(const std::string& key, std::string_view group) {
+    std::string out = key;
+    if (!group.empty() && group != "General") {
+        out += '\\';
+        for (char c : group) out += c == '/' ? '\\' : c;
+    }
+    return win32::Wide(out);
+}
+}  // namespace
+
+std::vector<std::string> NativeSettings::SystemScopePaths(std::string_view, std::string_view) {
+    return {};  // the registry holds them
+}
+
+NativeSettings::NativeSettings(std::string_view organization, std::string_view application)
+    : m_strKey("Software\\" + std::string(organization) + "\\" + std::string(application)) {}
+
+std::optional<std::string> NativeSettings::Value(std::string_view key) const {
+    std::string_view group, name = key;
+    if (const auto slash = key.rfind('/'); slash != std::string_view::npos) {
+        group = key.substr(0, slash);
+        name = key.substr(slash + 1);
+    }
+    return RegistryValue(GroupKey(m_strKey, group), win32::Wide(std::string(name)));
+}
+
+bool NativeSettings::HasGroup(std::string_view group) const {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY open = nullptr;
+        if (::RegOpenKeyExW(root, GroupKey(m_strKey, group).c_str(), 0, KEY_READ | KEY_WOW64_32KEY,
+                            &open) == ERROR_SUCCESS) {
+            ::RegCloseKey(open);
+            return true;
+        }
+    }
+    return false;
+}
+
+#else
+
 std::vector<std::string> NativeSettings::SystemScopePaths(std::string_view organization,
                                                           std::string_view application) {
     const char* env = std::getenv("XDG_CONFIG_DIRS");
@@ -110,7 +182,8 @@ std::vector<std::string> NativeSettings::SystemScopePaths(std::string_view organ
     for (const std::string& dir : dirs)
         paths.push_back(dir + '/' + std::string(organization) + '/' + std::string(application) +
                         ".conf");
-    for (const std::string& dir : dirs) paths.push_back(dir + '/' + std::string(organization) + ".conf");
+    for (const std::string& dir : dirs)
+        paths.push_back(dir + '/' + std::string(organization) + ".conf");
     return paths;
 }
 
@@ -135,6 +208,8 @@ bool NativeSettings::HasGroup(std::string_view group) const {
             return true;
     return false;
 }
+
+#endif
 
 std::optional<std::string> NativeSettings::ParseValue(std::string_view text, std::string_view key) {
     std::string_view group = "General";

@@ -13,6 +13,11 @@
 // separator, and a list is no text (a path like "/srv/a,b" written by hand would
 // read as nothing). Every value here is text, commas and all, because the values
 // read are folder paths and a comma is a legal character in one.
+//
+// On Windows the settings are the registry's, as the instrument software keeps
+// them: "Software\<organization>\<application>" (a group is a subkey, "/" in
+// it "\"), under HKEY_LOCAL_MACHINE and then HKEY_CURRENT_USER, in the 32-bit
+// view that the instrument software writes; XDG_CONFIG_DIRS means nothing there.
 
 #include <optional>
 #include <string>
@@ -38,4 +43,5 @@ class NativeSettings {
 
   private:
     std::vector<std::string> m_texts;  // of the files that exist, in search order
+    std::string m_strKey;              // Windows: the registry key, "Software\\org\\app"
 };

@@ -1,7 +1,8 @@
 #pragma once
-// A random-access binary file over POSIX calls: the one place that reads and
-// writes files. Every failure throws FileError naming the file and the cause.
-// The I/O operations are virtual so that tests can wrap them (fault injection).
+// A random-access binary file: the one place that reads and writes files. The
+// system's side lies in posix/ or win32/RandomAccessFile.cpp, chosen by the build. Every failure
+// throws FileError naming the file and the cause. The I/O operations are virtual so that tests can
+// wrap them (fault injection).
 
 #include <cstddef>
 #include <cstdint>
@@ -61,6 +62,11 @@ class RandomAccessFile {
 
     static constexpr const char* kBusyCause = "The file is being written by another program.";
 
+    // An open file or folder of the system: a descriptor, or a Windows handle
+    // (kNoHandle: none).
+    using NativeHandle = std::intptr_t;
+    static constexpr NativeHandle kNoHandle = -1;
+
     RandomAccessFile() = default;
     RandomAccessFile(const std::string& path, Mode mode) { Open(path, mode); }
     virtual ~RandomAccessFile();
@@ -72,17 +78,17 @@ class RandomAccessFile {
     // is what the last writer left.
     void Open(const std::string& path, Mode mode) { Open(path, mode, Options{}); }
     void Open(const std::string& path, Mode mode, const Options& options) {
-        OpenInFolder(-1, path, path, mode, options);
+        OpenInFolder(kNoHandle, path, path, mode, options);
     }
-    // Opens `name` relative to the descriptor `folder` (FileSystem::Folder; -1:
-    // `name` is a path); `path` names the file in messages.
-    void OpenInFolder(int folder, const std::string& name, const std::string& path, Mode mode,
-                      const Options& options);
+    // Opens `name` relative to the open folder `folder` (FileSystem::Folder;
+    // kNoHandle: `name` is a path); `path` names the file in messages.
+    void OpenInFolder(NativeHandle folder, const std::string& name, const std::string& path,
+                      Mode mode, const Options& options);
     // Closes the file; a failure to close (lost write-back) throws.
     void Close();
     // Closes without throwing, for clean-up after another failure.
     void Abort() noexcept;
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_handle != kNoHandle; }
     // Where a file opened by OpenInFolder lies: its name there and the folder's
     // device and inode (nothing for a file opened by a path).
     struct InFolder {
@@ -117,16 +123,27 @@ class RandomAccessFile {
     virtual void Flush();
 
   private:
-    [[noreturn]] void ThrowErrno(int errorNumber) const;
     void CheckOpen() const;
+    // The system's side: reads at `position` (0: the end), writes at `position`
+    // (at least one byte, or throws), sets the length, flushes, closes.
+    std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t n);
+    std::size_t WriteAt(std::uint64_t position, const void* buffer, std::size_t n);
+    void ResizeTo(std::uint64_t length);
+    void SyncToDisk();
+    // Before a file is closed: whatever the system needs (false: it failed).
+    bool SyncBeforeClose();
+    // Closes the handle; false (and the system's error kept) when that fails.
+    static bool Release(NativeHandle handle);
+    [[noreturn]] void ThrowLastError() const;
 
     static inline FaultInjector* s_pFaults = nullptr;
     static inline int s_nLockWaitMs = 3000;
     static inline std::function<void(const std::string&)> s_lockWaitNotice;
 
-    int m_fd = -1;
+    NativeHandle m_handle = kNoHandle;
     std::optional<InFolder> m_inFolder;
     std::string m_strPath;
     std::uint64_t m_nPosition = 0;
     std::uint64_t m_nLength = 0;
+    bool m_bWritten = false;  // since the last flush
 };

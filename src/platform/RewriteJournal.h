@@ -168,11 +168,11 @@ class RewriteJournal {
 
     // Serialisation, for tests and the fuzzer: a complete journal with the given
     // old tails, and its decoder (false when the bytes are not a complete,
-    // well-formed journal).
+    // well-formed journal; `why` then names the check that failed).
     static std::vector<std::uint8_t> Encode(const Head& head, const std::vector<Entry>& entries,
                                             const std::vector<std::vector<std::uint8_t>>& oldTails);
     static bool Decode(std::span<const std::uint8_t> bytes, Head& head,
-                       std::vector<Entry>& entries);
+                       std::vector<Entry>& entries, std::string* why = nullptr);
     // The hashes an entry keeps of a new tail (its tailStart and oldLength set).
     static void HashNewTail(Entry& entry, const NewTail& newTail);
     // Writes a new tail at `position` in chunks that end on aligned file offsets,

@@ -12,9 +12,42 @@
 #include "support/DocumentFixture.h"
 #include "support/ToolRunner.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+// On Windows the settings are the registry's: the machine's key first, then the
+// user's, in the 32-bit view, a group as a subkey. (A test key of its own, in
+// the user's half, which a test may write.)
+TEST(NativeSettingsTest, ReadsTheRegistryKeyOfTheInstrumentSoftware) {
+    const wchar_t* key = L"Software\\TkvTestCompany\\Tessarin";
+    auto put = [&](const wchar_t* sub, const wchar_t* name, const std::wstring& value) {
+        HKEY open = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, sub, 0, nullptr, 0,
+                                    KEY_WRITE | KEY_WOW64_32KEY, nullptr, &open, nullptr),
+                  ERROR_SUCCESS);
+        ::RegSetValueExW(open, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(open);
+    };
+    put(key, L"DataSystemPath", L"C:\\Instr\\Syst\u00e8me");
+    put(L"Software\\TkvTestCompany\\Tessarin\\Runwarden", L"DefaultDataPath", L"D:\\Runs");
+    const NativeSettings settings("TkvTestCompany", "Tessarin");
+    EXPECT_EQ(settings.Value("DataSystemPath"),
+              std::optional<std::string>("C:\\Instr\\Syst\xC3\xA8me"));
+    EXPECT_EQ(settings.Value("Runwarden/DefaultDataPath"), std::optional<std::string>("D:\\Runs"));
+    EXPECT_FALSE(settings.Value("AnalyzedDataPath").has_value());
+    EXPECT_TRUE(settings.HasGroup("Runwarden"));
+    EXPECT_FALSE(settings.HasGroup("Orbisight"));
+    EXPECT_FALSE(NativeSettings("TkvTestCompany", "Other").Value("DataSystemPath").has_value());
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TkvTestCompany");
+}
+#endif
 
 TEST(NativeSettingsTest, ReadsValuesAsQSettingsWritesThem) {
     const std::string ini =
@@ -55,21 +88,23 @@ TEST(InstrumentEditPermissionTest, TheFirstKeywordLineDecides) {
 class TkvHdrPermissionTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        TKV_POSIX_ONLY(
+            "the instrument settings are INI files under XDG_CONFIG_DIRS (Windows: the registry)");
         const char* old = std::getenv("XDG_CONFIG_DIRS");
         saved = old ? std::optional<std::string>(old) : std::nullopt;
         fs::create_directories(dir.Path() / "xdg" / "Corvandel");
         fs::create_directories(dir.Path() / "system");
         std::ofstream(dir.Path() / "xdg" / "Corvandel" / "Tessarin.conf")
             << "[General]\nDataSystemPath=" << (dir.Path() / "system").string() << "\n";
-        ::setenv("XDG_CONFIG_DIRS", (dir.Path() / "xdg").c_str(), 1);
+        SetEnv("XDG_CONFIG_DIRS", dir.Path() / "xdg");
         file = dir.File("a.tkv");
         ASSERT_EQ(Tool({"example", file}).status, 0);
     }
     void TearDown() override {
         if (saved)
-            ::setenv("XDG_CONFIG_DIRS", saved->c_str(), 1);
+            SetEnv("XDG_CONFIG_DIRS", *saved);
         else
-            ::unsetenv("XDG_CONFIG_DIRS");
+            UnsetEnv("XDG_CONFIG_DIRS");
     }
     void Config(const std::string& text) {
         std::ofstream(dir.Path() / "system" / "Tessarin.ini") << text;

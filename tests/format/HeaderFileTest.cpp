@@ -10,6 +10,7 @@
 #include "platform/RandomAccessFile.h"
 #include "support/RecordingMessages.h"
 #include "support/TestFiles.h"
+#include "support/TestSystem.h"
 
 namespace {
 
@@ -250,7 +251,7 @@ TEST_F(HeaderFileTest, FileErrorsNameTheFile) {
     } catch (const FileError& e) {
         EXPECT_EQ(e.Path(), dir.File("missing.tkv"));
         EXPECT_NE(std::string(e.what()).find("missing.tkv"), std::string::npos);
-        EXPECT_NE(e.Cause().find("No such file"), std::string::npos);
+        EXPECT_NE(e.Cause().find(NoSuchFileText()), std::string::npos);
     }
     EXPECT_THROW(RandomAccessFile(dir.Path().string(), RandomAccessFile::Mode::Read), FileError)
         << "a folder is not a file";

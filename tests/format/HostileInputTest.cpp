@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
@@ -25,7 +27,7 @@ class ShrinkingFile : public RandomAccessFile {
         std::size_t r = RandomAccessFile::Read(buffer, n);
         if (!m_bShrunk) {
             m_bShrunk = true;
-            if (::truncate(Path().c_str(), 100) != 0) std::abort();  // below the Extended Header
+            std::filesystem::resize_file(Path(), 100);  // below the Extended Header
         }
         return r;
     }
@@ -48,6 +50,8 @@ std::string OpenFailure(const std::string& path) {
 }
 
 TEST(HostileInputTest, ThingsThatAreNotSampleFiles) {
+    TKV_POSIX_ONLY("FIFOs and symbolic link loops");
+#ifndef _WIN32
     TempDir dir;
     const std::string fifo = dir.File("pipe.tkv");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
@@ -59,6 +63,7 @@ TEST(HostileInputTest, ThingsThatAreNotSampleFiles) {
     fs::create_symlink(dir.File("loop.tkv"), dir.File("loop.tkv"));
     EXPECT_NE(OpenFailure(dir.File("loop.tkv")).find("Too many levels of symbolic links"),
               std::string::npos);
+#endif
 }
 
 TEST(HostileInputTest, AFileThatShrinksWhileItIsRead) {
@@ -102,6 +107,8 @@ TEST(HostileInputTest, LengthFieldsThatLieAllocateNothingBeyondTheFile) {
 }
 
 TEST(HostileInputTest, FolderWideEditDoesNotFollowLinksOutOfTheFolder) {
+    TKV_POSIX_ONLY("symbolic links made by a test (Windows asks a privilege for them)");
+#ifndef _WIN32
     TempDir dir;
     fs::create_directories(dir.Path() / "plate");
     fs::create_directories(dir.Path() / "elsewhere");
@@ -129,6 +136,7 @@ TEST(HostileInputTest, FolderWideEditDoesNotFollowLinksOutOfTheFolder) {
     EXPECT_EQ(report.files[0].aliases,
               (std::vector<std::string>{(dir.Path() / "plate" / "same.tkv").string()}));
     EXPECT_EQ(ReadAll(outside), outsideBefore);
+#endif
 }
 
 }  // namespace

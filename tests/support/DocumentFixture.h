@@ -11,6 +11,7 @@
 #include "platform/View.h"
 #include "support/RecordingMessages.h"
 #include "support/TestFiles.h"
+#include "support/TestSystem.h"
 
 struct HintRecord {
     const CView* receiver;

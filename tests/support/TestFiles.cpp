@@ -1,15 +1,39 @@
 #include "support/TestFiles.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include "support/TestSystem.h"
+
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
+#include <atomic>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // A new name of this process's own: create_directory fails on one that exists.
+    static std::atomic<unsigned> counter{0};
+    std::random_device seed;
+    for (int attempt = 0;; ++attempt) {
+        m_path = std::filesystem::temp_directory_path() /
+                 ("tkvtest-" + std::to_string(::_getpid()) + "-" + std::to_string(counter++) + "-" +
+                  std::to_string(seed() % 100000));
+        if (std::filesystem::create_directory(m_path)) break;
+        if (attempt > 100) throw std::runtime_error("no temporary folder can be made");
+    }
+#else
     std::string templ = (std::filesystem::temp_directory_path() / "tkvtest-XXXXXX").string();
     if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
     m_path = templ;
+#endif
 }
 
 TempDir::~TempDir() {
@@ -91,4 +115,18 @@ StandardHeader RecordOf(const Bytes& file) {
     std::array<std::uint8_t, StandardHeader::kSize> b{};
     std::copy(file.end() - StandardHeader::kSize, file.end(), b.begin());
     return StandardHeader::FromBytes(b);
+}
+
+std::string NoSuchFileText() {
+#ifdef _WIN32
+    char text[512] = "";
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, ERROR_FILE_NOT_FOUND, 0, text, sizeof text, nullptr);
+    std::string out(text, n);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
+        out.pop_back();
+    return out;
+#else
+    return std::strerror(ENOENT);
+#endif
 }
