@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# The mutation check: plants each fault listed in tests/mutants/faults.txt, one
+# at a time, rebuilds, runs the tests and prints which faults the suite caught
+# (with the first test that failed) and which it missed. Slow, so not part of CI.
+#
+#   scripts/mutants.sh                 every fault
+#   scripts/mutants.sh journal csv     only the faults whose name holds a word given
+#   scripts/mutants.sh --check         only checks that every fault still applies
+#
+# The faults go into a scratch copy of the sources (build-mutants/src, refreshed
+# from the worktree at each run, only changed files rewritten so rebuilds stay
+# incremental), never into the worktree itself; the copy's file is restored after
+# each fault, on Ctrl-C too. Exit status: 0 when every fault run was caught.
+#
+# Environment: TKV_MUTANTS_DIR (default build-mutants), JOBS (default 2),
+# TKV_MUTANTS_TIMEOUT (seconds per test run, default 900).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+exec python3 - "$@" <<'PYTHON'
+import os, re, shutil, signal, subprocess, sys, time
+
+root = os.getcwd()
+work = os.path.abspath(os.environ.get("TKV_MUTANTS_DIR", "build-mutants"))
+src = os.path.join(work, "src")
+build = os.path.join(work, "build")
+jobs = os.environ.get("JOBS", "2")
+timeout = int(os.environ.get("TKV_MUTANTS_TIMEOUT", "900"))
+args = sys.argv[1:]
+check_only = "--check" in args
+words = [a for a in args if not a.startswith("--")]
+GUI_DIRS = ("src/views/", "src/dialogs/", "src/app/", "src/platform/qt/")
+
+
+def parse(path):
+    """Entries of '== name', 'in: file-or-folder', 'from:'/'to:' (one line after
+    the colon, or the lines below a bare 'from:' / 'to:')."""
+    faults, cur, block = [], None, None
+    for raw in open(path, encoding="utf-8").read().split("\n"):
+        if raw.startswith("== "):
+            cur = {"name": raw[3:].strip(), "line": len(faults)}
+            faults.append(cur)
+            block = None
+            continue
+        if cur is None:
+            continue
+        if block is not None and raw not in ("to:",):
+            cur[block].append(raw)
+            continue
+        if raw.startswith("#") or not raw.strip():
+            continue
+        key, _, value = raw.partition(":")
+        if key == "in":
+            cur["in"] = value.strip()
+        elif key in ("from", "to"):
+            if value == "":
+                cur[key] = []
+                block = key
+            else:
+                cur[key] = [value[1:] if value.startswith(" ") else value]
+                block = None
+        else:
+            sys.exit(f"faults.txt: unknown line in '{cur['name']}': {raw}")
+    for f in faults:
+        for k in ("from", "to"):
+            lines = f.get(k)
+            if lines is None:
+                sys.exit(f"faults.txt: '{f['name']}' has no '{k}:'")
+            while lines and not lines[-1].strip():
+                lines.pop()
+            f[k] = "\n".join(lines)
+        if "in" not in f:
+            sys.exit(f"faults.txt: '{f['name']}' has no 'in:'")
+    names = [f["name"] for f in faults]
+    if len(set(names)) != len(names):
+        sys.exit("faults.txt: two faults share a name")
+    return faults
+
+
+def locate(base, fault):
+    """The one file under fault['in'] holding the original text exactly once."""
+    where = os.path.join(base, fault["in"])
+    files = [where] if os.path.isfile(where) else [
+        os.path.join(d, n) for d, _, ns in os.walk(where) for n in sorted(ns)
+        if n.endswith((".cpp", ".h"))]
+    hits = []
+    for p in files:
+        n = open(p, encoding="utf-8", errors="surrogateescape").read().count(fault["from"])
+        if n:
+            hits.append((p, n))
+    if len(hits) != 1 or hits[0][1] != 1:
+        return None, f"the original text is found {sum(n for _, n in hits)} times"
+    return hits[0][0], None
+
+
+def sync():
+    """Copies the worktree's tracked and new files into the scratch copy,
+    rewriting only those that differ (so the build stays incremental)."""
+    listed = subprocess.run(["git", "ls-files", "-z", "-c", "-o", "--exclude-standard"],
+                            capture_output=True, check=True).stdout.decode().split("\0")
+    for rel in filter(None, listed):
+        a, b = os.path.join(root, rel), os.path.join(src, rel)
+        if not os.path.isfile(a):
+            continue
+        data = open(a, "rb").read()
+        if os.path.exists(b) and open(b, "rb").read() == data:
+            continue
+        os.makedirs(os.path.dirname(b), exist_ok=True)
+        with open(b, "wb") as out:
+            out.write(data)
+        shutil.copymode(a, b)
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
+
+
+def build_targets(targets):
+    env = dict(os.environ, CCACHE_BASEDIR=src)
+    r = run(["nice", "cmake", "--build", build, "-j", jobs, "--target", *targets], env=env)
+    return r.returncode == 0, r.stdout
+
+
+def gtest(binary, env=None):
+    """None when every test passed, else the first failing test's name."""
+    e = dict(os.environ, **(env or {}))
+    try:
+        r = run([os.path.join(build, binary), "--gtest_fail_fast", "--gtest_brief=1"],
+                env=e, timeout=timeout, cwd=build)
+    except subprocess.TimeoutExpired:
+        return f"{binary}: timed out"
+    if r.returncode == 0:
+        return None
+    m = re.search(r"^\[  FAILED  \] (\S+)", r.stdout, re.M)
+    if m:
+        return m.group(1)
+    return f"{binary}: crashed (status {r.returncode})"
+
+
+def shell_test():
+    r = run(["bash", os.path.join(src, "tests/cli/tkvhdr_script_test.sh"),
+             os.path.join(build, "tkvhdr"), os.path.join(src, "docs/help/tkvhdr.html")],
+            timeout=timeout)
+    return None if r.returncode == 0 else "tkvhdr_script_test.sh"
+
+
+GUI_ENV = {"QT_QPA_PLATFORM": "offscreen"}
+
+
+def suite(gui_fault, have_gui):
+    """The first failing test, or None; the core tests first for a core fault."""
+    if not gui_fault:
+        ok, log = build_targets(["tkvhdr", "tkv_tests"])
+        if not ok:
+            return "BUILD", log
+        failed = gtest("tkv_tests") or shell_test()
+        if failed or not have_gui:
+            return failed, ""
+    ok, log = build_targets(["tkv_gui_tests"])
+    if not ok:
+        return "BUILD", log
+    return gtest("tkv_gui_tests", GUI_ENV), ""
+
+
+faults = parse(os.path.join(root, "tests/mutants/faults.txt"))
+if words:
+    faults = [f for f in faults if any(w in f["name"] for w in words)]
+
+if check_only:
+    bad = 0
+    for f in faults:
+        path, why = locate(root, f)
+        if not path:
+            bad += 1
+            print(f"STALE  {f['name']}: {why} under {f['in']}")
+    print(f"{len(faults) - bad} of {len(faults)} faults apply")
+    sys.exit(1 if bad else 0)
+
+os.makedirs(src, exist_ok=True)
+sync()
+if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+    r = run(["cmake", "-S", src, "-B", build, "-DTKV_WERROR=ON", "-DTKV_BUILD_BENCH=OFF",
+             "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"])
+    if r.returncode != 0:
+        sys.exit(r.stdout)
+have_gui = "tkv_gui_tests" in run(["cmake", "--build", build, "--target", "help"]).stdout
+
+print("Baseline: building and running the unchanged suite ...", flush=True)
+for gui_fault in (False, True) if have_gui else (False,):
+    failed, log = suite(gui_fault, have_gui)
+    if failed:
+        sys.exit(f"The unchanged suite fails ({failed}); fix that first.\n{log[-3000:]}")
+
+restore = {}
+
+
+def put_back():
+    for path, text in restore.items():
+        with open(path, "wb") as out:
+            out.write(text)
+    restore.clear()
+
+
+def on_signal(sig, frame):
+    put_back()
+    sys.exit(f"\nStopped; {src} is as the worktree was.")
+
+
+signal.signal(signal.SIGINT, on_signal)
+signal.signal(signal.SIGTERM, on_signal)
+
+rows = []
+for f in faults:
+    path, why = locate(src, f)
+    if not path:
+        rows.append((f["name"], "STALE", why))
+        print(f"{'STALE':7} {f['name']}: {why}", flush=True)
+        continue
+    original = open(path, "rb").read()
+    restore[path] = original
+    started = time.time()
+    try:
+        text = original.decode("utf-8", "surrogateescape").replace(f["from"], f["to"], 1)
+        with open(path, "wb") as out:
+            out.write(text.encode("utf-8", "surrogateescape"))
+        gui_fault = os.path.relpath(path, src).startswith(GUI_DIRS)
+        failed, log = suite(gui_fault, have_gui)
+    finally:
+        put_back()
+        os.utime(path)  # rebuilt from the original next time
+    status = "BUILD" if failed == "BUILD" else "caught" if failed else "MISSED"
+    where = log.strip().splitlines()[-1] if failed == "BUILD" and log.strip() else (failed or "")
+    rows.append((f["name"], status, where))
+    print(f"{status:7} {f['name']:52} {where}  ({time.time() - started:.0f} s)", flush=True)
+
+# The last state built is the unchanged one again.
+print("\nRestoring the build to the unchanged sources ...", flush=True)
+for gui_fault in (False, True) if have_gui else (False,):
+    build_targets(["tkv_gui_tests"] if gui_fault else ["tkvhdr", "tkv_tests"])
+
+caught = sum(1 for r in rows if r[1] == "caught")
+width = max([len(r[0]) for r in rows] + [5])
+print(f"\n{'fault':{width}}  result  first failing test")
+for name, status, where in rows:
+    print(f"{name:{width}}  {status:6}  {where}")
+print(f"\n{caught} of {len(rows)} faults caught")
+sys.exit(0 if caught == len(rows) else 1)
+PYTHON
