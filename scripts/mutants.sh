@@ -1,32 +1,48 @@
 #!/usr/bin/env bash
 # The mutation check: plants each fault listed in tests/mutants/faults.txt, one
-# at a time, rebuilds, runs the tests and prints which faults the suite caught
-# (with the first test that failed) and which it missed. Slow, so not part of CI.
+# at a time, rebuilds (incrementally, in build-test), runs the tests and prints
+# which faults the suite caught (with the first test that failed) and which it
+# missed. Slow, so not part of CI.
 #
 #   scripts/mutants.sh                 every fault
 #   scripts/mutants.sh journal csv     only the faults whose name holds a word given
 #   scripts/mutants.sh --check         only checks that every fault still applies
+#   scripts/mutants.sh --all ...       runs every test binary in full and lists every
+#                                      test that failed (shows which tests alone catch a fault)
 #
-# The faults go into a scratch copy of the sources (build-mutants/src, refreshed
-# from the worktree at each run, only changed files rewritten so rebuilds stay
-# incremental), never into the worktree itself; the copy's file is restored after
-# each fault, on Ctrl-C too. Exit status: 0 when every fault run was caught.
+# Each fault is written into its source file and the file put back afterwards,
+# on Ctrl-C too; a run killed outright leaves the original in
+# build-test/mutant-original, put back by the next run. With TKV_MUTANTS_COPY=1
+# (as root) the faults go into a copy of the worktree and its build-test instead,
+# mounted over the worktree's path in a private mount namespace, so that the
+# build stays incremental while the worktree itself may be edited meanwhile.
+# Exit status: 0 when every fault run was caught.
 #
-# Environment: TKV_MUTANTS_DIR (default build-mutants), JOBS (default 2),
-# TKV_MUTANTS_TIMEOUT (seconds per test run, default 900).
+# Environment: JOBS (default 2), TKV_MUTANTS_TIMEOUT (seconds per test run, default 900).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [[ "${TKV_MUTANTS_COPY:-0}" == 1 && -z "${TKV_MUTANTS_INSIDE:-}" ]]; then
+    here=$PWD
+    copy=$(mktemp -d "${TMPDIR:-/tmp}/tkv-mutants.XXXXXX")
+    trap 'rm -rf "$copy"' EXIT
+    echo "Copying the worktree and its build to $copy ..."
+    tar -C "$here" --exclude=./.git -cf - . | tar -C "$copy" -xf -
+    TKV_MUTANTS_INSIDE=1 unshare -m bash -c 'mount --bind "$1" "$2" && cd "$2" && shift 2 && exec bash scripts/mutants.sh "$@"' \
+        mutants "$copy" "$here" "$@"
+    exit $?
+fi
 exec python3 - "$@" <<'PYTHON'
 import os, re, shutil, signal, subprocess, sys, time
 
 root = os.getcwd()
-work = os.path.abspath(os.environ.get("TKV_MUTANTS_DIR", "build-mutants"))
-src = os.path.join(work, "src")
-build = os.path.join(work, "build")
+src = root
+build = os.path.join(root, "build-test")
+saved = os.path.join(build, "mutant-original")
 jobs = os.environ.get("JOBS", "2")
 timeout = int(os.environ.get("TKV_MUTANTS_TIMEOUT", "900"))
 args = sys.argv[1:]
 check_only = "--check" in args
+all_failures = "--all" in args
 words = [a for a in args if not a.startswith("--")]
 GUI_DIRS = ("src/views/", "src/dialogs/", "src/app/", "src/platform/qt/")
 
@@ -92,24 +108,6 @@ def locate(base, fault):
     return hits[0][0], None
 
 
-def sync():
-    """Copies the worktree's tracked and new files into the scratch copy,
-    rewriting only those that differ (so the build stays incremental)."""
-    listed = subprocess.run(["git", "ls-files", "-z", "-c", "-o", "--exclude-standard"],
-                            capture_output=True, check=True).stdout.decode().split("\0")
-    for rel in filter(None, listed):
-        a, b = os.path.join(root, rel), os.path.join(src, rel)
-        if not os.path.isfile(a):
-            continue
-        data = open(a, "rb").read()
-        if os.path.exists(b) and open(b, "rb").read() == data:
-            continue
-        os.makedirs(os.path.dirname(b), exist_ok=True)
-        with open(b, "wb") as out:
-            out.write(data)
-        shutil.copymode(a, b)
-
-
 def run(cmd, **kw):
     return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
 
@@ -121,19 +119,22 @@ def build_targets(targets):
 
 
 def gtest(binary, env=None):
-    """None when every test passed, else the first failing test's name."""
+    """None when every test passed, else the first failing test's name (with
+    --all, every failing test's)."""
     e = dict(os.environ, **(env or {}))
+    cmd = [os.path.join(build, binary), "--gtest_brief=1"]
+    if not all_failures:
+        cmd.append("--gtest_fail_fast")
     try:
-        r = run([os.path.join(build, binary), "--gtest_fail_fast", "--gtest_brief=1"],
-                env=e, timeout=timeout, cwd=build)
+        r = run(cmd, env=e, timeout=timeout, cwd=build)
     except subprocess.TimeoutExpired:
         return f"{binary}: timed out"
     if r.returncode == 0:
         return None
-    m = re.search(r"^\[  FAILED  \] (\S+)", r.stdout, re.M)
-    if m:
-        return m.group(1)
-    return f"{binary}: crashed (status {r.returncode})"
+    names = list(dict.fromkeys(re.findall(r"^\[  FAILED  \] (\S+?)(?:,|\s|$)", r.stdout, re.M)))
+    if not names:
+        return f"{binary}: crashed (status {r.returncode})"
+    return " ".join(names) if all_failures else names[0]
 
 
 def shell_test():
@@ -152,9 +153,15 @@ def suite(gui_fault, have_gui):
         ok, log = build_targets(["tkvhdr", "tkv_tests"])
         if not ok:
             return "BUILD", log
-        failed = gtest("tkv_tests") or shell_test()
-        if failed or not have_gui:
-            return failed, ""
+        failed = gtest("tkv_tests")
+        if not failed or all_failures:
+            failed = " ".join(filter(None, [failed, shell_test()]))
+        if (failed and not all_failures) or not have_gui:
+            return failed or None, ""
+        ok, log = build_targets(["tkv_gui_tests"])
+        if not ok:
+            return "BUILD", log
+        return " ".join(filter(None, [failed, gtest("tkv_gui_tests", GUI_ENV)])) or None, ""
     ok, log = build_targets(["tkv_gui_tests"])
     if not ok:
         return "BUILD", log
@@ -175,8 +182,20 @@ if check_only:
     print(f"{len(faults) - bad} of {len(faults)} faults apply")
     sys.exit(1 if bad else 0)
 
-os.makedirs(src, exist_ok=True)
-sync()
+
+
+def put_back_saved():
+    """Puts back a file left faulty by a run that was killed outright."""
+    if os.path.exists(saved):
+        data = open(saved, "rb").read()
+        path, _, text = data.partition(b"\0")
+        with open(path.decode(), "wb") as out:
+            out.write(text)
+        os.remove(saved)
+        print(f"Put back {path.decode()}, left faulty by an earlier run.")
+
+
+put_back_saved()
 if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
     r = run(["cmake", "-S", src, "-B", build, "-DTKV_WERROR=ON", "-DTKV_BUILD_BENCH=OFF",
              "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"])
@@ -197,12 +216,14 @@ def put_back():
     for path, text in restore.items():
         with open(path, "wb") as out:
             out.write(text)
+        if os.path.exists(saved):
+            os.remove(saved)
     restore.clear()
 
 
 def on_signal(sig, frame):
     put_back()
-    sys.exit(f"\nStopped; {src} is as the worktree was.")
+    sys.exit("\nStopped; every source file is as it was.")
 
 
 signal.signal(signal.SIGINT, on_signal)
@@ -217,6 +238,8 @@ for f in faults:
         continue
     original = open(path, "rb").read()
     restore[path] = original
+    with open(saved, "wb") as out:
+        out.write(path.encode() + b"\0" + original)
     started = time.time()
     try:
         text = original.decode("utf-8", "surrogateescape").replace(f["from"], f["to"], 1)
@@ -226,7 +249,7 @@ for f in faults:
         failed, log = suite(gui_fault, have_gui)
     finally:
         put_back()
-        os.utime(path)  # rebuilt from the original next time
+        os.utime(path)  # newer than the faulty build: rebuilt from the original
     status = "BUILD" if failed == "BUILD" else "caught" if failed else "MISSED"
     where = log.strip().splitlines()[-1] if failed == "BUILD" and log.strip() else (failed or "")
     rows.append((f["name"], status, where))
