@@ -14,6 +14,7 @@
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
+#include "support/InjectedFaults.h"
 #include "support/ToolRunner.h"
 
 namespace {
@@ -56,20 +57,9 @@ class TkvHdrUndoTest : public ::testing::Test {
 };
 
 // Fails the chosen operation on every path that contains `part`.
-class FailOn : public RandomAccessFile::FaultInjector {
-  public:
-    FailOn(Op op, std::string part) : m_op(op), m_part(std::move(part)) {
-        RandomAccessFile::SetFaultInjector(this);
-    }
-    ~FailOn() override { RandomAccessFile::SetFaultInjector(nullptr); }
-    void Before(Op op, const std::string& path) override {
-        if (op == m_op && path.find(m_part) != std::string::npos)
-            throw FileError::FromErrno(path, EIO);
-    }
-
-  private:
-    Op m_op;
-    std::string m_part;
+struct FailOn : InjectedFaults {
+    FailOn(Op op, std::string part)
+        : InjectedFaults(Action::Fail, 0, On(op, std::move(part)), EIO) {}
 };
 
 TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {

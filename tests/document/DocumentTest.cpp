@@ -14,6 +14,7 @@
 #include "platform/FileError.h"
 #include "platform/RandomAccessFile.h"
 #include "support/DocumentFixture.h"
+#include "support/InjectedFaults.h"
 
 namespace {
 
@@ -261,15 +262,12 @@ TEST_F(DocumentTest, MessagesNameTheCauseAndTheLimit) {
     // bad file name.
     const std::string path = MakeFile("a.tkv");
     ASSERT_TRUE(doc.OpenDocumentFile(path));
-    struct ReadOnlyMount : RandomAccessFile::FaultInjector {
-        void Before(Op op, const std::string& p) override {
-            if (op == Op::OpenForWriting) throw FileError::FromErrno(p, EROFS);
-        }
-    } mount;
-    RandomAccessFile::SetFaultInjector(&mount);
     messages.shown.clear();
-    EXPECT_FALSE(doc.DoSave(path));
-    RandomAccessFile::SetFaultInjector(nullptr);
+    {
+        InjectedFaults mount(InjectedFaults::Action::Fail, 0,
+                             InjectedFaults::On(InjectedFaults::Op::OpenForWriting), EROFS);
+        EXPECT_FALSE(doc.DoSave(path));
+    }
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0], "Failed to save document.\n" + path + ": Read-only file system");
 
@@ -366,28 +364,6 @@ TEST_F(DocumentTest, CopyBufferHoldsADeepCopy) {
     ASSERT_NE(HeaderTree::Find(*copy, "Gain"), nullptr) << "the buffer outlives the entry";
     ASSERT_TRUE(doc.OnNewDocument());
     EXPECT_EQ(doc.GetCopiedEntry(), copy) << "untouched by a reset";
-}
-
-TEST_F(DocumentTest, HintSendersReachEveryViewButTheSenderInOrder) {
-    HeaderNode* n = InsertLeaf(doc, "A", LongValue(1));
-    log.clear();
-    doc.NotifyEntryInserted(&first, n);
-    doc.NotifyShowEntry(&second, n);
-    doc.NotifyEditEntry(&first, n);
-    doc.NotifyEntryChanged(nullptr, n);
-    doc.NotifyCopyEntry(&first, n);
-    doc.NotifyDeleteEntry(&first, n);
-    doc.NotifyPasteEntry(&first, doc.m_pRoot.get());
-    doc.NotifyInsertBoolean(&first, doc.m_pRoot.get());
-    doc.NotifyInsertNumber(&first, doc.m_pRoot.get());
-    doc.NotifyInsertString(&first, doc.m_pRoot.get());
-    doc.NotifyInsertList(&first, doc.m_pRoot.get());
-    EXPECT_EQ(Hints(), (std::vector<int>{1, 2, 3, 4, 4, 6, 7, 8, 9, 10, 11, 12}));
-    EXPECT_EQ(log[0].receiver, &second);
-    EXPECT_EQ(log[1].receiver, &first);
-    EXPECT_EQ(log[3].receiver, &first) << "no sender: both views, in creation order";
-    EXPECT_EQ(log[4].receiver, &second);
-    EXPECT_EQ(log[7].object, doc.m_pRoot.get());
 }
 
 TEST_F(DocumentTest, NestedUpdatesReachAllViewsBeforeReturning) {

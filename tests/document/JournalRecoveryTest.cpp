@@ -19,6 +19,7 @@
 #include "platform/RewriteJournal.h"
 #include "platform/StreamHash.h"
 #include "support/DocumentFixture.h"
+#include "support/InjectedFaults.h"
 #include "support/ToolRunner.h"
 
 namespace {
@@ -36,31 +37,6 @@ std::vector<std::string> Journals(const fs::path& folder) {
             names.push_back(e.path().filename().string());
     return names;
 }
-
-// Ends the process (as a power cut would) at the first write to `target`: before
-// it, or after a torn part of it reached the file.
-class CutAt : public RandomAccessFile::FaultInjector {
-  public:
-    CutAt(std::string target, bool tear) : m_target(std::move(target)), m_bTear(tear) {
-        RandomAccessFile::SetFaultInjector(this);
-    }
-    ~CutAt() override { RandomAccessFile::SetFaultInjector(nullptr); }
-    void Before(Op op, const std::string& path) override {
-        m_bArmed = op == Op::Write && path == m_target;
-        if (m_bArmed && !m_bTear) ::_exit(0);
-    }
-    std::size_t TornWriteLength(std::uint64_t position, std::size_t n) override {
-        if (!m_bArmed) return n;
-        const std::uint64_t cut = (position + n / 2) / 512 * 512;
-        return cut > position ? static_cast<std::size_t>(cut - position) : 0;
-    }
-    void AfterTornWrite(const std::string&) override { ::_exit(0); }
-
-  private:
-    std::string m_target;
-    bool m_bTear;
-    bool m_bArmed = false;
-};
 
 class JournalRecoveryTest : public ::testing::Test {
   protected:
@@ -84,7 +60,12 @@ class JournalRecoveryTest : public ::testing::Test {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            CutAt cut(File(name), tear);
+            const std::string path = File(name);
+            InjectedFaults cut(
+                tear ? InjectedFaults::Action::TornStop : InjectedFaults::Action::Stop, 1,
+                [&](InjectedFaults::Op op, const std::string& p) {
+                    return op == InjectedFaults::Op::Write && p == path;
+                });
             Tool({"set", File(name), "RUN.NOTE", "ascii", std::string(3000, 'n')});
             ::_exit(3);  // never reached: the write must have come
         }

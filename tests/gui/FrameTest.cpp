@@ -164,34 +164,6 @@ TEST_F(FrameTest, ADocumentWithoutAPathHasNoViewerAndNoFolderEdit) {
     EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
 }
 
-TEST_F(FrameTest, MenusToolBarAndAccelerators) {
-    OpenSample();
-    std::vector<std::string> titles;
-    for (QAction* a : Frame().menuBar()->actions()) titles.push_back(a->text().toStdString());
-    EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Edit", "&Insert", "&View", "&Help"}));
-    std::vector<int> buttons;
-    for (QAction* a : Frame().ToolBar()->actions())
-        buttons.push_back(a->isSeparator() ? 0 : a->data().toInt());
-    EXPECT_EQ(buttons, (std::vector<int>{57600, 57601, 57603, 0, 57635, 57634, 57637, 0, 32787,
-                                         32782, 32773, 32778, 0, 32792, 32798, 0, 57664}));
-    auto keys = [&](int id) { return Frame().Commands().Action(id)->shortcuts(); };
-    EXPECT_TRUE(keys(ID_EDIT_CUT).contains(QKeySequence(Qt::SHIFT | Qt::Key_Delete)));
-    EXPECT_TRUE(keys(ID_EDIT_PASTE).contains(QKeySequence(Qt::SHIFT | Qt::Key_Insert)));
-    EXPECT_TRUE(keys(ID_HELP_TOPICS).contains(QKeySequence(Qt::Key_F1)));
-    EXPECT_EQ(Frame().Commands().Action(ID_INSERT_NUMBER)->statusTip(),
-              "Insert byte, short, long, float, or double");
-    EXPECT_EQ(Frame().Commands().Action(ID_CANCEL_FIELD)->toolTip(),
-              "Cancel Field for All Samples");
-    // F6 moves the focus to the other pane, and the commands follow it.
-    Frame().show();
-    Frame().activateWindow();
-    Tree().setFocus();
-    QApplication::processEvents();
-    Frame().Commands().Execute(ID_NEXT_PANE);
-    QApplication::processEvents();
-    EXPECT_EQ(Frame().ActiveView(), &List());
-}
-
 TEST_F(FrameTest, StatusBarShowsTheModeWithItsFolderAndAClock) {
     const std::string path = OpenSample();
     EXPECT_EQ(Frame().ModePane()->text(), "Normal");
@@ -286,26 +258,6 @@ TEST_F(FrameTest, ViewerClosingHidingAndLifetime) {
     Frame().ShowStandardHeader(true);
     ASSERT_TRUE(Frame().NewDocument());
     EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
-}
-
-TEST_F(FrameTest, ViewerKeepsItsLayoutWhenResized) {
-    OpenSample();
-    Frame().ShowStandardHeader(true);
-    CStandardHeaderDlg* viewer = Frame().StandardHeaderDlg();
-    const int m = viewer->Margin();
-    const QRect button = viewer->ButtonRect();
-    ASSERT_GE(m, 1);
-    // The bound is of the whole window; no minimise or maximise box.
-    EXPECT_EQ(viewer->minimumSize() + (viewer->frameGeometry().size() - viewer->size()),
-              QSize(2 * m + 100, button.height() + 3 * m + 100));
-    EXPECT_FALSE(viewer->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(viewer->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(viewer->windowFlags() & Qt::WindowSystemMenuHint);
-    viewer->resize(700, 500);
-    QApplication::processEvents();
-    EXPECT_EQ(viewer->List()->geometry(), QRect(m, m, 700 - 2 * m, 500 - 3 * m - button.height()));
-    EXPECT_EQ(viewer->CloseButton()->geometry().left(), (700 - button.width()) / 2);
-    EXPECT_EQ(viewer->CloseButton()->geometry().top(), viewer->List()->height() + 2 * m);
 }
 
 TEST_F(FrameTest, PlacementAndSplitterWidthAreKeptAcrossRuns) {
@@ -478,35 +430,6 @@ TEST_F(FrameTest, AFileDroppedOnTheWindowIsOpened) {
     EXPECT_EQ(ListLabels().size(), 5u);
 }
 
-TEST_F(FrameTest, AboutBoxShowsVersionAndBuild) {
-    CAboutDlg about;
-    EXPECT_EQ(about.windowTitle(), "About TKV Extended Header Editor");
-    EXPECT_EQ(about.Version()->text(), "3.1");
-    EXPECT_EQ(about.Build()->text(), "(Build 3.1.0204.0400)");
-    // Every text fits its field.
-    for (const QLabel* label : about.findChildren<QLabel*>()) {
-        if (label->text().isEmpty()) continue;
-        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
-            << label->text().toStdString();
-    }
-}
-
-TEST_F(FrameTest, OpenAndSaveAsShowTheDocumentFilterAndMatchBothExtensions) {
-    for (auto mode : {CDocFileDialog::Mode::Open, CDocFileDialog::Mode::SaveAs}) {
-        CDocFileDialog dialog(nullptr, mode, QString::fromStdString(dir.Path().string()));
-        EXPECT_EQ(dialog.nameFilters().front(), "TKV/PKV Files (*.tkv;*.pkv)");
-        ASSERT_NE(dialog.FileModel(), nullptr);
-        EXPECT_EQ(dialog.FileModel()->nameFilters(), QStringList{"*.?kv"});
-    }
-    CDocFileDialog open(nullptr, CDocFileDialog::Mode::Open, {});
-    ASSERT_EQ(open.nameFilters().size(), 2);
-    open.selectNameFilter(open.nameFilters().at(1));
-    emit open.filterSelected(open.nameFilters().at(1));
-    open.selectNameFilter(open.nameFilters().at(0));
-    emit open.filterSelected(open.nameFilters().at(0));
-    EXPECT_EQ(open.FileModel()->nameFilters(), QStringList{"*.?kv"}) << "chosen again";
-}
-
 // Runs `action` while any file dialog it opens is answered with Cancel; gives
 // the name the dialog proposed ("" when none opened).
 template <typename Action>
@@ -588,23 +511,6 @@ TEST_F(FrameTest, SaveAsProposesTheDocumentsOwnName) {
         EXPECT_EQ(ProposedName([&] { Frame().Commands().Execute(ID_FILE_SAVE_AS); }).toStdString(),
                   path);
     }
-}
-
-TEST_F(FrameTest, ServerItemTakesAnEmpty30mmSquare) {
-    OpenSample();
-    CTKVEditorSrvrItem item(&Doc(), false);
-    QSize size;
-    EXPECT_TRUE(item.OnGetExtent(CTKVEditorSrvrItem::DVASPECT_CONTENT, size));
-    EXPECT_EQ(size, QSize(3000, 3000));
-    EXPECT_FALSE(item.OnGetExtent(CTKVEditorSrvrItem::DVASPECT_ICON, size));
-    QImage image(60, 60, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    EXPECT_TRUE(item.OnDraw(painter, QSize(60, 60)));
-    EXPECT_EQ(painter.window(), QRect(0, 0, 3000, 3000));
-    painter.end();
-    for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 60; ++x) ASSERT_EQ(image.pixel(x, y), QColor(Qt::white).rgb());
 }
 
 }  // namespace

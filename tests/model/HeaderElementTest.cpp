@@ -29,18 +29,6 @@ std::u16string Fmt(const HeaderElement& e, int base = 10) {
     return e.Format(base);
 }
 
-TEST(ElementTypeTest, NamesAndSizes) {
-    EXPECT_EQ(ElementTypeName(0), u"List");
-    EXPECT_EQ(ElementTypeName(1), u"ASCII");
-    EXPECT_EQ(ElementTypeName(36), u"Float");
-    EXPECT_EQ(ElementTypeName(63), u"End");
-    EXPECT_EQ(ElementTypeName(5), u"Unknown");
-    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Double)), 8u);
-    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Short)), 2u);
-    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Ascii)), 0u);
-    EXPECT_EQ(ValueSizeOf(7), 0u);
-}
-
 TEST(HeaderElementFormatTest, IntegersInBothBases) {
     HeaderElement s = ParseOk(u"1,2,3", ElementType::Short);
     EXPECT_EQ(s.GetCount(), 3u);
