@@ -42,12 +42,21 @@ TEST(NativeSettingsTest, ReadsValuesAsQSettingsWritesThem) {
 }
 
 TEST(InstrumentEditPermissionTest, TheFirstKeywordLineDecides) {
-    EXPECT_FALSE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT NO"));
-    EXPECT_FALSE(InstrumentEditPermission::TextAllowsEditing("x=1\nallow edit\tfalse\r\n"));
-    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT=NO\n"));
-    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing(" ALLOW EDIT NO\n"));
-    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT YES\nALLOW EDIT NO\n"));
-    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing(""));
+    const std::pair<const char*, bool> cases[] = {
+        {"ALLOW EDIT NO\n", false},
+        {"x=1\nallow edit\tfalse\r\n", false},
+        {"ALLOW EDIT\tN", false},
+        {"ALLOW EDIT NO", false},  // no line feed: one line
+        {"OTHER=1\nALLOW EDIT   F\n", false},
+        {"ALLOW EDIT YES\n", true},
+        {"ALLOW EDIT\n", true},
+        {"ALLOW EDIT=NO\n", true},
+        {" ALLOW EDIT NO\n", true},
+        {"", true},
+        {"[Run]\n\nALLOW EDIT YES\nALLOW EDIT NO\n", true},
+    };
+    for (const auto& [text, allowed] : cases)
+        EXPECT_EQ(InstrumentEditPermission::TextAllowsEditing(text), allowed) << '"' << text << '"';
     EXPECT_TRUE(InstrumentEditPermission(std::nullopt).IsEditAllowed());
     EXPECT_TRUE(InstrumentEditPermission(std::string("/no/such/folder")).IsEditAllowed());
 }

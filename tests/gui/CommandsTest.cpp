@@ -72,21 +72,6 @@ TEST_F(CommandsTest, InsertStringFromTheTreeGoesIntoTheSelectedList) {
     EXPECT_EQ(Frame().windowTitle().toStdString(), "*A01.tkv - Header Editor");
 }
 
-TEST_F(CommandsTest, InsertIntoTheRootAndAUnicodeString) {
-    Open(*SampleTree());
-    runner.Then<CStringDlg>([](CStringDlg& d) {
-        Label(d, "title");
-        d.m_editValue->setText(QString::fromUtf8("Ångström ✓"));
-        d.m_pUnicode->click();
-    });
-    ASSERT_TRUE(RunInTree(ID_INSERT_STRING, "Extended Header"));
-    HeaderNode* title = At("TITLE");
-    ASSERT_NE(title, nullptr);
-    EXPECT_EQ(title->parent, nullptr) << "entries of the root list have no parent";
-    EXPECT_EQ(title->value.GetType(), ToCode(ElementType::Unicode));
-    EXPECT_EQ(ListValue("TITLE"), "Ångström ✓");
-}
-
 TEST_F(CommandsTest, InsertFromTheListViewAndEveryKind) {
     Open(*SampleTree());
     runner.Then<CNumberDlg>([](CNumberDlg& d) {

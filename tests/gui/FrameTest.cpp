@@ -164,26 +164,6 @@ TEST_F(FrameTest, ADocumentWithoutAPathHasNoViewerAndNoFolderEdit) {
     EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
 }
 
-TEST_F(FrameTest, StatusBarShowsTheModeWithItsFolderAndAClock) {
-    const std::string path = OpenSample();
-    EXPECT_EQ(Frame().ModePane()->text(), "Normal");
-    EXPECT_EQ(Frame().PromptText(), "Ready");
-    const int narrow = Frame().ModePane()->maximumWidth();
-    Doc().SetFolderEditMode(true);
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    EXPECT_EQ(Frame().ModePane()->text().toStdString(), "Edit All Samples in Folder: " + folder);
-    EXPECT_EQ(Frame().ModePane()->toolTip().toStdString(), folder);
-    EXPECT_GT(Frame().ModePane()->maximumWidth(), narrow) << "the pane grows with the folder";
-    Doc().SetFolderEditMode(false);
-    EXPECT_EQ(Frame().ModePane()->text(), "Normal");
-    EXPECT_TRUE(Frame().ModePane()->toolTip().isEmpty());
-    const QString now = QTime::currentTime().toString("HH:mm");
-    Frame().OnUpdateClock();
-    const QString shown = Frame().ClockPane()->text();
-    EXPECT_TRUE(shown == now || shown == QTime::currentTime().toString("HH:mm"))
-        << shown.toStdString();
-}
-
 TEST_F(FrameTest, ViewerShowsTheRowsAndCopiesTheSelection) {
     OpenSample();
     Frame().Commands().Execute(ID_VIEW_STANDARD_HEADER);
@@ -214,99 +194,6 @@ TEST_F(FrameTest, ViewerShowsTheRowsAndCopiesTheSelection) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
     // The focus starts on Close, which is the default button.
     EXPECT_TRUE(viewer->CloseButton()->isDefault());
-}
-
-// The record's 8-bit text is shown and copied as the instrument's Windows-1252.
-TEST_F(FrameTest, ViewerShowsAndCopiesEightBitTextInTheInstrumentsCodePage) {
-    OpenSample();
-    StandardHeader::SetText(Doc().m_standardHeader.operatorName, "J\x92Marsh \x96 \x80");
-    Frame().Commands().Execute(ID_VIEW_STANDARD_HEADER);
-    QTreeWidget* list = Frame().StandardHeaderDlg()->List();
-    const auto found = list->findItems("Operator", Qt::MatchExactly, 0);
-    ASSERT_EQ(found.size(), 1);
-    EXPECT_EQ(found[0]->text(1), QString::fromUtf8("J\u2019Marsh \u2013 \u20ac"));
-    found[0]->setSelected(true);
-    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(),
-              QString::fromUtf8("Operator, J\u2019Marsh \u2013 \u20ac\r\n"));
-}
-
-TEST_F(FrameTest, ViewerClosingHidingAndLifetime) {
-    OpenSample();
-    Frame().ShowStandardHeader(true);
-    CStandardHeaderDlg* first = Frame().StandardHeaderDlg();
-    Frame().ShowStandardHeader(true);
-    EXPECT_EQ(Frame().StandardHeaderDlg(), first) << "one viewer";
-    // Esc only hides; showing again brings the same window back.
-    QTest::keyClick(first, Qt::Key_Escape);
-    EXPECT_FALSE(first->isVisible());
-    EXPECT_EQ(Frame().StandardHeaderDlg(), first);
-    Frame().ShowStandardHeader(true);
-    EXPECT_TRUE(first->isVisible());
-    // Close destroys it and clears the frame's pointer.
-    QPointer<CStandardHeaderDlg> watched(first);
-    first->CloseButton()->click();
-    EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(watched.isNull());
-    // Opening another document closes a viewer.
-    Frame().ShowStandardHeader(true);
-    ASSERT_NE(Frame().StandardHeaderDlg(), nullptr);
-    ASSERT_TRUE(
-        Frame().OpenDocumentFile(QString::fromStdString(PutFile("B02.tkv", *SampleTree()))));
-    EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
-    Frame().ShowStandardHeader(true);
-    ASSERT_TRUE(Frame().NewDocument());
-    EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
-}
-
-TEST_F(FrameTest, PlacementAndSplitterWidthAreKeptAcrossRuns) {
-    const std::string path = OpenSample();
-    Frame().setGeometry(120, 80, 700, 500);
-    Frame().Splitter()->setSizes({260, 440});
-    Frame().show();
-    QApplication::processEvents();
-    // The edges kept are those of the window with its frame.
-    const QRect placed = Frame().frameGeometry();
-    ASSERT_NE(placed, Frame().geometry()) << "the window has a frame here";
-    const int split = Frame().Splitter()->sizes().front();
-    ASSERT_TRUE(Frame().close());
-    QSettings s = UserSettings();
-    EXPECT_EQ(s.value("Settings/Window/Left").toInt(), placed.left());
-    EXPECT_EQ(s.value("Settings/Window/Top").toInt(), placed.top());
-    EXPECT_EQ(s.value("Settings/Window/Right").toInt(), placed.left() + placed.width());
-    EXPECT_EQ(s.value("Settings/Window/Bottom").toInt(), placed.top() + placed.height());
-    EXPECT_EQ(s.value("Settings/Window/SplitWidth").toInt(), split);
-    app.reset();
-    ASSERT_TRUE(Start({path}));
-    QApplication::processEvents();
-    EXPECT_EQ(Frame().frameGeometry(), placed);
-    EXPECT_EQ(Frame().Splitter()->sizes().front(), split);
-}
-
-TEST_F(FrameTest, PlacementThatTouchesTheScreenEdgeIsIgnoredAndSplitZeroIs200) {
-    QSettings s = UserSettings();
-    s.setValue("Settings/Window/Left", 0);
-    s.setValue("Settings/Window/Top", 50);
-    s.setValue("Settings/Window/Right", 500);
-    s.setValue("Settings/Window/Bottom", 400);
-    s.setValue("Settings/Window/SplitWidth", 0);
-    s.sync();
-    ASSERT_TRUE(Start({}));
-    EXPECT_EQ(Frame().Splitter()->sizes().front(), CMainFrame::kDefaultSplitWidth);
-    EXPECT_NE(Frame().geometry().size(), QSize(500, 350));
-}
-
-TEST_F(FrameTest, CancellingTheCloseOfAModifiedDocumentKeepsTheWindowButNotTheOldPlacement) {
-    OpenSample();
-    Frame().setGeometry(140, 90, 640, 480);
-    Doc().SetModified(true);
-    messages.answers = {MessageAnswer::Cancel};
-    EXPECT_FALSE(Frame().close());
-    EXPECT_EQ(messages.asked.back(), "Save changes to A01.tkv?");
-    EXPECT_EQ(UserSettings().value("Settings/Window/Left").toInt(), Frame().frameGeometry().left());
-    messages.answers = {MessageAnswer::No};
-    EXPECT_TRUE(Frame().close());
 }
 
 // Save on a file another program wrote since it was opened: Reload shows the file
@@ -360,74 +247,6 @@ TEST_F(FrameTest, TheRecentFileListKeepsFour) {
     Frame().Commands().Execute(ID_FILE_MRU_FILE1 + 2);
     EXPECT_EQ(Frame().RecentFiles().size(), 3);
     EXPECT_FALSE(Frame().RecentFiles().contains(files.at(1)));
-}
-
-TEST_F(FrameTest, RecentFilesShowAbbreviatedPaths) {
-    const QString here = QDir::currentPath();
-    EXPECT_EQ(CMainFrame::AbbreviateName(here + "/A01.tkv"), "A01.tkv") << "the current folder";
-    const QString other = here == "/srv" ? "/tmp" : "/srv";
-    EXPECT_EQ(CMainFrame::AbbreviateName(other + "/p1/A01.tkv"), other + "/p1/A01.tkv");
-    EXPECT_EQ(CMainFrame::AbbreviateName("/home/lab/runs/2026/plate_0042/A01.tkv"),
-              "/.../2026/plate_0042/A01.tkv");
-    EXPECT_EQ(CMainFrame::AbbreviateName("C:\\Data\\Instrument\\Runs\\Plate7\\A01.tkv"),
-              "C:\\...\\Runs\\Plate7\\A01.tkv");
-    EXPECT_EQ(CMainFrame::AbbreviateName("\\\\lab\\share\\runs\\2026\\p\\A01.tkv", 25),
-              "\\\\lab\\share\\...\\p\\A01.tkv");
-    const QString longName = "/d/" + QString(40, 'x') + ".tkv";
-    EXPECT_EQ(CMainFrame::AbbreviateName(longName), QString(40, 'x') + ".tkv");
-    // Four A01.tkv of four plates are told apart in the menu.
-    ASSERT_TRUE(Start({}));
-    for (const char* plate : {"PlateA", "PlateB", "PlateC", "PlateD"}) {
-        fs::create_directories(dir.Path() / plate);
-        ASSERT_TRUE(Frame().OpenDocumentFile(
-            QString::fromStdString(PutFile(std::string(plate) + "/A01.tkv", *SampleTree()))));
-    }
-    QStringList texts;
-    for (int i = 0; i < 4; ++i) texts << Frame().Commands().Action(ID_FILE_MRU_FILE1 + i)->text();
-    texts.removeDuplicates();
-    EXPECT_EQ(texts.size(), 4) << texts.join(" | ").toStdString();
-    EXPECT_TRUE(texts.front().endsWith("PlateD/A01.tkv")) << texts.front().toStdString();
-}
-
-TEST_F(FrameTest, InPlaceActivationMovesBothViewsIntoItsFrameAndBack) {
-    OpenSample();
-    QSplitter* splitter = Frame().Splitter();
-    CInPlaceFrame* inPlace = Frame().CreateInPlaceFrame();
-    ASSERT_NE(inPlace, nullptr);
-    EXPECT_EQ(splitter->parentWidget(), inPlace);
-    EXPECT_EQ(MainFrameInterface::Current(), nullptr) << "viewer and status requests are skipped";
-    std::vector<int> buttons;
-    for (QAction* a : inPlace->ToolBar()->actions())
-        buttons.push_back(a->isSeparator() ? 0 : a->data().toInt());
-    EXPECT_EQ(buttons.at(2), ID_FILE_SAVE_AS);
-    EXPECT_NE(inPlace->ResizeBar(), nullptr);
-    std::vector<std::string> titles;
-    for (QAction* a : inPlace->MenuBar()->actions())
-        titles.push_back(a->isSeparator() ? "-" : a->text().toStdString());
-    EXPECT_EQ(titles, (std::vector<std::string>{"&Edit", "&Insert", "&View", "-", "-", "&Help"}));
-    // The views still follow the document, and skip the frame's requests.
-    Doc().SetFolderEditMode(true);
-    EXPECT_EQ(Frame().ModePane()->text(), "Normal");
-    Doc().NotifyShowEntry(nullptr, At("D"));
-    EXPECT_EQ(ListSelection(), At("D"));
-    Frame().DestroyInPlaceFrame();
-    EXPECT_EQ(splitter->parentWidget(), &Frame());
-    EXPECT_EQ(Frame().centralWidget(), splitter);
-    EXPECT_EQ(MainFrameInterface::Current(), &Frame());
-}
-
-TEST_F(FrameTest, AFileDroppedOnTheWindowIsOpened) {
-    ASSERT_TRUE(Start({}));
-    const std::string path = PutFile("dropped.tkv", *SampleTree());
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&Frame(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&Frame(), &drop);
-    EXPECT_EQ(Doc().GetPathName(), path);
-    EXPECT_EQ(ListLabels().size(), 5u);
 }
 
 // Runs `action` while any file dialog it opens is answered with Cancel; gives

@@ -63,7 +63,8 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     EXPECT_EQ(messages.shown.back(), "The open file has no value at NO.SUCH.");
     ASSERT_EQ(model.rowCount(), 96);
     ASSERT_EQ(model.columnCount(), 3);
-    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "SAMPLE.NAME (ASCII)");
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+              "SAMPLE.NAME (ASCII)");
     EXPECT_EQ(model.index(40, 1).data().toString(), "S40");
 
     // A spreadsheet's copy of two columns: new names, the gains as they are.
@@ -88,7 +89,8 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     QApplication::clipboard()->setText("x\r\n1,2,zz\r\n");
     sheet->Table()->setCurrentIndex(model.index(3, 2));
     Action(*sheet, "Paste")->trigger();
-    EXPECT_NE(messages.shown.back().find("row 2, column 1 (A05.tkv, RUN.GAIN): Can't convert element at index 2"),
+    EXPECT_NE(messages.shown.back().find(
+                  "row 2, column 1 (A05.tkv, RUN.GAIN): Can't convert element at index 2"),
               std::string::npos)
         << messages.shown.back();
     EXPECT_EQ(sheet->Preview().rowCount(), 96);
@@ -104,7 +106,8 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
         ASSERT_EQ(Stored(i, "SAMPLE.NAME"), "Sample " + Well(i) + ", lot 7") << Well(i);
         ASSERT_EQ(Stored(i, "RUN.GAIN"), "5") << Well(i);
     }
-    EXPECT_EQ(TextCodec::ToUtf8(FindAt(*Doc().m_pRoot, "SAMPLE.NAME")->value.Format()), "Sample A01, lot 7")
+    EXPECT_EQ(TextCodec::ToUtf8(FindAt(*Doc().m_pRoot, "SAMPLE.NAME")->value.Format()),
+              "Sample A01, lot 7")
         << "the open file is shown as written";
 
     // Undo Last Folder Save puts every file back byte for byte.
@@ -130,15 +133,16 @@ TEST_F(PlateSheetTest, ASampleSheetBringsItsColumnsAndValuesAndNamesItsFaults) {
     ASSERT_TRUE(sheet.AddColumn("RUN.GAIN"));
     std::string csv = "file,SAMPLE.NAME:ascii,QC.LOT:long\r\n";
     for (int i = 0; i < 96; ++i)
-        if (i != 10) csv += Well(i) + ".tkv," + (i == 3 ? "S3" : "N" + std::to_string(i)) + "," +
-                            (i == 5 ? "x" : std::to_string(i)) + "\r\n";
+        if (i != 10)
+            csv += Well(i) + ".tkv," + (i == 3 ? "S3" : "N" + std::to_string(i)) + "," +
+                   (i == 5 ? "x" : std::to_string(i)) + "\r\n";
     csv += "Z99.tkv,a,1\r\n";
     WriteAll(dir.File("sheet.csv"), Bytes(csv.begin(), csv.end()));
     ASSERT_TRUE(sheet.OpenSampleSheet(dir.File("sheet.csv")));
     const std::string& faults = messages.shown.back();
-    for (const std::string f : {"sheet.csv: row 7, column 3: Can't convert element at index 0",
-                                "sheet.csv: row 97, column 1: no file 'Z99.tkv'",
-                                "sheet.csv: no row for A11.tkv"})
+    for (const std::string f :
+         {"sheet.csv: row 7, column 3: Can't convert element at index 0",
+          "sheet.csv: row 97, column 1: no file 'Z99.tkv'", "sheet.csv: no row for A11.tkv"})
         EXPECT_NE(faults.find(f), std::string::npos) << f << "\n" << faults;
     PlateSheetModel& model = sheet.Model();
     ASSERT_EQ(model.columnCount(), 3) << "the sheet's columns replace the window's";
