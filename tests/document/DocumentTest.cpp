@@ -98,6 +98,26 @@ TEST_F(DocumentTest, FailedOpensReportOnceAndKeepTheRecord) {
               std::vector<std::string>{"This TKV file is version 1 (minimum is 1.1)"})
         << "the reader's message alone, no second report";
     EXPECT_TRUE(doc.m_pRoot->children.empty());
+
+    // A block that fails part way through: B is read, then A (stored after B)
+    // cannot be looked up. Nothing of it stays.
+    ASSERT_TRUE(doc.OpenDocumentFile(good));
+    Bytes block;
+    for (const auto& [label, value] : {std::pair{"B", 1}, std::pair{"A", 2}}) {
+        ItemCodec::EncodeAsciiItem(block, label);
+        ItemCodec::EncodeItem(block, LongValue(value));
+    }
+    block.push_back(ItemCodec::kEndItem);
+    while (block.size() % 4) block.push_back(0);
+    const std::string unordered = dir.File("unordered.tkv");
+    WriteAll(unordered, MakeFileBytes(PatternBytes(10, 1), block, SampleRecord()));
+    // Every hint a view gets meanwhile finds nothing of the file (or the old tree).
+    std::size_t seen = 0;
+    first.onUpdate = [&](CView*, int, void*) { seen += doc.m_pRoot->children.size(); };
+    EXPECT_FALSE(doc.OpenDocumentFile(unordered));
+    first.onUpdate = nullptr;
+    EXPECT_EQ(seen, 0u) << "a failed open shows no partial tree";
+    EXPECT_TRUE(doc.m_pRoot->children.empty());
     EXPECT_EQ(doc.m_pRoot->label, "Extended Header");
     EXPECT_EQ(StandardHeader::Text(doc.m_standardHeader.sampleName), "good.tkv")
         << "the record stays";
