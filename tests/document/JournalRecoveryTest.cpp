@@ -257,7 +257,12 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
     Bytes cut = good;
     cut.resize(cut.size() - 7);
     const Plant plants[] = {
-        {"writable by others", good, [](const std::string& p) { ::chmod(p.c_str(), 0666); },
+        {"writable by its group", good, [](const std::string& p) { ::chmod(p.c_str(), 0620); },
+         "is not a rewrite journal of yours"},
+        {"writable by others", good, [](const std::string& p) { ::chmod(p.c_str(), 0602); },
+         "is not a rewrite journal of yours"},
+        {"with a second name", good,
+         [&](const std::string& p) { fs::create_hard_link(p, File("second-name")); },
          "is not a rewrite journal of yours"},
         {"owned by another user", good,
          [](const std::string& p) {
@@ -286,6 +291,7 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
         EXPECT_TRUE(fs::exists(path)) << "only a valid journal of ours is ever removed";
         EXPECT_TRUE(Contains(run.err, path + " " + plant.message)) << run.err;
         fs::remove(path);
+        fs::remove(File("second-name"));
     }
     // A folder strewn with planted journals: one line says so, once for the whole
     // `set` (which recovers the folder when it reads and again when it writes).
