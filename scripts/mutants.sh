@@ -49,7 +49,8 @@ GUI_DIRS = ("src/views/", "src/dialogs/", "src/app/", "src/platform/qt/")
 
 def parse(path):
     """Entries of '== name', 'in: file-or-folder', 'from:'/'to:' (one line after
-    the colon, or the lines below a bare 'from:' / 'to:')."""
+    the colon, or the lines below a bare 'from:' / 'to:', up to the next 'to:',
+    '== ' or '# ' line)."""
     faults, cur, block = [], None, None
     for raw in open(path, encoding="utf-8").read().split("\n"):
         if raw.startswith("== "):
@@ -59,7 +60,9 @@ def parse(path):
             continue
         if cur is None:
             continue
-        if block is not None and raw not in ("to:",):
+        if block is not None and raw.startswith("# "):
+            block = None  # a comment line ends a block
+        if block is not None and raw != "to:":
             cur[block].append(raw)
             continue
         if raw.startswith("#") or not raw.strip():

@@ -205,7 +205,9 @@ TEST_F(DocumentTest, SaveAsToANewNameStartsFromACopy) {
     EXPECT_EQ(doc.GetTitle(), "a.tkv [read-only]");
     InsertLeaf(doc, "Added", LongValue(1));
     const std::string b = dir.File("b.tkv");
+    InjectedFaults watch;
     ASSERT_TRUE(doc.DoSave(b));
+    EXPECT_GT(watch.Seen(InjectedFaults::Op::Flush, b), 1) << "the copy, then the rewrite";
     EXPECT_EQ(doc.GetPathName(), b);
     EXPECT_FALSE(FileSystem::IsReadOnly(b)) << "a read-only source gives a writable copy";
     const Bytes src = ReadAll(a);

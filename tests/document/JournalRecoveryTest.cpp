@@ -26,10 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 std::vector<std::string> Journals(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(folder))
@@ -189,6 +185,23 @@ TEST_F(JournalRecoveryTest, AFolderMovedAfterTheCrashIsRecoveredWhereItNowLies) 
     EXPECT_TRUE(Journals(moved).empty());
 }
 
+TEST_F(JournalRecoveryTest, AFileThatCannotBePutBackKeepsTheJournalForTheNextOpen) {
+    const Bytes before = ReadAll(File("a.tkv"));
+    LeaveJournal("a.tkv", true);
+    {
+        InjectedFaults full(InjectedFaults::Action::Fail, 1,
+                            InjectedFaults::On(InjectedFaults::Op::Write, File("a.tkv")));
+        const auto notices = RewriteJournal::Recover(folder.string());
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_TRUE(Contains(notices[0], "the journal was kept to try again")) << notices[0];
+    }
+    EXPECT_EQ(Journals(folder).size(), 1u);
+    EXPECT_NE(ReadAll(File("a.tkv")), before);
+    RewriteJournal::Recover(folder.string());
+    EXPECT_EQ(ReadAll(File("a.tkv")), before);
+    EXPECT_TRUE(Journals(folder).empty());
+}
+
 TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
     const Bytes before = ReadAll(File("a.tkv"));
     LeaveJournal("a.tkv", true);
@@ -256,6 +269,13 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
     };
     Bytes cut = good;
     cut.resize(cut.size() - 7);
+    // One byte changed where only the trailer's hash of the whole journal covers
+    // it: the folder's name as written.
+    Bytes changed = good;
+    const std::string name = folder.string();
+    const auto at = std::search(changed.begin(), changed.end(), name.begin(), name.end());
+    ASSERT_NE(at, changed.end());
+    at[static_cast<std::ptrdiff_t>(name.size()) - 1] ^= 1;
     const Plant plants[] = {
         {"writable by its group", good, [](const std::string& p) { ::chmod(p.c_str(), 0620); },
          "is not a rewrite journal of yours"},
@@ -274,6 +294,7 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
          {},
          "is not a complete rewrite journal"},
         {"cut short", cut, {}, "is not a complete rewrite journal"},
+        {"changed in a byte", changed, {}, "is not a complete rewrite journal"},
         {"not a journal at all",
          Bytes{'n', 'o', 't', 'e', 's'},
          {},

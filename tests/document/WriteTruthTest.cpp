@@ -21,10 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using Op = RandomAccessFile::FaultInjector::Op;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 class WriteTruthTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -4,6 +4,7 @@
 #include "format/BlockPath.h"
 #include "format/ItemCodec.h"
 #include "support/TestFiles.h"
+#include "support/Trees.h"
 
 namespace {
 
@@ -15,12 +16,6 @@ const char* kGainName =
     "05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · 05 05 4E 61 6D 65 00 · 05 03 61 62 00 · FC · 00 00";
 const char* kRunGain =
     "05 04 52 75 6E 00 · 01 02 · 05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · FC · 00 00";
-
-HeaderElement Long(std::int32_t v) {
-    HeaderElement e(ElementType::Long, 1);
-    e.SetLong(0, v);
-    return e;
-}
 
 Bytes Set(std::initializer_list<std::pair<const char*, HeaderElement>> entries) {
     BlockBuffer b;
@@ -92,12 +87,12 @@ TEST(ItemCodecTest, EncodesWithTheSmallestLengthCode) {
 }
 
 TEST(BlockPathTest, WorkedExamplesComeOutByteForByte) {
-    EXPECT_EQ(Set({{"Gain", Long(5)}, {"Name", HeaderElement(std::string_view("ab"))}}),
+    EXPECT_EQ(Set({{"Gain", LongValue(5)}, {"Name", HeaderElement(std::string_view("ab"))}}),
               Hex(kGainName));
-    EXPECT_EQ(Set({{"Name", HeaderElement(std::string_view("ab"))}, {"Gain", Long(5)}}),
+    EXPECT_EQ(Set({{"Name", HeaderElement(std::string_view("ab"))}, {"Gain", LongValue(5)}}),
               Hex(kGainName))
         << "insertion keeps the order whatever the order of setting";
-    EXPECT_EQ(Set({{"Run.Gain", Long(5)}}), Hex(kRunGain));
+    EXPECT_EQ(Set({{"Run.Gain", LongValue(5)}}), Hex(kRunGain));
 }
 
 TEST(BlockPathTest, FindPathAndEnumerate) {
@@ -134,13 +129,13 @@ TEST(BlockPathTest, SetValueLeavesOtherTypesAndLeavesOnTheWayUnchanged) {
     HeaderElement f(ElementType::Float, 1);
     f.SetFloat(0, 1.5f);
     EXPECT_EQ(SetValueAtPath(b, "Run.Gain", f), SetResult::Unchanged);
-    EXPECT_EQ(SetValueAtPath(b, "Run.Gain.Deeper", Long(1)), SetResult::Unchanged);
-    EXPECT_EQ(SetValueAtPath(b, "Run", Long(1)), SetResult::Unchanged)
+    EXPECT_EQ(SetValueAtPath(b, "Run.Gain.Deeper", LongValue(1)), SetResult::Unchanged);
+    EXPECT_EQ(SetValueAtPath(b, "Run", LongValue(1)), SetResult::Unchanged)
         << "a list is not replaced by a leaf";
-    EXPECT_EQ(SetValueAtPath(b, "...", Long(1)), SetResult::Failed);
+    EXPECT_EQ(SetValueAtPath(b, "...", LongValue(1)), SetResult::Failed);
     EXPECT_EQ(b.ToBlock(), before);
 
-    EXPECT_EQ(SetValueAtPath(b, "RUN.GAIN", Long(9)), SetResult::Written);
+    EXPECT_EQ(SetValueAtPath(b, "RUN.GAIN", LongValue(9)), SetResult::Written);
     auto top = BlockPath::EnumerateLevel(b.Used(), "");
     ASSERT_TRUE(top);
     EXPECT_EQ(top->lists, std::vector<std::string>{"Run"})
@@ -154,7 +149,7 @@ TEST(BlockPathTest, SetValueLeavesOtherTypesAndLeavesOnTheWayUnchanged) {
     EXPECT_EQ(b.Used()[r->value.data], 9);
 
     // Adding to the list sets the list again with its new count, spelt as the path has it.
-    EXPECT_EQ(SetValueAtPath(b, "RUN.Alpha", Long(1)), SetResult::Written);
+    EXPECT_EQ(SetValueAtPath(b, "RUN.Alpha", LongValue(1)), SetResult::Written);
     top = BlockPath::EnumerateLevel(b.Used(), "");
     EXPECT_EQ(top->lists, std::vector<std::string>{"RUN"});
     run = BlockPath::EnumerateLevel(b.Used(), "run");
@@ -162,7 +157,10 @@ TEST(BlockPathTest, SetValueLeavesOtherTypesAndLeavesOnTheWayUnchanged) {
 }
 
 TEST(BlockPathTest, CreatesMissingListsInOrder) {
-    Bytes block = Set({{"B.Y.Z", Long(1)}, {"A", Long(2)}, {"B.X", Long(3)}, {"_x", Long(4)}});
+    Bytes block = Set({{"B.Y.Z", LongValue(1)},
+                       {"A", LongValue(2)},
+                       {"B.X", LongValue(3)},
+                       {"_x", LongValue(4)}});
     auto top = BlockPath::EnumerateLevel(block, "");
     ASSERT_TRUE(top);
     EXPECT_EQ(top->leaves, (std::vector<std::string>{"_x", "A"}));
@@ -177,12 +175,13 @@ TEST(BlockPathTest, CreatesMissingListsInOrder) {
 TEST(BlockPathTest, ListCountWidensPast255Items) {
     BlockBuffer b;
     for (int i = 0; i < 127; ++i)
-        ASSERT_EQ(SetValueAtPath(b, "L.E" + std::to_string(1000 + i), Long(i)), SetResult::Written);
+        ASSERT_EQ(SetValueAtPath(b, "L.E" + std::to_string(1000 + i), LongValue(i)),
+                  SetResult::Written);
     auto r = BlockPath::FindPath(b.Used(), "L");
     ASSERT_TRUE(r && r->found);
     EXPECT_EQ(r->value.count, 254u);
     EXPECT_EQ(b.Used()[r->value.position], 0x01) << "254 fits one length byte";
-    ASSERT_EQ(SetValueAtPath(b, "L.E0999", Long(-1)), SetResult::Written);
+    ASSERT_EQ(SetValueAtPath(b, "L.E0999", LongValue(-1)), SetResult::Written);
     r = BlockPath::FindPath(b.Used(), "L");
     ASSERT_TRUE(r && r->found);
     EXPECT_EQ(r->value.count, 256u);
