@@ -314,6 +314,12 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
         fs::remove(path);
         fs::remove(File("second-name"));
     }
+    // A journal being made by a process number no process can have is left alone.
+    const std::string making = File(".tkvjtmp-99999999999999999999-0");
+    WriteAll(making, good);
+    EXPECT_EQ(Tool({"get", File("a.tkv"), "RUN.GAIN"}).out, "5\n");
+    EXPECT_TRUE(fs::exists(making));
+    fs::remove(making);
     // A folder strewn with planted journals: one line says so, once for the whole
     // `set` (which recovers the folder when it reads and again when it writes).
     for (int k = 0; k < 2001; ++k) WriteAll(File(".tkvjournal-p" + std::to_string(k)), Bytes{});

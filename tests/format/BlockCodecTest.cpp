@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "format/BlockPath.h"
+#include "format/ExtendedHeaderCodec.h"
 #include "format/ItemCodec.h"
 #include "support/TestFiles.h"
 #include "support/Trees.h"
@@ -195,6 +196,34 @@ TEST(BlockPathTest, ListCountWidensPast255Items) {
         ASSERT_TRUE(e && e->found) << i;
         EXPECT_EQ(b.Used()[e->value.data], i);
     }
+}
+
+// A leaf removed in place, as many lists deep as it lies: the result is the
+// whole-tree writer's block of the tree without that leaf (lists it leaves
+// empty are not stored).
+TEST(BlockPathTest, RemoveTakesOneLeafAndOnlyEmptiedListsWithIt) {
+    auto tree = [] {
+        auto root = ExtendedHeader::MakeRoot();
+        AddAt(*root, "A.B.X", LongValue(1));
+        AddAt(*root, "A.B.Y", LongValue(2));
+        AddAt(*root, "A.Z", LongValue(3));
+        AddAt(*root, "C.D.E", LongValue(4));
+        AddAt(*root, "F", LongValue(5));
+        return root;
+    };
+    const Bytes full = EncodeExtendedHeaderBlock(*tree());
+    for (const char* path : {"A.B.X", "a.b.y", "A.Z", "C.D.E", "F"}) {
+        auto expected = tree();
+        HeaderTree::Remove(*expected, FindAt(*expected, path));
+        auto buffer = BlockBuffer::FromBlock(full);
+        ASSERT_TRUE(buffer);
+        EXPECT_EQ(BlockPath::RemoveLeafAtPath(*buffer, path), SetResult::Written) << path;
+        EXPECT_EQ(buffer->ToBlock(), EncodeExtendedHeaderBlock(*expected)) << path;
+    }
+    auto buffer = BlockBuffer::FromBlock(full);
+    for (const char* path : {"A.B", "A.Q", "F.X", "Q"})
+        EXPECT_EQ(BlockPath::RemoveLeafAtPath(*buffer, path), SetResult::Unchanged) << path;
+    EXPECT_EQ(buffer->ToBlock(), full);
 }
 
 }  // namespace
