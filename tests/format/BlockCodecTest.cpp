@@ -81,8 +81,17 @@ TEST(ItemCodecTest, EncodesWithTheSmallestLengthCode) {
     EXPECT_EQ(out[0], 0x67);
     EXPECT_EQ(out.size(), 4u + 70000u);
     out.clear();
+    // The largest count and text a 3-byte length holds, and one more.
     EXPECT_FALSE(ItemCodec::EncodeListItem(out, 0x1000000));
     EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(ItemCodec::EncodeListItem(out, 0xFFFFFF));
+    EXPECT_EQ(out, Hex("03 FF FF FF"));
+    out.clear();
+    EXPECT_FALSE(ItemCodec::EncodeAsciiItem(out, std::string(0xFFFFFF, 'x')));
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(ItemCodec::EncodeAsciiItem(out, std::string(0xFFFFFE, 'x')));
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), Hex("07 FF FF FF"));
+    out.clear();
     EXPECT_FALSE(ItemCodec::EncodeItem(out, HeaderElement(ElementType::Double, 0x200000)))
         << "a 16 MiB payload does not fit a 3-byte length";
 }
