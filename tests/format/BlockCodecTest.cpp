@@ -235,4 +235,19 @@ TEST(BlockPathTest, RemoveTakesOneLeafAndOnlyEmptiedListsWithIt) {
     EXPECT_EQ(buffer->ToBlock(), full);
 }
 
+// A list that already holds as many entries as its item can count takes no more.
+TEST(BlockPathTest, AFullListTakesNoNewEntry) {
+    Bytes block = Hex("05 02 4C 00 03 FE FF FF");    // L, a list of 0xFFFFFE items
+    const Bytes pair = Hex("05 02 61 00 05 01 00");  // a = ""
+    block.reserve(block.size() + 0x7FFFFF * pair.size() + 4);
+    for (std::uint32_t k = 0; k < 0x7FFFFF; ++k)
+        block.insert(block.end(), pair.begin(), pair.end());
+    block.push_back(ItemCodec::kEndItem);
+    while (block.size() % 4) block.push_back(0);
+    auto buffer = BlockBuffer::FromBlock(block);
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(SetValueAtPath(*buffer, "L.Z", LongValue(1)), SetResult::Failed);
+    EXPECT_EQ(buffer->ToBlock(), block);
+}
+
 }  // namespace
