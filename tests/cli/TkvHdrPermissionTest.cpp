@@ -91,12 +91,15 @@ class TkvHdrPermissionTest : public ::testing::Test {
 
 TEST_F(TkvHdrPermissionTest, WritingVerbsRefuseWhenTheInstrumentForbidsEditing) {
     Config("[Edit]\nALLOW EDIT NO\n");
+    const std::string sheet = dir.File("in.csv"), rows = "file,RUN.GAIN:long\r\na.tkv,6\r\n";
+    WriteAll(sheet, Bytes(rows.begin(), rows.end()));
     const Bytes before = ReadAll(file);
     for (std::vector<std::string> args :
          {std::vector<std::string>{"set", file, "RUN.GAIN", "long", "6"},
           {"delete", file, "RUN.GAIN"},
           {"resave", file},
-          {"apply", file, "RUN.GAIN", "long", "6"}}) {
+          {"apply", file, "RUN.GAIN", "long", "6"},
+          {"sheet", "import", file, sheet}}) {
         const ToolRun r = Tool(args);
         EXPECT_EQ(r.status, 1) << args[0];
         EXPECT_NE(r.err.find("editing is not allowed on this instrument"), std::string::npos)

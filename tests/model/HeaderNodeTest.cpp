@@ -15,6 +15,7 @@ TEST(LabelCompareTest, FoldsOnlyAsciiLetters) {
     EXPECT_EQ(CompareLabels("Gain", "GAIN"), 0);
     EXPECT_LT(CompareLabels("_x", "A"), 0) << "'_' (0x5F) sorts before folded 'a' (0x61)";
     EXPECT_LT(CompareLabels("A", "b"), 0);
+    EXPECT_LT(CompareLabels("[", "a"), 0) << "'[' (0x5B) does not fold";
     EXPECT_LT(CompareLabels("ab", "abc"), 0);
     EXPECT_NE(CompareLabels("\xC9", "\xE9"), 0) << "only A-Z fold";
     EXPECT_LT(CompareLabels("z", "\xE9"), 0) << "bytes compare unsigned";
