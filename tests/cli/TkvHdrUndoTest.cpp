@@ -257,6 +257,12 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
              for (char c : std::string("batch-000002 planted\n")) info.push_back(c);
              WriteAll((record / "info").string(), info);
          }},
+        {"an info naming a file '..'",
+         [](const fs::path& record) {
+             Bytes info = ReadAll((record / "info").string());
+             for (char c : std::string("name 1 ..\n")) info.push_back(c);
+             WriteAll((record / "info").string(), info);
+         }},
     };
     for (std::size_t k = 0; k < plants.size(); ++k) {
         SCOPED_TRACE(plants[k].what);
