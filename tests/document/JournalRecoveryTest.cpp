@@ -202,6 +202,36 @@ TEST_F(JournalRecoveryTest, AFileThatCannotBePutBackKeepsTheJournalForTheNextOpe
     EXPECT_TRUE(Journals(folder).empty());
 }
 
+TEST_F(JournalRecoveryTest, AJournalInAStateFolderOthersMayWriteIsNotRead) {
+    const Bytes before = ReadAll(File("a.tkv"));
+    const std::string path = File("a.tkv");
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {  // the folder takes no journal: it goes to the state folder
+        InjectedFaults cut(InjectedFaults::Action::TornStop, 1,
+                           [&](InjectedFaults::Op op, const std::string& p) {
+                               if (op == InjectedFaults::Op::Create && Contains(p, "/plate/"))
+                                   throw FileError::FromErrno(p, EACCES);
+                               return op == InjectedFaults::Op::Write && p == path;
+                           });
+        Tool({"set", path, "RUN.NOTE", "ascii", std::string(3000, 'n')});
+        ::_exit(3);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const fs::path state = dir.Path() / "state" / "tkv-editor" / "journals";
+    ASSERT_FALSE(FileSystem::NamesStartingWith(state.string(), RewriteJournal::kPrefix).empty());
+    const Bytes torn = ReadAll(path);
+    ASSERT_NE(torn, before);
+    fs::permissions(state, fs::perms::all);
+    RewriteJournal::Recover(folder.string());
+    EXPECT_EQ(ReadAll(path), torn) << "a journal others may have put there is not applied";
+    fs::permissions(state, fs::perms::owner_all, fs::perm_options::replace);
+    RewriteJournal::Recover(folder.string());
+    EXPECT_EQ(ReadAll(path), before);
+}
+
 TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
     const Bytes before = ReadAll(File("a.tkv"));
     LeaveJournal("a.tkv", true);
