@@ -52,16 +52,6 @@ TEST(CommandLineTest, FileAndStandardSwitchesInEitherForm) {
     EXPECT_EQ(printTo.m_strPortName, "Port");
 }
 
-TEST(ParentFolderTest, DropsTheLastPartOfAPath) {
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("C:\\Data\\Runs\\"), "C:\\Data");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("C:\\Data"), "C:");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("Data"), "Data");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder(""), "");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("/srv/instr/raw/"), "/srv/instr");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("/srv"), "/srv")
-        << "a separator at position 0 is kept";
-}
-
 class AppTest : public GuiTest {
   protected:
     void SetUp() override {

@@ -51,27 +51,6 @@ class CommandsTest : public GuiTest {
     ScriptedRunner runner;
 };
 
-TEST_F(CommandsTest, InsertStringFromTheTreeGoesIntoTheSelectedList) {
-    Open(*SampleTree());
-    runner.Then<CStringDlg>([](CStringDlg& d) {
-        Label(d, "note");
-        d.m_editValue->setText("hi there");
-    });
-    ASSERT_TRUE(RunInTree(ID_INSERT_STRING, "B"));
-    HeaderNode* note = At("B.NOTE");
-    ASSERT_NE(note, nullptr) << "stored in upper case";
-    EXPECT_EQ(note->value.GetType(), ToCode(ElementType::Ascii));
-    EXPECT_EQ(note->value.Ascii(), "hi there");
-    EXPECT_EQ(note->parent, At("B"));
-    EXPECT_FALSE(note->pending);
-    EXPECT_EQ(TreeTexts()[6], "      NOTE (ASCII)");
-    EXPECT_EQ(ListValue("B.NOTE"), "hi there");
-    EXPECT_EQ(TreeSelection(), At("B")) << "the selection stays on the list";
-    EXPECT_TRUE(Doc().IsModified());
-    Frame().UpdateCommandUI();
-    EXPECT_EQ(Frame().windowTitle().toStdString(), "*A01.tkv - Header Editor");
-}
-
 TEST_F(CommandsTest, InsertFromTheListViewAndEveryKind) {
     Open(*SampleTree());
     runner.Then<CNumberDlg>([](CNumberDlg& d) {

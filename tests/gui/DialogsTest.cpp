@@ -80,24 +80,6 @@ TEST_F(DialogsTest, EditModeShowsTheLabelReadOnlyAndNeverChecksIt) {
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
 }
 
-TEST_F(DialogsTest, StringDialogFieldsInAndOut) {
-    CStringDlg dlg(messages);
-    Insert(dlg);
-    dlg.OnInitDialog();
-    EXPECT_EQ(dlg.windowTitle(), "Edit String Value");
-    EXPECT_TRUE(dlg.m_pAscii->isChecked());
-    EXPECT_EQ(dlg.focusWidget(), dlg.LabelEdit());
-    EXPECT_EQ(dlg.m_editColumn->text(), "0");
-    dlg.LabelEdit()->setText("note");
-    dlg.m_editValue->setText(QString::fromUtf8("Ångström ✓"));
-    dlg.m_pUnicode->click();
-    dlg.OnOK();
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.m_strLabel, "note");
-    EXPECT_EQ(dlg.m_strValue, QString::fromUtf8("Ångström ✓"));
-    EXPECT_EQ(dlg.m_nEncoding, 1);
-}
-
 TEST_F(DialogsTest, ViewOnlyStringDialogCannotEndWithOkOrChangeItsEncoding) {
     CStringDlg dlg(messages);
     dlg.m_labelCheck.m_bEditMode = true;
@@ -112,37 +94,6 @@ TEST_F(DialogsTest, ViewOnlyStringDialogCannotEndWithOkOrChangeItsEncoding) {
     EXPECT_TRUE(dlg.m_pAscii->isChecked()) << "the choice snaps back";
     dlg.OnOK();
     EXPECT_NE(dlg.result(), QDialog::Accepted);
-}
-
-TEST_F(DialogsTest, BooleanDialog) {
-    CBooleanDlg edit(messages);
-    edit.m_labelCheck.m_bEditMode = true;
-    edit.m_strLabel = "CHECKED";
-    edit.m_bValue = 7;
-    edit.OnInitDialog();
-    EXPECT_EQ(edit.windowTitle(), "Edit Boolean Value");
-    EXPECT_TRUE(edit.m_pTrue->isChecked());
-    edit.OnOK();
-    EXPECT_EQ(edit.m_bValue, 1) << "any non-zero byte comes back as 1";
-
-    CBooleanDlg insert(messages);
-    Insert(insert);
-    insert.OnInitDialog();
-    EXPECT_TRUE(insert.m_pTrue->isChecked()) << "a new boolean starts true";
-    insert.LabelEdit()->setText("flag");
-    insert.m_pFalse->click();
-    insert.OnOK();
-    EXPECT_EQ(insert.result(), QDialog::Accepted);
-    EXPECT_EQ(insert.m_bValue, 0);
-
-    CBooleanDlg viewOnly(messages);
-    viewOnly.m_labelCheck.m_bEditMode = true;
-    viewOnly.m_bReadOnly = true;
-    viewOnly.m_bValue = 0;
-    viewOnly.OnInitDialog();
-    viewOnly.m_pTrue->click();
-    EXPECT_TRUE(viewOnly.m_pFalse->isChecked());
-    EXPECT_FALSE(viewOnly.OkButton()->isEnabled());
 }
 
 class NumberDialogTest : public DialogsTest {

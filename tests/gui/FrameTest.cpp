@@ -227,28 +227,6 @@ TEST_F(FrameTest, ReloadInsteadOfSaveShowsTheFileAsItIsNow) {
     EXPECT_EQ(ListValue("Z"), "2");
 }
 
-TEST_F(FrameTest, TheRecentFileListKeepsFour) {
-    ASSERT_TRUE(Start({}));
-    EXPECT_EQ(Frame().Commands().Action(ID_FILE_MRU_FILE1)->text(), "Recent File");
-    EXPECT_FALSE(Enabled(ID_FILE_MRU_FILE1)) << "an empty list shows a greyed placeholder";
-    for (int i = 0; i < 6; ++i)
-        ASSERT_TRUE(Frame().OpenDocumentFile(
-            QString::fromStdString(PutFile("S" + std::to_string(i) + ".tkv", *SampleTree()))));
-    const QStringList files = Frame().RecentFiles();
-    ASSERT_EQ(files.size(), 4);
-    EXPECT_TRUE(files.front().endsWith("S5.tkv"));
-    EXPECT_TRUE(files.back().endsWith("S2.tkv"));
-    // The File menu offers them.
-    EXPECT_TRUE(Frame().Commands().Action(ID_FILE_MRU_FILE1)->text().endsWith("S5.tkv"));
-    Frame().Commands().Execute(ID_FILE_MRU_FILE1 + 3);
-    EXPECT_EQ(Doc().GetTitle(), "S2.tkv");
-    // A file that no longer opens leaves the list.
-    fs::remove(files.at(1).toStdString());
-    Frame().Commands().Execute(ID_FILE_MRU_FILE1 + 2);
-    EXPECT_EQ(Frame().RecentFiles().size(), 3);
-    EXPECT_FALSE(Frame().RecentFiles().contains(files.at(1)));
-}
-
 // Runs `action` while any file dialog it opens is answered with Cancel; gives
 // the name the dialog proposed ("" when none opened).
 template <typename Action>

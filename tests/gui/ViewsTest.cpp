@@ -176,18 +176,6 @@ TEST_F(ViewsTest, DeletingAListRemovesItsItemsAndRowsBelowIt) {
     EXPECT_EQ(Tree().FindItemOfEntry(c), nullptr);
 }
 
-TEST_F(ViewsTest, ShowEntrySelectsInEveryViewButItsSender) {
-    Doc().NotifyShowEntry(nullptr, At("B.C"));
-    EXPECT_EQ(TreeSelection(), At("B.C"));
-    EXPECT_EQ(ListSelection(), At("B.C"));
-    Doc().NotifyShowEntry(&Tree(), At("D"));
-    EXPECT_EQ(TreeSelection(), At("B.C")) << "the sender ignores its own hint";
-    EXPECT_EQ(ListSelection(), At("D"));
-    Doc().NotifyShowEntry(&List(), At("A"));
-    EXPECT_EQ(TreeSelection(), At("A"));
-    EXPECT_EQ(ListSelection(), At("D"));
-}
-
 TEST_F(ViewsTest, ClicksInEitherPaneSelectTheSameEntryInTheOther) {
     ClickTree("B.C");
     EXPECT_EQ(TreeSelection(), At("B.C"));
