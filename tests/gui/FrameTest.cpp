@@ -53,6 +53,11 @@ constexpr int kEditingCommands[] = {ID_EDIT_CUT,        ID_EDIT_PASTE,    ID_INS
 
 TEST_F(FrameTest, TreeRulesEnableTheCommands) {
     OpenSample();
+    // Undoing a folder save reads this file again: not while it holds changes.
+    EXPECT_TRUE(Enabled(ID_EDIT_UNDO_FOLDER_SAVE));
+    Doc().SetModified(true);
+    EXPECT_FALSE(Enabled(ID_EDIT_UNDO_FOLDER_SAVE));
+    Doc().SetModified(false);
     Tree().setFocus();
     Frame().SetActiveView(&Tree());
     ClickTree("B");

@@ -96,6 +96,18 @@ TEST_F(ViewsTest, InsertedEntriesGetItemsAndRowsAtTheirSortedPlace) {
     EXPECT_EQ(TreeRows(), TreeTexts()) << "every item shown, in tree order";
 }
 
+// Siblings sort as labels compare, an item after its equals inserted before it.
+TEST(EntryTreeModelTest, AnItemGoesAfterTheEqualItemsBeforeIt) {
+    EntryTreeModel model;
+    TreeItem* top = model.Insert(nullptr, "T", 0, nullptr);
+    model.SetExpanded(top, true);
+    TreeItem* first = model.Insert(top, "B", 0, nullptr);
+    TreeItem* a = model.Insert(top, "a", 0, nullptr);
+    TreeItem* second = model.Insert(top, "b", 0, nullptr);
+    EXPECT_LT(model.IndexOf(a).row(), model.IndexOf(first).row());
+    EXPECT_LT(model.IndexOf(first).row(), model.IndexOf(second).row());
+}
+
 // Random insertions, removals, expansions and collapses (equal texts among
 // them) against the rows worked out afresh from the items after every step.
 TEST(EntryTreeModelTest, RowsFollowRandomChangesAsAFreshWalkWouldShowThem) {
