@@ -111,9 +111,22 @@ def locate(base, fault):
     return hits[0][0], None
 
 
-def run(cmd, **kw):
-    return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                          errors="replace", **kw)
+current = None  # the build or test running now, in its own process group
+
+
+def run(cmd, timeout=None, **kw):
+    global current
+    current = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                               errors="replace", start_new_session=True, **kw)
+    try:
+        out, _ = current.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(current.pid, signal.SIGKILL)
+        current.communicate()
+        raise
+    finally:
+        done, current = current, None
+    return subprocess.CompletedProcess(cmd, done.returncode, out)
 
 
 def build_targets(targets):
@@ -221,12 +234,16 @@ def put_back():
     for path, text in restore.items():
         with open(path, "wb") as out:
             out.write(text)
+        os.utime(path)  # newer than any faulty build: rebuilt from the original
         if os.path.exists(saved):
             os.remove(saved)
     restore.clear()
 
 
 def on_signal(sig, frame):
+    if current:  # a build of the faulty file must not finish after the file is put back
+        os.killpg(current.pid, signal.SIGKILL)
+        current.wait()
     put_back()
     sys.exit("\nStopped; every source file is as it was.")
 
@@ -254,7 +271,6 @@ for f in faults:
         failed, log = suite(gui_fault, have_gui)
     finally:
         put_back()
-        os.utime(path)  # newer than the faulty build: rebuilt from the original
     status = "BUILD" if failed == "BUILD" else "caught" if failed else "MISSED"
     where = log.strip().splitlines()[-1] if failed == "BUILD" and log.strip() else (failed or "")
     rows.append((f["name"], status, where))
