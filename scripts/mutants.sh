@@ -244,6 +244,10 @@ def on_signal(sig, frame):
     if current:  # a build of the faulty file must not finish after the file is put back
         os.killpg(current.pid, signal.SIGKILL)
         current.wait()
+        # A link cut short leaves a partial program that looks up to date: relinked next time.
+        for program in ("tkv_tests", "tkv_gui_tests", "tkvhdr", "tkv-editor"):
+            if os.path.exists(os.path.join(build, program)):
+                os.remove(os.path.join(build, program))
     put_back()
     sys.exit("\nStopped; every source file is as it was.")
 
