@@ -39,41 +39,6 @@ class TkvHdrApplyTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(TkvHdrApplyTest, GivesTheSameFilesAsTheEditorsFolderWideEdit) {
-    const auto byEditor = dir.Path() / "editor";
-    const auto byTool = dir.Path() / "tool";
-    Fill(byEditor);
-    Fill(byTool);
-
-    // The editor: open A01, mode on, edit Gain, insert Sample.Batch, Save, Yes.
-    RecordingMessages messages;
-    AllowEditing allow;
-    CTKVEditorDoc doc(messages, allow);
-    ASSERT_TRUE(doc.OpenDocumentFile((byEditor / "A01.tkv").string()));
-    doc.SetFolderEditMode(true);
-    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
-    InsertLeaf(doc, "SAMPLE.BATCH", HeaderElement(std::string_view("B-17")));
-    InsertList(doc, "QC");
-    InsertLeaf(doc, "QC.PASSED", HeaderElement(std::uint8_t{1}));
-    messages.answers = {MessageAnswer::Yes};
-    ASSERT_TRUE(doc.DoSave(doc.GetPathName()));
-
-    ToolRun r = Tool({"apply", (byTool / "A01.tkv").string(), "Run.Gain", "long", "9",
-                      "sample.batch", "ascii", "B-17", "qc.passed", "boolean", "True"});
-    EXPECT_EQ(r.status, 1) << "A06.tkv cannot be rewritten";
-    EXPECT_EQ(FolderContents(byTool), FolderContents(byEditor));
-    EXPECT_NE(r.out.find("updated: " + ShownPath((byTool / "A01.tkv").string()) + "\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("failed: " + ShownPath((byTool / "A06.tkv").string()) +
-                         ": File is too short to be an TKV file !\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("4 updated, 0 unchanged, 0 skipped, 1 failed\n"), std::string::npos)
-        << r.out;
-    EXPECT_EQ(r.out.find("A05.pkv"), std::string::npos) << "another extension is not touched";
-}
-
 TEST_F(TkvHdrApplyTest, DryRunWritesNothingAndAgainFindsNothingToDo) {
     const auto folder = dir.Path() / "plate";
     Fill(folder);

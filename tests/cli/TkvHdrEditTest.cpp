@@ -332,6 +332,18 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     for (int k = 0; k < 100000; ++k) deep += "{\"a\":";
     refuse(deep, "nests deeper than a header can");
     refuse(std::string(100000, '['), "nests deeper than a header can");
+    // One list more than the deepest a header holds (100 lists and a leaf), by
+    // path and by JSON.
+    std::string path101 = "L", json101 = R"({"V": {"type": "Long", "values": [1]}})";
+    for (int k = 0; k < 101; ++k) {
+        path101 += ".L";
+        json101 = R"({"L": {"type": "List", "entries": )" + json101 + "}}";
+    }
+    EXPECT_NE(FailsUnchanged({"set", file, path101, "long", "1"}, 1)
+                  .find("nests lists more than 100 deep"),
+              std::string::npos);
+    refuse(json101, "lists nest more than 100 deep");
+    ASSERT_EQ(Tool({"set", file, path101.substr(2), "long", "1"}).status, 0) << "100 lists hold";
     EXPECT_EQ(Tool({"import", file, dir.File("missing.json")}).status, 1);
 }
 

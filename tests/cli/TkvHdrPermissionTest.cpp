@@ -75,12 +75,21 @@ TEST(NativeSettingsTest, ReadsValuesAsQSettingsWritesThem) {
 }
 
 TEST(InstrumentEditPermissionTest, TheFirstKeywordLineDecides) {
-    EXPECT_FALSE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT NO"));
-    EXPECT_FALSE(InstrumentEditPermission::TextAllowsEditing("x=1\nallow edit\tfalse\r\n"));
-    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT=NO\n"));
-    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing(" ALLOW EDIT NO\n"));
-    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing("ALLOW EDIT YES\nALLOW EDIT NO\n"));
-    EXPECT_TRUE(InstrumentEditPermission::TextAllowsEditing(""));
+    const std::pair<const char*, bool> cases[] = {
+        {"ALLOW EDIT NO\n", false},
+        {"x=1\nallow edit\tfalse\r\n", false},
+        {"ALLOW EDIT\tN", false},
+        {"ALLOW EDIT NO", false},  // no line feed: one line
+        {"OTHER=1\nALLOW EDIT   F\n", false},
+        {"ALLOW EDIT YES\n", true},
+        {"ALLOW EDIT\n", true},
+        {"ALLOW EDIT=NO\n", true},
+        {" ALLOW EDIT NO\n", true},
+        {"", true},
+        {"[Run]\n\nALLOW EDIT YES\nALLOW EDIT NO\n", true},
+    };
+    for (const auto& [text, allowed] : cases)
+        EXPECT_EQ(InstrumentEditPermission::TextAllowsEditing(text), allowed) << '"' << text << '"';
     EXPECT_TRUE(InstrumentEditPermission(std::nullopt).IsEditAllowed());
     EXPECT_TRUE(InstrumentEditPermission(std::string("/no/such/folder")).IsEditAllowed());
 }
@@ -117,12 +126,15 @@ class TkvHdrPermissionTest : public ::testing::Test {
 
 TEST_F(TkvHdrPermissionTest, WritingVerbsRefuseWhenTheInstrumentForbidsEditing) {
     Config("[Edit]\nALLOW EDIT NO\n");
+    const std::string sheet = dir.File("in.csv"), rows = "file,RUN.GAIN:long\r\na.tkv,6\r\n";
+    WriteAll(sheet, Bytes(rows.begin(), rows.end()));
     const Bytes before = ReadAll(file);
     for (std::vector<std::string> args :
          {std::vector<std::string>{"set", file, "RUN.GAIN", "long", "6"},
           {"delete", file, "RUN.GAIN"},
           {"resave", file},
-          {"apply", file, "RUN.GAIN", "long", "6"}}) {
+          {"apply", file, "RUN.GAIN", "long", "6"},
+          {"sheet", "import", file, sheet}}) {
         const ToolRun r = Tool(args);
         EXPECT_EQ(r.status, 1) << args[0];
         EXPECT_NE(r.err.find("editing is not allowed on this instrument"), std::string::npos)

@@ -27,9 +27,12 @@ TEST(SheetTableTest, QuotesSeparatorsAndLineBreaksRoundTrip) {
         EXPECT_EQ(SheetTable::Parse(text, sep), records) << text;
     }
     EXPECT_EQ(SheetTable::Write({{"a,b", "c"}}, ','), "\"a,b\",c\r\n");
+    EXPECT_EQ(SheetTable::Write({{"a\rb", "c"}}, ','), "\"a\rb\",c\r\n") << "a CR ends a line too";
     // LF line ends, a final line without one, and a spreadsheet's byte order mark.
     EXPECT_EQ(SheetTable::Parse("\xEF\xBB\xBFx,y\n1,\"2\"", ','),
               (Records{{"x", "y"}, {"1", "2"}}));
+    EXPECT_EQ(SheetTable::Parse("x,y\n1,", ','), (Records{{"x", "y"}, {"1", ""}}))
+        << "a last line ending in a separator has an empty last field";
     EXPECT_EQ(SheetTable::SeparatorFor("plate.TSV"), '\t');
     EXPECT_EQ(SheetTable::SeparatorFor("plate.csv"), ',');
     auto error = [](std::string_view text) {

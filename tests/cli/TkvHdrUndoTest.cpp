@@ -16,6 +16,7 @@
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
+#include "support/InjectedFaults.h"
 #include "support/ToolRunner.h"
 
 namespace {
@@ -58,20 +59,9 @@ class TkvHdrUndoTest : public ::testing::Test {
 };
 
 // Fails the chosen operation on every path that contains `part`.
-class FailOn : public RandomAccessFile::FaultInjector {
-  public:
-    FailOn(Op op, std::string part) : m_op(op), m_part(std::move(part)) {
-        RandomAccessFile::SetFaultInjector(this);
-    }
-    ~FailOn() override { RandomAccessFile::SetFaultInjector(nullptr); }
-    void Before(Op op, const std::string& path) override {
-        if (op == m_op && path.find(m_part) != std::string::npos)
-            throw FileError::FromErrno(path, EIO);
-    }
-
-  private:
-    Op m_op;
-    std::string m_part;
+struct FailOn : InjectedFaults {
+    FailOn(Op op, std::string part)
+        : InjectedFaults(Action::Fail, 0, On(op, std::move(part)), EIO) {}
 };
 
 TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
@@ -269,6 +259,12 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
          [](const fs::path& record) {
              Bytes info = ReadAll((record / "info").string());
              for (char c : std::string("batch-000002 planted\n")) info.push_back(c);
+             WriteAll((record / "info").string(), info);
+         }},
+        {"an info naming a file '..'",
+         [](const fs::path& record) {
+             Bytes info = ReadAll((record / "info").string());
+             for (char c : std::string("name 1 ..\n")) info.push_back(c);
              WriteAll((record / "info").string(), info);
          }},
     };

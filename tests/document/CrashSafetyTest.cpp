@@ -16,52 +16,11 @@
 #include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
+#include "support/InjectedFaults.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Counts file operations; at the chosen one it fails it or ends the process,
-// before it starts or (torn) after half of a write's bytes reached the file.
-class Faults : public RandomAccessFile::FaultInjector {
-  public:
-    enum class Mode { Count, Fail, Stop, TornFail, TornStop };
-    static constexpr Mode kFaultModes[] = {Mode::Fail, Mode::Stop, Mode::TornFail, Mode::TornStop};
-    static bool Stops(Mode m) { return m == Mode::Stop || m == Mode::TornStop; }
-    static bool Tears(Mode m) { return m == Mode::TornFail || m == Mode::TornStop; }
-
-    Faults(Mode mode, int at) : m_mode(mode), m_at(at) { RandomAccessFile::SetFaultInjector(this); }
-    ~Faults() override { RandomAccessFile::SetFaultInjector(nullptr); }
-    void Before(Op op, const std::string& path) override {
-        m_tearNext = false;
-        if (++count != m_at) return;
-        if (Tears(m_mode)) {
-            m_tearNext = op == Op::Write;  // other operations cannot tear: they go whole
-            if (m_tearNext) return;
-        }
-        Strike(path);
-    }
-    // Storage tears a write between sectors, never inside one: the cut falls on
-    // the 512-byte boundary nearest the middle (nothing of a write inside one sector).
-    std::size_t TornWriteLength(std::uint64_t position, std::size_t n) override {
-        if (!m_tearNext) return n;
-        const std::uint64_t middle = position + n / 2;
-        std::uint64_t cut = middle / 512 * 512;
-        if (cut <= position) cut = (middle + 511) / 512 * 512;
-        return cut > position && cut < position + n ? static_cast<std::size_t>(cut - position) : 0;
-    }
-    void AfterTornWrite(const std::string& path) override { Strike(path); }
-    int count = 0;
-
-  private:
-    void Strike(const std::string& path) {
-        if (Stops(m_mode)) ::_exit(0);  // no clean-up of any kind: as a power cut
-        throw FileError(path, "No space left on device (injected)", ENOSPC);
-    }
-    Mode m_mode;
-    int m_at;
-    bool m_tearNext = false;
-};
 
 using Files = std::map<std::string, Bytes>;
 
@@ -94,9 +53,8 @@ class CrashSafetyTest : public ::testing::Test {
         const Files oldFiles = FolderContents(oldFolder);
         int operations = 0;
         {
-            Faults counting(Faults::Mode::Count, 0);
             s.setUp(newFolder);
-            counting.count = 0;
+            InjectedFaults counting;
             s.run(newFolder);
             operations = counting.count;
         }
@@ -106,19 +64,19 @@ class CrashSafetyTest : public ::testing::Test {
 
         int sawOld = 0, sawNew = 0;
         for (int at = 1; at <= operations; ++at) {
-            for (auto mode : Faults::kFaultModes) {
+            for (auto mode : InjectedFaults::kFaults) {
                 const fs::path work = base / ("run" + std::to_string(at) + "-" +
                                               std::to_string(static_cast<int>(mode)));
                 fs::create_directories(work);
                 s.setUp(work);
-                if (Faults::Stops(mode)) {
+                if (InjectedFaults::Stops(mode)) {
 #ifdef _WIN32
                     continue;  // a process stopped at the fault needs fork
 #else
                     pid_t pid = ::fork();
                     ASSERT_GE(pid, 0);
                     if (pid == 0) {
-                        Faults stop(mode, at);
+                        InjectedFaults stop(mode, at);
                         s.run(work);
                         ::_exit(0);
                     }
@@ -127,7 +85,7 @@ class CrashSafetyTest : public ::testing::Test {
 #endif
                 } else {
                     {
-                        Faults fail(mode, at);
+                        InjectedFaults fail(mode, at);
                         s.run(work);
                     }
                     // A failure (a full disk) is rolled back in the process: every
@@ -136,8 +94,8 @@ class CrashSafetyTest : public ::testing::Test {
                         ASSERT_TRUE(!oldFiles.count(name) || bytes == oldFiles.at(name) ||
                                     bytes == newFiles.at(name))
                             << s.name << " failing"
-                            << (Faults::Tears(mode) ? " in a torn write" : "") << " at operation "
-                            << at << ": " << name << " is torn until the next "
+                            << (InjectedFaults::Tears(mode) ? " in a torn write" : "")
+                            << " at operation " << at << ": " << name << " is torn until the next "
                             << "open (" << bytes.size() << " bytes, old "
                             << oldFiles.at(name).size() << ")";
                 }
@@ -149,9 +107,10 @@ class CrashSafetyTest : public ::testing::Test {
                     const bool isOld = bytes == after.at(name);
                     const bool isNew = newFiles.at(name) == after.at(name);
                     ASSERT_TRUE(isOld || isNew)
-                        << s.name << (Faults::Stops(mode) ? " stopped" : " failing")
-                        << (Faults::Tears(mode) ? " in a torn write" : "") << " at operation " << at
-                        << " of " << operations << ": " << name << " is neither old nor new";
+                        << s.name << (InjectedFaults::Stops(mode) ? " stopped" : " failing")
+                        << (InjectedFaults::Tears(mode) ? " in a torn write" : "")
+                        << " at operation " << at << " of " << operations << ": " << name
+                        << " is neither old nor new";
                     sawOld += isOld && !isNew;
                     sawNew += isNew && !isOld;
                 }

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-#include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
 #include "format/XorWords.h"
 #include "support/DocumentFixture.h"
@@ -36,19 +35,14 @@ class FolderEditTest : public ::testing::Test {
         return path;
     }
 
-    // What a merged file must hold: the stored block with `entries` set at their
-    // paths (each the way the path procedures set it), the record repaired and
-    // re-summed, the sample data as it was.
-    Bytes Expected(const std::string& name,
-                   const std::vector<std::pair<std::string, HeaderElement>>& entries) {
+    // What a merged file must hold: the tree the merge must give, encoded whole
+    // by the writer (not by the in-place path code under test), behind the
+    // sample data as it was; the record repaired, its checksum carrying the same
+    // data word.
+    Bytes Expected(const std::string& name, const HeaderNode& tree) {
         const Bytes& old = before.at(name);
-        StandardHeader r = RecordOf(old);
-        auto stored = r.extendedHeaderLength
-                          ? BlockPath::BlockBuffer::FromBlock(BlockOf(old))
-                          : std::optional<BlockPath::BlockBuffer>(BlockPath::BlockBuffer());
-        EXPECT_TRUE(stored.has_value());
-        for (const auto& [path, value] : entries) BlockPath::SetValueAtPath(*stored, path, value);
-        const Bytes block = stored->ToBlock();
+        const StandardHeader r = RecordOf(old);
+        const Bytes block = EncodeExtendedHeaderBlock(tree);
         StandardHeader repaired = r;
         if (repaired.version < 1.1f) repaired.version = 1.1f;
         repaired.magicNumber = StandardHeader::kMagic;
@@ -143,16 +137,15 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
     // keeps (another type, a value on the way, a list), nor read-only or broken files.
     ASSERT_EQ(messages.tables.size(), 1u);
     using Rows = std::vector<std::vector<std::string>>;
-    EXPECT_EQ(messages.tables[0].rows,
-              (Rows{{"H.TKV", "New.X", "", "x\u20ac"},
-                    {"H.TKV", "Run.Gain", "5", "9"},
-                    {"a.tkv", "New.X", "", "x\u20ac"},
-                    {"a.tkv", "Run.Gain", "5", "9"},
-                    {"b.tkv", "New.X", "", "x\u20ac"},
-                    {"c.tkv", "New.X", "", "x\u20ac"},
-                    {"ca.tkv", "New.X", "", "x\u20ac"},
-                    {"e.tkv", "New.X", "", "x\u20ac"},
-                    {"e.tkv", "Run.Gain", "", "9"}}));
+    EXPECT_EQ(messages.tables[0].rows, (Rows{{"H.TKV", "New.X", "", "x\u20ac"},
+                                             {"H.TKV", "Run.Gain", "5", "9"},
+                                             {"a.tkv", "New.X", "", "x\u20ac"},
+                                             {"a.tkv", "Run.Gain", "5", "9"},
+                                             {"b.tkv", "New.X", "", "x\u20ac"},
+                                             {"c.tkv", "New.X", "", "x\u20ac"},
+                                             {"ca.tkv", "New.X", "", "x\u20ac"},
+                                             {"e.tkv", "New.X", "", "x\u20ac"},
+                                             {"e.tkv", "Run.Gain", "", "9"}}));
     // Every file counts as done once, skipped, failed and unchanged ones too.
     EXPECT_EQ(total, 8u);
     EXPECT_EQ(done.size(), total);
@@ -164,10 +157,25 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
     EXPECT_FALSE(doc.IsModified());
     EXPECT_FALSE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
 
-    const std::vector<std::pair<std::string, HeaderElement>> pending = {
-        {"New.X", HeaderElement(std::u16string_view(u"x\u20ac"))}, {"Run.Gain", LongValue(9)}};
-    for (const char* name : {"a.tkv", "b.tkv", "c.tkv", "ca.tkv", "e.tkv", "H.TKV"})
-        EXPECT_EQ(ReadAll(dir.File(name)), Expected(name, pending)) << name;
+    // Each file's own tree with New.X added, and Run.Gain set where it is a Long
+    // or missing (another type, a leaf Run or a list Gain stay as they are).
+    auto merged = [](const HeaderNode& own, bool setGain) {
+        auto tree = own.DeepCopy();
+        AddAt(*tree, "New.X", HeaderElement(std::u16string_view(u"x\u20ac")));
+        if (setGain) {
+            if (HeaderNode* g = FindAt(*tree, "Run.Gain"))
+                g->value = LongValue(9);
+            else
+                AddAt(*tree, "Run.Gain", LongValue(9));
+        }
+        return tree;
+    };
+    const std::pair<const char*, std::unique_ptr<HeaderNode>> expected[] = {
+        {"a.tkv", merged(*standard, true)},     {"H.TKV", merged(*standard, true)},
+        {"b.tkv", merged(*gainIsFloat, false)}, {"c.tkv", merged(*runIsLeaf, false)},
+        {"ca.tkv", merged(*gainIsList, false)}, {"e.tkv", merged(*empty, true)}};
+    for (const auto& [name, tree] : expected)
+        EXPECT_EQ(ReadAll(dir.File(name)), Expected(name, *tree)) << name;
     for (const char* name : {"d.pkv", "f.tkv", "g.tkv", "notes.txt"})
         EXPECT_TRUE(Unchanged(name)) << name;
 

@@ -21,15 +21,12 @@
 #include "platform/RewriteJournal.h"
 #include "platform/StreamHash.h"
 #include "support/DocumentFixture.h"
+#include "support/InjectedFaults.h"
 #include "support/ToolRunner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-[[maybe_unused]] bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 [[maybe_unused]] std::vector<std::string> Journals(const fs::path& folder) {
     std::vector<std::string> names;
@@ -38,31 +35,6 @@ namespace fs = std::filesystem;
             names.push_back(e.path().filename().string());
     return names;
 }
-
-// Ends the process (as a power cut would) at the first write to `target`: before
-// it, or after a torn part of it reached the file.
-class CutAt : public RandomAccessFile::FaultInjector {
-  public:
-    CutAt(std::string target, bool tear) : m_target(std::move(target)), m_bTear(tear) {
-        RandomAccessFile::SetFaultInjector(this);
-    }
-    ~CutAt() override { RandomAccessFile::SetFaultInjector(nullptr); }
-    void Before(Op op, const std::string& path) override {
-        m_bArmed = op == Op::Write && path == m_target;
-        if (m_bArmed && !m_bTear) ::_exit(0);
-    }
-    std::size_t TornWriteLength(std::uint64_t position, std::size_t n) override {
-        if (!m_bArmed) return n;
-        const std::uint64_t cut = (position + n / 2) / 512 * 512;
-        return cut > position ? static_cast<std::size_t>(cut - position) : 0;
-    }
-    void AfterTornWrite(const std::string&) override { ::_exit(0); }
-
-  private:
-    std::string m_target;
-    bool m_bTear;
-    bool m_bArmed = false;
-};
 
 class JournalRecoveryTest : public ::testing::Test {
   protected:
@@ -87,7 +59,12 @@ class JournalRecoveryTest : public ::testing::Test {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            CutAt cut(File(name), tear);
+            const std::string path = File(name);
+            InjectedFaults cut(
+                tear ? InjectedFaults::Action::TornStop : InjectedFaults::Action::Stop, 1,
+                [&](InjectedFaults::Op op, const std::string& p) {
+                    return op == InjectedFaults::Op::Write && p == path;
+                });
             Tool({"set", File(name), "RUN.NOTE", "ascii", std::string(3000, 'n')});
             ::_exit(3);  // never reached: the write must have come
         }
@@ -223,6 +200,53 @@ TEST_F(JournalRecoveryTest, AFolderMovedAfterTheCrashIsRecoveredWhereItNowLies) 
 #endif
 }
 
+TEST_F(JournalRecoveryTest, AFileThatCannotBePutBackKeepsTheJournalForTheNextOpen) {
+    const Bytes before = ReadAll(File("a.tkv"));
+    LeaveJournal("a.tkv", true);
+    {
+        InjectedFaults full(InjectedFaults::Action::Fail, 1,
+                            InjectedFaults::On(InjectedFaults::Op::Write, File("a.tkv")));
+        const auto notices = RewriteJournal::Recover(folder.string());
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_TRUE(Contains(notices[0], "the journal was kept to try again")) << notices[0];
+    }
+    EXPECT_EQ(Journals(folder).size(), 1u);
+    EXPECT_NE(ReadAll(File("a.tkv")), before);
+    RewriteJournal::Recover(folder.string());
+    EXPECT_EQ(ReadAll(File("a.tkv")), before);
+    EXPECT_TRUE(Journals(folder).empty());
+}
+
+TEST_F(JournalRecoveryTest, AJournalInAStateFolderOthersMayWriteIsNotRead) {
+    const Bytes before = ReadAll(File("a.tkv"));
+    const std::string path = File("a.tkv");
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {  // the folder takes no journal: it goes to the state folder
+        InjectedFaults cut(InjectedFaults::Action::TornStop, 1,
+                           [&](InjectedFaults::Op op, const std::string& p) {
+                               if (op == InjectedFaults::Op::Create && Contains(p, "/plate/"))
+                                   throw FileError::FromErrno(p, EACCES);
+                               return op == InjectedFaults::Op::Write && p == path;
+                           });
+        Tool({"set", path, "RUN.NOTE", "ascii", std::string(3000, 'n')});
+        ::_exit(3);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const fs::path state = dir.Path() / "state" / "tkv-editor" / "journals";
+    ASSERT_FALSE(FileSystem::NamesStartingWith(state.string(), RewriteJournal::kPrefix).empty());
+    const Bytes torn = ReadAll(path);
+    ASSERT_NE(torn, before);
+    fs::permissions(state, fs::perms::all);
+    RewriteJournal::Recover(folder.string());
+    EXPECT_EQ(ReadAll(path), torn) << "a journal others may have put there is not applied";
+    fs::permissions(state, fs::perms::owner_all, fs::perm_options::replace);
+    RewriteJournal::Recover(folder.string());
+    EXPECT_EQ(ReadAll(path), before);
+}
+
 TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
 #ifndef _WIN32
@@ -293,8 +317,20 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
     };
     Bytes cut = good;
     cut.resize(cut.size() - 7);
+    // One byte changed where only the trailer's hash of the whole journal covers
+    // it: the folder's name as written.
+    Bytes changed = good;
+    const std::string name = folder.string();
+    const auto at = std::search(changed.begin(), changed.end(), name.begin(), name.end());
+    ASSERT_NE(at, changed.end());
+    at[static_cast<std::ptrdiff_t>(name.size()) - 1] ^= 1;
     const Plant plants[] = {
-        {"writable by others", good, [](const std::string& p) { ::chmod(p.c_str(), 0666); },
+        {"writable by its group", good, [](const std::string& p) { ::chmod(p.c_str(), 0620); },
+         "is not a rewrite journal of yours"},
+        {"writable by others", good, [](const std::string& p) { ::chmod(p.c_str(), 0602); },
+         "is not a rewrite journal of yours"},
+        {"with a second name", good,
+         [&](const std::string& p) { fs::create_hard_link(p, File("second-name")); },
          "is not a rewrite journal of yours"},
         {"owned by another user", good,
          [](const std::string& p) {
@@ -306,6 +342,7 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
          {},
          "is not a complete rewrite journal"},
         {"cut short", cut, {}, "is not a complete rewrite journal"},
+        {"changed in a byte", changed, {}, "is not a complete rewrite journal"},
         {"not a journal at all",
          Bytes{'n', 'o', 't', 'e', 's'},
          {},
@@ -323,7 +360,14 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
         EXPECT_TRUE(fs::exists(path)) << "only a valid journal of ours is ever removed";
         EXPECT_TRUE(Contains(run.err, path + " " + plant.message)) << run.err;
         fs::remove(path);
+        fs::remove(File("second-name"));
     }
+    // A journal being made by a process number no process can have is left alone.
+    const std::string making = File(".tkvjtmp-99999999999999999999-0");
+    WriteAll(making, good);
+    EXPECT_EQ(Tool({"get", File("a.tkv"), "RUN.GAIN"}).out, "5\n");
+    EXPECT_TRUE(fs::exists(making));
+    fs::remove(making);
     // A folder strewn with planted journals: one line says so, once for the whole
     // `set` (which recovers the folder when it reads and again when it writes).
     for (int k = 0; k < 2001; ++k) WriteAll(File(".tkvjournal-p" + std::to_string(k)), Bytes{});

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -14,38 +15,13 @@
 #include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
 #include "support/DocumentFixture.h"
+#include "support/InjectedFaults.h"
 #include "support/ToolRunner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Op = RandomAccessFile::FaultInjector::Op;
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// Fails the `nth` operation `op` on a path that `matches` with `error`.
-class FailOne : public RandomAccessFile::FaultInjector {
-  public:
-    FailOne(Op op, std::function<bool(const std::string&)> matches, int nth, int error)
-        : m_op(op), m_matches(std::move(matches)), m_nth(nth), m_error(error) {
-        RandomAccessFile::SetFaultInjector(this);
-    }
-    ~FailOne() override { RandomAccessFile::SetFaultInjector(nullptr); }
-    void Before(Op op, const std::string& path) override {
-        if (op != m_op || !m_matches(path) || ++m_seen != m_nth) return;
-        throw FileError::FromErrno(path, m_error);
-    }
-    int Seen() const { return m_seen; }
-
-  private:
-    Op m_op;
-    std::function<bool(const std::string&)> m_matches;
-    int m_nth;
-    int m_error;
-    int m_seen = 0;
-};
 
 class WriteTruthTest : public ::testing::Test {
   protected:
@@ -172,19 +148,13 @@ TEST_F(WriteTruthTest, SavingThroughASymbolicLinkJournalsBesideTheRealFile) {
     fs::create_symlink(File("A01.tkv"), folder / "links" / "x.tkv");
     const std::string link = (folder / "links" / "x.tkv").string();
     bool journalSeen = false;
-    struct Watch : RandomAccessFile::FaultInjector {
-        std::function<void(const std::string&)> seen;
-        void Before(Op op, const std::string& path) override {
-            if (op == Op::Create) seen(path);
-        }
-    } watch;
-    watch.seen = [&](const std::string& path) {
+    InjectedFaults watch;
+    const ToolRun run = Tool({"set", link, "RUN.GAIN", "long", "9"});
+    for (const auto& [op, path] : watch.seen) {
+        if (op != Op::Create) continue;
         journalSeen = true;
         EXPECT_EQ(fs::path(path).parent_path(), folder) << path;
-    };
-    RandomAccessFile::SetFaultInjector(&watch);
-    const ToolRun run = Tool({"set", link, "RUN.GAIN", "long", "9"});
-    RandomAccessFile::SetFaultInjector(nullptr);
+    }
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(journalSeen);
     EXPECT_TRUE(fs::is_symlink(link));
@@ -198,10 +168,11 @@ TEST_F(WriteTruthTest, ASaveThatFailsToFlushPutsTheFileBackAndSaysSo) {
     const Bytes before = ReadAll(File("A01.tkv"));
     const std::string a = File("A01.tkv");
     {
-        FailOne eio(
-            Op::Flush, [&](const std::string& p) { return p == a; }, 1, EIO);
+        InjectedFaults eio(
+            InjectedFaults::Action::Fail, 1,
+            [&](Op op, const std::string& p) { return op == Op::Flush && p == a; }, EIO);
         EXPECT_EQ(Tool({"set", a, "RUN.GAIN", "long", "9"}).status, 1);
-        EXPECT_EQ(eio.Seen(), 2) << "the rollback flushes the file too";
+        EXPECT_EQ(eio.count, 2) << "the rollback flushes the file too";
     }
     EXPECT_EQ(ReadAll(a), before);
     EXPECT_FALSE(JournalLeft());
@@ -213,8 +184,9 @@ TEST_F(WriteTruthTest, ASaveWhoseCloseFailsHoldsTheNewBytesAndSaysSo) {
     EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
     {
         const std::string a = File("A01.tkv");
-        FailOne eio(
-            Op::Close, [&](const std::string& p) { return p == a; }, 1, EIO);
+        InjectedFaults eio(
+            InjectedFaults::Action::Fail, 1,
+            [&](Op op, const std::string& p) { return op == Op::Close && p == a; }, EIO);
         EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
     }
     EXPECT_FALSE(doc.IsModified());
@@ -228,8 +200,9 @@ TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
     const Bytes a2Before = ReadAll(a2);
     {
         // A write fails: that file is put back and reported failed, the others go on.
-        FailOne eio(
-            Op::Write, [&](const std::string& p) { return p == a2; }, 1, EIO);
+        InjectedFaults eio(
+            InjectedFaults::Action::Fail, 1,
+            [&](Op op, const std::string& p) { return op == Op::Write && p == a2; }, EIO);
         const ToolRun run = ApplyGain("9");
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(Contains(run.out,
@@ -242,8 +215,9 @@ TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
     EXPECT_FALSE(JournalLeft());
     {
         // A close fails after the bytes went out: the file holds them.
-        FailOne eio(
-            Op::Close, [&](const std::string& p) { return p == a2; }, 1, EIO);
+        InjectedFaults eio(
+            InjectedFaults::Action::Fail, 1,
+            [&](Op op, const std::string& p) { return op == Op::Close && p == a2; }, EIO);
         const ToolRun run = ApplyGain("10");
         EXPECT_EQ(run.status, 0) << run.out;
         EXPECT_TRUE(Contains(run.out, "updated: " + ShownPath(a2) +
@@ -257,10 +231,11 @@ TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
         // The flush of the whole file system fails: every file holds its new bytes,
         // and the journal stays until the next open sees that.
         const std::string f = folder.string();
-        FailOne eio(
-            Op::Flush, [&](const std::string& p) { return p == f; }, 2, EIO);
+        InjectedFaults eio(
+            InjectedFaults::Action::Fail, 2,
+            [&](Op op, const std::string& p) { return op == Op::Flush && p == f; }, EIO);
         const ToolRun run = ApplyGain("11");
-        EXPECT_EQ(eio.Seen(), 2);
+        EXPECT_EQ(eio.count, 2);
         EXPECT_EQ(run.status, 0) << run.out;
         EXPECT_TRUE(Contains(run.out, "updated: " + ShownPath(File("A03.tkv")) +
                                           " (written, but not confirmed on disk"))
@@ -279,27 +254,38 @@ TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
 TEST_F(WriteTruthTest, WithoutAJournalPlaceTheUserChoosesToWriteUnprotected) {
     const Bytes before = ReadAll(File("A01.tkv"));
     // Neither the folder nor the state folder takes a journal.
-    struct Refuse : RandomAccessFile::FaultInjector {
-        void Before(Op op, const std::string& path) override {
-            if (op == Op::Create && Contains(path, ".tkvjtmp-"))
-                throw FileError::FromErrno(path, EACCES);
-        }
-    } refuse;
-    RandomAccessFile::SetFaultInjector(&refuse);
-
+    InjectedFaults refuse(InjectedFaults::Action::Fail, 0,
+                          InjectedFaults::On(Op::Create, ".tkvjtmp-"), EACCES);
     ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "9"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Contains(run.err, "give --no-journal")) << run.err;
     EXPECT_EQ(ReadAll(File("A01.tkv")), before);
 
-    run = Tool({"set", "--no-journal", File("A01.tkv"), "RUN.GAIN", "long", "9"});
+    // Written without a journal, each file is flushed before success is told.
+    auto flushes = [&](const char* name, auto run) {
+        const auto from = static_cast<std::ptrdiff_t>(refuse.seen.size());
+        run();
+        return std::count(refuse.seen.begin() + from, refuse.seen.end(),
+                          std::pair{Op::Flush, File(name)});
+    };
+    EXPECT_GT(
+        flushes("A01.tkv",
+                [&] {
+                    run = Tool({"set", "--no-journal", File("A01.tkv"), "RUN.GAIN", "long", "9"});
+                }),
+        0);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(Contains(run.err, "Writing without one")) << run.err;
 
     run = Tool({"apply", File("A01.tkv"), "RUN.GAIN", "long", "8"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(Contains(run.out, "0 updated, 0 unchanged, 0 skipped, 3 failed")) << run.out;
-    run = Tool({"apply", "--no-journal", File("A01.tkv"), "RUN.GAIN", "long", "8"});
+    EXPECT_GT(
+        flushes("A03.tkv",
+                [&] {
+                    run = Tool({"apply", "--no-journal", File("A01.tkv"), "RUN.GAIN", "long", "8"});
+                }),
+        0);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_TRUE(Contains(run.out, "(written without a journal)")) << run.out;
 
@@ -312,7 +298,6 @@ TEST_F(WriteTruthTest, WithoutAJournalPlaceTheUserChoosesToWriteUnprotected) {
     EXPECT_TRUE(Contains(messages.asked[0], "Save without crash protection?"));
     messages.answers = {MessageAnswer::Yes};
     EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
-    RandomAccessFile::SetFaultInjector(nullptr);
     EXPECT_EQ(Gain("A01.tkv"), "7\n");
     EXPECT_FALSE(JournalLeft());
 }
@@ -322,15 +307,12 @@ TEST_F(WriteTruthTest, AJournalGoesToTheStateFolderOnlyWhileNobodyElseMayWriteTh
 #ifndef _WIN32
     // The files' folder refuses a journal; the state folder takes it.
     const std::string state = (dir.Path() / "state").string();
-    struct Refuse : RandomAccessFile::FaultInjector {
-        std::string state;
-        void Before(Op op, const std::string& path) override {
-            if (op == Op::Create && Contains(path, ".tkvjtmp-") && !Contains(path, state))
-                throw FileError::FromErrno(path, EACCES);
-        }
-    } refuse;
-    refuse.state = state;
-    RandomAccessFile::SetFaultInjector(&refuse);
+    InjectedFaults refuse(
+        InjectedFaults::Action::Fail, 0,
+        [&](Op op, const std::string& path) {
+            return op == Op::Create && Contains(path, ".tkvjtmp-") && !Contains(path, state);
+        },
+        EACCES);
     EXPECT_EQ(Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "6"}).status, 0);
     EXPECT_EQ(Gain("A01.tkv"), "6\n");
     // Once another user may write a folder of it, no journal goes there (it
@@ -344,7 +326,6 @@ TEST_F(WriteTruthTest, AJournalGoesToTheStateFolderOnlyWhileNobodyElseMayWriteTh
         EXPECT_EQ(ReadAll(File("A01.tkv")), before);
         fs::permissions(open, fs::perms::owner_all, fs::perm_options::replace);
     }
-    RandomAccessFile::SetFaultInjector(nullptr);
 #endif
 }
 

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "format/BlockPath.h"
+#include "format/ExtendedHeaderCodec.h"
 #include "format/ItemCodec.h"
 #include "support/TestFiles.h"
+#include "support/Trees.h"
 
 namespace {
 
@@ -15,12 +17,6 @@ const char* kGainName =
     "05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · 05 05 4E 61 6D 65 00 · 05 03 61 62 00 · FC · 00 00";
 const char* kRunGain =
     "05 04 52 75 6E 00 · 01 02 · 05 05 47 61 69 6E 00 · B1 04 05 00 00 00 · FC · 00 00";
-
-HeaderElement Long(std::int32_t v) {
-    HeaderElement e(ElementType::Long, 1);
-    e.SetLong(0, v);
-    return e;
-}
 
 Bytes Set(std::initializer_list<std::pair<const char*, HeaderElement>> entries) {
     BlockBuffer b;
@@ -85,19 +81,28 @@ TEST(ItemCodecTest, EncodesWithTheSmallestLengthCode) {
     EXPECT_EQ(out[0], 0x67);
     EXPECT_EQ(out.size(), 4u + 70000u);
     out.clear();
+    // The largest count and text a 3-byte length holds, and one more.
     EXPECT_FALSE(ItemCodec::EncodeListItem(out, 0x1000000));
     EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(ItemCodec::EncodeListItem(out, 0xFFFFFF));
+    EXPECT_EQ(out, Hex("03 FF FF FF"));
+    out.clear();
+    EXPECT_FALSE(ItemCodec::EncodeAsciiItem(out, std::string(0xFFFFFF, 'x')));
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(ItemCodec::EncodeAsciiItem(out, std::string(0xFFFFFE, 'x')));
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), Hex("07 FF FF FF"));
+    out.clear();
     EXPECT_FALSE(ItemCodec::EncodeItem(out, HeaderElement(ElementType::Double, 0x200000)))
         << "a 16 MiB payload does not fit a 3-byte length";
 }
 
 TEST(BlockPathTest, WorkedExamplesComeOutByteForByte) {
-    EXPECT_EQ(Set({{"Gain", Long(5)}, {"Name", HeaderElement(std::string_view("ab"))}}),
+    EXPECT_EQ(Set({{"Gain", LongValue(5)}, {"Name", HeaderElement(std::string_view("ab"))}}),
               Hex(kGainName));
-    EXPECT_EQ(Set({{"Name", HeaderElement(std::string_view("ab"))}, {"Gain", Long(5)}}),
+    EXPECT_EQ(Set({{"Name", HeaderElement(std::string_view("ab"))}, {"Gain", LongValue(5)}}),
               Hex(kGainName))
         << "insertion keeps the order whatever the order of setting";
-    EXPECT_EQ(Set({{"Run.Gain", Long(5)}}), Hex(kRunGain));
+    EXPECT_EQ(Set({{"Run.Gain", LongValue(5)}}), Hex(kRunGain));
 }
 
 TEST(BlockPathTest, FindPathAndEnumerate) {
@@ -134,13 +139,13 @@ TEST(BlockPathTest, SetValueLeavesOtherTypesAndLeavesOnTheWayUnchanged) {
     HeaderElement f(ElementType::Float, 1);
     f.SetFloat(0, 1.5f);
     EXPECT_EQ(SetValueAtPath(b, "Run.Gain", f), SetResult::Unchanged);
-    EXPECT_EQ(SetValueAtPath(b, "Run.Gain.Deeper", Long(1)), SetResult::Unchanged);
-    EXPECT_EQ(SetValueAtPath(b, "Run", Long(1)), SetResult::Unchanged)
+    EXPECT_EQ(SetValueAtPath(b, "Run.Gain.Deeper", LongValue(1)), SetResult::Unchanged);
+    EXPECT_EQ(SetValueAtPath(b, "Run", LongValue(1)), SetResult::Unchanged)
         << "a list is not replaced by a leaf";
-    EXPECT_EQ(SetValueAtPath(b, "...", Long(1)), SetResult::Failed);
+    EXPECT_EQ(SetValueAtPath(b, "...", LongValue(1)), SetResult::Failed);
     EXPECT_EQ(b.ToBlock(), before);
 
-    EXPECT_EQ(SetValueAtPath(b, "RUN.GAIN", Long(9)), SetResult::Written);
+    EXPECT_EQ(SetValueAtPath(b, "RUN.GAIN", LongValue(9)), SetResult::Written);
     auto top = BlockPath::EnumerateLevel(b.Used(), "");
     ASSERT_TRUE(top);
     EXPECT_EQ(top->lists, std::vector<std::string>{"Run"})
@@ -154,7 +159,7 @@ TEST(BlockPathTest, SetValueLeavesOtherTypesAndLeavesOnTheWayUnchanged) {
     EXPECT_EQ(b.Used()[r->value.data], 9);
 
     // Adding to the list sets the list again with its new count, spelt as the path has it.
-    EXPECT_EQ(SetValueAtPath(b, "RUN.Alpha", Long(1)), SetResult::Written);
+    EXPECT_EQ(SetValueAtPath(b, "RUN.Alpha", LongValue(1)), SetResult::Written);
     top = BlockPath::EnumerateLevel(b.Used(), "");
     EXPECT_EQ(top->lists, std::vector<std::string>{"RUN"});
     run = BlockPath::EnumerateLevel(b.Used(), "run");
@@ -162,7 +167,10 @@ TEST(BlockPathTest, SetValueLeavesOtherTypesAndLeavesOnTheWayUnchanged) {
 }
 
 TEST(BlockPathTest, CreatesMissingListsInOrder) {
-    Bytes block = Set({{"B.Y.Z", Long(1)}, {"A", Long(2)}, {"B.X", Long(3)}, {"_x", Long(4)}});
+    Bytes block = Set({{"B.Y.Z", LongValue(1)},
+                       {"A", LongValue(2)},
+                       {"B.X", LongValue(3)},
+                       {"_x", LongValue(4)}});
     auto top = BlockPath::EnumerateLevel(block, "");
     ASSERT_TRUE(top);
     EXPECT_EQ(top->leaves, (std::vector<std::string>{"_x", "A"}));
@@ -177,12 +185,13 @@ TEST(BlockPathTest, CreatesMissingListsInOrder) {
 TEST(BlockPathTest, ListCountWidensPast255Items) {
     BlockBuffer b;
     for (int i = 0; i < 127; ++i)
-        ASSERT_EQ(SetValueAtPath(b, "L.E" + std::to_string(1000 + i), Long(i)), SetResult::Written);
+        ASSERT_EQ(SetValueAtPath(b, "L.E" + std::to_string(1000 + i), LongValue(i)),
+                  SetResult::Written);
     auto r = BlockPath::FindPath(b.Used(), "L");
     ASSERT_TRUE(r && r->found);
     EXPECT_EQ(r->value.count, 254u);
     EXPECT_EQ(b.Used()[r->value.position], 0x01) << "254 fits one length byte";
-    ASSERT_EQ(SetValueAtPath(b, "L.E0999", Long(-1)), SetResult::Written);
+    ASSERT_EQ(SetValueAtPath(b, "L.E0999", LongValue(-1)), SetResult::Written);
     r = BlockPath::FindPath(b.Used(), "L");
     ASSERT_TRUE(r && r->found);
     EXPECT_EQ(r->value.count, 256u);
@@ -196,6 +205,49 @@ TEST(BlockPathTest, ListCountWidensPast255Items) {
         ASSERT_TRUE(e && e->found) << i;
         EXPECT_EQ(b.Used()[e->value.data], i);
     }
+}
+
+// A leaf removed in place, as many lists deep as it lies: the result is the
+// whole-tree writer's block of the tree without that leaf (lists it leaves
+// empty are not stored).
+TEST(BlockPathTest, RemoveTakesOneLeafAndOnlyEmptiedListsWithIt) {
+    auto tree = [] {
+        auto root = ExtendedHeader::MakeRoot();
+        AddAt(*root, "A.B.X", LongValue(1));
+        AddAt(*root, "A.B.Y", LongValue(2));
+        AddAt(*root, "A.Z", LongValue(3));
+        AddAt(*root, "C.D.E", LongValue(4));
+        AddAt(*root, "F", LongValue(5));
+        return root;
+    };
+    const Bytes full = EncodeExtendedHeaderBlock(*tree());
+    for (const char* path : {"A.B.X", "a.b.y", "A.Z", "C.D.E", "F"}) {
+        auto expected = tree();
+        HeaderTree::Remove(*expected, FindAt(*expected, path));
+        auto buffer = BlockBuffer::FromBlock(full);
+        ASSERT_TRUE(buffer);
+        EXPECT_EQ(BlockPath::RemoveLeafAtPath(*buffer, path), SetResult::Written) << path;
+        EXPECT_EQ(buffer->ToBlock(), EncodeExtendedHeaderBlock(*expected)) << path;
+    }
+    auto buffer = BlockBuffer::FromBlock(full);
+    for (const char* path : {"A.B", "A.Q", "F.X", "Q"})
+        EXPECT_EQ(BlockPath::RemoveLeafAtPath(*buffer, path), SetResult::Unchanged) << path;
+    EXPECT_EQ(buffer->ToBlock(), full);
+}
+
+// A list that already holds as many entries as its item can count takes no more.
+TEST(BlockPathTest, AFullListTakesNoNewEntry) {
+    Bytes block = Hex("05 02 4C 00 03 FE FF FF");    // L, a list of 0xFFFFFE items
+    const Bytes pair = Hex("05 02 61 00 05 01 00");  // a = ""
+    block.reserve(block.size() + 0x7FFFFF * pair.size() + 4);
+    for (std::uint32_t k = 0; k < 0x7FFFFF; ++k)
+        block.insert(block.end(), pair.begin(), pair.end());
+    block.push_back(ItemCodec::kEndItem);
+    while (block.size() % 4) block.push_back(0);
+    auto buffer = BlockBuffer::FromBlock(block);
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(SetValueAtPath(*buffer, "L.Z", LongValue(1)), SetResult::Failed);
+    EXPECT_EQ(buffer->ToBlock(), block);
 }
 
 }  // namespace

@@ -106,37 +106,4 @@ TEST(HostileInputTest, LengthFieldsThatLieAllocateNothingBeyondTheFile) {
     EXPECT_FALSE(DecodeExtendedHeader(lying, *tree));
 }
 
-TEST(HostileInputTest, FolderWideEditDoesNotFollowLinksOutOfTheFolder) {
-    TKV_POSIX_ONLY("symbolic links made by a test (Windows asks a privilege for them)");
-#ifndef _WIN32
-    TempDir dir;
-    fs::create_directories(dir.Path() / "plate");
-    fs::create_directories(dir.Path() / "elsewhere");
-    auto root = ExtendedHeader::MakeRoot();
-    AddAt(*root, "Run.Gain", LongValue(5));
-    WriteAll((dir.Path() / "plate" / "a.tkv").string(), SampleFile(*root, SampleRecord(), 100, 1));
-    const std::string outside = (dir.Path() / "elsewhere" / "x.tkv").string();
-    WriteAll(outside, SampleFile(*root, SampleRecord(), 100, 2));
-    const Bytes outsideBefore = ReadAll(outside);
-    fs::create_symlink(outside, dir.Path() / "plate" / "link.tkv");
-    fs::create_symlink(dir.Path() / "plate" / "a.tkv", dir.Path() / "plate" / "same.tkv");
-
-    auto pending = ExtendedHeader::MakeRoot();
-    AddAt(*pending, "Run.Gain", LongValue(9))->pending = true;
-    RecordingMessages m;
-    const auto report =
-        FolderEdit::ApplyToFolder(*pending, (dir.Path() / "plate" / "a.tkv").string(), m);
-    std::vector<std::string> names;
-    for (const auto& f : report.files) names.push_back(fs::path(f.path).filename().string());
-    // A link within the folder names a file of it: that file is rewritten once,
-    // under its own name, with the link's name beside it.
-    EXPECT_EQ(names, (std::vector<std::string>{"a.tkv"}));
-    ASSERT_EQ(report.files.size(), 1u);
-    EXPECT_EQ(report.files[0].outcome, FolderEdit::Outcome::Updated);
-    EXPECT_EQ(report.files[0].aliases,
-              (std::vector<std::string>{(dir.Path() / "plate" / "same.tkv").string()}));
-    EXPECT_EQ(ReadAll(outside), outsideBefore);
-#endif
-}
-
 }  // namespace

@@ -24,20 +24,6 @@ TEST(XorWordsTest, LittleEndianWordsAndIgnoredTail) {
     EXPECT_EQ(XorWords(three), 0u);
 }
 
-TEST(StandardHeaderTest, DefaultsOfANewRecord) {
-    StandardHeader h;
-    auto b = h.ToBytes();
-    for (std::size_t r = 0; r < 4; ++r)
-        for (std::size_t c = 0; c < 4; ++c)
-            EXPECT_EQ(U32At(b, 294 + 16 * r + 4 * c),
-                      std::bit_cast<std::uint32_t>(r == c ? 1.0f : 0.0f));
-    EXPECT_EQ(U32At(b, 596), 1u) << "Raw";
-    EXPECT_EQ(b[626], 2) << "Cap Usage";
-    EXPECT_EQ(U32At(b, 604), 0u) << "Version";
-    EXPECT_EQ(U32At(b, 450), 0u) << "Magic Number";
-    EXPECT_EQ(U32At(b, 628), 0u);
-}
-
 TEST(StandardHeaderTest, FieldsSitAtTheirOffsetsLittleEndian) {
     StandardHeader h;
     StandardHeader::SetText(h.sampleName, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");  // longer than 24

@@ -6,22 +6,9 @@
 #include "format/ItemCodec.h"
 #include "support/ReferenceCodec.h"
 #include "support/TestFiles.h"
+#include "support/Trees.h"
 
 namespace {
-
-HeaderNode* Leaf(HeaderNode& root, HeaderNode& parent, const std::string& label, HeaderElement v) {
-    auto n = std::make_unique<HeaderNode>(label, false);
-    n->value = std::move(v);
-    return HeaderTree::Insert(parent, std::move(n), &root);
-}
-HeaderNode* List(HeaderNode& root, HeaderNode& parent, const std::string& label) {
-    return HeaderTree::Insert(parent, std::make_unique<HeaderNode>(label, true), &root);
-}
-HeaderElement Long(std::int32_t v) {
-    HeaderElement e(ElementType::Long, 1);
-    e.SetLong(0, v);
-    return e;
-}
 
 // Decodes with both decoders; they must agree on success and on the tree.
 std::unique_ptr<HeaderNode> Decode(const Bytes& block, bool expectOk = true,
@@ -52,8 +39,8 @@ std::vector<std::string> Dump(const HeaderNode& root) {
 
 TEST(TreeCodecTest, WorkedExamplesEncodeAndDecode) {
     auto root = ExtendedHeader::MakeRoot();
-    Leaf(*root, *root, "Name", HeaderElement(std::string_view("ab")));
-    Leaf(*root, *root, "Gain", Long(5));
+    AddLeaf(*root, *root, "Name", HeaderElement(std::string_view("ab")));
+    AddLeaf(*root, *root, "Gain", LongValue(5));
     const Bytes flat = EncodeExtendedHeaderBlock(*root);
     EXPECT_EQ(
         flat,
@@ -63,7 +50,7 @@ TEST(TreeCodecTest, WorkedExamplesEncodeAndDecode) {
     EXPECT_TRUE(SameTree(*root, *back, &why)) << why;
 
     auto nested = ExtendedHeader::MakeRoot();
-    Leaf(*nested, *List(*nested, *nested, "Run"), "Gain", Long(5));
+    AddLeaf(*nested, *AddList(*nested, *nested, "Run"), "Gain", LongValue(5));
     const Bytes runGain = EncodeExtendedHeaderBlock(*nested);
     EXPECT_EQ(runGain,
               Hex("05 04 52 75 6E 00 01 02 05 05 47 61 69 6E 00 B1 04 05 00 00 00 FC 00 00"));
@@ -76,24 +63,25 @@ TEST(TreeCodecTest, WorkedExamplesEncodeAndDecode) {
 TEST(TreeCodecTest, EmptyListsAreNotStored) {
     auto root = ExtendedHeader::MakeRoot();
     EXPECT_TRUE(EncodeExtendedHeaderBlock(*root).empty()) << "no entries: no block";
-    HeaderNode* outer = List(*root, *root, "Outer");
-    List(*root, *outer, "Inner");
-    List(*root, *root, "Empty");
+    HeaderNode* outer = AddList(*root, *root, "Outer");
+    AddList(*root, *outer, "Inner");
+    AddList(*root, *root, "Empty");
     EXPECT_EQ(EncodeExtendedHeaderBlock(*root), Hex("FC 00 00 00"));
-    Leaf(*root, *root, "Keep", Long(1));
+    AddLeaf(*root, *root, "Keep", LongValue(1));
     auto back = Decode(EncodeExtendedHeaderBlock(*root));
     EXPECT_EQ(Dump(*back), std::vector<std::string>{"Keep=Long"});
 }
 
 TEST(TreeCodecTest, OrderWidthsAndLargeLists) {
     auto root = ExtendedHeader::MakeRoot();
-    Leaf(*root, *root, "b", Long(1));
-    Leaf(*root, *root, "A", Long(2));
-    Leaf(*root, *root, "_x", Long(3));
-    Leaf(*root, *root, "s255", HeaderElement(std::string_view(std::string(255, 'q'))));
-    Leaf(*root, *root, "s254", HeaderElement(std::string_view(std::string(254, 'q'))));
-    HeaderNode* big = List(*root, *root, "Big");
-    for (int i = 0; i < 128; ++i) Leaf(*root, *big, "E" + std::to_string(1000 + i), Long(i));
+    AddLeaf(*root, *root, "b", LongValue(1));
+    AddLeaf(*root, *root, "A", LongValue(2));
+    AddLeaf(*root, *root, "_x", LongValue(3));
+    AddLeaf(*root, *root, "s255", HeaderElement(std::string_view(std::string(255, 'q'))));
+    AddLeaf(*root, *root, "s254", HeaderElement(std::string_view(std::string(254, 'q'))));
+    HeaderNode* big = AddList(*root, *root, "Big");
+    for (int i = 0; i < 128; ++i)
+        AddLeaf(*root, *big, "E" + std::to_string(1000 + i), LongValue(i));
     const Bytes block = EncodeExtendedHeaderBlock(*root);
     auto top = BlockPath::EnumerateLevel(block, "");
     ASSERT_TRUE(top);
@@ -113,19 +101,19 @@ TEST(TreeCodecTest, OrderWidthsAndLargeLists) {
 
 TEST(TreeCodecTest, EveryTypeRoundTripsUnknownCodesIncluded) {
     auto root = ExtendedHeader::MakeRoot();
-    HeaderNode* l = List(*root, *root, "L");
-    Leaf(*root, *l, "A", HeaderElement(std::string_view("\xE9t\xE9")));
-    Leaf(*root, *l, "U", HeaderElement(std::u16string_view(u"\u00e9\u20ac\U0001F600")));
-    Leaf(*root, *l, "B", HeaderElement(std::uint8_t{1}));
+    HeaderNode* l = AddList(*root, *root, "L");
+    AddLeaf(*root, *l, "A", HeaderElement(std::string_view("\xE9t\xE9")));
+    AddLeaf(*root, *l, "U", HeaderElement(std::u16string_view(u"\u00e9\u20ac\U0001F600")));
+    AddLeaf(*root, *l, "B", HeaderElement(std::uint8_t{1}));
     HeaderElement d(ElementType::Double, 2);
     d.SetDouble(0, -0.0);
     d.SetDouble(1, 1e-300);
-    Leaf(*root, *l, "D", d);
+    AddLeaf(*root, *l, "D", d);
     HeaderElement unknown(5u, 3u);
     unknown.SetByte(0, 0xAA);
     unknown.SetByte(2, 0x55);
-    Leaf(*root, *l, "X", unknown);
-    Leaf(*root, *l, "E", HeaderElement());
+    AddLeaf(*root, *l, "X", unknown);
+    AddLeaf(*root, *l, "E", HeaderElement());
     auto back = Decode(EncodeExtendedHeaderBlock(*root));
     std::string why;
     EXPECT_TRUE(SameTree(*root, *back, &why)) << why;
@@ -179,16 +167,16 @@ TEST(TreeCodecTest, TreesTheReaderWouldRefuseAreNotEncoded) {
         HeaderElement value;
         std::string named;
     } cases[] = {
-        {"L", "", Long(1), "'L.'"},
-        {"L", std::string("A\0", 2), Long(1), "a NUL"},
-        {"L", std::string("A\0X", 3), Long(1), "a NUL"},
-        {"L", "A.B", Long(1), "'L.A.B'"},
+        {"L", "", LongValue(1), "'L.'"},
+        {"L", std::string("A\0", 2), LongValue(1), "a NUL"},
+        {"L", std::string("A\0X", 3), LongValue(1), "a NUL"},
+        {"L", "A.B", LongValue(1), "'L.A.B'"},
         {"L", "B", badBoolean, "'L.B'"},
     };
     for (const auto& c : cases) {
         auto root = ExtendedHeader::MakeRoot();
-        Leaf(*root, *root, "OK", Long(1));
-        Leaf(*root, *List(*root, *root, c.list), c.label, c.value);
+        AddLeaf(*root, *root, "OK", LongValue(1));
+        AddLeaf(*root, *AddList(*root, *root, c.list), c.label, c.value);
         try {
             EncodeExtendedHeaderBlock(*root);
             ADD_FAILURE() << "encoded: " << c.named;
@@ -198,9 +186,9 @@ TEST(TreeCodecTest, TreesTheReaderWouldRefuseAreNotEncoded) {
     }
     // Two labels the same without regard to case in one list (a rename can make them).
     auto root = ExtendedHeader::MakeRoot();
-    HeaderNode* list = List(*root, *root, "L");
-    Leaf(*root, *list, "A", Long(1));
-    Leaf(*root, *list, "B", Long(2))->label = "a";
+    HeaderNode* list = AddList(*root, *root, "L");
+    AddLeaf(*root, *list, "A", LongValue(1));
+    AddLeaf(*root, *list, "B", LongValue(2))->label = "a";
     EXPECT_THROW(EncodeExtendedHeaderBlock(*root), HeaderError);
 }
 
@@ -229,10 +217,10 @@ TEST(TreeCodecDepthTest, NestingIsBoundedBothWays) {
 
     auto root = ExtendedHeader::MakeRoot();
     HeaderNode* list = root.get();
-    for (std::size_t i = 0; i < kMaxListDepth; ++i) list = List(*root, *list, "L");
-    Leaf(*root, *list, "V", Long(1));
+    for (std::size_t i = 0; i < kMaxListDepth; ++i) list = AddList(*root, *list, "L");
+    AddLeaf(*root, *list, "V", LongValue(1));
     EXPECT_NO_THROW(EncodeExtendedHeaderBlock(*root));
-    Leaf(*root, *List(*root, *list, "M"), "W", Long(2));
+    AddLeaf(*root, *AddList(*root, *list, "M"), "W", LongValue(2));
     EXPECT_THROW(EncodeExtendedHeaderBlock(*root), HeaderError)
         << "a file that would not open again is not written";
 }

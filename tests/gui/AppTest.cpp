@@ -52,16 +52,6 @@ TEST(CommandLineTest, FileAndStandardSwitchesInEitherForm) {
     EXPECT_EQ(printTo.m_strPortName, "Port");
 }
 
-TEST(ParentFolderTest, DropsTheLastPartOfAPath) {
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("C:\\Data\\Runs\\"), "C:\\Data");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("C:\\Data"), "C:");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("Data"), "Data");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder(""), "");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("/srv/instr/raw/"), "/srv/instr");
-    EXPECT_EQ(CTKVEditorApp::GetParentFolder("/srv"), "/srv")
-        << "a separator at position 0 is kept";
-}
-
 class AppTest : public GuiTest {
   protected:
     void SetUp() override {
@@ -127,35 +117,6 @@ TEST_F(AppTest, StartRegistersBothContentTypesAndUnregisterRemovesThem) {
     EXPECT_FALSE(fs::exists(registry.DesktopEntryPath()));
 }
 
-// Unregistering rebuilds the desktop's mime database, so that *.tkv no longer
-// maps to the removed content type.
-TEST_F(AppTest, UnregisterUpdatesTheMimeDatabaseAfterRemovingTheFiles) {
-    ASSERT_TRUE(Start({}));
-    app.reset();
-    MimeRegistry registry(dataHome, "", "");
-    ASSERT_TRUE(fs::exists(registry.PackagePath(".tkv")));
-    // A stand-in for update-mime-database notes its argument and whether the
-    // package was already gone when it ran.
-    const fs::path bin = dir.Path() / "bin";
-    fs::create_directories(bin);
-    const fs::path log = dir.Path() / "update.log";
-    std::ofstream(bin / "update-mime-database")
-        << "#!/bin/sh\necho \"$1 $(ls \"$1/packages\" 2>/dev/null | wc -l)\" >> " << log.string()
-        << "\n";
-    fs::permissions(bin / "update-mime-database", fs::perms::owner_all);
-    const std::string path = std::getenv("PATH");
-    ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
-    ::unsetenv("TKV_SKIP_MIME_UPDATE");
-    app = std::make_unique<CTKVEditorApp>(&messages);
-    EXPECT_FALSE(app->InitInstance({"-Unregister"}));
-    ::setenv("TKV_SKIP_MIME_UPDATE", "1", 1);
-    ::setenv("PATH", path.c_str(), 1);
-    EXPECT_EQ(app->ExitCode(), 0);
-    std::ifstream in(log);
-    const std::string ran((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(ran, dataHome + "/mime 0\n") << "run once, after the packages went";
-}
-
 TEST_F(AppTest, AFileThatCannotBeOpenedEndsStartUp) {
     app = std::make_unique<CTKVEditorApp>(&messages);
     EXPECT_FALSE(app->InitInstance({dir.File("missing.tkv")}));
@@ -166,27 +127,6 @@ TEST_F(AppTest, AFileThatCannotBeOpenedEndsStartUp) {
 
 TEST_F(AppTest, EditPermissionFromTheInstrumentConfiguration) {
     EXPECT_TRUE(Allowed()) << "no instrument key: editing is allowed";
-    struct Case {
-        const char* text;
-        bool allowed;
-    };
-    const Case cases[] = {
-        {"ALLOW EDIT NO\n", false},
-        {"allow edit false\r\n", false},
-        {"ALLOW EDIT\tN", false},
-        {"ALLOW EDIT NO", false},  // no line feed: one line
-        {"ALLOW EDIT YES\n", true},
-        {"ALLOW EDIT\n", true},
-        {"ALLOW EDIT=NO\n", true},
-        {" ALLOW EDIT NO\n", true},
-        {"", true},
-        {"[Run]\n\nALLOW EDIT YES\nALLOW EDIT NO\n", true},
-        {"OTHER=1\nALLOW EDIT   F\n", false},
-    };
-    for (const Case& c : cases) {
-        WriteConfig(c.text);
-        EXPECT_EQ(Allowed(), c.allowed) << '"' << c.text << '"';
-    }
     // The answer is worked out once per run.
     WriteConfig("ALLOW EDIT NO\n");
     CTKVEditorApp once(&messages);
@@ -391,73 +331,6 @@ TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
     }
     ::setenv("XDG_CONFIG_DIRS", saved.c_str(), 1);
     EXPECT_TRUE(Allowed());
-}
-
-TEST_F(AppTest, StartFolderFromTheInstrumentSettings) {
-    const fs::path instr = dir.Path() / "Instr";
-    fs::create_directories(instr / "Raw");
-    fs::create_directories(instr / "Analyzed");
-    fs::create_directories(dir.Path() / "Out");
-    auto startIn = [&](std::vector<std::string> args) {
-        fs::current_path(cwd);
-        CTKVEditorApp fresh(&messages);
-        fresh.SetStartFolder(Parse(std::move(args)));
-        return fs::current_path();
-    };
-    QSettings s = SystemSettings();
-    // Both parents the same (letter case aside): the common parent.
-    s.setValue("Runwarden/DefaultDataPath", QString::fromStdString((instr / "Raw").string() + "/"));
-    s.setValue("Runwarden/AnalyzedDataPath", QString::fromStdString((instr / "Analyzed").string()));
-    s.sync();
-    EXPECT_EQ(startIn({}), instr);
-    EXPECT_EQ(startIn({"named.tkv"}), cwd) << "a named file keeps the folder";
-    // Only the analysed folder: that folder.
-    s.clear();
-    s.setValue("Orbisight/AnalyzedDataPath", QString::fromStdString((dir.Path() / "Out").string()));
-    s.sync();
-    EXPECT_EQ(startIn({}), dir.Path() / "Out");
-    // Nothing under the sub-keys: the base key decides.
-    s.clear();
-    s.setValue("DefaultDataPath", QString::fromStdString((instr / "Raw").string()));
-    s.setValue("AnalyzedDataPath", QString::fromStdString((instr / "Analyzed").string()));
-    s.sync();
-    EXPECT_EQ(startIn({}), instr);
-    s.clear();
-    s.sync();
-    EXPECT_EQ(startIn({}), cwd);
-}
-
-TEST(HelpTest, TheCompiledHelpHasItsContentsAndPages) {
-    auto chm = ChmFile::Open(TKV_HELP_FILE);
-    ASSERT_NE(chm, nullptr) << TKV_HELP_FILE;
-    const auto toc = chm->Contents();
-    ASSERT_EQ(toc.size(), 1u);
-    EXPECT_EQ(toc[0].name, "TKV Extended Header Editor");
-    std::vector<std::string> topics;
-    for (const auto& t : toc[0].children) topics.push_back(t.name);
-    EXPECT_EQ(topics, (std::vector<std::string>{
-                          "Opening a file", "Browsing the headers", "Editing entries",
-                          "Editing all samples in a folder", "The Standard Header viewer",
-                          "The command-line tool tkvhdr"}));
-    for (const auto& t : toc[0].children) {
-        auto page = chm->Read(t.local);
-        ASSERT_TRUE(page.has_value()) << t.local;
-        EXPECT_NE(page->find("<h1>"), std::string::npos) << t.local;
-    }
-    EXPECT_FALSE(chm->Read("/no-such-page.html").has_value());
-}
-
-TEST(HelpTest, SitemapParsingNestsByList) {
-    const auto toc = ChmFile::ParseSitemap(
-        "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Top &amp; more\">"
-        "<param name=\"Local\" value=\"a.html\"></OBJECT><UL><LI><object type=\"text/sitemap\">"
-        "<PARAM NAME=Name VALUE=\"Child\"><param name=\"Local\" value='b.html'></object></UL>"
-        "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Second\"></OBJECT></UL>");
-    ASSERT_EQ(toc.size(), 2u);
-    EXPECT_EQ(toc[0].name, "Top & more");
-    ASSERT_EQ(toc[0].children.size(), 1u);
-    EXPECT_EQ(toc[0].children[0].local, "b.html");
-    EXPECT_EQ(toc[1].local, "");
 }
 
 TEST(HelpTest, TheHelpWindowShowsTheContentsAndAPageAndAMissingFileShowsNothing) {

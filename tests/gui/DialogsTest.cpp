@@ -80,24 +80,6 @@ TEST_F(DialogsTest, EditModeShowsTheLabelReadOnlyAndNeverChecksIt) {
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
 }
 
-TEST_F(DialogsTest, StringDialogFieldsInAndOut) {
-    CStringDlg dlg(messages);
-    Insert(dlg);
-    dlg.OnInitDialog();
-    EXPECT_EQ(dlg.windowTitle(), "Edit String Value");
-    EXPECT_TRUE(dlg.m_pAscii->isChecked());
-    EXPECT_EQ(dlg.focusWidget(), dlg.LabelEdit());
-    EXPECT_EQ(dlg.m_editColumn->text(), "0");
-    dlg.LabelEdit()->setText("note");
-    dlg.m_editValue->setText(QString::fromUtf8("Ångström ✓"));
-    dlg.m_pUnicode->click();
-    dlg.OnOK();
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.m_strLabel, "note");
-    EXPECT_EQ(dlg.m_strValue, QString::fromUtf8("Ångström ✓"));
-    EXPECT_EQ(dlg.m_nEncoding, 1);
-}
-
 TEST_F(DialogsTest, ViewOnlyStringDialogCannotEndWithOkOrChangeItsEncoding) {
     CStringDlg dlg(messages);
     dlg.m_labelCheck.m_bEditMode = true;
@@ -112,50 +94,6 @@ TEST_F(DialogsTest, ViewOnlyStringDialogCannotEndWithOkOrChangeItsEncoding) {
     EXPECT_TRUE(dlg.m_pAscii->isChecked()) << "the choice snaps back";
     dlg.OnOK();
     EXPECT_NE(dlg.result(), QDialog::Accepted);
-}
-
-TEST_F(DialogsTest, BooleanDialog) {
-    CBooleanDlg edit(messages);
-    edit.m_labelCheck.m_bEditMode = true;
-    edit.m_strLabel = "CHECKED";
-    edit.m_bValue = 7;
-    edit.OnInitDialog();
-    EXPECT_EQ(edit.windowTitle(), "Edit Boolean Value");
-    EXPECT_TRUE(edit.m_pTrue->isChecked());
-    edit.OnOK();
-    EXPECT_EQ(edit.m_bValue, 1) << "any non-zero byte comes back as 1";
-
-    CBooleanDlg insert(messages);
-    Insert(insert);
-    insert.OnInitDialog();
-    EXPECT_TRUE(insert.m_pTrue->isChecked()) << "a new boolean starts true";
-    insert.LabelEdit()->setText("flag");
-    insert.m_pFalse->click();
-    insert.OnOK();
-    EXPECT_EQ(insert.result(), QDialog::Accepted);
-    EXPECT_EQ(insert.m_bValue, 0);
-
-    CBooleanDlg viewOnly(messages);
-    viewOnly.m_labelCheck.m_bEditMode = true;
-    viewOnly.m_bReadOnly = true;
-    viewOnly.m_bValue = 0;
-    viewOnly.OnInitDialog();
-    viewOnly.m_pTrue->click();
-    EXPECT_TRUE(viewOnly.m_pFalse->isChecked());
-    EXPECT_FALSE(viewOnly.OkButton()->isEnabled());
-}
-
-TEST_F(DialogsTest, ListDialogCaptionOverride) {
-    CListDlg dlg(messages);
-    Insert(dlg);
-    dlg.m_strLabel = "GAIN";
-    dlg.m_strCaption = "Enter new label for 'GAIN'";
-    dlg.OnInitDialog();
-    EXPECT_EQ(dlg.windowTitle(), "Enter new label for 'GAIN'");
-    EXPECT_EQ(dlg.LabelEdit()->text(), "GAIN");
-    CListDlg plain(messages);
-    plain.OnInitDialog();
-    EXPECT_EQ(plain.windowTitle(), "Edit New List");
 }
 
 class NumberDialogTest : public DialogsTest {
@@ -202,19 +140,6 @@ TEST_F(NumberDialogTest, InsertParsesTheValuesAsTheChosenType) {
     EXPECT_EQ(empty.focusWidget(), empty.m_editValues);
 }
 
-TEST_F(NumberDialogTest, DisplaySwitchRoundTripAndItsFailure) {
-    CNumberDlg& d = New(0, "10,255");
-    d.m_pHex->click();
-    EXPECT_EQ(d.m_editValues->text(), "0xa,0xff");
-    d.m_pDecimal->click();
-    EXPECT_EQ(d.m_editValues->text(), "10,255");
-    CNumberDlg& bad = New(0, "10,300");
-    bad.m_pHex->click();
-    EXPECT_EQ(messages.shown.back(), Failed(1));
-    EXPECT_TRUE(bad.m_pDecimal->isChecked());
-    EXPECT_EQ(bad.m_editValues->text(), "10,300");
-}
-
 TEST_F(NumberDialogTest, EditingOpensInDecimalAndParsesOnOk) {
     HeaderElement minusOne(ElementType::Short, 1);
     minusOne.SetShort(0, -1);
@@ -246,75 +171,6 @@ TEST_F(NumberDialogTest, EditingOpensInDecimalAndParsesOnOk) {
     l.m_comboType->setCurrentIndex(3);
     l.OnOK();
     EXPECT_EQ(messages.shown.back(), Failed(0)) << "hexadecimal text is no floating value";
-}
-
-TEST_F(NumberDialogTest, ViewOnlyKeepsTheDisplaySwitch) {
-    HeaderElement bytes(ElementType::Byte, 2);
-    bytes.SetByte(0, 10);
-    bytes.SetByte(1, 255);
-    CNumberDlg& d = Edit(bytes, true);
-    EXPECT_FALSE(d.m_comboType->isEnabled());
-    EXPECT_TRUE(d.m_editValues->isReadOnly());
-    EXPECT_FALSE(d.OkButton()->isEnabled());
-    EXPECT_TRUE(d.CancelButton()->isDefault());
-    d.m_pHex->click();
-    EXPECT_EQ(d.m_editValues->text(), "0xa,0xff");
-}
-
-TEST_F(DialogsTest, CaretColumnFollowsKeysMouseAndTyping) {
-    CStringDlg dlg(messages);
-    dlg.OnInitDialog();
-    dlg.show();
-    QLineEdit* value = dlg.m_editValue;
-    value->setFocus();
-    QTest::keyClicks(value, "abc");
-    EXPECT_EQ(dlg.m_editColumn->text(), "3");
-    QTest::keyClick(value, Qt::Key_Home);
-    EXPECT_EQ(dlg.m_editColumn->text(), "0");
-    QTest::keyClick(value, Qt::Key_End);
-    EXPECT_EQ(dlg.m_editColumn->text(), "3");
-    // A click puts the caret where it lands; the release shows it.
-    value->setText("abcdef");
-    value->setCursorPosition(0);
-    const int x = 6 + value->fontMetrics().horizontalAdvance("abc");
-    QTest::mouseClick(value, Qt::LeftButton, {}, QPoint(x, value->height() / 2));
-    EXPECT_EQ(dlg.m_editColumn->text().toInt(), value->cursorPosition());
-    EXPECT_GT(value->cursorPosition(), 0);
-    // A drag with the left button refreshes it before each step.
-    value->setCursorPosition(2);
-    QMouseEvent drag(QEvent::MouseMove, QPointF(x, value->height() / 2),
-                     value->mapToGlobal(QPointF(x, 0)), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    dlg.m_editColumn->setText("-");
-    QApplication::sendEvent(value, &drag);
-    EXPECT_EQ(dlg.m_editColumn->text(), "2");
-    // Text changes refresh it too (this dialog only).
-    value->setText("");
-    EXPECT_EQ(dlg.m_editColumn->text(), "0");
-}
-
-TEST_F(DialogsTest, ElementIndexCountsTheCommasBeforeTheCaret) {
-    CNumberDlg dlg(messages);
-    dlg.OnInitDialog();
-    dlg.show();
-    CElementIndexEdit* values = dlg.m_editValues;
-    values->setFocus();
-    QTest::keyClicks(values, "1,2,3");
-    EXPECT_EQ(dlg.m_editIndex->text(), "2");
-    QTest::keyClick(values, Qt::Key_Home);
-    EXPECT_EQ(dlg.m_editIndex->text(), "0");
-    values->setCursorPosition(4);  // just after "1,2,"
-    QTest::keyClick(values, Qt::Key_Shift);
-    EXPECT_EQ(dlg.m_editIndex->text(), "2");
-    values->setCursorPosition(1);
-    values->setText(values->text());  // no refresh on text change here
-    EXPECT_EQ(dlg.m_editIndex->text(), "2");
-    // An auto-repeated key refreshes before it moves the caret.
-    values->setCursorPosition(5);
-    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier, QString(), true);
-    QApplication::sendEvent(values, &repeat);
-    EXPECT_EQ(dlg.m_editIndex->text(), "2") << "shows the position before the step";
-    EXPECT_EQ(values->cursorPosition(), 4);
 }
 
 }  // namespace

@@ -29,18 +29,6 @@ std::u16string Fmt(const HeaderElement& e, int base = 10) {
     return e.Format(base);
 }
 
-TEST(ElementTypeTest, NamesAndSizes) {
-    EXPECT_EQ(ElementTypeName(0), u"List");
-    EXPECT_EQ(ElementTypeName(1), u"ASCII");
-    EXPECT_EQ(ElementTypeName(36), u"Float");
-    EXPECT_EQ(ElementTypeName(63), u"End");
-    EXPECT_EQ(ElementTypeName(5), u"Unknown");
-    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Double)), 8u);
-    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Short)), 2u);
-    EXPECT_EQ(ValueSizeOf(ToCode(ElementType::Ascii)), 0u);
-    EXPECT_EQ(ValueSizeOf(7), 0u);
-}
-
 TEST(HeaderElementFormatTest, IntegersInBothBases) {
     HeaderElement s = ParseOk(u"1,2,3", ElementType::Short);
     EXPECT_EQ(s.GetCount(), 3u);
@@ -251,6 +239,34 @@ TEST(HeaderElementTest, SharedArraysCopyOutOnTheirFirstChange) {
 
 // The one 8-bit code page: every byte widens to one character that narrows back
 // to it, in either code page; what a code page cannot hold becomes '?'.
+// Well-formed UTF-8 (the shortest form of a scalar value) and its shown form:
+// controls, DEL, C1 controls and every byte outside a well-formed sequence
+// escaped, one at a time.
+TEST(TextCodecTest, Utf8ValidityAndEscapes) {
+    const struct {
+        std::string_view text;
+        bool utf8;
+        std::string_view shown;
+    } cases[] = {
+        {"a\\b", true, "a\\\\b"},
+        {"\t\n\r", true, "\\t\\n\\r"},
+        {"\x01\x7F", true, "\\x01\\x7F"},
+        {"\xC2\x85", true, "\\xC2\\x85"},                        // U+0085, a C1 control
+        {"\xC2\xA0\xE2\x82\xAC", true, "\xC2\xA0\xE2\x82\xAC"},  // NBSP and euro
+        {"\xF0\x9F\x98\x80", true, "\xF0\x9F\x98\x80"},          // U+1F600
+        {"\xC0\x80", false, "\\xC0\\x80"},                       // overlong NUL
+        {"\xE0\x82\xA9", false, "\\xE0\\x82\\xA9"},              // overlong U+00A9
+        {"\xF0\x82\x82\xAC", false, "\\xF0\\x82\\x82\\xAC"},     // overlong euro
+        {"\xED\xA0\x80", false, "\\xED\\xA0\\x80"},              // a surrogate
+        {"\xF4\x90\x80\x80", false, "\\xF4\\x90\\x80\\x80"},     // beyond U+10FFFF
+        {"\xE2\x82", false, "\\xE2\\x82"},                       // cut short
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TextCodec::IsUtf8(c.text), c.utf8) << TextCodec::Escaped(c.text);
+        EXPECT_EQ(TextCodec::Escaped(c.text), c.shown);
+    }
+}
+
 TEST(TextCodecTest, EveryByteRoundTripsAndWindows1252ShowsItsOwnCharacters) {
     std::string all;
     for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));

@@ -1,20 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "model/HeaderNode.h"
+#include "support/Trees.h"
 
 namespace {
-
-HeaderNode* AddLeaf(HeaderNode& root, HeaderNode& parent, const std::string& label,
-                    std::int32_t v) {
-    auto n = std::make_unique<HeaderNode>(label, false);
-    n->value = HeaderElement(ElementType::Long, 1);
-    n->value.SetLong(0, v);
-    return HeaderTree::Insert(parent, std::move(n), &root);
-}
-
-HeaderNode* AddList(HeaderNode& root, HeaderNode& parent, const std::string& label) {
-    return HeaderTree::Insert(parent, std::make_unique<HeaderNode>(label, true), &root);
-}
 
 std::vector<std::string> WalkPaths(const HeaderNode& root) {
     std::vector<std::string> paths;
@@ -26,6 +15,7 @@ TEST(LabelCompareTest, FoldsOnlyAsciiLetters) {
     EXPECT_EQ(CompareLabels("Gain", "GAIN"), 0);
     EXPECT_LT(CompareLabels("_x", "A"), 0) << "'_' (0x5F) sorts before folded 'a' (0x61)";
     EXPECT_LT(CompareLabels("A", "b"), 0);
+    EXPECT_LT(CompareLabels("[", "a"), 0) << "'[' (0x5B) does not fold";
     EXPECT_LT(CompareLabels("ab", "abc"), 0);
     EXPECT_NE(CompareLabels("\xC9", "\xE9"), 0) << "only A-Z fold";
     EXPECT_LT(CompareLabels("z", "\xE9"), 0) << "bytes compare unsigned";
@@ -34,9 +24,9 @@ TEST(LabelCompareTest, FoldsOnlyAsciiLetters) {
 
 TEST(HeaderTreeTest, ChildrenKeepLabelOrderWhateverTheInsertOrder) {
     auto root = ExtendedHeader::MakeRoot();
-    AddLeaf(*root, *root, "b", 1);
-    AddLeaf(*root, *root, "A", 2);
-    AddLeaf(*root, *root, "c", 3);
+    AddLeaf(*root, *root, "b", LongValue(1));
+    AddLeaf(*root, *root, "A", LongValue(2));
+    AddLeaf(*root, *root, "c", LongValue(3));
     EXPECT_EQ(WalkPaths(*root), (std::vector<std::string>{"A", "b", "c"}));
     EXPECT_EQ(root->label, "Extended Header");
     EXPECT_TRUE(root->isList);
@@ -44,10 +34,10 @@ TEST(HeaderTreeTest, ChildrenKeepLabelOrderWhateverTheInsertOrder) {
 
 TEST(HeaderTreeTest, FindIgnoresCaseAndInsertKeepsOneEntryPerLabel) {
     auto root = ExtendedHeader::MakeRoot();
-    HeaderNode* gain = AddLeaf(*root, *root, "Gain", 1);
+    HeaderNode* gain = AddLeaf(*root, *root, "Gain", LongValue(1));
     EXPECT_EQ(HeaderTree::Find(*root, "GAIN"), gain);
     EXPECT_EQ(HeaderTree::Find(*root, "gai"), nullptr);
-    HeaderNode* again = AddLeaf(*root, *root, "gain", 2);
+    HeaderNode* again = AddLeaf(*root, *root, "gain", LongValue(2));
     ASSERT_EQ(root->children.size(), 1u);
     EXPECT_EQ(root->children.begin()->first, "Gain") << "the existing entry's key stays";
     EXPECT_EQ(HeaderTree::Find(*root, "GAIN"), again);
@@ -58,8 +48,8 @@ TEST(HeaderTreeTest, ParentsPathsAndWalkOrder) {
     auto root = ExtendedHeader::MakeRoot();
     HeaderNode* run = AddList(*root, *root, "Run");
     HeaderNode* inner = AddList(*root, *run, "Inner");
-    HeaderNode* leaf = AddLeaf(*root, *inner, "Gain", 5);
-    AddLeaf(*root, *root, "Alpha", 1);
+    HeaderNode* leaf = AddLeaf(*root, *inner, "Gain", LongValue(5));
+    AddLeaf(*root, *root, "Alpha", LongValue(1));
     EXPECT_EQ(run->parent, nullptr);
     EXPECT_EQ(inner->parent, run);
     EXPECT_EQ(leaf->parent, inner);
@@ -73,7 +63,7 @@ TEST(HeaderTreeTest, DeepCopyIsIndependentAndDropsPendingState) {
     auto root = ExtendedHeader::MakeRoot();
     HeaderNode* outer = AddList(*root, *root, "Outer");
     HeaderNode* inner = AddList(*root, *outer, "Inner");
-    HeaderNode* leaf = AddLeaf(*root, *inner, "L", 7);
+    HeaderNode* leaf = AddLeaf(*root, *inner, "L", LongValue(7));
     outer->pending = true;
     leaf->pending = true;
     leaf->savedValue = HeaderElement(ElementType::Long, 1);
@@ -97,10 +87,10 @@ TEST(HeaderTreeTest, DeepCopyIsIndependentAndDropsPendingState) {
 
 TEST(HeaderTreeTest, RemoveTakesTheSubtreeAndKeepsSiblings) {
     auto root = ExtendedHeader::MakeRoot();
-    AddLeaf(*root, *root, "A", 1);
+    AddLeaf(*root, *root, "A", LongValue(1));
     HeaderNode* list = AddList(*root, *root, "B");
-    AddLeaf(*root, *list, "X", 2);
-    AddLeaf(*root, *root, "C", 3);
+    AddLeaf(*root, *list, "X", LongValue(2));
+    AddLeaf(*root, *root, "C", LongValue(3));
     HeaderTree::Remove(*root, list);
     EXPECT_EQ(WalkPaths(*root), (std::vector<std::string>{"A", "C"}));
     HeaderTree::Remove(*root, HeaderTree::Find(*root, "a"));
@@ -109,8 +99,8 @@ TEST(HeaderTreeTest, RemoveTakesTheSubtreeAndKeepsSiblings) {
 
 TEST(HeaderTreeTest, ClearEntryLeavesTheNodeToTheCaller) {
     auto root = ExtendedHeader::MakeRoot();
-    HeaderNode* a = AddLeaf(*root, *root, "A", 1);
-    AddLeaf(*root, *root, "B", 2);
+    HeaderNode* a = AddLeaf(*root, *root, "A", LongValue(1));
+    AddLeaf(*root, *root, "B", LongValue(2));
     std::unique_ptr<HeaderNode> owned(a);
     HeaderTree::ClearEntry(*root, "a");
     HeaderTree::ClearEntry(*root, "Z");  // adds an empty entry

@@ -3,26 +3,6 @@
 #include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
 
-HeaderElement LongValue(std::int32_t v) {
-    HeaderElement e(ElementType::Long, 1);
-    e.SetLong(0, v);
-    return e;
-}
-
-HeaderElement FloatValue(float v) {
-    HeaderElement e(ElementType::Float, 1);
-    e.SetFloat(0, v);
-    return e;
-}
-
-HeaderNode* FindAt(const HeaderNode& root, const std::string& path) {
-    const HeaderNode* n = &root;
-    for (auto part : BlockPath::SplitPath(path)) {
-        n = HeaderTree::Find(*n, part);
-        if (!n) return nullptr;
-    }
-    return const_cast<HeaderNode*>(n);
-}
 
 namespace {
 // The list that holds the last label of `parts`, lists made on the way.
@@ -54,12 +34,6 @@ HeaderNode* InsertAt(CTKVEditorDoc& doc, const std::string& path,
                            NewEntry(parts.back(), std::move(value)));
 }
 }  // namespace
-
-HeaderNode* AddAt(HeaderNode& root, const std::string& path, std::optional<HeaderElement> value) {
-    const auto parts = BlockPath::SplitPath(path);
-    return HeaderTree::Insert(HolderOf(root, parts), NewEntry(parts.back(), std::move(value)),
-                              &root);
-}
 
 Bytes SampleFile(const HeaderNode& root, StandardHeader record, std::size_t dataSize,
                  std::uint32_t seed) {

@@ -12,6 +12,7 @@
 #include "support/RecordingMessages.h"
 #include "support/TestFiles.h"
 #include "support/TestSystem.h"
+#include "support/Trees.h"
 
 struct HintRecord {
     const CView* receiver;
@@ -43,11 +44,6 @@ class SettablePermission : public EditPermission {
     bool allowed = true;
 };
 
-HeaderElement LongValue(std::int32_t v);
-HeaderElement FloatValue(float v);
-// Adds a leaf or list at a dotted path, creating lists on the way.
-HeaderNode* AddAt(HeaderNode& root, const std::string& path, std::optional<HeaderElement> value);
-HeaderNode* FindAt(const HeaderNode& root, const std::string& path);
 // A sample file: `dataSize` bytes of sample data, the tree's block and `record`.
 Bytes SampleFile(const HeaderNode& root, StandardHeader record, std::size_t dataSize,
                  std::uint32_t seed);

@@ -40,3 +40,6 @@ std::map<std::string, Bytes> FolderContents(const std::filesystem::path& folder)
 StandardHeader RecordOf(const Bytes& file);
 // Deterministic pseudo-random bytes.
 Bytes PatternBytes(std::size_t n, std::uint32_t seed);
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}

@@ -68,6 +68,7 @@ bool FileSystem::CopyFileNoOverwrite(const std::string& from, const std::string&
         }
         if (!ok) break;
     }
+    if (ok) RandomAccessFile::InjectFault(RandomAccessFile::FaultInjector::Op::Flush, to);
     if (ok && ::fsync(out) != 0) ok = false;
     ::close(in);
     if (::close(out) != 0) ok = false;
