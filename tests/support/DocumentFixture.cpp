@@ -3,21 +3,7 @@
 #include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
 
-
 namespace {
-// The list that holds the last label of `parts`, lists made on the way.
-HeaderNode& HolderOf(HeaderNode& root, const std::vector<std::string_view>& parts) {
-    HeaderNode* list = &root;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        HeaderNode* next = HeaderTree::Find(*list, parts[i]);
-        if (!next)
-            next = HeaderTree::Insert(
-                *list, std::make_unique<HeaderNode>(std::string(parts[i]), true), &root);
-        list = next;
-    }
-    return *list;
-}
-
 // A leaf with `value`, or a list without one.
 std::unique_ptr<HeaderNode> NewEntry(std::string_view label, std::optional<HeaderElement> value) {
     auto node = std::make_unique<HeaderNode>(std::string(label), !value.has_value());
@@ -30,7 +16,7 @@ std::unique_ptr<HeaderNode> NewEntry(std::string_view label, std::optional<Heade
 HeaderNode* InsertAt(CTKVEditorDoc& doc, const std::string& path,
                      std::optional<HeaderElement> value) {
     const auto parts = BlockPath::SplitPath(path);
-    return doc.InsertEntry(nullptr, HolderOf(*doc.m_pRoot, parts),
+    return doc.InsertEntry(nullptr, HolderOf(*doc.m_pRoot, path),
                            NewEntry(parts.back(), std::move(value)));
 }
 }  // namespace

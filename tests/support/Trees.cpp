@@ -23,7 +23,7 @@ HeaderNode* FindAt(const HeaderNode& root, const std::string& path) {
     return const_cast<HeaderNode*>(n);
 }
 
-HeaderNode* AddAt(HeaderNode& root, const std::string& path, std::optional<HeaderElement> value) {
+HeaderNode& HolderOf(HeaderNode& root, const std::string& path) {
     auto parts = BlockPath::SplitPath(path);
     HeaderNode* list = &root;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
@@ -33,9 +33,14 @@ HeaderNode* AddAt(HeaderNode& root, const std::string& path, std::optional<Heade
                 *list, std::make_unique<HeaderNode>(std::string(parts[i]), true), &root);
         list = next;
     }
+    return *list;
+}
+
+HeaderNode* AddAt(HeaderNode& root, const std::string& path, std::optional<HeaderElement> value) {
+    const auto parts = BlockPath::SplitPath(path);
     auto node = std::make_unique<HeaderNode>(std::string(parts.back()), !value.has_value());
     if (value) node->value = *value;
-    return HeaderTree::Insert(*list, std::move(node), &root);
+    return HeaderTree::Insert(HolderOf(root, path), std::move(node), &root);
 }
 
 HeaderNode* AddLeaf(HeaderNode& root, HeaderNode& list, const std::string& label,

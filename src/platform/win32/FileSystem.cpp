@@ -145,6 +145,7 @@ bool FileSystem::CopyFileNoOverwrite(const std::string& from, const std::string&
     if (!source || source->directory) return false;
     const std::wstring target = win32::Wide(to);
     if (!::CopyFileW(win32::Wide(from).c_str(), target.c_str(), TRUE)) return false;
+    RandomAccessFile::InjectFault(RandomAccessFile::FaultInjector::Op::Flush, to);
     Handle h(::CreateFileW(target.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     // A copy of a read-only file cannot be opened to flush it: CopyFileW wrote it
