@@ -15,6 +15,16 @@ bool FileSystem::IsReadOnly(const std::string& path) {
     return !a || a->readOnly;
 }
 
+bool FileSystem::IsPrivateFolder(const std::string& folder) {
+    std::error_code ec;
+    const fs::path real = fs::canonical(PathOf(folder), ec);
+    if (ec) return false;
+    fs::path absolute = fs::absolute(PathOf(folder), ec).lexically_normal();
+    if (ec) return false;
+    if (!absolute.has_filename() && absolute.has_relative_path()) absolute = absolute.parent_path();
+    return native::PathIsPrivate(absolute) && native::PathIsPrivate(real);
+}
+
 bool FileSystem::Exists(const std::string& path) {
     return LookAt(path).kind != Look::Kind::None;
 }

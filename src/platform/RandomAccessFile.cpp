@@ -28,6 +28,13 @@ void RandomAccessFile::Abort() noexcept {
     m_handle = kNoHandle;
 }
 
+FileStamp RandomAccessFile::Stamp() const {
+    CheckOpen();
+    auto s = FileStamp::OfHandle(m_handle);
+    if (!s) ThrowLastError();
+    return *s;
+}
+
 std::uint64_t RandomAccessFile::Length() {
     CheckOpen();
     return m_nLength;

@@ -61,13 +61,6 @@ std::optional<FileStamp> FileStamp::Of(const std::string& path) {
     return s;
 }
 
-FileStamp RandomAccessFile::Stamp() const {
-    CheckOpen();
-    auto s = FileStamp::OfHandle(m_handle);
-    if (!s) ThrowLastError();
-    return *s;
-}
-
 void RandomAccessFile::OpenInFolder(NativeHandle folder, const std::string& name,
                                     const std::string& path, Mode mode, const Options& options) {
     Abort();

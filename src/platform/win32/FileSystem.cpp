@@ -304,11 +304,7 @@ FileSystem::Look FileSystem::LookAt(const std::string& path, bool followLinks) {
     return look;
 }
 
-namespace {
-
-// `path` and every folder above it, as IsPrivateFolder describes, without
-// following links (each link's target is checked by the walk of the real path).
-bool PathIsPrivate(const fs::path& path) {
+bool native::PathIsPrivate(const fs::path& path) {
     fs::path at = path;
     for (bool first = true;; first = false) {
         Handle h(OpenToLook(TextOf(at), false));
@@ -324,18 +320,6 @@ bool PathIsPrivate(const fs::path& path) {
         if (!at.has_relative_path()) return true;  // the root
         at = at.parent_path();
     }
-}
-
-}  // namespace
-
-bool FileSystem::IsPrivateFolder(const std::string& folder) {
-    std::error_code ec;
-    const fs::path real = fs::canonical(PathOf(folder), ec);
-    if (ec) return false;
-    fs::path absolute = fs::absolute(PathOf(folder), ec).lexically_normal();
-    if (ec) return false;
-    if (!absolute.has_filename() && absolute.has_relative_path()) absolute = absolute.parent_path();
-    return PathIsPrivate(absolute) && PathIsPrivate(real);
 }
 
 long FileSystem::ProcessId() {
