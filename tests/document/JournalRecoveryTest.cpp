@@ -53,8 +53,9 @@ class JournalRecoveryTest : public ::testing::Test {
     std::string File(const std::string& name) const { return (folder / name).string(); }
 
     // A `tkvhdr set` of a long note on `name`, cut off at its first write to the
-    // file: the journal is on disk, the file old (or torn).
-    void LeaveJournal(const std::string& name, bool tear) {
+    // file: the journal is on disk, the file old (or torn). `inStateFolder`: the
+    // plate's folder takes no journal, so it goes to the state folder.
+    void LeaveJournal(const std::string& name, bool tear, bool inStateFolder = false) {
 #ifndef _WIN32
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
@@ -63,6 +64,8 @@ class JournalRecoveryTest : public ::testing::Test {
             InjectedFaults cut(
                 tear ? InjectedFaults::Action::TornStop : InjectedFaults::Action::Stop, 1,
                 [&](InjectedFaults::Op op, const std::string& p) {
+                    if (inStateFolder && op == InjectedFaults::Op::Create && Contains(p, "/plate/"))
+                        throw FileError::FromErrno(p, EACCES);
                     return op == InjectedFaults::Op::Write && p == path;
                 });
             Tool({"set", File(name), "RUN.NOTE", "ascii", std::string(3000, 'n')});
@@ -71,9 +74,9 @@ class JournalRecoveryTest : public ::testing::Test {
         int status = 0;
         ::waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the rewrite was not cut";
-        ASSERT_EQ(Journals(folder).size(), 1u);
+        ASSERT_EQ(Journals(folder).size(), inStateFolder ? 0u : 1u);
 #else
-        (void)name, (void)tear;
+        (void)name, (void)tear, (void)inStateFolder;
 #endif
     }
 
@@ -225,21 +228,7 @@ TEST_F(JournalRecoveryTest, AJournalInAStateFolderOthersMayWriteIsNotRead) {
 #ifndef _WIN32
     const Bytes before = ReadAll(File("a.tkv"));
     const std::string path = File("a.tkv");
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {  // the folder takes no journal: it goes to the state folder
-        InjectedFaults cut(InjectedFaults::Action::TornStop, 1,
-                           [&](InjectedFaults::Op op, const std::string& p) {
-                               if (op == InjectedFaults::Op::Create && Contains(p, "/plate/"))
-                                   throw FileError::FromErrno(p, EACCES);
-                               return op == InjectedFaults::Op::Write && p == path;
-                           });
-        Tool({"set", path, "RUN.NOTE", "ascii", std::string(3000, 'n')});
-        ::_exit(3);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    LeaveJournal("a.tkv", true, true);
     const fs::path state = dir.Path() / "state" / "tkv-editor" / "journals";
     ASSERT_FALSE(FileSystem::NamesStartingWith(state.string(), RewriteJournal::kPrefix).empty());
     const Bytes torn = ReadAll(path);
