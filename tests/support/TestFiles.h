@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "format/StandardHeader.h"
 
 class TempDir {
@@ -40,6 +42,10 @@ std::map<std::string, Bytes> FolderContents(const std::filesystem::path& folder)
 StandardHeader RecordOf(const Bytes& file);
 // Deterministic pseudo-random bytes.
 Bytes PatternBytes(std::size_t n, std::uint32_t seed);
-inline bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+// Whether `text` holds `part`; on failure the message shows both, so a check
+// reads EXPECT_TRUE(Contains(run.out, "...")) with no text of its own.
+inline ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "\"" << part << "\" is not in:\n" << text.substr(0, 4000);
 }
