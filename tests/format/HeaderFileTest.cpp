@@ -1,5 +1,15 @@
-// Reading the headers of a file and rewriting them in place.
+// Reading the headers of a file and rewriting them in place; files that are not
+// what they claim give a clear failure, no crash, no hang, and no allocation
+// beyond what the file holds.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <filesystem>
+#include <utility>
 
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderError.h"
@@ -8,9 +18,7 @@
 #include "platform/AlreadyReported.h"
 #include "platform/FileError.h"
 #include "platform/RandomAccessFile.h"
-#include "support/RecordingMessages.h"
-#include "support/TestFiles.h"
-#include "support/TestSystem.h"
+#include "support/DocumentFixture.h"
 
 namespace {
 
@@ -23,29 +31,41 @@ std::uint32_t RecordXor(const StandardHeader& h) {
 
 class HeaderFileTest : public ::testing::Test {
   protected:
-    // Opens and reads; returns the messages shown; `ok` tells whether it read.
-    std::vector<std::string> Read(const Bytes& content, bool& ok,
-                                  std::unique_ptr<HeaderNode>* tree = nullptr) {
+    // Opens and reads `content`: "" when it reads, else the one message shown or
+    // the file error's text. A failed read leaves the caller's record alone.
+    std::string Open(const Bytes& content, std::unique_ptr<HeaderNode>* tree = nullptr) {
         const std::string path = dir.File("s.tkv");
         WriteAll(path, content);
+        return OpenPath(path, tree);
+    }
+    static std::string OpenPath(const std::string& path,
+                                std::unique_ptr<HeaderNode>* tree = nullptr) {
         RecordingMessages messages;
-        RandomAccessFile file(path, RandomAccessFile::Mode::Read);
         auto root = ExtendedHeader::MakeRoot();
         StandardHeader record;
-        record.sampleName[0] = 'K';  // must survive a failed read
-        ok = true;
+        record.sampleName[0] = 'K';
+        std::string failure;
         try {
+            RandomAccessFile file(path, RandomAccessFile::Mode::Read);
             ReadHeaders(file, *root, record, messages);
         } catch (const AlreadyReported& e) {
-            ok = false;
-            EXPECT_EQ(messages.shown.size(), 1u);
-            if (!messages.shown.empty()) {
-                EXPECT_EQ(e.Message(), messages.shown.back());
-            }
-            EXPECT_EQ(record.sampleName[0], 'K') << "a failed read leaves the record alone";
+            EXPECT_EQ(messages.shown, std::vector<std::string>{e.Message()});
+            failure = e.Message();
+        } catch (const FileError& e) {
+            failure = e.what();
         }
+        EXPECT_EQ(failure.empty(), messages.shown.empty() && record.sampleName[0] != 'K');
         if (tree) *tree = std::move(root);
-        return messages.shown;
+        return failure;
+    }
+    // `content` with its record's Offset and Length set as given.
+    static Bytes WithBlockAt(Bytes content, std::uint32_t offset, std::uint32_t length) {
+        StandardHeader r = RecordOf(content);
+        r.extendedHeaderOffset = offset;
+        r.extendedHeaderLength = length;
+        const auto rec = r.ToBytes();
+        std::copy(rec.begin(), rec.end(), content.end() - 632);
+        return content;
     }
 
     // Rewrites the file with the tree's block; returns the new bytes.
@@ -66,58 +86,89 @@ class HeaderFileTest : public ::testing::Test {
     TempDir dir;
 };
 
-TEST_F(HeaderFileTest, OpensAnEmptyAndAFullFile) {
-    bool ok = false;
-    StandardHeader h = SampleRecord();
-    h.version = 1.1f;
+TEST_F(HeaderFileTest, OpeningChecksTheRecordAndTheBlocksBounds) {
+    auto record = [](float version, std::array<char, 4> magic = StandardHeader::kMagic) {
+        StandardHeader h = SampleRecord();
+        h.version = version;
+        h.magicNumber = magic;
+        return MakeFileBytes({}, {}, h);
+    };
+    const Bytes eight =
+        MakeFileBytes(PatternBytes(20, 2), Hex("05 02 41 00 B1 04 05 00"), SampleRecord());
+    const struct {
+        const char* what;
+        Bytes content;
+        std::string message;  // "" when the file opens
+    } cases[] = {
+        {"631 bytes", Bytes(631, 0), "File is too short to be an TKV file !"},
+        {"version 1.0", record(1.0f), "This TKV file is version 1 (minimum is 1.1)"},
+        {"version 1.1, no block", record(1.1f), ""},
+        {"a Version that is not a number", record(std::numeric_limits<float>::quiet_NaN()), ""},
+        {"the Magic Number is not checked", record(3.0f, {'X', 'Y', 'Z', '!'}), ""},
+        {"Length 8 needs Offset >= 640", WithBlockAt(eight, 639, 8), "TKV file is corrupt !"},
+        {"in bounds, but no End item", WithBlockAt(eight, 640, 8),
+         "Failed to parse Extended Header info !"},
+        {"Length + 632 does not wrap", WithBlockAt(record(3), 0xFFFFFFFF, 0xFFFFFFFF),
+         "TKV file is corrupt !"},
+        {"before the file's start", WithBlockAt(record(3), 0xFFFFFFFF, 0xFFFFF000),
+         "The Extended Header lies outside the file"},
+        {"Offset and Length 0", WithBlockAt(record(3), 632, 0), ""},
+    };
+    for (const auto& c : cases) {
+        const std::string failure = Open(c.content);
+        EXPECT_TRUE(c.message.empty() ? failure.empty() : Contains(failure, c.message))
+            << c.what << ": " << failure;
+    }
     std::unique_ptr<HeaderNode> tree;
-    EXPECT_TRUE(Read(MakeFileBytes({}, {}, h), ok, &tree).empty());
-    EXPECT_TRUE(ok);
-    EXPECT_TRUE(tree->children.empty());
-
-    Read(MakeFileBytes(PatternBytes(1000, 1), kGainBlock, SampleRecord(), 12), ok, &tree);
-    ASSERT_TRUE(ok);
-    HeaderNode* gain = HeaderTree::Find(*tree, "gain");
-    ASSERT_NE(gain, nullptr);
-    EXPECT_EQ(gain->value.GetLong(0), 5);
+    EXPECT_EQ(Open(MakeFileBytes(PatternBytes(1000, 1), kGainBlock, SampleRecord(), 12), &tree),
+              "");
+    ASSERT_NE(HeaderTree::Find(*tree, "gain"), nullptr);
+    EXPECT_EQ(HeaderTree::Find(*tree, "gain")->value.GetLong(0), 5);
+    // Item lengths and list counts far beyond the block: the decoder fails cleanly.
+    EXPECT_FALSE(DecodeExtendedHeader(Hex("05 02 41 00 03 FF FF FF FC"), *tree));
 }
 
-TEST_F(HeaderFileTest, RecordChecksAndTheirMessages) {
-    bool ok = true;
-    EXPECT_EQ(Read(Bytes(631, 0), ok),
-              std::vector<std::string>{"File is too short to be an TKV file !"});
-    EXPECT_FALSE(ok);
+TEST_F(HeaderFileTest, ThingsThatAreNotSampleFiles) {
+    TKV_POSIX_ONLY("FIFOs and symbolic link loops");
+#ifndef _WIN32
+    const std::string fifo = dir.File("pipe.tkv");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_TRUE(Contains(OpenPath(fifo), "It is not a regular file."))
+        << "and no wait for a writer";
+    std::filesystem::create_directory(dir.File("folder.tkv"));
+    EXPECT_TRUE(Contains(OpenPath(dir.File("folder.tkv")), "It is a folder, not a file."));
+    std::filesystem::create_symlink(dir.File("loop.tkv"), dir.File("loop.tkv"));
+    EXPECT_TRUE(Contains(OpenPath(dir.File("loop.tkv")), "Too many levels of symbolic links"));
+#endif
+}
 
-    StandardHeader old = SampleRecord();
-    old.version = 1.0f;
-    EXPECT_EQ(Read(MakeFileBytes({}, {}, old), ok),
-              std::vector<std::string>{"This TKV file is version 1 (minimum is 1.1)"});
-    EXPECT_FALSE(ok);
+// A file that another program cuts short right after the first read.
+class ShrinkingFile : public RandomAccessFile {
+  public:
+    using RandomAccessFile::RandomAccessFile;
+    std::size_t Read(void* buffer, std::size_t n) override {
+        const std::size_t r = RandomAccessFile::Read(buffer, n);
+        if (!std::exchange(m_bShrunk, true)) std::filesystem::resize_file(Path(), 100);
+        return r;
+    }
 
-    StandardHeader nan = SampleRecord();
-    nan.version = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_TRUE(Read(MakeFileBytes({}, {}, nan), ok).empty())
-        << "a Version that is not a number passes";
-    EXPECT_TRUE(ok);
+  private:
+    bool m_bShrunk = false;
+};
 
-    StandardHeader badMagic = SampleRecord();
-    badMagic.magicNumber = {'X', 'Y', 'Z', '!'};
-    Read(MakeFileBytes({}, kGainBlock, badMagic), ok);
-    EXPECT_TRUE(ok) << "the Magic Number is not checked on opening";
-
-    // Length 8 needs Offset >= 640.
-    StandardHeader bounds = SampleRecord();
-    Bytes content = MakeFileBytes(PatternBytes(20, 2), Hex("05 02 41 00 B1 04 05 00"), bounds);
-    bounds = RecordOf(content);
-    bounds.extendedHeaderOffset = 639;
-    auto rec = bounds.ToBytes();
-    std::copy(rec.begin(), rec.end(), content.end() - 632);
-    EXPECT_EQ(Read(content, ok), std::vector<std::string>{"TKV file is corrupt !"});
-    bounds.extendedHeaderOffset = 640;
-    rec = bounds.ToBytes();
-    std::copy(rec.begin(), rec.end(), content.end() - 632);
-    EXPECT_EQ(Read(content, ok), std::vector<std::string>{"Failed to parse Extended Header info !"})
-        << "accepted by the bounds check; the 8 bytes hold no End item";
+TEST_F(HeaderFileTest, AFileThatShrinksWhileItIsRead) {
+    auto root = ExtendedHeader::MakeRoot();
+    AddAt(*root, "Run.Gain", LongValue(5));
+    WriteAll(dir.File("a.tkv"), SampleFile(*root, SampleRecord(), 5000, 1));
+    ShrinkingFile file(dir.File("a.tkv"), RandomAccessFile::Mode::Read);
+    RecordingMessages m;
+    StandardHeader record;
+    try {
+        ReadHeaders(file, *root, record, m);
+        FAIL() << "read a file that lost its headers";
+    } catch (const FileError& e) {
+        EXPECT_TRUE(Contains(e.what(), "a.tkv"));
+    }
 }
 
 TEST_F(HeaderFileTest, OversizedLengthsNeverAllocateBeyondTheFile) {
@@ -226,10 +277,7 @@ TEST_F(HeaderFileTest, NewFileGetsAFreshRecord) {
     EXPECT_EQ(written.version, 1.1f);
     EXPECT_EQ(written.checksum, RecordXor(written) ^ XorWords(kGainBlock))
         << "a new file has data word 0";
-    bool ok = false;
-    std::unique_ptr<HeaderNode> back;
-    Read(out, ok, &back);
-    EXPECT_TRUE(ok);
+    EXPECT_EQ(Open(out), "");
 }
 
 }  // namespace

@@ -66,15 +66,4 @@ TEST(StandardHeaderTest, EveryByteRoundTripsIncludingNaNPatterns) {
     }
 }
 
-TEST(StandardHeaderTest, InitNewMakesAValidEmptyRecord) {
-    StandardHeader h;
-    h.InitNew();
-    EXPECT_TRUE(h.HasMagic());
-    EXPECT_EQ(h.version, 1.1f);
-    EXPECT_EQ(h.extendedHeaderOffset, 0u);
-    EXPECT_EQ(h.extendedHeaderLength, 0u);
-    auto b = h.ToBytes();
-    EXPECT_EQ(h.checksum, XorWords(std::span(b).first(628)));
-}
-
 }  // namespace

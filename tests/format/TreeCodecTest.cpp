@@ -148,15 +148,6 @@ TEST(TreeCodecTest, DuplicateLabelsTakeTheFirstOccurrence) {
     EXPECT_EQ(Dump(*root), (std::vector<std::string>{"A/", "A.B=Long"}));
 }
 
-TEST(TreeCodecTest, UnknownTypeCodesDecodeWithAnyPayload) {
-    auto root = Decode(Hex("05 02 58 00 15 03 01 02 03 FC"));
-    HeaderNode* x = HeaderTree::Find(*root, "X");
-    ASSERT_NE(x, nullptr);
-    EXPECT_EQ(x->value.GetType(), 5u);
-    EXPECT_EQ(x->value.GetCount(), 3u);
-    EXPECT_EQ(EncodeExtendedHeaderBlock(*root), Hex("05 02 58 00 15 03 01 02 03 FC 00 00"));
-}
-
 TEST(TreeCodecTest, TreesTheReaderWouldRefuseAreNotEncoded) {
     // Each tree holds one entry the decoder refuses; the encoder refuses it too,
     // naming the entry's path, where it once wrote a file that would not open.

@@ -29,39 +29,32 @@ std::u16string Fmt(const HeaderElement& e, int base = 10) {
     return e.Format(base);
 }
 
-TEST(HeaderElementFormatTest, IntegersInBothBases) {
-    HeaderElement s = ParseOk(u"1,2,3", ElementType::Short);
-    EXPECT_EQ(s.GetCount(), 3u);
-    EXPECT_EQ(Fmt(s, 16), u"0x1,0x2,0x3");
-    EXPECT_EQ(Fmt(s, 10), u"1,2,3");
-
-    HeaderElement neg = ParseOk(u"-1,0,-32768", ElementType::Short);
-    EXPECT_EQ(Fmt(neg, 16), u"0xffff,0x0,0x8000");
-    EXPECT_EQ(Fmt(neg, 10), u"-1,0,-32768");
-
-    HeaderElement l = ParseOk(u"-1,2147483647", ElementType::Long);
-    EXPECT_EQ(Fmt(l, 16), u"0xffffffff,0x7fffffff");
-    HeaderElement b = ParseOk(u"0,255,16", ElementType::Byte);
-    EXPECT_EQ(Fmt(b, 16), u"0x0,0xff,0x10");
-    EXPECT_EQ(Fmt(b, 10), u"0,255,16");
-}
-
-TEST(HeaderElementFormatTest, RealsUseSixSignificantDigits) {
-    EXPECT_EQ(Fmt(ParseOk(u"3.14159265358979", ElementType::Double)), u"3.14159");
-    EXPECT_EQ(Fmt(ParseOk(u"0.1", ElementType::Float)), u"0.1");
-    EXPECT_EQ(Fmt(ParseOk(u"1234567", ElementType::Double), 16), u"1.23457e+06");
-    EXPECT_EQ(Fmt(ParseOk(u"0.0001,0.00001,100000,1e6", ElementType::Double)),
-              u"0.0001,1e-05,100000,1e+06");
-}
-
-TEST(HeaderElementFormatTest, BooleansStringsAndEmptyValues) {
-    HeaderElement b(ElementType::Boolean, 3);
-    b.SetByte(0, 1);
-    b.SetByte(1, 0);
-    b.SetByte(2, 7);
-    EXPECT_EQ(Fmt(b, 10), u"True,False,True");
-    EXPECT_EQ(Fmt(b, 16), u"True,False,True");
-
+TEST(HeaderElementFormatTest, ValuesShowInEitherBase) {
+    using enum ElementType;
+    const struct {
+        std::u16string_view text;
+        ElementType type;
+        std::u16string_view decimal, hex;  // hex empty: as decimal
+    } cases[] = {
+        {u"1,2,3", Short, u"1,2,3", u"0x1,0x2,0x3"},
+        {u"-1,0,-32768", Short, u"-1,0,-32768", u"0xffff,0x0,0x8000"},
+        {u"-1,2147483647", Long, u"-1,2147483647", u"0xffffffff,0x7fffffff"},
+        {u"0,255,16", Byte, u"0,255,16", u"0x0,0xff,0x10"},
+        {u"3.14159265358979", Double, u"3.14159", u""},
+        {u"0.1", Float, u"0.1", u""},
+        {u"1234567", Double, u"1.23457e+06", u""},
+        {u"0.0001,0.00001,100000,1e6", Double, u"0.0001,1e-05,100000,1e+06", u""},
+        {u"True,false, TRUE ,#FALSE#,#true#,0,2,-1", Boolean,
+         u"True,False,True,False,True,False,True,True", u""},
+    };
+    for (const auto& c : cases) {
+        const HeaderElement e = ParseOk(c.text, c.type);
+        EXPECT_EQ(Fmt(e, 10), c.decimal);
+        EXPECT_EQ(Fmt(e, 16), c.hex.empty() ? c.decimal : c.hex);
+    }
+    HeaderElement b(ElementType::Boolean, 2);
+    b.SetByte(1, 7);
+    EXPECT_EQ(Fmt(b), u"False,True") << "any byte but 0 shows as True";
     EXPECT_EQ(Fmt(HeaderElement(std::string_view("\xE9"))), std::u16string(1, u'\u00E9'));
     EXPECT_EQ(Fmt(HeaderElement(std::u16string_view(u"\u20ac x"))), u"\u20ac x");
     EXPECT_EQ(Fmt(HeaderElement(ElementType::Long, 0)), u"");
@@ -82,6 +75,7 @@ TEST(HeaderElementParseTest, TokensAndFailedIndex) {
     EXPECT_EQ(ParseFails(u",,,", ElementType::Short), 0u);
     EXPECT_EQ(ParseFails(u"5,abc,7", ElementType::Byte), 1u);
     EXPECT_EQ(ParseFails(u"1,2,3,x", ElementType::Double), 3u);
+    EXPECT_EQ(ParseFails(u"True,maybe", ElementType::Boolean), 1u);
     EXPECT_EQ(ParseFails(u",1,2", ElementType::Long), 1u) << "a leading comma still counts";
 }
 
@@ -106,13 +100,6 @@ TEST(HeaderElementParseTest, IntegerRules) {
     EXPECT_EQ(ParseFails(u"99999999999999999999", ElementType::Long), 0u);
 }
 
-TEST(HeaderElementParseTest, HexTextOfNegativeValuesDoesNotParseBack) {
-    HeaderElement s = ParseOk(u"-1", ElementType::Short);
-    ParseFails(Fmt(s, 16), ElementType::Short);
-    HeaderElement l = ParseOk(u"-5", ElementType::Long);
-    ParseFails(Fmt(l, 16), ElementType::Long);
-}
-
 TEST(HeaderElementParseTest, RealRules) {
     EXPECT_EQ(ParseOk(u"0", ElementType::Double).GetDouble(0), 0.0);
     EXPECT_EQ(ParseOk(u"1e39", ElementType::Double).GetDouble(0), 1e39);
@@ -134,21 +121,6 @@ TEST(HeaderElementParseTest, RealRules) {
     }
 }
 
-TEST(HeaderElementParseTest, FormattedRealsLoseDigitsOnTheWayBack) {
-    HeaderElement d = ParseOk(u"3.14159265358979", ElementType::Double);
-    HeaderElement again = ParseOk(Fmt(d), ElementType::Double);
-    EXPECT_EQ(again.GetDouble(0), 3.14159);
-}
-
-TEST(HeaderElementParseTest, BooleanWords) {
-    HeaderElement b = ParseOk(u"True,false, TRUE ,#FALSE#,#true#,0,2,-1", ElementType::Boolean);
-    ASSERT_EQ(b.GetCount(), 8u);
-    const std::uint8_t expect[] = {1, 0, 1, 0, 1, 0, 1, 1};
-    for (std::uint32_t i = 0; i < 8; ++i) EXPECT_EQ(b.GetByte(i), expect[i]) << i;
-    EXPECT_EQ(ParseFails(u"True,maybe", ElementType::Boolean), 1u);
-    EXPECT_EQ(Fmt(b), u"True,False,True,False,True,False,True,True");
-}
-
 TEST(HeaderElementParseTest, StringsAlwaysSucceed) {
     HeaderElement a;
     std::uint32_t failed = 7;
@@ -167,16 +139,6 @@ TEST(HeaderElementParseTest, FormatThenParseRoundTripsIntegers) {
         HeaderElement e = ParseOk(u"0,1,7,100,127", type);
         for (int base : {10, 16}) EXPECT_TRUE(ParseOk(Fmt(e, base), type) == e) << base;
     }
-}
-
-TEST(HeaderElementTest, EncodedSizes) {
-    EXPECT_EQ(HeaderElement(std::string_view("AB")).GetEncodedSize(), 3u);
-    EXPECT_EQ(HeaderElement(std::u16string_view(u"AB")).GetEncodedSize(), 6u);
-    EXPECT_EQ(HeaderElement(ElementType::Double, 3).GetEncodedSize(), 24u);
-    EXPECT_EQ(HeaderElement().GetEncodedSize(), 0u);
-    EXPECT_EQ(HeaderElement(5u, 4u).GetEncodedSize(), 4u)
-        << "unknown codes keep one byte per element";
-    EXPECT_EQ(HeaderElement(ElementType::List, 9).GetEncodedSize(), 0u);
 }
 
 TEST(HeaderElementTest, CopiesAreDeepAndStringsStopAtNul) {
