@@ -4,6 +4,8 @@
 // top, on well-formed blocks and on mutated, truncated and reordered ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <random>
 
 #include "format/BlockPath.h"
@@ -75,26 +77,17 @@ class TreeGenerator {
     bool m_large = false;
 };
 
-// The byte ranges of the top-level pairs (with their list content) and the End.
-std::vector<std::pair<std::size_t, std::size_t>> TopLevelPairs(const Bytes& block,
-                                                               std::size_t& end) {
+// The byte ranges of the top-level pairs (with their list content), in order;
+// they fill the block up to its End item.
+std::vector<std::pair<std::size_t, std::size_t>> TopLevelPairs(const Bytes& block) {
     std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    std::size_t pos = 0;
-    for (;;) {
-        auto label = ItemCodec::DecodeItem(block, pos);
-        if (!label || label->IsEnd()) break;
-        auto value = ItemCodec::DecodeItem(block, label->next);
-        if (!value) break;
-        std::size_t next = value->next;
-        if (value->IsList()) {
-            auto skipped = BlockPath::SkipListContent(block, value->next, value->count);
-            if (!skipped) break;
-            next = *skipped;
+    const auto top = BlockPath::EnumerateLevel(block, "");
+    for (const auto* labels : {&top->leaves, &top->lists})
+        for (const std::string& label : *labels) {
+            const auto at = BlockPath::FindPath(block, label);
+            pairs.emplace_back(at->pairPosition, at->pairPosition + at->pairSize);
         }
-        pairs.emplace_back(pos, next);
-        pos = next;
-    }
-    end = pos;
+    std::sort(pairs.begin(), pairs.end());
     return pairs;
 }
 
@@ -145,12 +138,28 @@ TEST(CodecDifferentialTest, MutatedBlocksDecodeAlikeOrFailAlike) {
         auto tree = gen.Tree(2 + static_cast<int>(gen.Pick(40)));
         const Bytes block = EncodeExtendedHeaderBlock(*tree);
         if (block.empty()) continue;
-        std::size_t end = 0;
-        const auto pairs = TopLevelPairs(block, end);
+        const auto pairs = TopLevelPairs(block);
+        if (pairs.empty()) continue;  // only empty lists: a lone End item
+        // The block with its top-level pairs in another order, and the case of
+        // some label letters changed in the pair at `flip`.
+        auto rebuilt = [&](const std::vector<std::pair<std::size_t, std::size_t>>& order,
+                           std::size_t flip = SIZE_MAX) {
+            Bytes out;
+            for (std::size_t k = 0; k < order.size(); ++k)
+                for (std::size_t i = order[k].first; i < order[k].second; ++i)
+                    out.push_back(k == flip && std::isalpha(block[i]) && gen.Pick(2)
+                                      ? block[i] ^ 0x20
+                                      : block[i]);
+            out.insert(out.end(), block.begin() + static_cast<std::ptrdiff_t>(pairs.back().second),
+                       block.end());
+            return out;
+        };
 
         for (int m = 0; m < 30; ++m) {
             Bytes b = block;
             std::string what = "seed " + std::to_string(seed) + " mutation " + std::to_string(m);
+            auto order = pairs;
+            const std::size_t i = gen.Pick(pairs.size()), j = gen.Pick(pairs.size());
             switch (gen.Pick(6)) {
                 case 0:  // flip bytes
                     for (std::size_t k = 0, n = 1 + gen.Pick(3); k < n; ++k)
@@ -160,42 +169,16 @@ TEST(CodecDifferentialTest, MutatedBlocksDecodeAlikeOrFailAlike) {
                     b.resize(gen.Pick(b.size()));
                     break;
                 case 2:  // swap two top-level pairs
-                    if (pairs.size() >= 2) {
-                        std::size_t i = gen.Pick(pairs.size()), j = gen.Pick(pairs.size());
-                        if (i > j) std::swap(i, j);
-                        if (i == j) break;
-                        Bytes out(block.begin(),
-                                  block.begin() + static_cast<std::ptrdiff_t>(pairs[i].first));
-                        auto append = [&](std::pair<std::size_t, std::size_t> r) {
-                            out.insert(out.end(),
-                                       block.begin() + static_cast<std::ptrdiff_t>(r.first),
-                                       block.begin() + static_cast<std::ptrdiff_t>(r.second));
-                        };
-                        append(pairs[j]);
-                        append({pairs[i].second, pairs[j].first});
-                        append(pairs[i]);
-                        append({pairs[j].second, block.size()});
-                        b = out;
-                    }
+                    std::swap(order[i], order[j]);
+                    b = rebuilt(order);
                     break;
-                case 3:  // duplicate a top-level pair elsewhere, maybe with a case change
-                    if (!pairs.empty()) {
-                        auto r = pairs[gen.Pick(pairs.size())];
-                        Bytes copy(block.begin() + static_cast<std::ptrdiff_t>(r.first),
-                                   block.begin() + static_cast<std::ptrdiff_t>(r.second));
-                        for (auto& c : copy)
-                            if (c >= 'a' && c <= 'z' && gen.Pick(2))
-                                c = static_cast<std::uint8_t>(c - 32);
-                        std::size_t at = gen.Pick(pairs.size() + 1);
-                        std::size_t pos = at < pairs.size() ? pairs[at].first : end;
-                        b.insert(b.begin() + static_cast<std::ptrdiff_t>(pos), copy.begin(),
-                                 copy.end());
-                    }
+                case 3:  // a top-level pair twice, maybe with a case change
+                    order.insert(order.begin() + static_cast<std::ptrdiff_t>(j), pairs[i]);
+                    b = rebuilt(order, j);
                     break;
                 case 4:  // change the case of label letters
                     for (auto& c : b)
-                        if (((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) && gen.Pick(3) == 0)
-                            c ^= 0x20;
+                        if (std::isalpha(c) && gen.Pick(3) == 0) c ^= 0x20;
                     break;
                 default:  // random bytes in the middle
                     b.insert(b.begin() + static_cast<std::ptrdiff_t>(gen.Pick(b.size())),
