@@ -27,6 +27,16 @@ std::unique_ptr<HeaderNode> Decode(const Bytes& block, bool expectOk = true,
     return fast;
 }
 
+// The encoder's refusal, or "" when it encodes.
+std::string EncodeFailure(const HeaderNode& root) {
+    try {
+        EncodeExtendedHeaderBlock(root);
+        return "";
+    } catch (const HeaderError& e) {
+        return e.what();
+    }
+}
+
 std::vector<std::string> Dump(const HeaderNode& root) {
     std::vector<std::string> lines;
     HeaderTree::Walk(root, [&](const HeaderNode& n, std::string_view path) {
@@ -168,24 +178,15 @@ TEST(TreeCodecTest, TreesTheReaderWouldRefuseAreNotEncoded) {
         auto root = ExtendedHeader::MakeRoot();
         AddLeaf(*root, *root, "OK", LongValue(1));
         AddLeaf(*root, *AddList(*root, *root, c.list), c.label, c.value);
-        try {
-            EncodeExtendedHeaderBlock(*root);
-            ADD_FAILURE() << "encoded: " << c.named;
-        } catch (const HeaderError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
-        }
+        EXPECT_TRUE(Contains(EncodeFailure(*root), c.named));
     }
     // Two labels the same without regard to case in one list (a rename can make them).
     auto root = ExtendedHeader::MakeRoot();
     HeaderNode* list = AddList(*root, *root, "L");
     AddLeaf(*root, *list, "A", LongValue(1));
     AddLeaf(*root, *list, "B", LongValue(2))->label = "a";
-    EXPECT_THROW(EncodeExtendedHeaderBlock(*root), HeaderError);
+    EXPECT_NE(EncodeFailure(*root), "");
 }
-
-}  // namespace
-
-namespace {
 
 // A block of `depth` nested lists holding one Long at the bottom.
 Bytes NestedBlock(std::size_t depth) {
@@ -210,10 +211,9 @@ TEST(TreeCodecDepthTest, NestingIsBoundedBothWays) {
     HeaderNode* list = root.get();
     for (std::size_t i = 0; i < kMaxListDepth; ++i) list = AddList(*root, *list, "L");
     AddLeaf(*root, *list, "V", LongValue(1));
-    EXPECT_NO_THROW(EncodeExtendedHeaderBlock(*root));
+    EXPECT_EQ(EncodeFailure(*root), "");
     AddLeaf(*root, *AddList(*root, *list, "M"), "W", LongValue(2));
-    EXPECT_THROW(EncodeExtendedHeaderBlock(*root), HeaderError)
-        << "a file that would not open again is not written";
+    EXPECT_NE(EncodeFailure(*root), "") << "a file that would not open again is not written";
 }
 
 }  // namespace
