@@ -111,14 +111,10 @@ HeaderNode* GuiTest::TreeSelection() {
     return Tree().GetEntryOfItem(Tree().GetSelectedItem());
 }
 
-TreeItem* GuiTest::TreeItemOf(const std::string& path) {
-    if (path == "Standard Header") return Tree().StandardHeaderItem();
-    if (path == "Extended Header") return Tree().RootItem();
-    return Tree().FindItemOfEntry(FindAt(*Doc().m_pRoot, path));
-}
-
 QModelIndex GuiTest::TreeIndexOf(const std::string& path) {
-    return Tree().Model().IndexOf(TreeItemOf(path));
+    return Tree().Model().IndexOf(path == "Standard Header"   ? Tree().StandardHeaderItem()
+                                  : path == "Extended Header" ? Tree().RootItem()
+                                                              : Tree().FindItemOfEntry(At(path)));
 }
 
 void GuiTest::ClickTree(const std::string& path, Qt::MouseButton button) {

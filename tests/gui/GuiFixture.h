@@ -47,8 +47,8 @@ class GuiTest : public ::testing::Test {
     int ListImage(const std::string& label);
     HeaderNode* TreeSelection();
     HeaderNode* ListSelection() { return List().GetSelectedEntry(); }
-    TreeItem* TreeItemOf(const std::string& path);
-    // The row of a shown item (invalid for one not shown).
+    // The row of a shown item ("Standard Header", "Extended Header" or an entry's
+    // path; invalid for one not shown).
     QModelIndex TreeIndexOf(const std::string& path);
     QModelIndex ListIndexOf(const std::string& label);
     // Clicks at the middle of an item's text.

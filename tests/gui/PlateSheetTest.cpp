@@ -55,14 +55,17 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     ASSERT_EQ(model.rowCount(), 96);
     ASSERT_EQ(model.columnCount(), 3);
     EXPECT_EQ(model.index(40, 1).data().toString(), "S40");
+    auto paste = [&](const QString& text, int row, int column) {
+        QApplication::clipboard()->setText(text);
+        sheet->Table()->setCurrentIndex(model.index(row, column));
+        Action(*sheet, "Paste")->trigger();
+    };
 
     // A spreadsheet's copy of two columns: new names, the gains as they are.
     QString block;
     for (int i = 0; i < 96; ++i)
         block += QString::fromStdString("Sample " + Well(i) + ", lot 7\t5\r\n");
-    QApplication::clipboard()->setText(block);
-    sheet->Table()->setCurrentIndex(model.index(0, 1));
-    Action(*sheet, "Paste")->trigger();
+    paste(block, 0, 1);
     ASSERT_EQ(sheet->Preview().rowCount(), 96);
     EXPECT_EQ(sheet->Preview().Table().rows[95],
               (std::vector<std::string>{"H12.tkv", "SAMPLE.NAME", "S95", "Sample H12, lot 7"}));
@@ -70,12 +73,9 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     EXPECT_FALSE(model.index(7, 2).data(Qt::BackgroundRole).isValid()) << "the same gain";
 
     // A block too wide, and a value that does not parse: nothing of either is taken.
-    QApplication::clipboard()->setText("a\t1\tb\r\n");
-    Action(*sheet, "Paste")->trigger();
+    paste("a\t1\tb\r\n", 0, 1);
     EXPECT_TRUE(Contains(messages.shown.back(), "Nothing was pasted"));
-    QApplication::clipboard()->setText("x\r\n1,2,zz\r\n");
-    sheet->Table()->setCurrentIndex(model.index(3, 2));
-    Action(*sheet, "Paste")->trigger();
+    paste("x\r\n1,2,zz\r\n", 3, 2);
     EXPECT_TRUE(Contains(messages.shown.back(),
                          "row 2, column 1 (A05.tkv, RUN.GAIN): Can't convert element at index 2"));
     EXPECT_EQ(sheet->Preview().rowCount(), 96);
