@@ -16,15 +16,10 @@ class ViewsTest : public GuiTest {
     void SetUp() override {
         GuiTest::SetUp();
         ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
-        treeTester = std::make_unique<QAbstractItemModelTester>(
-            Tree().model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-        listTester = std::make_unique<QAbstractItemModelTester>(
-            List().model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-    }
-    void TearDown() override {
-        treeTester.reset();
-        listTester.reset();
-        GuiTest::TearDown();
+        // Both models are checked for consistency after every change, as long as they live.
+        for (QAbstractItemModel* m : {Tree().model(), List().model()})
+            new QAbstractItemModelTester(m, QAbstractItemModelTester::FailureReportingMode::Fatal,
+                                         m);
     }
     // Inserts an entry as the commands do: into the document, an item, the hint.
     void Add(const std::string& list, const char* label, bool isList) {
@@ -35,8 +30,6 @@ class ViewsTest : public GuiTest {
         Tree().InsertEntryItem(Tree().FindItemOfEntry(parent), added);
         Doc().NotifyEntryInserted(&Tree(), added);
     }
-
-    std::unique_ptr<QAbstractItemModelTester> treeTester, listTester;
 };
 
 TEST_F(ViewsTest, TreeAndListShowTheOpenFile) {
