@@ -85,7 +85,7 @@ TEST_F(AppTest, EmbeddingOrAutomationShowsNoWindowAndRegistersNothing) {
         EXPECT_FALSE(app->InitInstance({flag}));
         const std::string err = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(app->ExitCode(), 2);
-        EXPECT_NE(err.find("embedding and automation are not available"), std::string::npos);
+        EXPECT_TRUE(Contains(err, "embedding and automation are not available"));
         EXPECT_EQ(app->MainFrame(), nullptr);
         EXPECT_FALSE(fs::exists(dataHome)) << "nothing registered";
     }
@@ -122,7 +122,7 @@ TEST_F(AppTest, AFileThatCannotBeOpenedEndsStartUp) {
     EXPECT_FALSE(app->InitInstance({dir.File("missing.tkv")}));
     EXPECT_EQ(app->ExitCode(), 1);
     ASSERT_FALSE(messages.shown.empty());
-    EXPECT_NE(messages.shown.back().find("Failed to open document."), std::string::npos);
+    EXPECT_TRUE(Contains(messages.shown.back(), "Failed to open document."));
 }
 
 TEST_F(AppTest, EditPermissionFromTheInstrumentConfiguration) {
@@ -133,9 +133,6 @@ TEST_F(AppTest, EditPermissionFromTheInstrumentConfiguration) {
     EXPECT_FALSE(once.IsEditAllowed());
     WriteConfig("ALLOW EDIT YES\n");
     EXPECT_FALSE(once.IsEditAllowed());
-    fs::remove_all(dir.Path() / "instrument");
-    EXPECT_FALSE(once.IsEditAllowed());
-    EXPECT_TRUE(Allowed()) << "a missing file allows editing";
 }
 
 TEST_F(AppTest, TheToolReadsTheInstrumentSettingsAsQtWritesThem) {
@@ -154,29 +151,65 @@ TEST_F(AppTest, TheToolReadsTheInstrumentSettingsAsQtWritesThem) {
     }
 }
 
-TEST_F(AppTest, AFileOpenedWhileTheEditorRunsOpensInItsWindow) {
-    ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
-    PutFile("B02.tkv", *SampleTree());
-    auto run = [&](QProcess& editor, const QStringList& args, int waitMs) {
+// The channel to an editor already running, with a shared temporary folder
+// (like /tmp) and the runtime folder as each test sets it.
+class ChannelTest : public GuiTest {
+  protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        fs::permissions(dir.Path(), fs::perms(0711));
+        fs::create_directory(tmp);
+        fs::permissions(tmp, fs::perms(01777));
+        ::setenv("TMPDIR", tmp.c_str(), 1);
+    }
+    void TearDown() override {
+        GuiTest::TearDown();
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        if (savedTmp)
+            ::setenv("TMPDIR", savedTmp->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+    // Starts another editor on `file` in the test folder and waits for it to end.
+    void RunEditor(QProcess& editor, const char* file, int waitMs) {
         editor.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
-        editor.start(QStringLiteral(TKV_EDITOR_BINARY), args);
+        editor.start(QStringLiteral(TKV_EDITOR_BINARY), {QString(file)});
         QElapsedTimer clock;
         clock.start();
         while (editor.state() != QProcess::NotRunning && clock.elapsed() < waitMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    };
-    // A second start with a file (a relative name, as a shell passes it) hands it
-    // over and ends; this window opens it.
-    QProcess second;
-    run(second, {"B02.tkv"}, 10000);
-    ASSERT_EQ(second.state(), QProcess::NotRunning);
-    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
-    QTest::qWait(50);
-    EXPECT_EQ(Doc().GetPathName(), (dir.Path() / "B02.tkv").string());
+    }
+    const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::optional<std::string> savedTmp =
+        std::getenv("TMPDIR") ? std::optional<std::string>(std::getenv("TMPDIR")) : std::nullopt;
+    const fs::path tmp = dir.Path() / "tmp";
+    // The editor's own folder in the temporary folder, when there is no runtime folder.
+    const fs::path own = tmp / ("tkv-editor-" + std::to_string(::getuid()));
+};
+
+TEST_F(ChannelTest, AFileOpenedWhileTheEditorRunsOpensInItsWindow) {
+    PutFile("B02.tkv", *SampleTree());
+    for (bool withRuntime : {true, false}) {
+        SCOPED_TRACE(withRuntime ? "a runtime folder" : "no runtime folder");
+        if (!withRuntime) ::unsetenv("XDG_RUNTIME_DIR");
+        ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
+        // Without a runtime folder: a folder of its own that nobody else may enter.
+        if (!withRuntime) {
+            EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_all);
+        }
+        // A second start with a file (a relative name, as a shell passes it) hands
+        // it over and ends; this window opens it.
+        QProcess second;
+        RunEditor(second, "B02.tkv", 10000);
+        ASSERT_EQ(second.state(), QProcess::NotRunning);
+        EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+        QTest::qWait(50);
+        EXPECT_EQ(Doc().GetPathName(), (dir.Path() / "B02.tkv").string());
+        app.reset();
+    }
     // With no editor running, the same start opens a window of its own.
-    app.reset();
     QProcess alone;
-    run(alone, {"A01.tkv"}, 1500);
+    RunEditor(alone, "A01.tkv", 1500);
     EXPECT_EQ(alone.state(), QProcess::Running) << "it stays, with its window";
     alone.terminate();
     alone.waitForFinished(5000);
@@ -214,38 +247,7 @@ std::pair<pid_t, int> ForeignListener(const fs::path& socketPath) {
     return {pid, heard[0]};
 }
 
-TEST_F(AppTest, ThePathOfAFileGoesToNoListenerOfAnotherUser) {
-    const std::string runtime = std::getenv("XDG_RUNTIME_DIR");
-    const char* tmpdir = std::getenv("TMPDIR");
-    const std::string savedTmp = tmpdir ? tmpdir : "";
-    // The temporary folder is shared, like /tmp.
-    fs::permissions(dir.Path(), fs::perms(0711));
-    const fs::path tmp = dir.Path() / "tmp";
-    fs::create_directory(tmp);
-    fs::permissions(tmp, fs::perms(01777));
-    ::setenv("TMPDIR", tmp.c_str(), 1);
-    ::unsetenv("XDG_RUNTIME_DIR");
-    const std::string uid = std::to_string(::getuid());
-
-    // Without a runtime folder the editor's own channel still works, from a
-    // folder of its own that nobody else may enter.
-    ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
-    PutFile("B02.tkv", *SampleTree());
-    const fs::path own = tmp / ("tkv-editor-" + uid);
-    EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_all);
-    QProcess second;
-    second.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
-    second.start(QStringLiteral(TKV_EDITOR_BINARY), {QStringLiteral("B02.tkv")});
-    QElapsedTimer clock;
-    clock.start();
-    while (second.state() != QProcess::NotRunning && clock.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(second.exitCode(), 0);
-    QTest::qWait(50);
-    EXPECT_EQ(Doc().GetPathName(), (dir.Path() / "B02.tkv").string());
-    app.reset();
-    fs::remove_all(own);
-
+TEST_F(ChannelTest, ThePathOfAFileGoesToNoListenerOfAnotherUser) {
     // Another user listens first: at the old fixed name in the temporary folder,
     // in a folder with the editor's name that it made, or in a runtime folder
     // that everyone may write.
@@ -256,7 +258,7 @@ TEST_F(AppTest, ThePathOfAFileGoesToNoListenerOfAnotherUser) {
         fs::path socket;
     };
     const std::vector<Plant> plants = {
-        {"the old fixed name", false, {}, tmp / ("tkv-editor-" + uid + ".socket")},
+        {"the old fixed name", false, {}, own.string() + ".socket"},
         {"a folder with the editor's name", false, own, own / "tkv-editor.socket"},
         {"a shared runtime folder", true, {}, tmp / "tkv-editor.socket"},
     };
@@ -282,17 +284,12 @@ TEST_F(AppTest, ThePathOfAFileGoesToNoListenerOfAnotherUser) {
             if (n <= 0) break;
             got.append(buffer, static_cast<std::size_t>(n));
         }
-        EXPECT_EQ(got.find("secret"), std::string::npos) << "the other user heard " << got;
+        EXPECT_FALSE(Contains(got, "secret")) << "the other user heard " << got;
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         ::close(heard);
         fs::remove_all(plant.folder.empty() ? plant.socket : plant.folder);
     }
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    if (tmpdir)
-        ::setenv("TMPDIR", savedTmp.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
 }
 
 TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
@@ -327,7 +324,7 @@ TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
         EXPECT_FALSE(Allowed()) << "the editor, " << layout.what;
         const ToolRun r = Tool({"set", sample, "RUN.GAIN", "long", "6"});
         EXPECT_EQ(r.status, 1) << "tkvhdr, " << layout.what;
-        EXPECT_NE(r.err.find("editing is not allowed"), std::string::npos) << r.err;
+        EXPECT_TRUE(Contains(r.err, "editing is not allowed"));
     }
     ::setenv("XDG_CONFIG_DIRS", saved.c_str(), 1);
     EXPECT_TRUE(Allowed());
@@ -338,10 +335,8 @@ TEST(HelpTest, TheHelpWindowShowsTheContentsAndAPageAndAMissingFileShowsNothing)
     QWidget* shown = HtmlHelp(nullptr, TKV_HELP_FILE, HH_DISPLAY_TOC, 0);
     auto* help = qobject_cast<CHelpWindow*>(shown);
     ASSERT_NE(help, nullptr);
-    EXPECT_EQ(help->Contents()->topLevelItemCount(), 1);
-    EXPECT_NE(help->Page()->toPlainText().indexOf("reads and corrects the headers"), -1);
     help->ShowPage("folder.html");
-    EXPECT_NE(help->Page()->toPlainText().indexOf("All Samples in Folder"), -1);
+    EXPECT_TRUE(help->Page()->toPlainText().contains("All Samples in Folder"));
     EXPECT_EQ(help->Contents()->currentItem()->text(0), "Editing all samples in a folder")
         << "the contents follow the page shown";
     EXPECT_EQ(HtmlHelp(nullptr, TKV_HELP_FILE, HH_DISPLAY_TOC, 0), shown) << "one window per file";

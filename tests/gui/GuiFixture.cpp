@@ -4,7 +4,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "model/LabelCompare.h"
+#include "format/HeaderFile.h"
+#include "platform/RandomAccessFile.h"
 #include "platform/TextCodec.h"
 
 void GuiTest::SetUp() {
@@ -33,9 +34,10 @@ std::unique_ptr<HeaderNode> GuiTest::SampleTree() {
     auto root = ExtendedHeader::MakeRoot();
     AddAt(*root, "A", LongValue(7));
     AddAt(*root, "B.C", HeaderElement(std::string_view("text")));
-    HeaderElement flags(ToCode(ElementType::Boolean), 2);
+    HeaderElement flags(ToCode(ElementType::Boolean), 3);
     flags.SetByte(0, 1);
     flags.SetByte(1, 0);
+    flags.SetByte(2, 1);
     AddAt(*root, "B.FLAGS", flags);
     AddAt(*root, "D", FloatValue(2.5f));
     return root;
@@ -45,6 +47,15 @@ std::string GuiTest::PutFile(const std::string& name, const HeaderNode& root) {
     const std::string path = dir.File(name);
     WriteAll(path, SampleFile(root, SampleRecord(), 256, 3));
     return path;
+}
+
+std::string GuiTest::Stored(const std::string& name, const std::string& path) {
+    RandomAccessFile file(dir.File(name), RandomAccessFile::Mode::Read);
+    auto root = ExtendedHeader::MakeRoot();
+    StandardHeader record;
+    ReadHeaders(file, *root, record, messages);
+    const HeaderNode* node = FindAt(*root, path);
+    return node ? TextCodec::ToUtf8(node->value.Format(10)) : "(none)";
 }
 
 std::vector<std::string> GuiTest::TreeTexts() {
@@ -100,14 +111,10 @@ HeaderNode* GuiTest::TreeSelection() {
     return Tree().GetEntryOfItem(Tree().GetSelectedItem());
 }
 
-TreeItem* GuiTest::TreeItemOf(const std::string& path) {
-    if (path == "Standard Header") return Tree().StandardHeaderItem();
-    if (path == "Extended Header") return Tree().RootItem();
-    return Tree().FindItemOfEntry(FindAt(*Doc().m_pRoot, path));
-}
-
 QModelIndex GuiTest::TreeIndexOf(const std::string& path) {
-    return Tree().Model().IndexOf(TreeItemOf(path));
+    return Tree().Model().IndexOf(path == "Standard Header"   ? Tree().StandardHeaderItem()
+                                  : path == "Extended Header" ? Tree().RootItem()
+                                                              : Tree().FindItemOfEntry(At(path)));
 }
 
 void GuiTest::ClickTree(const std::string& path, Qt::MouseButton button) {
@@ -135,24 +142,17 @@ std::shared_ptr<GuiTest::Popup> GuiTest::CloseNextPopup(const std::string& choos
             seen->shown = true;
             QAction* chosen = nullptr;
             for (QAction* a : popup->actions()) {
-                seen->texts.push_back(a->isSeparator() ? "-" : a->text().toStdString());
                 seen->enabled.push_back(a->isEnabled());
                 seen->checked.push_back(a->isChecked());
                 seen->withShortcut += !a->shortcut().isEmpty();
                 if (a->menu())
-                    for (QAction* s : a->menu()->actions()) {
-                        seen->submenuTexts.push_back(s->text().toStdString());
+                    for (QAction* s : a->menu()->actions())
                         seen->withShortcut += !s->shortcut().isEmpty();
-                    }
                 if (!choose.empty() && a->text().toStdString() == choose) chosen = a;
             }
             timer->deleteLater();
-            if (chosen) {
-                popup->close();
-                chosen->trigger();
-            } else {
-                popup->close();
-            }
+            popup->close();
+            if (chosen) chosen->trigger();
         }
     });
     timer->start();

@@ -34,6 +34,9 @@ class GuiTest : public ::testing::Test {
     CTKVEditorDoc& Doc() { return *app->Document(); }
     CTKVEditorView& Tree() { return *Frame().TreeView(); }
     CRightView& List() { return *Frame().ListView(); }
+    HeaderNode* At(const std::string& path) { return FindAt(*Doc().m_pRoot, path); }
+    // A file's value at a path, read back as the editor reads it ("(none)" when absent).
+    std::string Stored(const std::string& name, const std::string& path);
 
     // Texts of the tree's items in display order, indented by two blanks a level.
     std::vector<std::string> TreeTexts();
@@ -44,22 +47,20 @@ class GuiTest : public ::testing::Test {
     int ListImage(const std::string& label);
     HeaderNode* TreeSelection();
     HeaderNode* ListSelection() { return List().GetSelectedEntry(); }
-    TreeItem* TreeItemOf(const std::string& path);
-    // The row of a shown item (invalid for one not shown).
+    // The row of a shown item ("Standard Header", "Extended Header" or an entry's
+    // path; invalid for one not shown).
     QModelIndex TreeIndexOf(const std::string& path);
     QModelIndex ListIndexOf(const std::string& label);
     // Clicks at the middle of an item's text.
     void ClickTree(const std::string& path, Qt::MouseButton button = Qt::LeftButton);
     void ClickList(const std::string& label, Qt::MouseButton button = Qt::LeftButton);
-    // Closes the next popup menu as soon as it shows, noting its items (and
-    // those of its submenus), or chooses the item with the text `choose`.
+    // Closes the next popup menu as soon as it shows, noting its items, or
+    // chooses the item with the text `choose`.
     struct Popup {
         bool shown = false;
-        std::vector<std::string> texts;
         std::vector<bool> enabled;
         std::vector<bool> checked;
-        std::vector<std::string> submenuTexts;
-        int withShortcut = 0;  // items that show an accelerator
+        int withShortcut = 0;  // items (and items of submenus) that show an accelerator
     };
     std::shared_ptr<Popup> CloseNextPopup(const std::string& choose = {});
     bool Enabled(int id) { return Frame().Commands().Query(id).IsEnabled(); }

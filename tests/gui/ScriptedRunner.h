@@ -1,6 +1,6 @@
 #pragma once
 // A dialog runner for tests: each run prepares the dialog as opening it would,
-// notes its title, and hands it to the next scripted step, which fills fields
+// notes whether OK is enabled, and hands it to the next scripted step, which fills fields
 // and presses OK (OnOK) or Cancel. With no step left the dialog is cancelled.
 
 #include <QDialog>
@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <deque>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "dialogs/DialogRunner.h"
@@ -20,7 +19,6 @@ class ScriptedRunner : public DialogRunner {
 
     int Run(CEntryDialog& dialog) override {
         dialog.OnInitDialog();
-        titles.push_back(dialog.windowTitle().toStdString());
         okEnabled.push_back(dialog.OkButton()->isEnabled());
         if (steps.empty()) return QDialog::Rejected;
         Step step = std::move(steps.front());
@@ -44,6 +42,5 @@ class ScriptedRunner : public DialogRunner {
     }
 
     std::deque<Step> steps;
-    std::vector<std::string> titles;
     std::vector<bool> okEnabled;
 };
