@@ -162,35 +162,31 @@ TEST_F(WriteTruthTest, SavingThroughASymbolicLinkJournalsBesideTheRealFile) {
 
 // ------------------------------------------------------------ failures that tell the truth
 
-TEST_F(WriteTruthTest, ASaveThatFailsToFlushPutsTheFileBackAndSaysSo) {
-    const std::string a = File("A01.tkv");
-    const Bytes before = ReadAll(a);
+// Each failure point of a rewrite, by the tool and the editor, one file and a
+// folder: what is reported is what the files hold.
+TEST_F(WriteTruthTest, EachFailurePointReportsWhatTheFilesHold) {
+    const std::string a = File("A01.tkv"), a2 = File("A02.tkv");
+    const Bytes before = ReadAll(a), a2Before = ReadAll(a2);
     {
+        // A flush fails: the file is put back (and flushed again), no journal left.
         FailAt eio(Op::Flush, a);
         EXPECT_EQ(Tool({"set", a, "RUN.GAIN", "long", "9"}).status, 1);
         EXPECT_EQ(eio.count, 2) << "the rollback flushes the file too";
     }
     EXPECT_EQ(ReadAll(a), before);
     EXPECT_FALSE(JournalLeft());
-}
-
-TEST_F(WriteTruthTest, ASaveWhoseCloseFailsHoldsTheNewBytesAndSaysSo) {
     CTKVEditorDoc doc(messages, permission);
-    ASSERT_TRUE(doc.OpenDocumentFile(File("A01.tkv")));
-    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
+    ASSERT_TRUE(doc.OpenDocumentFile(a));
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(8));
     {
-        FailAt eio(Op::Close, File("A01.tkv"));
+        // The editor's close fails after the bytes went out: saved, and said so.
+        FailAt eio(Op::Close, a);
         EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
     }
     EXPECT_FALSE(doc.IsModified());
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(Contains(messages.shown[0], "was saved, but closing it reported an error"));
-    EXPECT_EQ(Gain("A01.tkv"), "9\n");
-}
-
-TEST_F(WriteTruthTest, EachFailurePointOfAFolderEditReportsWhatTheFilesHold) {
-    const std::string a2 = File("A02.tkv");
-    const Bytes a2Before = ReadAll(a2);
+    EXPECT_EQ(Gain("A01.tkv"), "8\n");
     {
         // A write fails: that file is put back and reported failed, the others go on.
         FailAt eio(Op::Write, a2);
