@@ -87,7 +87,6 @@ class JournalRecoveryTest : public ::testing::Test {
 
 TEST_F(JournalRecoveryTest, AFileChangedByAnotherProgramAfterTheCrashIsNeverTouched) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
     // Each change gives the file new bytes, in place or as another file renamed
     // over it.
     struct Change {
@@ -131,14 +130,12 @@ TEST_F(JournalRecoveryTest, AFileChangedByAnotherProgramAfterTheCrashIsNeverTouc
             fs::remove_all(folder);
         }
     }
-#endif
 }
 
 // A file left old needs no word; a torn one is put back, where its folder now
 // lies if it was moved after the crash.
 TEST_F(JournalRecoveryTest, ATornFileIsPutBackAndAnUntouchedOneKept) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
     const Bytes before = ReadAll(File("a.tkv"));
     LeaveJournal("a.tkv", false);
     EXPECT_EQ(Tool({"get", File("a.tkv"), "RUN.GAIN"}).err, "") << "an old file needs no word";
@@ -154,12 +151,10 @@ TEST_F(JournalRecoveryTest, ATornFileIsPutBackAndAnUntouchedOneKept) {
     EXPECT_EQ(ReadAll((moved / "a.tkv").string()), before);
     EXPECT_TRUE(Contains(run.err, (moved / "a.tkv").string() + " was put back as it was"));
     EXPECT_TRUE(Journals(moved).empty());
-#endif
 }
 
 TEST_F(JournalRecoveryTest, AFileThatCannotBePutBackKeepsTheJournalForTheNextOpen) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
     const Bytes before = ReadAll(File("a.tkv"));
     LeaveJournal("a.tkv", true);
     {
@@ -174,12 +169,10 @@ TEST_F(JournalRecoveryTest, AFileThatCannotBePutBackKeepsTheJournalForTheNextOpe
     RewriteJournal::Recover(folder.string());
     EXPECT_EQ(ReadAll(File("a.tkv")), before);
     EXPECT_TRUE(Journals(folder).empty());
-#endif
 }
 
 TEST_F(JournalRecoveryTest, AJournalInAStateFolderOthersMayWriteIsNotRead) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does, and mode bits");
-#ifndef _WIN32
     const Bytes before = ReadAll(File("a.tkv"));
     const std::string path = File("a.tkv");
     LeaveJournal("a.tkv", true, true);
@@ -193,12 +186,10 @@ TEST_F(JournalRecoveryTest, AJournalInAStateFolderOthersMayWriteIsNotRead) {
     fs::permissions(state, fs::perms::owner_all, fs::perm_options::replace);
     RewriteJournal::Recover(folder.string());
     EXPECT_EQ(ReadAll(path), before);
-#endif
 }
 
 TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
     LeaveJournal("a.tkv", true);
     const fs::path copy = dir.Path() / "copy";
     fs::copy(folder, copy);
@@ -216,7 +207,6 @@ TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
     EXPECT_TRUE(Contains(
         run.err,
         (copy / "a.tkv").string() + " was replaced by another file after an interrupted rewrite"));
-#endif
 }
 
 // ------------------------------------------------------------ planted journals
