@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "format/ExtendedHeaderCodec.h"
@@ -18,6 +19,12 @@ Bytes BlockOf(const Bytes& file) {
     const auto start = file.size() - r.extendedHeaderOffset;
     return Bytes(file.begin() + static_cast<std::ptrdiff_t>(start),
                  file.begin() + static_cast<std::ptrdiff_t>(start + r.extendedHeaderLength));
+}
+
+// The checksum's share of a record: the words of its bytes before the checksum.
+std::uint32_t RecordWord(const StandardHeader& r) {
+    const auto bytes = r.ToBytes();
+    return XorWords(std::span(bytes).first(StandardHeader::kChecksumOffset));
 }
 
 class FolderEditTest : public ::testing::Test {
@@ -44,18 +51,15 @@ class FolderEditTest : public ::testing::Test {
         const StandardHeader r = RecordOf(old);
         const Bytes block = EncodeExtendedHeaderBlock(tree);
         StandardHeader repaired = r;
-        if (repaired.version < 1.1f) repaired.version = 1.1f;
+        repaired.version = std::max(r.version, 1.1f);
         repaired.magicNumber = StandardHeader::kMagic;
-        auto rb = repaired.ToBytes();
-        const std::uint32_t dataWord =
-            r.checksum ^ XorWords(std::span(rb).first(628)) ^ XorWords(BlockOf(old));
+        const std::uint32_t dataWord = r.checksum ^ RecordWord(repaired) ^ XorWords(BlockOf(old));
         repaired.extendedHeaderLength = static_cast<std::uint32_t>(block.size());
         repaired.extendedHeaderOffset = static_cast<std::uint32_t>(block.size() + 632);
-        rb = repaired.ToBytes();
-        repaired.checksum = XorWords(std::span(rb).first(628)) ^ XorWords(block) ^ dataWord;
+        repaired.checksum = RecordWord(repaired) ^ XorWords(block) ^ dataWord;
         Bytes out(old.begin(), old.end() - static_cast<std::ptrdiff_t>(r.extendedHeaderOffset));
         out.insert(out.end(), block.begin(), block.end());
-        rb = repaired.ToBytes();
+        const auto rb = repaired.ToBytes();
         out.insert(out.end(), rb.begin(), rb.end());
         return out;
     }

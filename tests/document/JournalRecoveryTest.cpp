@@ -26,12 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The journals in a folder, finished or being made.
 [[maybe_unused]] std::vector<std::string> Journals(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.path().filename().string().rfind(".tkvj", 0) == 0)
-            names.push_back(e.path().filename().string());
-    return names;
+    return FileSystem::NamesStartingWith(folder.string(), ".tkvj");
 }
 
 class JournalRecoveryTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/FileSystem.h"
 #include "platform/RandomAccessFile.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"
@@ -39,9 +40,7 @@ class WriteTruthTest : public ::testing::Test {
     std::string File(const std::string& name) const { return (folder / name).string(); }
     std::string Gain(const std::string& name) { return Tool({"get", File(name), "RUN.GAIN"}).out; }
     bool JournalLeft() const {
-        for (const auto& e : fs::directory_iterator(folder))
-            if (e.path().filename().string().rfind(".tkvj", 0) == 0) return true;
-        return false;
+        return !FileSystem::NamesStartingWith(folder.string(), ".tkvj").empty();
     }
     ToolRun ApplyGain(const std::string& value) {
         return Tool({"apply", File("A01.tkv"), "RUN.GAIN", "long", value});
@@ -96,20 +95,6 @@ TEST_F(WriteTruthTest, TheEditorNeverSilentlyOverwritesAScriptsChange) {
     EXPECT_FALSE(save(13, {MessageAnswer::Cancel}));
     EXPECT_EQ(messages.asked.size(), 1u);
     EXPECT_EQ(ReadAll(File("A01.tkv")), theirs);
-}
-
-TEST_F(WriteTruthTest, AWriterHoldingTheFileIsWaitedForABoundedTime) {
-    RandomAccessFile holder(File("A01.tkv"), RandomAccessFile::Mode::ReadWrite);
-    const int wait = RandomAccessFile::LockWait();
-    RandomAccessFile::SetLockWait(100);
-    const ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "9"});
-    RandomAccessFile::SetLockWait(wait);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(
-        Contains(run.err, File("A01.tkv") + " is being written by another program; waiting"));
-    EXPECT_TRUE(Contains(run.err, RandomAccessFile::kBusyCause));
-    holder.Close();
-    EXPECT_EQ(Gain("A01.tkv"), "5\n");
 }
 
 // ------------------------------------------------------------ one file, several names
