@@ -288,12 +288,10 @@ TEST_F(DocumentTest, NestedUpdatesReachAllViewsBeforeReturning) {
     };
     log.clear();
     doc.NotifyShowEntry(&second, n);
-    std::vector<std::pair<const CView*, int>> got;
-    for (const auto& r : log) got.emplace_back(r.receiver, r.hint);
-    EXPECT_EQ(got, (std::vector<std::pair<const CView*, int>>{{&first, HINT_SHOW_ENTRY},
-                                                              {&second, HINT_EDIT_ENTRY},
-                                                              {&third, HINT_EDIT_ENTRY},
-                                                              {&third, HINT_SHOW_ENTRY}}));
+    EXPECT_EQ(log, (std::vector<HintRecord>{{&first, &second, HINT_SHOW_ENTRY, n, "A"},
+                                            {&second, &first, HINT_EDIT_ENTRY, n, "A"},
+                                            {&third, &first, HINT_EDIT_ENTRY, n, "A"},
+                                            {&third, &second, HINT_SHOW_ENTRY, n, "A"}}));
 }
 
 }  // namespace
