@@ -45,7 +45,7 @@ class DocumentTest : public ::testing::Test {
     RecordingView first, second;
 };
 
-TEST_F(DocumentTest, OpenNewAndSaveNewTellEveryView) {
+TEST_F(DocumentTest, OpenTitleNewAndSaveNew) {
     const std::string path = MakeFile("a.tkv");
     ASSERT_TRUE(doc.OpenDocumentFile(path));
     EXPECT_TRUE(messages.shown.empty());
@@ -61,6 +61,23 @@ TEST_F(DocumentTest, OpenNewAndSaveNewTellEveryView) {
     };
     EXPECT_EQ(log, (std::vector{to(&first, HINT_REFRESH_ALL), to(&second, HINT_REFRESH_ALL),
                                 to(&first, HINT_NEW_DOCUMENT), to(&second, HINT_NEW_DOCUMENT)}));
+
+    // The title marks a change once, and a file that cannot be written; a file
+    // the user may not edit is read-only too.
+    EXPECT_FALSE(doc.IsReadOnly());
+    doc.SetModified(true);
+    doc.SetModified(true);
+    EXPECT_EQ(doc.GetTitle(), "*a.tkv");
+    doc.SetModified(false);
+    EXPECT_EQ(doc.GetTitle(), "a.tkv");
+    permission.allowed = false;
+    EXPECT_TRUE(doc.IsReadOnly()) << "editing not allowed";
+    EXPECT_EQ(doc.GetTitle(), "a.tkv");
+    permission.allowed = true;
+    doc.SetModified(true);
+    std::filesystem::remove(path);
+    EXPECT_TRUE(doc.IsReadOnly()) << "a deleted file counts as read-only";
+    EXPECT_EQ(doc.GetTitle(), "*a.tkv [read-only]");
 
     log.clear();
     doc.SetModified(true);
@@ -233,25 +250,6 @@ TEST_F(DocumentTest, RefusedSavesSayWhyAndChangeNothing) {
     }
     ::chmod(path.c_str(), 0444);
     refused(path, "Cannot save to a read-only file !");
-}
-
-TEST_F(DocumentTest, TitleMarksAndReadOnlyState) {
-    const std::string path = MakeFile("a.tkv");
-    ASSERT_TRUE(doc.OpenDocumentFile(path));
-    EXPECT_FALSE(doc.IsReadOnly());
-    doc.SetModified(true);
-    doc.SetModified(true);
-    EXPECT_EQ(doc.GetTitle(), "*a.tkv");
-    doc.SetModified(false);
-    EXPECT_EQ(doc.GetTitle(), "a.tkv");
-    permission.allowed = false;
-    EXPECT_TRUE(doc.IsReadOnly()) << "editing not allowed";
-    EXPECT_EQ(doc.GetTitle(), "a.tkv");
-    permission.allowed = true;
-    doc.SetModified(true);
-    std::filesystem::remove(path);
-    EXPECT_TRUE(doc.IsReadOnly()) << "a deleted file counts as read-only";
-    EXPECT_EQ(doc.GetTitle(), "*a.tkv [read-only]");
 }
 
 // The copy buffer holds a deep copy, which outlives the entry; a deletion tells

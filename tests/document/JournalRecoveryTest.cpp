@@ -129,8 +129,10 @@ TEST_F(JournalRecoveryTest, AFileChangedByAnotherProgramAfterTheCrashIsNeverTouc
 }
 
 // A file left old needs no word; a torn one is put back, where its folder now
-// lies if it was moved after the crash.
-TEST_F(JournalRecoveryTest, ATornFileIsPutBackAndAnUntouchedOneKept) {
+// lies if it was moved after the crash. A copy of the folder made before is
+// not touched: its files are other files than the journal recorded (another
+// inode), and each is named.
+TEST_F(JournalRecoveryTest, ATornFileIsPutBackWhereItNowLiesAndNotInACopy) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
     const Bytes before = ReadAll(File("a.tkv"));
     LeaveJournal("a.tkv", false);
@@ -139,14 +141,27 @@ TEST_F(JournalRecoveryTest, ATornFileIsPutBackAndAnUntouchedOneKept) {
     EXPECT_TRUE(Journals(folder).empty());
 
     LeaveJournal("a.tkv", true);
-    ASSERT_NE(ReadAll(File("a.tkv")), before) << "the rewrite must have torn the file";
-    const fs::path moved = dir.Path() / "moved-plate";
+    const Bytes torn = ReadAll(File("a.tkv"));
+    ASSERT_NE(torn, before) << "the rewrite must have torn the file";
+    const fs::path copy = dir.Path() / "copy", moved = dir.Path() / "moved-plate";
+    fs::copy(folder, copy);
     fs::rename(folder, moved);
-    const ToolRun run = Tool({"get", (moved / "a.tkv").string(), "RUN.GAIN"});
+    const std::string a = (moved / "a.tkv").string(), copiedA = (copy / "a.tkv").string();
+    ToolRun run = Tool({"get", a, "RUN.GAIN"});
     EXPECT_EQ(run.out, "5\n");
-    EXPECT_EQ(ReadAll((moved / "a.tkv").string()), before);
-    EXPECT_TRUE(Contains(run.err, (moved / "a.tkv").string() + " was put back as it was"));
+    EXPECT_EQ(ReadAll(a), before);
+    EXPECT_TRUE(Contains(run.err, a + " was put back as it was"));
     EXPECT_TRUE(Journals(moved).empty());
+
+    ASSERT_EQ(Tool({"set", a, "RUN.GAIN", "long", "7"}).status, 0);
+    const Bytes edited = ReadAll(a);
+    run = Tool({"dump", (copy / "b.tkv").string()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadAll(copiedA), torn);
+    EXPECT_EQ(ReadAll(a), edited) << "the original's later edit was rolled back";
+    EXPECT_TRUE(Contains(run.err, "has been copied here"));
+    EXPECT_TRUE(
+        Contains(run.err, copiedA + " was replaced by another file after an interrupted rewrite"));
 }
 
 // A journal that may not be read now (its state folder open to others) or whose
@@ -179,27 +194,6 @@ TEST_F(JournalRecoveryTest, AJournalThatCannotBeAppliedNowIsKeptForTheNextOpen) 
     RewriteJournal::Recover(folder.string());
     EXPECT_EQ(ReadAll(path), before);
     EXPECT_EQ(kept(), 0u);
-}
-
-TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
-    TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-    LeaveJournal("a.tkv", true);
-    const fs::path copy = dir.Path() / "copy";
-    fs::copy(folder, copy);
-    // The original is recovered and edited on.
-    ASSERT_EQ(Tool({"set", File("a.tkv"), "RUN.GAIN", "long", "7"}).status, 0);
-    const Bytes edited = ReadAll(File("a.tkv"));
-    // Opening the copy touches neither the original nor the copies: they are other
-    // files than the journal recorded (another inode), and each is named.
-    const Bytes tornCopy = ReadAll((copy / "a.tkv").string());
-    const ToolRun run = Tool({"dump", (copy / "b.tkv").string()});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ReadAll((copy / "a.tkv").string()), tornCopy);
-    EXPECT_EQ(ReadAll(File("a.tkv")), edited) << "the original's later edit was rolled back";
-    EXPECT_TRUE(Contains(run.err, "has been copied here"));
-    EXPECT_TRUE(Contains(
-        run.err,
-        (copy / "a.tkv").string() + " was replaced by another file after an interrupted rewrite"));
 }
 
 // ------------------------------------------------------------ planted journals
