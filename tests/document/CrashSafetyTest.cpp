@@ -54,11 +54,10 @@ class CrashSafetyTest : public ::testing::Test {
     // Runs the scenario with each kind of fault at every operation in turn.
     void Check(const Scenario& s) {
         const fs::path base = dir.Path() / s.name;
-        Lay(s, base / "old");
-        const Files oldFiles = FolderContents(base / "old");
+        Lay(s, base / "new");
+        const Files oldFiles = FolderContents(base / "new");
         int operations = 0;
         {
-            Lay(s, base / "new");
             InjectedFaults counting;
             Perform(s, base / "new");
             operations = counting.count;
@@ -123,30 +122,27 @@ class CrashSafetyTest : public ::testing::Test {
     TempDir dir;
 };
 
-using Doc = CTKVEditorDoc;
-using Msgs = RecordingMessages;
-
 const Scenario kScenarios[] = {
     // The headers more than double: a write torn halfway grows the file.
     {"save", 1,
-     [](Doc& doc, Msgs&, const fs::path&) {
+     [](auto& doc, auto&, const fs::path&) {
          InsertLeaf(doc, "Run.Note", HeaderElement(std::string_view(std::string(3000, 'n'))));
          doc.DoSave(doc.GetPathName());
      }},
     // A new value of the same size: the file keeps its length, so only the bytes
     // tell a torn rewrite from a finished one.
     {"samelength", 1,
-     [](Doc& doc, Msgs&, const fs::path&) {
+     [](auto& doc, auto&, const fs::path&) {
          EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(6));
          doc.DoSave(doc.GetPathName());
      }},
     {"saveas", 2,
-     [](Doc& doc, Msgs&, const fs::path& f) {
+     [](auto& doc, auto&, const fs::path& f) {
          HeaderTree::Remove(*doc.m_pRoot, FindAt(*doc.m_pRoot, "Sample"));
          doc.DoSave((f / "s1.tkv").string());
      }},
     {"folder", 5,
-     [](Doc& doc, Msgs& m, const fs::path&) {
+     [](auto& doc, auto& m, const fs::path&) {
          doc.SetFolderEditMode(true);
          EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(99));
          InsertLeaf(doc, "QC.BATCH", HeaderElement(std::string_view("B-17")));

@@ -241,12 +241,10 @@ TEST_F(FolderEditTest, PendingBookkeepingAndTheModeSwitch) {
     log.clear();
     doc.ClearPending(*doc.m_pRoot);
     EXPECT_FALSE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
-    std::vector<std::string> changed;
-    for (const auto& r : log) {
-        EXPECT_EQ(r.hint, HINT_ENTRY_CHANGED);
-        changed.push_back(r.label);
-    }
-    EXPECT_EQ(changed, (std::vector<std::string>{"L", "X", "P"})) << "pre-order, label order";
+    EXPECT_EQ(log, (std::vector<HintRecord>{{&view, nullptr, HINT_ENTRY_CHANGED, list, "L"},
+                                            {&view, nullptr, HINT_ENTRY_CHANGED, leaf, "X"},
+                                            {&view, nullptr, HINT_ENTRY_CHANGED, plain, "P"}}))
+        << "pre-order, label order";
 }
 
 TEST_F(FolderEditTest, CancelFieldTakesBackEditsAndInsertions) {
@@ -276,8 +274,7 @@ TEST_F(FolderEditTest, CancelFieldTakesBackEditsAndInsertions) {
     doc.CancelField(newTop);
     EXPECT_EQ(FindAt(*doc.m_pRoot, "Top"), nullptr)
         << "a pending insertion, cancelled directly, is deleted";
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0].hint, HINT_ENTRY_REMOVING);
+    EXPECT_EQ(log, (std::vector<HintRecord>{{&view, nullptr, HINT_ENTRY_REMOVING, newTop, "Top"}}));
     EXPECT_FALSE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
 }
 
