@@ -187,7 +187,6 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
 
     doc.SetFolderEditMode(false);
     EXPECT_TRUE(doc.IsModified()) << "leaving the mode brings back the flag saved on entering it";
-    EXPECT_EQ(doc.GetTitle(), "*a.tkv");
 }
 
 TEST_F(FolderEditTest, NothingPendingWritesNothingAndNoAndCancelAnswers) {

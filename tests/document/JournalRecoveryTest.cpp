@@ -16,7 +16,6 @@
 
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
-#include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"
@@ -50,7 +49,8 @@ class JournalRecoveryTest : public ::testing::Test {
     // A `tkvhdr set` of a long note on `name`, cut off at its first write to the
     // file: the journal is on disk, the file old (or torn). `inStateFolder`: the
     // plate's folder takes no journal, so it goes to the state folder.
-    void LeaveJournal(const std::string& name, bool tear, bool inStateFolder = false) {
+    void LeaveJournal([[maybe_unused]] const std::string& name, [[maybe_unused]] bool tear,
+                      [[maybe_unused]] bool inStateFolder = false) {
 #ifndef _WIN32
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
@@ -70,8 +70,6 @@ class JournalRecoveryTest : public ::testing::Test {
         ::waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the rewrite was not cut";
         ASSERT_EQ(Journals(folder).size(), inStateFolder ? 0u : 1u);
-#else
-        (void)name, (void)tear, (void)inStateFolder;
 #endif
     }
 
