@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
@@ -81,14 +82,9 @@ class JournalRecoveryTest : public ::testing::Test {
 
 TEST_F(JournalRecoveryTest, AFileChangedByAnotherProgramAfterTheCrashIsNeverTouched) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-    // Each change gives the file new bytes, in place or as another file renamed
-    // over it.
-    struct Change {
-        const char* what;
-        std::function<void(Bytes&)> edit;
-        bool replace;
-    };
-    const Change changes[] = {
+    // Each change edits the file's bytes, written in place or as another file
+    // renamed over it (`replace`).
+    const std::tuple<const char*, std::function<void(Bytes&)>, bool> changes[] = {
         {"rewritten in place", [](Bytes& b) { b[b.size() - 100] ^= 0xFF; }, false},
         {"shortened", [](Bytes& b) { b.resize(b.size() - 200); }, false},
         {"appended to", [](Bytes& b) { b.resize(b.size() + 5000, 0x5A); }, false},
@@ -231,12 +227,6 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
         EXPECT_EQ(ReadAll(File("a.tkv")), stale) << "the planted journal is not a real threat";
         WriteAll(File("a.tkv"), now);
     }
-    struct Plant {
-        const char* what;
-        Bytes bytes;
-        std::function<void(const std::string&)> after;
-        const char* message;
-    };
     Bytes cut = good;
     cut.resize(cut.size() - 7);
     // One byte changed where only the trailer's hash of the whole journal covers
@@ -249,35 +239,37 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
     const char *notOurs = "is not a rewrite journal of yours",
                *incomplete = "is not a complete rewrite journal";
     const auto mode = [](int m) { return [m](const std::string& p) { ::chmod(p.c_str(), m); }; };
-    const Plant plants[] = {
-        {"writable by its group", good, mode(0620), notOurs},
-        {"writable by others", good, mode(0602), notOurs},
-        {"with a second name", good,
-         [&](const std::string& p) { fs::create_hard_link(p, File("second-name")); }, notOurs},
-        {"owned by another user", good,
-         [](const std::string& p) {
-             if (::chown(p.c_str(), 4242, 4242) != 0) ::chmod(p.c_str(), 0666);  // not root
-         },
-         notOurs},
-        {"naming a file outside its folder",
-         PlantedJournal(folder, "../plate/a.tkv", stale),
-         {},
-         incomplete},
-        {"cut short", cut, {}, incomplete},
-        {"changed in a byte", changed, {}, incomplete},
-        {"not a journal at all", Bytes{'n', 'o', 't', 'e', 's'}, {}, incomplete},
-    };
-    for (const auto& plant : plants) {
-        SCOPED_TRACE(plant.what);
+    // What is planted, its bytes, what is done to it then, and what is said of it.
+    const std::tuple<const char*, Bytes, std::function<void(const std::string&)>, const char*>
+        plants[] = {
+            {"writable by its group", good, mode(0620), notOurs},
+            {"writable by others", good, mode(0602), notOurs},
+            {"with a second name", good,
+             [&](const std::string& p) { fs::create_hard_link(p, File("second-name")); }, notOurs},
+            {"owned by another user", good,
+             [](const std::string& p) {
+                 if (::chown(p.c_str(), 4242, 4242) != 0) ::chmod(p.c_str(), 0666);  // not root
+             },
+             notOurs},
+            {"naming a file outside its folder",
+             PlantedJournal(folder, "../plate/a.tkv", stale),
+             {},
+             incomplete},
+            {"cut short", cut, {}, incomplete},
+            {"changed in a byte", changed, {}, incomplete},
+            {"not a journal at all", Bytes{'n', 'o', 't', 'e', 's'}, {}, incomplete},
+        };
+    for (const auto& [what, bytes, after, message] : plants) {
+        SCOPED_TRACE(what);
         const std::string path = File(".tkvjournal-planted");
-        WriteAll(path, plant.bytes);
+        WriteAll(path, bytes);
         ::chmod(path.c_str(), 0600);
-        if (plant.after) plant.after(path);
+        if (after) after(path);
         const ToolRun run = Tool({"get", File("a.tkv"), "RUN.GAIN"});
         EXPECT_EQ(run.out, "5\n");
         EXPECT_EQ(ReadAll(File("a.tkv")), now);
         EXPECT_TRUE(fs::exists(path)) << "only a valid journal of ours is ever removed";
-        EXPECT_TRUE(Contains(run.err, path + " " + plant.message));
+        EXPECT_TRUE(Contains(run.err, path + " " + message));
         fs::remove(path);
         fs::remove(File("second-name"));
     }
@@ -293,8 +285,7 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
     const ToolRun run = Tool({"set", File("a.tkv"), "RUN.GAIN", "long", "6"});
     EXPECT_EQ(run.status, 0) << run.err.substr(0, 300);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err.substr(0, 300);
-    EXPECT_TRUE(Contains(run.err, folder.string() + ": 2001 files named .tkvjournal-"))
-        << run.err.substr(0, 300);
+    EXPECT_TRUE(Contains(run.err, folder.string() + ": 2001 files named .tkvjournal-"));
 #endif
 }
 
