@@ -11,15 +11,13 @@
 #endif
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "platform/FileError.h"
 #include "platform/FileSystem.h"
-#include "platform/RandomAccessFile.h"
 #include "platform/RewriteJournal.h"
-#include "platform/StreamHash.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"
 #include "support/ToolRunner.h"
@@ -28,12 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The journals in a folder, finished or being made.
 [[maybe_unused]] std::vector<std::string> Journals(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        if (e.path().filename().string().rfind(".tkvj", 0) == 0)
-            names.push_back(e.path().filename().string());
-    return names;
+    return FileSystem::NamesStartingWith(folder.string(), ".tkvj");
 }
 
 class JournalRecoveryTest : public ::testing::Test {
@@ -55,7 +50,8 @@ class JournalRecoveryTest : public ::testing::Test {
     // A `tkvhdr set` of a long note on `name`, cut off at its first write to the
     // file: the journal is on disk, the file old (or torn). `inStateFolder`: the
     // plate's folder takes no journal, so it goes to the state folder.
-    void LeaveJournal(const std::string& name, bool tear, bool inStateFolder = false) {
+    void LeaveJournal([[maybe_unused]] const std::string& name, [[maybe_unused]] bool tear,
+                      [[maybe_unused]] bool inStateFolder = false) {
 #ifndef _WIN32
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
@@ -75,8 +71,6 @@ class JournalRecoveryTest : public ::testing::Test {
         ::waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the rewrite was not cut";
         ASSERT_EQ(Journals(folder).size(), inStateFolder ? 0u : 1u);
-#else
-        (void)name, (void)tear, (void)inStateFolder;
 #endif
     }
 
@@ -84,187 +78,116 @@ class JournalRecoveryTest : public ::testing::Test {
     fs::path folder;
 };
 
-// ------------------------------------------------------------ the hash
-
-TEST(StreamHashTest, TheSameHoweverTheBytesArriveAndDifferentForAnyChange) {
-    const Bytes bytes = PatternBytes(1000, 5);
-    const Hash128 whole = StreamHash::Of(bytes);
-    for (std::size_t cut : {0u, 1u, 7u, 31u, 32u, 33u, 500u, 999u, 1000u}) {
-        StreamHash h;
-        h.Update(bytes.data(), cut);
-        h.Update(nullptr, 0);  // an empty piece (an empty block has no storage)
-        h.Update(bytes.data() + cut, bytes.size() - cut);
-        EXPECT_EQ(h.Final(), whole) << "cut at " << cut;
-    }
-    Bytes changed = bytes;
-    changed[999] ^= 1;
-    EXPECT_NE(StreamHash::Of(changed), whole);
-    EXPECT_NE(StreamHash::Of(std::span(bytes).first(999)), whole) << "the length counts";
-    EXPECT_NE(StreamHash::Of({}), StreamHash::Of(Bytes(1, 0)));
-}
-
 // ------------------------------------------------------------ files changed since
 
 TEST_F(JournalRecoveryTest, AFileChangedByAnotherProgramAfterTheCrashIsNeverTouched) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
-    struct Change {
-        const char* what;
-        std::function<void(const std::string&)> apply;
-        const char* message;
-    };
-    const Change changes[] = {
-        {"rewritten in place",
-         [](const std::string& p) {
-             Bytes b = ReadAll(p);
-             b[b.size() - 100] ^= 0xFF;
-             WriteAll(p, b);
-         },
-         "was changed by another program after an interrupted rewrite; it was not touched."},
-        {"shortened", [](const std::string& p) { fs::resize_file(p, fs::file_size(p) - 200); },
-         "was changed by another program"},
-        {"appended to",
-         [](const std::string& p) {
-             Bytes b = ReadAll(p);
-             b.insert(b.end(), 5000, 0x5A);
-             WriteAll(p, b);
-         },
-         "was changed by another program"},
-        {"replaced by a copy from elsewhere",
-         [](const std::string& p) {
-             const Bytes other = PatternBytes(fs::file_size(p), 77);
-             WriteAll(p + ".new", other);
-             fs::rename(p + ".new", p);
-         },
-         "was replaced by another file after an interrupted rewrite; it was not touched."},
+    // Each change edits the file's bytes, written in place or as another file
+    // renamed over it (`replace`).
+    const std::tuple<const char*, std::function<void(Bytes&)>, bool> changes[] = {
+        {"rewritten in place", [](Bytes& b) { b[b.size() - 100] ^= 0xFF; }, false},
+        {"shortened", [](Bytes& b) { b.resize(b.size() - 200); }, false},
+        {"appended to", [](Bytes& b) { b.resize(b.size() + 5000, 0x5A); }, false},
+        {"replaced by a copy from elsewhere", [](Bytes& b) { b = PatternBytes(b.size(), 77); },
+         true},
         // Byte for byte what the journal knows, but another file (cp + mv): only
         // its identity tells, and recovery must heed it.
-        {"replaced by a copy of itself",
-         [](const std::string& p) {
-             fs::copy_file(p, p + ".new");
-             fs::rename(p + ".new", p);
-         },
-         "was replaced by another file after an interrupted rewrite; it was not touched."},
+        {"replaced by a copy of itself", [](Bytes&) {}, true},
     };
     for (bool torn : {false, true}) {
-        for (const auto& change : changes) {
-            SCOPED_TRACE(std::string(change.what) + (torn ? " (after a torn rewrite)" : ""));
+        for (const auto& [what, edit, replace] : changes) {
+            SCOPED_TRACE(std::string(what) + (torn ? " (after a torn rewrite)" : ""));
             SetUp();
             LeaveJournal("a.tkv", torn);
-            change.apply(File("a.tkv"));
-            const Bytes theirs = ReadAll(File("a.tkv"));
+            Bytes theirs = ReadAll(File("a.tkv"));
+            edit(theirs);
+            WriteAll(File(replace ? "a.new" : "a.tkv"), theirs);
+            if (replace) fs::rename(File("a.new"), File("a.tkv"));
             const Bytes other = ReadAll(File("b.tkv"));
             // A plain read of another file of the folder recovers the folder.
             const ToolRun run = Tool({"dump", File("b.tkv")});
             EXPECT_EQ(run.status, 0);
             EXPECT_EQ(ReadAll(File("a.tkv")), theirs) << "the other program's bytes were lost";
             EXPECT_EQ(ReadAll(File("b.tkv")), other);
-            EXPECT_TRUE(Contains(run.err, File("a.tkv") + " " + change.message)) << run.err;
+            EXPECT_TRUE(
+                Contains(run.err, File("a.tkv") +
+                                      (replace ? " was replaced by another file"
+                                               : " was changed by another program") +
+                                      " after an interrupted rewrite; it was not touched."));
             EXPECT_TRUE(Journals(folder).empty()) << "the entry is dropped with its journal";
             // Said once: the next open finds nothing more to say.
             EXPECT_EQ(Tool({"dump", File("b.tkv")}).err, "");
             fs::remove_all(folder);
         }
     }
-#endif
 }
 
-TEST_F(JournalRecoveryTest, ATornFileIsPutBackAndAnUntouchedOneKept) {
+// A file left old needs no word; a torn one is put back, where its folder now
+// lies if it was moved after the crash. A copy of the folder made before is
+// not touched: its files are other files than the journal recorded (another
+// inode), and each is named.
+TEST_F(JournalRecoveryTest, ATornFileIsPutBackWhereItNowLiesAndNotInACopy) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
     const Bytes before = ReadAll(File("a.tkv"));
-    LeaveJournal("a.tkv", true);
-    ASSERT_NE(ReadAll(File("a.tkv")), before) << "the rewrite must have torn the file";
-    const ToolRun run = Tool({"get", File("a.tkv"), "RUN.GAIN"});
-    EXPECT_EQ(run.out, "5\n");
-    EXPECT_EQ(ReadAll(File("a.tkv")), before);
-    EXPECT_TRUE(Contains(run.err, File("a.tkv") + " was put back as it was")) << run.err;
-
     LeaveJournal("a.tkv", false);
     EXPECT_EQ(Tool({"get", File("a.tkv"), "RUN.GAIN"}).err, "") << "an old file needs no word";
     EXPECT_EQ(ReadAll(File("a.tkv")), before);
     EXPECT_TRUE(Journals(folder).empty());
-#endif
-}
 
-// ------------------------------------------------------------ moved and copied
-
-TEST_F(JournalRecoveryTest, AFolderMovedAfterTheCrashIsRecoveredWhereItNowLies) {
-    TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
-    const Bytes before = ReadAll(File("a.tkv"));
     LeaveJournal("a.tkv", true);
-    const fs::path moved = dir.Path() / "moved-plate";
+    const Bytes torn = ReadAll(File("a.tkv"));
+    ASSERT_NE(torn, before) << "the rewrite must have torn the file";
+    const fs::path copy = dir.Path() / "copy", moved = dir.Path() / "moved-plate";
+    fs::copy(folder, copy);
     fs::rename(folder, moved);
-    const ToolRun run = Tool({"dump", (moved / "b.tkv").string()});
-    EXPECT_EQ(ReadAll((moved / "a.tkv").string()), before) << "the torn file stayed torn";
-    EXPECT_TRUE(Contains(run.err, "was put back")) << run.err;
+    const std::string a = (moved / "a.tkv").string(), copiedA = (copy / "a.tkv").string();
+    ToolRun run = Tool({"get", a, "RUN.GAIN"});
+    EXPECT_EQ(run.out, "5\n");
+    EXPECT_EQ(ReadAll(a), before);
+    EXPECT_TRUE(Contains(run.err, a + " was put back as it was"));
     EXPECT_TRUE(Journals(moved).empty());
-#endif
+
+    ASSERT_EQ(Tool({"set", a, "RUN.GAIN", "long", "7"}).status, 0);
+    const Bytes edited = ReadAll(a);
+    run = Tool({"dump", (copy / "b.tkv").string()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadAll(copiedA), torn);
+    EXPECT_EQ(ReadAll(a), edited) << "the original's later edit was rolled back";
+    EXPECT_TRUE(Contains(run.err, "has been copied here"));
+    EXPECT_TRUE(
+        Contains(run.err, copiedA + " was replaced by another file after an interrupted rewrite"));
 }
 
-TEST_F(JournalRecoveryTest, AFileThatCannotBePutBackKeepsTheJournalForTheNextOpen) {
-    TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
-    const Bytes before = ReadAll(File("a.tkv"));
-    LeaveJournal("a.tkv", true);
-    {
-        InjectedFaults full(InjectedFaults::Action::Fail, 1,
-                            InjectedFaults::On(InjectedFaults::Op::Write, File("a.tkv")));
-        const auto notices = RewriteJournal::Recover(folder.string());
-        ASSERT_EQ(notices.size(), 1u);
-        EXPECT_TRUE(Contains(notices[0], "the journal was kept to try again")) << notices[0];
-    }
-    EXPECT_EQ(Journals(folder).size(), 1u);
-    EXPECT_NE(ReadAll(File("a.tkv")), before);
-    RewriteJournal::Recover(folder.string());
-    EXPECT_EQ(ReadAll(File("a.tkv")), before);
-    EXPECT_TRUE(Journals(folder).empty());
-#endif
-}
-
-TEST_F(JournalRecoveryTest, AJournalInAStateFolderOthersMayWriteIsNotRead) {
+// A journal that may not be read now (its state folder open to others) or whose
+// file cannot be put back now (a full disk) is kept for the next open.
+TEST_F(JournalRecoveryTest, AJournalThatCannotBeAppliedNowIsKeptForTheNextOpen) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does, and mode bits");
-#ifndef _WIN32
-    const Bytes before = ReadAll(File("a.tkv"));
     const std::string path = File("a.tkv");
+    const Bytes before = ReadAll(path);
     LeaveJournal("a.tkv", true, true);
     const fs::path state = dir.Path() / "state" / "tkv-editor" / "journals";
-    ASSERT_FALSE(FileSystem::NamesStartingWith(state.string(), RewriteJournal::kPrefix).empty());
+    const auto kept = [&] {
+        return FileSystem::NamesStartingWith(state.string(), RewriteJournal::kPrefix).size();
+    };
+    ASSERT_EQ(kept(), 1u);
     const Bytes torn = ReadAll(path);
     ASSERT_NE(torn, before);
     fs::permissions(state, fs::perms::all);
     RewriteJournal::Recover(folder.string());
     EXPECT_EQ(ReadAll(path), torn) << "a journal others may have put there is not applied";
     fs::permissions(state, fs::perms::owner_all, fs::perm_options::replace);
+    {
+        InjectedFaults full(InjectedFaults::Action::Fail, 1,
+                            InjectedFaults::On(InjectedFaults::Op::Write, path));
+        const auto notices = RewriteJournal::Recover(folder.string());
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_TRUE(Contains(notices[0], "the journal was kept to try again"));
+    }
+    EXPECT_EQ(kept(), 1u);
+    EXPECT_NE(ReadAll(path), before);
     RewriteJournal::Recover(folder.string());
     EXPECT_EQ(ReadAll(path), before);
-#endif
-}
-
-TEST_F(JournalRecoveryTest, ACopiedJournalReachesOnlyTheFilesBesideIt) {
-    TKV_POSIX_ONLY("fork, to leave a journal as a crash does");
-#ifndef _WIN32
-    const Bytes before = ReadAll(File("a.tkv"));
-    LeaveJournal("a.tkv", true);
-    const fs::path copy = dir.Path() / "copy";
-    fs::copy(folder, copy);
-    // The original is recovered and edited on.
-    ASSERT_EQ(Tool({"set", File("a.tkv"), "RUN.GAIN", "long", "7"}).status, 0);
-    const Bytes edited = ReadAll(File("a.tkv"));
-    // Opening the copy touches neither the original nor the copies: they are other
-    // files than the journal recorded (another inode), and each is named.
-    const Bytes tornCopy = ReadAll((copy / "a.tkv").string());
-    ASSERT_NE(tornCopy, before);
-    const ToolRun run = Tool({"dump", (copy / "b.tkv").string()});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(ReadAll((copy / "a.tkv").string()), tornCopy);
-    EXPECT_EQ(ReadAll(File("a.tkv")), edited) << "the original's later edit was rolled back";
-    EXPECT_TRUE(Contains(run.err, "has been copied here")) << run.err;
-    EXPECT_TRUE(Contains(run.err, (copy / "a.tkv").string() +
-                                      " was replaced by another file after an interrupted rewrite"))
-        << run.err;
-#endif
+    EXPECT_EQ(kept(), 0u);
 }
 
 // ------------------------------------------------------------ planted journals
@@ -304,12 +227,6 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
         EXPECT_EQ(ReadAll(File("a.tkv")), stale) << "the planted journal is not a real threat";
         WriteAll(File("a.tkv"), now);
     }
-    struct Plant {
-        const char* what;
-        Bytes bytes;
-        std::function<void(const std::string&)> after;
-        const char* message;
-    };
     Bytes cut = good;
     cut.resize(cut.size() - 7);
     // One byte changed where only the trailer's hash of the whole journal covers
@@ -319,41 +236,40 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
     const auto at = std::search(changed.begin(), changed.end(), name.begin(), name.end());
     ASSERT_NE(at, changed.end());
     at[static_cast<std::ptrdiff_t>(name.size()) - 1] ^= 1;
-    const Plant plants[] = {
-        {"writable by its group", good, [](const std::string& p) { ::chmod(p.c_str(), 0620); },
-         "is not a rewrite journal of yours"},
-        {"writable by others", good, [](const std::string& p) { ::chmod(p.c_str(), 0602); },
-         "is not a rewrite journal of yours"},
-        {"with a second name", good,
-         [&](const std::string& p) { fs::create_hard_link(p, File("second-name")); },
-         "is not a rewrite journal of yours"},
-        {"owned by another user", good,
-         [](const std::string& p) {
-             if (::chown(p.c_str(), 4242, 4242) != 0) ::chmod(p.c_str(), 0666);  // not root
-         },
-         "is not a rewrite journal of yours"},
-        {"naming a file outside its folder",
-         PlantedJournal(folder, "../plate/a.tkv", stale),
-         {},
-         "is not a complete rewrite journal"},
-        {"cut short", cut, {}, "is not a complete rewrite journal"},
-        {"changed in a byte", changed, {}, "is not a complete rewrite journal"},
-        {"not a journal at all",
-         Bytes{'n', 'o', 't', 'e', 's'},
-         {},
-         "is not a complete rewrite journal"},
-    };
-    for (const auto& plant : plants) {
-        SCOPED_TRACE(plant.what);
+    const char *notOurs = "is not a rewrite journal of yours",
+               *incomplete = "is not a complete rewrite journal";
+    const auto mode = [](int m) { return [m](const std::string& p) { ::chmod(p.c_str(), m); }; };
+    // What is planted, its bytes, what is done to it then, and what is said of it.
+    const std::tuple<const char*, Bytes, std::function<void(const std::string&)>, const char*>
+        plants[] = {
+            {"writable by its group", good, mode(0620), notOurs},
+            {"writable by others", good, mode(0602), notOurs},
+            {"with a second name", good,
+             [&](const std::string& p) { fs::create_hard_link(p, File("second-name")); }, notOurs},
+            {"owned by another user", good,
+             [](const std::string& p) {
+                 if (::chown(p.c_str(), 4242, 4242) != 0) ::chmod(p.c_str(), 0666);  // not root
+             },
+             notOurs},
+            {"naming a file outside its folder",
+             PlantedJournal(folder, "../plate/a.tkv", stale),
+             {},
+             incomplete},
+            {"cut short", cut, {}, incomplete},
+            {"changed in a byte", changed, {}, incomplete},
+            {"not a journal at all", Bytes{'n', 'o', 't', 'e', 's'}, {}, incomplete},
+        };
+    for (const auto& [what, bytes, after, message] : plants) {
+        SCOPED_TRACE(what);
         const std::string path = File(".tkvjournal-planted");
-        WriteAll(path, plant.bytes);
+        WriteAll(path, bytes);
         ::chmod(path.c_str(), 0600);
-        if (plant.after) plant.after(path);
+        if (after) after(path);
         const ToolRun run = Tool({"get", File("a.tkv"), "RUN.GAIN"});
         EXPECT_EQ(run.out, "5\n");
         EXPECT_EQ(ReadAll(File("a.tkv")), now);
         EXPECT_TRUE(fs::exists(path)) << "only a valid journal of ours is ever removed";
-        EXPECT_TRUE(Contains(run.err, path + " " + plant.message)) << run.err;
+        EXPECT_TRUE(Contains(run.err, path + " " + message));
         fs::remove(path);
         fs::remove(File("second-name"));
     }
@@ -369,8 +285,7 @@ TEST_F(JournalRecoveryTest, APlantedJournalIsNeverAppliedNorDeleted) {
     const ToolRun run = Tool({"set", File("a.tkv"), "RUN.GAIN", "long", "6"});
     EXPECT_EQ(run.status, 0) << run.err.substr(0, 300);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err.substr(0, 300);
-    EXPECT_TRUE(Contains(run.err, folder.string() + ": 2001 files named .tkvjournal-"))
-        << run.err.substr(0, 300);
+    EXPECT_TRUE(Contains(run.err, folder.string() + ": 2001 files named .tkvjournal-"));
 #endif
 }
 
@@ -402,44 +317,26 @@ TEST_F(JournalRecoveryTest, AHugeJunkJournalIsReadInWindowsNotAllocated) {
 }
 
 TEST_F(JournalRecoveryTest, TheDecoderRefusesEveryLieAboutLengths) {
-    const Bytes now = ReadAll(File("a.tkv"));
-    Bytes stale = now;
+    const Bytes stale = ReadAll(File("a.tkv"));
     const Bytes good = PlantedJournal(folder, "a.tkv", stale);
     RewriteJournal::Head head;
     std::vector<RewriteJournal::Entry> entries;
     ASSERT_TRUE(RewriteJournal::Decode(good, head, entries));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "a.tkv");
     // Every single flipped byte is caught (by the checksum, or before it).
     for (std::size_t at = 0; at < good.size(); at += 97) {
         Bytes bad = good;
         bad[at] ^= 0x40;
         EXPECT_FALSE(RewriteJournal::Decode(bad, head, entries)) << "byte " << at;
     }
-    // The check that failed is named.
-    std::string why;
-    Bytes badMagic = good;
-    badMagic[0] ^= 0x40;
-    EXPECT_FALSE(RewriteJournal::Decode(badMagic, head, entries, &why));
-    EXPECT_EQ(why, "it does not start as a journal or is too short");
-    Bytes badBody = good;
-    badBody[good.size() / 2] ^= 0x40;
-    EXPECT_FALSE(RewriteJournal::Decode(badBody, head, entries, &why));
-    EXPECT_EQ(why, "its checksum does not match its bytes");
     std::vector<const char*> names = {"", ".", "..", "sub/a.tkv", ".tkvjournal-x"};
 #ifdef _WIN32
     // Names Windows reads as another place: a separator, a stream, a device.
     for (const char* name : {"sub\\a.tkv", "a.tkv:stream", "CON", "com1.tkv", "nul .tkv", "a.tkv."})
         names.push_back(name);
 #endif
-    for (const char* name : names) {
-        why.clear();
-        EXPECT_FALSE(
-            RewriteJournal::Decode(PlantedJournal(folder, name, stale), head, entries, &why))
+    for (const char* name : names)
+        EXPECT_FALSE(RewriteJournal::Decode(PlantedJournal(folder, name, stale), head, entries))
             << "name '" << name << "'";
-        EXPECT_EQ(why, "an entry's file name is not a plain name of the folder, or comes twice")
-            << "name '" << name << "'";
-    }
 }
 
 }  // namespace
