@@ -99,6 +99,20 @@ TEST_F(WriteTruthTest, TheEditorNeverSilentlyOverwritesAScriptsChange) {
 // ------------------------------------------------------------ one file, several names
 
 // One file under several names is rewritten once, in its own folder.
+TEST_F(WriteTruthTest, AWriterHoldingTheFileIsWaitedForABoundedTimeAndNamed) {
+    RandomAccessFile holder(File("A01.tkv"), RandomAccessFile::Mode::ReadWrite);
+    const int wait = RandomAccessFile::LockWait();
+    RandomAccessFile::SetLockWait(100);
+    const ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "9"});
+    RandomAccessFile::SetLockWait(wait);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(
+        Contains(run.err, File("A01.tkv") + " is being written by another program; waiting"));
+    EXPECT_TRUE(Contains(run.err, RandomAccessFile::kBusyCause));
+    holder.Close();
+    EXPECT_EQ(Gain("A01.tkv"), "5\n");
+}
+
 TEST_F(WriteTruthTest, HardAndSymbolicLinksMakeOneRewriteAndOneLine) {
     TKV_POSIX_ONLY("symbolic links made by a test (Windows asks a privilege for them)");
     fs::create_hard_link(File("A01.tkv"), File("A04.tkv"));
