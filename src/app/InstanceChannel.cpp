@@ -8,7 +8,6 @@
 
 namespace {
 constexpr qint64 kMaxRequest = 64 * 1024;  // a path is far shorter
-
 }  // namespace
 
 CInstanceChannel::CInstanceChannel(QObject* parent) : QObject(parent) {}
