@@ -1,27 +1,13 @@
 #include "app/InstanceChannel.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <QDir>
-#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
 
-#include "platform/FileSystem.h"
+#include "platform/UserPlaces.h"
 
 namespace {
 constexpr qint64 kMaxRequest = 64 * 1024;  // a path is far shorter
-
-// The listener at the other end of a connected local socket runs as this user:
-// another user's listener would learn every file opened.
-bool ListenerIsOwn(qintptr descriptor) {
-    struct ucred peer {};
-    socklen_t size = sizeof peer;
-    return ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
-           size == sizeof peer && peer.uid == ::getuid();
-}
 }  // namespace
 
 CInstanceChannel::CInstanceChannel(QObject* parent) : QObject(parent) {}
@@ -29,16 +15,7 @@ CInstanceChannel::CInstanceChannel(QObject* parent) : QObject(parent) {}
 CInstanceChannel::~CInstanceChannel() = default;  // the server closes with its parent
 
 QString CInstanceChannel::ServerName() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists())
-        return QString::fromLocal8Bit(runtime) + QStringLiteral("/tkv-editor.socket");
-    // The temporary folder is everyone's: another user may have made any name in
-    // it first. The socket lies in a folder of the user's own there, made and
-    // checked (the user's, no link, nobody else may enter); when it is not that,
-    // there is no channel and each editor runs alone.
-    const QString folder = QDir::tempPath() + QStringLiteral("/tkv-editor-%1").arg(::getuid());
-    if (!FileSystem::MakeOwnFolder(QFile::encodeName(folder).toStdString())) return {};
-    return folder + QStringLiteral("/tkv-editor.socket");
+    return QString::fromStdString(UserPlaces::InstanceChannelName());
 }
 
 bool CInstanceChannel::Forward(const QString& absolutePath, int timeoutMs) {
@@ -47,7 +24,7 @@ bool CInstanceChannel::Forward(const QString& absolutePath, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(timeoutMs)) return false;
-    if (!ListenerIsOwn(socket.socketDescriptor())) {
+    if (!UserPlaces::PeerIsThisUser(socket.socketDescriptor())) {
         socket.abort();
         return false;
     }

@@ -3,12 +3,11 @@
 // with a file to open first hands the file to the user's running editor, which
 // opens it in its window (the desktop's counterpart of a DDE open); only when
 // none answers does the start go on with a window of its own, which then
-// listens for the next ones. The channel is a local socket in the user's
-// runtime folder ($XDG_RUNTIME_DIR, else a folder of the user's own in the
-// temporary folder), open to the user alone; a path is sent only to a listener
-// that runs as the user. A request is one line, the file's absolute path
-// percent-encoded; the answer "OK" comes as soon as the line is read, before the
-// file opens, so a message box of the open never keeps the second start waiting.
+// listens for the next ones. The channel is a local socket (on Windows a named
+// pipe) in the user's own place (UserPlaces::InstanceChannelName), open to the
+// user alone; a path is sent only to a listener that runs as the user. A request is one line, the
+// file's absolute path percent-encoded; the answer "OK" comes as soon as the line is read, before
+// the file opens, so a message box of the open never keeps the second start waiting.
 
 #include <QObject>
 #include <QString>

@@ -29,6 +29,7 @@
 #include "model/HeaderNode.h"
 #include "platform/TextCodec.h"
 #include "platform/UserMessages.h"
+#include "platform/UserPlaces.h"
 #include "res/Resource.h"
 #include "views/FolderProgress.h"
 #include "views/PlateSheetWindow.h"
@@ -226,20 +227,17 @@ void CMainFrame::OnUpdateClock() {
 }
 
 QString CMainFrame::HelpFilePath() {
-    // Beside the program first (a build, or a copy of the program with its help);
-    // then where an installation puts it, found from the program's own place.
-    QString folder = QCoreApplication::applicationFilePath();
-    int at = folder.lastIndexOf('\\');
-    if (at < 0) at = folder.lastIndexOf('/');
-    if (at > 1) folder = folder.left(at + 1);
-    const QString beside = folder + QStringLiteral("HeaderEditor.chm");
-    if (QFileInfo::exists(beside)) return beside;
 #ifdef TKV_HELP_FROM_BIN
-    const QString installed = QDir::cleanPath(folder + QStringLiteral(TKV_HELP_FROM_BIN) +
-                                              QStringLiteral("/HeaderEditor.chm"));
-    if (QFileInfo::exists(installed)) return installed;
+    const std::string installed = TKV_HELP_FROM_BIN;
+#else
+    const std::string installed;
 #endif
-    return beside;  // missing: the help window says so, naming it
+    const std::vector<std::string> candidates = UserPlaces::HelpFileCandidates(
+        QCoreApplication::applicationFilePath().toStdString(), "HeaderEditor.chm", installed);
+    for (const std::string& path : candidates)
+        if (QFileInfo::exists(QString::fromStdString(path))) return QString::fromStdString(path);
+    return QString::fromStdString(
+        candidates.front());  // missing: the help window says so, naming it
 }
 
 void CMainFrame::OnHelpTopics() {

@@ -4,8 +4,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -16,10 +14,10 @@
 #include "app/HelpWindow.h"
 #include "app/InstanceChannel.h"
 #include "app/MainFrame.h"
-#include "app/MimeRegistry.h"
 #include "document/TKVEditorDoc.h"
 #include "model/HeaderNode.h"
 #include "model/LabelCompare.h"
+#include "platform/FileTypeRegistry.h"
 #include "platform/NativeSettings.h"
 #include "platform/qt/QtUserMessages.h"
 #include "res/Resource.h"
@@ -45,10 +43,12 @@ std::optional<int> CTKVEditorApp::RunWithoutWindow(const CCommandLineInfo& info)
         return 2;
     }
     if (info.m_nShellCommand != CCommandLineInfo::AppUnregister) return std::nullopt;
-    MimeRegistry registry(MimeRegistry::DefaultDataHome(), "", kDocumentClsid);
-    const bool removed = registry.Unregister();
-    // The desktop forgets the content types only once its database is rebuilt.
-    if (!std::getenv("TKV_SKIP_MIME_UPDATE")) registry.UpdateDatabase();
+    const auto registry = FileTypeRegistry::ForUser("", kDocumentClsid);
+    const bool removed = registry->Unregister();
+    if (!removed)
+        std::fprintf(stderr, "TKV Extended Header Editor: %s\n", registry->Failure().c_str());
+    // The desktop forgets the content types only once it is told.
+    if (registry->Changed() && !std::getenv("TKV_SKIP_MIME_UPDATE")) registry->Announce(true);
     return removed ? 0 : 1;
 }
 
@@ -94,18 +94,15 @@ bool CTKVEditorApp::InitInstance(const std::vector<std::string>& args) {
 
     // An installed editor's content types come with its installation; a build
     // registers them for the user.
-    const std::string fileTypeId = DocString(5);
     if (!InstalledMimePackage()) {
-        RegisterMimeType(".tkv", "application/CV-TKV", fileTypeId);
-        RegisterMimeType(".pkv", "application/CV-PKV", fileTypeId);
-    }
-    // The desktop's mime database learns of changed packages in the background
-    // (TKV_SKIP_MIME_UPDATE set: not at all, as for tests and package builds).
-    if (m_bMimeChanged && !std::getenv("TKV_SKIP_MIME_UPDATE")) {
-        const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
-        if (!tool.isEmpty())
-            QProcess::startDetached(
-                tool, {QString::fromStdString(MimeRegistry::DefaultDataHome() + "/mime")});
+        const auto registry = FileTypeRegistry::ForUser(
+            QCoreApplication::applicationFilePath().toStdString(), kDocumentClsid);
+        const std::string fileTypeId = DocString(5), fileTypeName = DocString(6);
+        registry->Register(".tkv", "application/CV-TKV", fileTypeId, fileTypeName);
+        registry->Register(".pkv", "application/CV-PKV", fileTypeId, fileTypeName);
+        // The desktop learns of changes in the background (TKV_SKIP_MIME_UPDATE
+        // set: not at all, as for tests and package builds).
+        if (registry->Changed() && !std::getenv("TKV_SKIP_MIME_UPDATE")) registry->Announce(false);
     }
     SetStartFolder(m_cmdInfo);
 
@@ -169,15 +166,6 @@ bool CTKVEditorApp::InstalledMimePackage() {
 #else
     return false;
 #endif
-}
-
-bool CTKVEditorApp::RegisterMimeType(const std::string& extension, const std::string& contentType,
-                                     const std::string& fileTypeId) {
-    MimeRegistry registry(MimeRegistry::DefaultDataHome(),
-                          QCoreApplication::applicationFilePath().toStdString(), kDocumentClsid);
-    const bool ok = registry.Register(extension, contentType, fileTypeId, DocString(6));
-    m_bMimeChanged = m_bMimeChanged || registry.Changed();
-    return ok;
 }
 
 std::string CTKVEditorApp::GetParentFolder(const std::string& path) {

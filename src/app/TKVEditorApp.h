@@ -45,8 +45,6 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     bool IsEditAllowed() const override;
     // True when the content types come with an installation of this program.
     static bool InstalledMimePackage();
-    bool RegisterMimeType(const std::string& extension, const std::string& contentType,
-                          const std::string& fileTypeId);
     void SetStartFolder(const CCommandLineInfo& info);
     static std::string GetParentFolder(const std::string& path);
     void OnAppAbout();
@@ -68,7 +66,6 @@ class CTKVEditorApp : public EditPermission, public CommandTarget {
     mutable std::optional<InstrumentEditPermission> m_editPermission;
     quint32 m_dwHelpCookie = 0;
     int m_nExitCode = 0;
-    bool m_bMimeChanged = false;
     CCommandLineInfo m_cmdInfo;
     std::unique_ptr<QtUserMessages> m_pMessages;
     std::unique_ptr<UserMessages> m_pCheckMessages;  // -Check: messages go to standard error

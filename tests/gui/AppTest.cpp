@@ -18,7 +18,6 @@
 #include "app/CommandLineInfo.h"
 #include "app/HelpWindow.h"
 #include "app/InstanceChannel.h"
-#include "app/MimeRegistry.h"
 #include "platform/NativeSettings.h"
 #include "support/ToolRunner.h"
 
@@ -92,29 +91,20 @@ TEST_F(AppTest, EmbeddingOrAutomationShowsNoWindowAndRegistersNothing) {
 }
 
 TEST_F(AppTest, StartRegistersBothContentTypesAndUnregisterRemovesThem) {
+    // What is written is FileTypeRegistryTest's: here, that the editor does it.
     ASSERT_TRUE(Start({}));
-    MimeRegistry registry(dataHome, "", "");
-    std::ifstream tkv(registry.PackagePath(".tkv"));
-    const std::string text((std::istreambuf_iterator<char>(tkv)), {});
-    EXPECT_NE(text.find("<mime-type type=\"application/CV-TKV\">"), std::string::npos);
-    EXPECT_NE(text.find("<glob pattern=\"*.tkv\"/>"), std::string::npos);
-    EXPECT_NE(text.find("TKV.Document"), std::string::npos);
-    EXPECT_NE(text.find(CTKVEditorApp::kDocumentClsid), std::string::npos);
-    EXPECT_TRUE(fs::exists(registry.PackagePath(".pkv")));
-    std::ifstream desktop(registry.DesktopEntryPath());
-    const std::string entry((std::istreambuf_iterator<char>(desktop)), {});
-    EXPECT_NE(entry.find("MimeType=application/CV-PKV;application/CV-TKV;"), std::string::npos);
-    // A second start writes nothing new.
-    MimeRegistry again(dataHome, QCoreApplication::applicationFilePath().toStdString(),
-                       CTKVEditorApp::kDocumentClsid);
-    ASSERT_TRUE(again.Register(".tkv", "application/CV-TKV", "TKV.Document", "TKV/PKV Document"));
-    EXPECT_FALSE(again.Changed());
+    const fs::path packages = fs::path(dataHome) / "mime" / "packages";
+    std::string names;
+    for (const auto& e : fs::directory_iterator(packages))
+        names += e.path().filename().string() + " ";
+    EXPECT_NE(names.find("tkv-editor-tkv.xml"), std::string::npos) << names;
+    EXPECT_NE(names.find("tkv-editor-pkv.xml"), std::string::npos) << names;
     app.reset();
     app = std::make_unique<CTKVEditorApp>(&messages);
     EXPECT_FALSE(app->InitInstance({"/Unregister"}));
     EXPECT_EQ(app->ExitCode(), 0);
-    EXPECT_FALSE(fs::exists(registry.PackagePath(".tkv")));
-    EXPECT_FALSE(fs::exists(registry.DesktopEntryPath()));
+    EXPECT_TRUE(fs::is_empty(packages));
+    EXPECT_FALSE(fs::exists(fs::path(dataHome) / "applications" / "tkv-editor.desktop"));
 }
 
 TEST_F(AppTest, AFileThatCannotBeOpenedEndsStartUp) {

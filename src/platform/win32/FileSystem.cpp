@@ -45,28 +45,8 @@ class Handle {
     HANDLE m_h;
 };
 
-// The user running the program.
-const std::vector<BYTE>& CurrentUser() {
-    static const std::vector<BYTE> sid = [] {
-        std::vector<BYTE> out;
-        HANDLE token = nullptr;
-        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return out;
-        DWORD size = 0;
-        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-        std::vector<BYTE> buffer(size);
-        if (size && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
-            const PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-            const DWORD n = ::GetLengthSid(user);
-            out.assign(static_cast<BYTE*>(user), static_cast<BYTE*>(user) + n);
-        }
-        ::CloseHandle(token);
-        return out;
-    }();
-    return sid;
-}
-
 bool IsMe(PSID sid) {
-    const auto& me = CurrentUser();
+    const auto& me = win32::CurrentUser();
     return !me.empty() && ::EqualSid(sid, const_cast<BYTE*>(me.data()));
 }
 

@@ -83,4 +83,28 @@ FileError ErrorOf(const std::string& path, DWORD code) {
     return FileError(path, MessageOf(code), ErrnoOf(code));
 }
 
+std::vector<BYTE> UserOf(HANDLE token) {
+    std::vector<BYTE> out;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+        const PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+        const DWORD n = ::GetLengthSid(user);
+        out.assign(static_cast<BYTE*>(user), static_cast<BYTE*>(user) + n);
+    }
+    return out;
+}
+
+const std::vector<BYTE>& CurrentUser() {
+    static const std::vector<BYTE> sid = [] {
+        HANDLE token = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+            return std::vector<BYTE>();
+        std::vector<BYTE> out = UserOf(token);
+        ::CloseHandle(token);
+        return out;
+    }();
+    return sid;
+}
 }  // namespace win32

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/FileError.h"
 
@@ -20,4 +21,8 @@ int ErrnoOf(DWORD code);
 // The system's text for a Windows error code (FormatMessageW), without its line end.
 std::string MessageOf(DWORD code);
 FileError ErrorOf(const std::string& path, DWORD code);
+// The security id of the user an access token stands for (empty when it cannot
+// be read), and that of the user running the program.
+std::vector<BYTE> UserOf(HANDLE token);
+const std::vector<BYTE>& CurrentUser();
 }  // namespace win32
