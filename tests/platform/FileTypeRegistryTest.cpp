@@ -1,7 +1,6 @@
-// What the editor keeps with the system for the user. Its file types,
-// registered into a scratch place and read back as the desktop reads them: on
-// Windows the registry's values under a scratch key, elsewhere the text of the
-// data folder's files. Its help file's places and its one-editor channel.
+// The editor's file types for the user, registered into a scratch place and
+// read back as the desktop reads them: on Windows the registry's values under a
+// scratch key, elsewhere the text of the data folder's files.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,16 +8,12 @@
 #include <vector>
 
 #include "platform/FileTypeRegistry.h"
-#include "platform/UserPlaces.h"
 #include "support/TestFiles.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
 #include <process.h>
-#else
-#include <sys/socket.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -177,40 +172,6 @@ TEST(FileTypeRegistryTest, RegistersOnceReadsBackAndUnregistersOnlyItsOwn) {
     EXPECT_EQ(scratch.Of(".tkv"), Association{});
     EXPECT_EQ(scratch.Of(".pkv").contentType, "application/x-other");
     EXPECT_TRUE(registry->Announce(true)) << registry->Failure();
-}
-
-// The editor's other places: its help file, and its one-editor channel, which
-// is the user's and takes a listener of the user's own.
-TEST(UserPlacesTest, HelpBesideTheProgramThenInstalledAndAChannelOfTheUsersOwn) {
-#ifdef _WIN32
-    const char* program = "C:\\TKV\\bin\\tkv-editor.exe";
-    const std::vector<std::string> help{"C:\\TKV\\bin\\HeaderEditor.chm",
-                                        "C:\\TKV\\share\\tkv-editor\\HeaderEditor.chm"};
-    EXPECT_EQ(UserPlaces::InstanceChannelName().rfind("\\\\.\\pipe\\tkv-editor-S-1-5-", 0), 0u)
-        << UserPlaces::InstanceChannelName();
-    const std::wstring pipe = L"\\\\.\\pipe\\tkv-tests-" + std::to_wstring(::_getpid());
-    HANDLE server = ::CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_DUPLEX, 0, 1, 64, 64, 0, nullptr);
-    ASSERT_NE(server, INVALID_HANDLE_VALUE);
-    HANDLE client = ::CreateFileW(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(client, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(UserPlaces::PeerIsThisUser(reinterpret_cast<std::intptr_t>(client)));
-    ::CloseHandle(client);
-    ::CloseHandle(server);
-#else
-    const char* program = "/opt/tkv/bin/tkv-editor";
-    const std::vector<std::string> help{"/opt/tkv/bin/HeaderEditor.chm",
-                                        "/opt/tkv/share/tkv-editor/HeaderEditor.chm"};
-    int pair[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
-    EXPECT_TRUE(UserPlaces::PeerIsThisUser(pair[0]));
-    ::close(pair[0]);
-    ::close(pair[1]);
-#endif
-    EXPECT_EQ(UserPlaces::HelpFileCandidates(program, "HeaderEditor.chm", "../share/tkv-editor"),
-              help);
-    EXPECT_EQ(UserPlaces::HelpFileCandidates(program, "HeaderEditor.chm", ""),
-              std::vector<std::string>{help.front()});
 }
 
 }  // namespace
