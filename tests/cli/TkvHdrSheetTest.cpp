@@ -194,11 +194,34 @@ TEST_F(TkvHdrSheetTest, EverySheetErrorIsNamedAndNothingIsWritten) {
 }
 
 TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesOneField) {
-    const ToolRun out =
-        Tool({"sheet", "export", File(0), "SAMPLE.WELL", "SAMPLE.OWNER", "RUN.GAIN"});
+    // A08 also holds reals of every hard kind, and booleans, which go back
+    // bit for bit.
+    const double inf = INFINITY,
+                 dPayload = std::bit_cast<double>(std::uint64_t{0xFFF0000000000123});
+    const float fPayload = std::bit_cast<float>(std::uint32_t{0x7FA00001});  // signalling
+    const double dv[] = {
+        3.14159265358979, 0.30000000000000004, 123456789, 4.9e-324, -0.0, inf, -inf, NAN, dPayload};
+    const float fv[] = {3.14159265f, 16777215, 1.17549435e-38f, 1.4e-45f, 0, INFINITY,
+                        -INFINITY,   -NAN,     fPayload};
+    HeaderElement d(ElementType::Double, 9), f(ElementType::Float, 9), b(ElementType::Boolean, 3);
+    for (std::uint32_t i = 0; i < 9; ++i) {
+        d.SetDouble(i, dv[i]);
+        f.SetFloat(i, fv[i]);
+    }
+    b.SetByte(0, 1);
+    b.SetByte(2, 2);  // the reader takes any later byte
+    auto root = ExtendedHeader::MakeRoot();
+    AddAt(*root, "SAMPLE.WELL", HeaderElement(std::string_view("A08")));
+    AddAt(*root, "R.D", d);
+    AddAt(*root, "R.F", f);
+    AddAt(*root, "R.B", b);
+    WriteAll(File(7), SampleFile(*root, SampleRecord(), 700, 7));
+    const ToolRun out = Tool({"sheet", "export", File(0), "SAMPLE.WELL", "SAMPLE.OWNER", "RUN.GAIN",
+                              "R.D", "R.F", "R.B"});
     ASSERT_EQ(out.status, 0) << out.err;
     EXPECT_EQ(out.out.substr(0, out.out.find('\n')),
-              "file,SAMPLE.WELL:ascii,SAMPLE.OWNER:unicode,RUN.GAIN:long\r");
+              "file,SAMPLE.WELL:ascii,SAMPLE.OWNER:unicode,RUN.GAIN:long,R.D:double,R.F:float,"
+              "R.B:boolean\r");
     const std::string sheet = dir.File("s.csv");
     WriteAll(sheet, Bytes(out.out.begin(), out.out.end()));
     const auto before = FolderContents(plate);
@@ -215,7 +238,7 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     for (const auto& [name, bytes] : FolderContents(plate))
         EXPECT_EQ(bytes == before.at(name), name != "C06.tkv") << name;
     // Untyped columns take each file's stored type.
-    records[0] = {"file", "SAMPLE.WELL", "SAMPLE.OWNER", "RUN.GAIN"};
+    for (auto& column : records[0]) column = column.substr(0, column.find(':'));
     records[30][1] = "C06";
     records[31][3] = "8";
     const ToolRun untyped = Tool({"sheet", "import", File(0), Sheet(records)});
@@ -238,41 +261,11 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_EQ(mixed.status, 0) << mixed.err;
     EXPECT_TRUE(Contains(mixed.out, "file,RUN.GAIN\r\nA01.tkv,5\r\n"));
     EXPECT_TRUE(Contains(mixed.out, "A06.tkv,five\r\n"));
-    EXPECT_TRUE(Contains(mixed.err, "RUN.GAIN as ASCII (A06.tkv) and Long (A01.tkv and 94 more)"));
+    EXPECT_TRUE(Contains(mixed.err, "RUN.GAIN as ASCII (A06.tkv) and Long (A01.tkv and 93 more)"));
     WriteAll(sheet, Bytes(mixed.out.begin(), mixed.out.end()));
     const ToolRun mixedIn = Tool({"sheet", "import", File(0), sheet});
     EXPECT_EQ(mixedIn.status, 0) << mixedIn.err;
     EXPECT_EQ(FieldLines(mixedIn.out), "");
-}
-
-TEST_F(TkvHdrSheetTest, ExportedRealsAndBooleansImportToTheSameBits) {
-    // NaNs with a payload, negative and signalling.
-    const double inf = INFINITY,
-                 dPayload = std::bit_cast<double>(std::uint64_t{0xFFF0000000000123});
-    const float fPayload = std::bit_cast<float>(std::uint32_t{0x7FA00001});
-    const double dv[] = {
-        3.14159265358979, 0.30000000000000004, 123456789, 4.9e-324, -0.0, inf, -inf, NAN, dPayload};
-    const float fv[] = {3.14159265f, 16777215, 1.17549435e-38f, 1.4e-45f, 0, INFINITY,
-                        -INFINITY,   -NAN,     fPayload};
-    HeaderElement d(ElementType::Double, 9), f(ElementType::Float, 9), b(ElementType::Boolean, 3);
-    for (std::uint32_t i = 0; i < 9; ++i) {
-        d.SetDouble(i, dv[i]);
-        f.SetFloat(i, fv[i]);
-    }
-    b.SetByte(0, 1);
-    b.SetByte(2, 2);  // the reader takes any later byte
-    auto root = ExtendedHeader::MakeRoot();
-    AddAt(*root, "R.D", d);
-    AddAt(*root, "R.F", f);
-    AddAt(*root, "R.B", b);
-    WriteAll(File(7), SampleFile(*root, SampleRecord(), 700, 7));
-    const ToolRun out = Tool({"sheet", "export", File(0), "R.D", "R.F", "R.B"});
-    ASSERT_EQ(out.status, 0) << out.err;
-    const auto before = FolderContents(plate);
-    const ToolRun in = Tool({"sheet", "import", File(0), Sheet(SheetTable::Parse(out.out, ','))});
-    EXPECT_EQ(in.status, 0) << in.err << out.out;
-    EXPECT_EQ(FieldLines(in.out), "");
-    EXPECT_EQ(FolderContents(plate), before);
 }
 
 TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
