@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "cli/RunTool.h"
 #include "support/DocumentFixture.h"
-#include "support/ToolRunner.h"
 
 namespace {
 
@@ -49,8 +49,7 @@ TEST_F(TkvHdrApplyTest, DryRunAndBadArgumentsWriteNothingAndAgainFindsNothingToD
               "Can't convert element at index 0 to specified type of number\n");
     EXPECT_EQ(Tool({"apply", a01, "SAMPLE.WELL.X", "long", "1"}).status, 1)
         << "through a value of the named file";
-    const ToolRun dry = Tool({"apply", "--dry-run", a01, "RUN.GAIN", "long", "9"});
-    EXPECT_EQ(dry.status, 0) << dry.err;
+    const ToolRun dry = Exits(0, {"apply", "--dry-run", a01, "RUN.GAIN", "long", "9"});
     EXPECT_EQ(FolderContents(folder), before);
     EXPECT_TRUE(Contains(dry.out, "would update: " + ShownPath(a01)));
     EXPECT_TRUE(Contains(dry.out, "skipped (read-only): " + ShownPath(File("A04.tkv"))));
@@ -74,8 +73,7 @@ TEST_F(TkvHdrApplyTest, NamesWhatItLeavesOutAndEscapesControlCharacters) {
     fs::create_symlink(folder / "A05.pkv", folder / "B05.tkv");
     const Bytes pkv = ReadAll(File("A05.pkv"));
     fs::copy_file(folder / "A01.tkv", folder / "C\nD\x1b.tkv");
-    const ToolRun r = Tool({"apply", File("A01.tkv"), "RUN.OPERATOR", "ascii", "J"});
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    const ToolRun r = Exits(0, {"apply", File("A01.tkv"), "RUN.OPERATOR", "ascii", "J"});
     for (const char* line : {"left out: B01.tkv (a folder)\n", "left out: B02.tkv (a FIFO)\n",
                              "left out: B03.tkv (a link that leads out of the folder)\n",
                              "left out: B04.tkv (a link to nothing)\n",
@@ -101,8 +99,7 @@ TEST(TkvHdrApplyNamesTest, TheFilesTakenAreThoseEndingInTheNamedFilesExtension) 
         for (const char* name : {".tkv", "A01.tkv", "X.TKV", "NOEXT", "A01.pkv"})
             WriteAll(plate.File(name),
                      SampleFile(*ExtendedHeader::MakeRoot(), SampleRecord(), 64, 1));
-        const ToolRun r = Tool({"apply", plate.File(c.named), "RUN.GAIN", "long", "3"});
-        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        const ToolRun r = Exits(0, {"apply", plate.File(c.named), "RUN.GAIN", "long", "3"});
         std::vector<std::string> updated;
         for (const auto& e : fs::directory_iterator(plate.Path()))
             if (Tool({"get", e.path().string(), "RUN.GAIN"}).status == 0)

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/RunTool.h"
 #include "document/InstrumentEditPermission.h"
 #include "platform/NativeSettings.h"
 #include "support/DocumentFixture.h"
-#include "support/ToolRunner.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -122,8 +122,7 @@ TEST(TkvHdrPermissionTest, WritingVerbsRefuseWhenTheInstrumentForbidsEditing) {
           {"resave", file},
           {"apply", file, "RUN.GAIN", "long", "6"},
           {"sheet", "import", file, sheet}}) {
-        const ToolRun r = Tool(args);
-        EXPECT_EQ(r.status, 1) << args[0];
+        const ToolRun r = Exits(1, args);
         EXPECT_TRUE(Contains(r.err, "editing is not allowed on this instrument"));
     }
     EXPECT_EQ(ReadAll(file), before) << "nothing was written";

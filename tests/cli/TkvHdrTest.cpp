@@ -3,10 +3,10 @@
 
 #include <sys/stat.h>
 
+#include "cli/RunTool.h"
 #include "format/StandardHeader.h"
 #include "support/TestFiles.h"
 #include "support/TestSystem.h"
-#include "support/ToolRunner.h"
 
 namespace {
 
@@ -18,8 +18,7 @@ class TkvHdrTest : public ::testing::Test {
 };
 
 TEST_F(TkvHdrTest, DumpListsEveryEntryInWalkOrder) {
-    const ToolRun r = Tool({"dump", example});
-    ASSERT_EQ(r.status, 0) << r.err;
+    const ToolRun r = Exits(0, {"dump", example});
     EXPECT_TRUE(r.err.empty());
     EXPECT_EQ(r.out.rfind("ANALYSIS\tList\t\n", 0), 0u) << r.out;
     for (const char* line : {"\nRUN.GAIN\tLong\t5\n", "\nRUN.LASER.ENABLED\tBoolean\tTrue,False\n",
@@ -30,8 +29,7 @@ TEST_F(TkvHdrTest, DumpListsEveryEntryInWalkOrder) {
 }
 
 TEST_F(TkvHdrTest, HeaderPrintsTheViewerRows) {
-    ToolRun r = Tool({"header", example});
-    ASSERT_EQ(r.status, 0) << r.err;
+    ToolRun r = Exits(0, {"header", example});
     EXPECT_EQ(r.out.rfind("Sample Name\tA01_HBB_exon1_F\n", 0), 0u);
     for (const char* row : {"\nVersion\t3.00\n", "\nRun Start Time\tSun Nov  1 08:00:00 2026 UTC\n",
                             "\nFlush Time\t30\n"})  // a type 2 instrument, version 3
@@ -58,8 +56,7 @@ TEST_F(TkvHdrTest, FailuresPrintTheMessageAndChangeNothing) {
                     const std::string& message) {
         SCOPED_TRACE(args[0] + " " + file);
         const Bytes before = ReadAll(file);
-        const ToolRun r = Tool(std::move(args));
-        EXPECT_EQ(r.status, 1);
+        const ToolRun r = Exits(1, std::move(args));
         EXPECT_TRUE(Contains(r.err, message));
         EXPECT_EQ(ReadAll(file), before);
     };

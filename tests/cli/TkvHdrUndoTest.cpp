@@ -10,6 +10,7 @@
 
 #include <filesystem>
 
+#include "cli/RunTool.h"
 #include "document/FolderUndo.h"
 #include "format/SheetTable.h"
 #include "platform/FileError.h"
@@ -17,7 +18,6 @@
 #include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"
-#include "support/ToolRunner.h"
 
 namespace {
 
@@ -77,23 +77,20 @@ TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
     ASSERT_EQ(Tool({"sheet", "import", File(0), csv}).status, 0);
     ASSERT_NE(FolderContents(plate), applied);
 
-    const ToolRun list = Tool({"undo", "--list", plate.string()});
-    EXPECT_EQ(list.status, 0);
+    const ToolRun list = Exits(0, {"undo", "--list", plate.string()});
     EXPECT_TRUE(Contains(list.out, "1\t"));
     EXPECT_LT(list.out.find("tkvhdr sheet import s.csv, 23 files)"), list.out.find("2\t"))
         << list.out;
     EXPECT_TRUE(Contains(list.out, "tkvhdr apply RUN.GAIN QC.BATCH, 24 files)"));
 
     // A file of the folder names it too.
-    const ToolRun first = Tool({"undo", File(3)});
-    EXPECT_EQ(first.status, 0) << first.err << first.out;
+    const ToolRun first = Exits(0, {"undo", File(3)});
     EXPECT_TRUE(Contains(first.out, "23 restored, 0 unchanged, 0 left alone, 0 missing, 0 failed"));
     EXPECT_EQ(FolderContents(plate), applied);
     const ToolRun second = Tool({"undo", plate.string()});
     EXPECT_TRUE(Contains(second.out, "24 restored"));
     EXPECT_EQ(FolderContents(plate), pristine) << "no journal or other file is left behind";
-    const ToolRun none = Tool({"undo", plate.string()});
-    EXPECT_EQ(none.status, 1);
+    const ToolRun none = Exits(1, {"undo", plate.string()});
     EXPECT_TRUE(Contains(none.err, "there is no folder save to undo"));
     // A dry run and a save that changes nothing keep no record.
     EXPECT_EQ(Tool({"apply", "--dry-run", File(0), "RUN.GAIN", "long", "1"}).status, 0);
@@ -125,8 +122,7 @@ TEST_F(TkvHdrUndoTest, FilesChangedSinceAreLeftAloneAndNamed) {
     WriteAll(File(8), b);
     const Files before = FolderContents(plate);
 
-    const ToolRun r = Tool({"undo", plate.string()});
-    EXPECT_EQ(r.status, 1);
+    const ToolRun r = Exits(1, {"undo", plate.string()});
     for (int i : {1, 2, 3, 7})
         EXPECT_TRUE(Contains(r.out, "left alone: " + Name(i) + " (changed since the save)"));
     EXPECT_TRUE(
@@ -194,6 +190,16 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
         const char* what;
         std::function<void(const fs::path& record)> plant;
     };
+    auto chmod = [](const char* part, int mode) {
+        return [=](const fs::path& record) { fs::permissions(record / part, fs::perms(mode)); };
+    };
+    auto append = [](const std::string& line) {
+        return [=](const fs::path& record) {
+            Bytes info = ReadAll((record / "info").string());
+            info.insert(info.end(), line.begin(), line.end());
+            WriteAll((record / "info").string(), info);
+        };
+    };
     const std::vector<Plant> plants = {
         {"owned by another user",
          [&](const fs::path& record) {
@@ -201,26 +207,12 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
                  ASSERT_EQ(::chown(f.path().c_str(), nobody, nobody), 0);
              ASSERT_EQ(::chown(record.c_str(), nobody, nobody), 0);
          }},
-        {"a batch others may write",
-         [](const fs::path& record) { fs::permissions(record / "batch-000001", fs::perms(0606)); }},
-        {"an info the group may write",
-         [](const fs::path& record) { fs::permissions(record / "info", fs::perms(0620)); }},
-        {"a record folder others may write",
-         [](const fs::path& record) { fs::permissions(record, fs::perms(0777)); }},
-        {"an undo place others may write",
-         [](const fs::path& record) { fs::permissions(record.parent_path(), fs::perms(0777)); }},
-        {"an info with a line it does not know",
-         [](const fs::path& record) {
-             Bytes info = ReadAll((record / "info").string());
-             for (char c : std::string("batch-000002 planted\n")) info.push_back(c);
-             WriteAll((record / "info").string(), info);
-         }},
-        {"an info naming a file '..'",
-         [](const fs::path& record) {
-             Bytes info = ReadAll((record / "info").string());
-             for (char c : std::string("name 1 ..\n")) info.push_back(c);
-             WriteAll((record / "info").string(), info);
-         }},
+        {"a batch others may write", chmod("batch-000001", 0606)},
+        {"an info the group may write", chmod("info", 0620)},
+        {"a record folder others may write", chmod(".", 0777)},
+        {"an undo place others may write", chmod("..", 0777)},
+        {"an info with a line it does not know", append("batch-000002 planted\n")},
+        {"an info naming a file '..'", append("name 1 ..\n")},
     };
     for (std::size_t k = 0; k < plants.size(); ++k) {
         SCOPED_TRACE(plants[k].what);
@@ -233,8 +225,7 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
         // Named: the record, or the folder of them all that others may write.
         const std::string named = k == 4 ? FolderUndo::Place() + " is not a private folder"
                                          : records[0].string() + " is not";
-        const ToolRun r = Tool({"undo", plate.string()});
-        EXPECT_EQ(r.status, 1) << r.out;
+        const ToolRun r = Exits(1, {"undo", plate.string()});
         EXPECT_TRUE(Contains(r.err, named));
         EXPECT_TRUE(Contains(r.err, "left in place"));
         EXPECT_TRUE(FolderContents(plate) == planted) << "no file is touched";
@@ -271,16 +262,14 @@ TEST_F(TkvHdrUndoTest, AFailedFolderReadOrABusyFileKeepsTheRecordForAnotherUndo)
     {
         // The undo place cannot be listed: nothing is undone, and it says so.
         FailOn fail(RandomAccessFile::FaultInjector::Op::List, "/undo");
-        const ToolRun r = Tool({"undo", plate.string()});
-        EXPECT_EQ(r.status, 1);
+        const ToolRun r = Exits(1, {"undo", plate.string()});
         EXPECT_TRUE(Contains(r.err, "cannot be read"));
         EXPECT_TRUE(FolderContents(plate) == applied);
     }
     RandomAccessFile::SetLockWait(0);
     {
         RandomAccessFile held(File(5), RandomAccessFile::Mode::ReadWrite);  // another writer
-        const ToolRun r = Tool({"undo", plate.string()});
-        EXPECT_EQ(r.status, 1);
+        const ToolRun r = Exits(1, {"undo", plate.string()});
         EXPECT_TRUE(Contains(r.out, "failed: " + Name(5) + ": " + RandomAccessFile::kBusyCause));
         EXPECT_TRUE(Contains(r.out, "run undo again"));
     }
@@ -290,8 +279,7 @@ TEST_F(TkvHdrUndoTest, AFailedFolderReadOrABusyFileKeepsTheRecordForAnotherUndo)
         // A record's own folder cannot be listed: its batches are found all the same.
         FailOn fail(RandomAccessFile::FaultInjector::Op::List,
                     "/" + RecordFolders()[0].filename().string());
-        const ToolRun r = Tool({"undo", plate.string()});
-        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        const ToolRun r = Exits(0, {"undo", plate.string()});
         EXPECT_TRUE(Contains(r.out, "1 restored, 23 unchanged"));
     }
     EXPECT_TRUE(FolderContents(plate) == pristine);
@@ -315,25 +303,22 @@ TEST_F(TkvHdrUndoTest, ARecordMissingABatchNamesItsFilesAndUndoesTheRestOnlyWhen
         ::waitpid(pid, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    struct Case {
-        const char* batch;
-        rlim_t openFiles;
-        int lacking;  // the last files, by name
-    };
-    for (const Case c : {Case{"batch-000002", 100, 8}, Case{"batch-000001", 1024, 24}}) {
-        SCOPED_TRACE(c.batch);
-        ASSERT_EQ(saveFailingBatch(c.batch, c.openFiles), 0);
+    // Each batch that fails, the open files allowed, and how many of the last
+    // files (by name) its record then lacks.
+    for (auto [batch, openFiles, lacking] :
+         {std::tuple{"batch-000002", rlim_t{100}, 8}, {"batch-000001", rlim_t{1024}, 24}}) {
+        SCOPED_TRACE(batch);
+        ASSERT_EQ(saveFailingBatch(batch, openFiles), 0);
         const Files applied = FolderContents(plate);
         ASSERT_FALSE(applied == pristine);
-        const std::string kept = std::to_string(24 - c.lacking) + " of 24 files)";
+        const std::string kept = std::to_string(24 - lacking) + " of 24 files)";
         const ToolRun list = Tool({"undo", "--list", plate.string()});
         EXPECT_TRUE(Contains(list.out, kept));
 
         // Without --partial: refused, naming each file it cannot put back.
-        const ToolRun refused = Tool({"undo", plate.string()});
-        EXPECT_EQ(refused.status, 1);
+        const ToolRun refused = Exits(1, {"undo", plate.string()});
         for (int i = 0; i < 24; ++i)
-            EXPECT_EQ(refused.err.find(Name(i)) != std::string::npos, i >= 24 - c.lacking)
+            EXPECT_EQ(refused.err.find(Name(i)) != std::string::npos, i >= 24 - lacking)
                 << Name(i) << refused.err;
         EXPECT_TRUE(Contains(refused.err, "--partial"));
         EXPECT_TRUE(FolderContents(plate) == applied);
@@ -347,19 +332,18 @@ TEST_F(TkvHdrUndoTest, ARecordMissingABatchNamesItsFilesAndUndoesTheRestOnlyWhen
             messages.answers = {MessageAnswer::Yes, MessageAnswer::No};
             EXPECT_FALSE(doc.UndoLastFolderSave());
             ASSERT_EQ(messages.asked.size(), 2u);
-            EXPECT_TRUE(Contains(messages.asked[1], Name(24 - c.lacking)));
+            EXPECT_TRUE(Contains(messages.asked[1], Name(24 - lacking)));
             EXPECT_TRUE(FolderContents(plate) == applied);
         }
 
         // With --partial: the rest goes back, the lacking files are named, and
         // the exit status says that not every file came back.
-        const ToolRun partial = Tool({"undo", "--partial", plate.string()});
-        EXPECT_EQ(partial.status, 1) << partial.out;
-        EXPECT_TRUE(Contains(partial.out, std::to_string(24 - c.lacking) + " restored"));
+        const ToolRun partial = Exits(1, {"undo", "--partial", plate.string()});
+        EXPECT_TRUE(Contains(partial.out, std::to_string(24 - lacking) + " restored"));
         EXPECT_TRUE(Contains(partial.out, "not recorded: " + Name(23)));
         const Files after = FolderContents(plate);
         for (int i = 0; i < 24; ++i)
-            EXPECT_TRUE(after.at(Name(i)) == (i >= 24 - c.lacking ? applied : pristine).at(Name(i)))
+            EXPECT_TRUE(after.at(Name(i)) == (i >= 24 - lacking ? applied : pristine).at(Name(i)))
                 << Name(i);
         EXPECT_TRUE(FolderUndo::List(plate.string()).empty()) << "every file was named";
         for (int i = 0; i < 24; ++i) WriteAll(File(i), pristine.at(Name(i)));
