@@ -89,11 +89,13 @@ class TkvHdrSheetTest : public ::testing::Test {
                std::to_string(i % 12 + 1);
     }
     std::string File(int i) const { return (plate / (Well(i) + ".tkv")).string(); }
+    // A sheet file, given as its text or its records.
+    std::string Sheet(const std::string& text, const std::string& name = "s.csv") {
+        WriteAll(dir.File(name), Bytes(text.begin(), text.end()));
+        return dir.File(name);
+    }
     std::string Sheet(const Records& records, const std::string& name = "s.csv") {
-        const std::string path = dir.File(name);
-        const std::string text = SheetTable::Write(records, SheetTable::SeparatorFor(name));
-        WriteAll(path, Bytes(text.begin(), text.end()));
-        return path;
+        return Sheet(SheetTable::Write(records, SheetTable::SeparatorFor(name)), name);
     }
     // Rows that give every file new values of every kind.
     Records NewValues() const {
@@ -140,14 +142,14 @@ TEST_F(TkvHdrSheetTest, ImportThenExportGivesBackEveryFilesOwnValues) {
     std::vector<std::string> args{"sheet", "export", File(0)};
     for (std::size_t c = 1; c < values[0].size(); ++c)
         args.push_back(values[0][c].substr(0, values[0][c].rfind(':')));
-    const ToolRun out = Exits(0, args);
-    EXPECT_EQ(SheetTable::Parse(out.out, ','), values) << "the header gives the stored types";
+    EXPECT_EQ(SheetTable::Parse(Exits(0, args).out, ','), values)
+        << "the header gives the stored types";
     // The files still hold what the sheet left alone, and read as the editor reads them.
     EXPECT_EQ(Tool({"get", File(40), "SAMPLE.WELL"}).out, Well(40) + "\n");
     EXPECT_EQ(Tool({"get", File(40), "QC.FLAGS"}).out, "False\n");
     // The same sheet again changes nothing.
-    const ToolRun again = Tool({"sheet", "import", File(0), Sheet(values, "s.tsv")});
-    EXPECT_TRUE(Contains(again.out, "0 updated, 0 unchanged"));
+    EXPECT_TRUE(Contains(Tool({"sheet", "import", File(0), Sheet(values, "s.tsv")}).out,
+                         "0 updated, 0 unchanged"));
 }
 
 TEST_F(TkvHdrSheetTest, EverySheetErrorIsNamedAndNothingIsWritten) {
@@ -217,25 +219,21 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_EQ(out.out.substr(0, out.out.find('\n')),
               "file,SAMPLE.WELL:ascii,SAMPLE.OWNER:unicode,RUN.GAIN:long,R.D:double,R.F:float,"
               "R.B:boolean\r");
-    const std::string sheet = dir.File("s.csv");
-    WriteAll(sheet, Bytes(out.out.begin(), out.out.end()));
     const auto before = FolderContents(plate);
-    const ToolRun same = Exits(0, {"sheet", "import", File(0), sheet});
-    EXPECT_EQ(FieldLines(same.out), "");
+    EXPECT_EQ(FieldLines(Exits(0, {"sheet", "import", File(0), Sheet(out.out)}).out), "");
     EXPECT_EQ(FolderContents(plate), before);
     // One corrected cell changes that one field, in that one file.
     Records records = SheetTable::Parse(out.out, ',');
     records[30][1] = "C07-corrected";
-    const ToolRun one = Exits(0, {"sheet", "import", File(0), Sheet(records)});
-    EXPECT_EQ(FieldLines(one.out), "C06.tkv\tSAMPLE.WELL\tC06\tC07-corrected\n");
+    EXPECT_EQ(FieldLines(Exits(0, {"sheet", "import", File(0), Sheet(records)}).out),
+              "C06.tkv\tSAMPLE.WELL\tC06\tC07-corrected\n");
     for (const auto& [name, bytes] : FolderContents(plate))
         EXPECT_EQ(bytes == before.at(name), name != "C06.tkv") << name;
     // Untyped columns take each file's stored type.
     for (auto& column : records[0]) column = column.substr(0, column.find(':'));
     records[30][1] = "C06";
     records[31][3] = "8";
-    const ToolRun untyped = Exits(0, {"sheet", "import", File(0), Sheet(records)});
-    EXPECT_EQ(FieldLines(untyped.out),
+    EXPECT_EQ(FieldLines(Exits(0, {"sheet", "import", File(0), Sheet(records)}).out),
               "C06.tkv\tSAMPLE.WELL\tC07-corrected\tC06\nC07.tkv\tRUN.GAIN\t5\t8\n");
     // Columns that import would refuse are refused.
     const ToolRun dup = Exits(2, {"sheet", "export", File(0), "RUN.GAIN", "run.gain"});
@@ -252,9 +250,7 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_TRUE(Contains(mixed.out, "file,RUN.GAIN\r\nA01.tkv,5\r\n"));
     EXPECT_TRUE(Contains(mixed.out, "A06.tkv,five\r\n"));
     EXPECT_TRUE(Contains(mixed.err, "RUN.GAIN as ASCII (A06.tkv) and Long (A01.tkv and 93 more)"));
-    WriteAll(sheet, Bytes(mixed.out.begin(), mixed.out.end()));
-    const ToolRun mixedIn = Exits(0, {"sheet", "import", File(0), sheet});
-    EXPECT_EQ(FieldLines(mixedIn.out), "");
+    EXPECT_EQ(FieldLines(Exits(0, {"sheet", "import", File(0), Sheet(mixed.out)}).out), "");
 }
 
 TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
@@ -281,14 +277,13 @@ TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
     for (const auto& c : cases) {
         Records records{{"file", c.first, c.header}};  // the cell in A01's row, row 2
         for (int i = 0; i < 96; ++i) records.push_back({Well(i) + ".tkv", "9", i ? "" : c.cell});
-        const ToolRun r = Exits(1, {"sheet", "import", File(0), Sheet(records)});
-        EXPECT_TRUE(Contains(r.err, c.error));
-        EXPECT_EQ(FolderContents(plate), before) << c.header;
+        SCOPED_TRACE(c.header);
+        EXPECT_TRUE(Contains(Exits(1, {"sheet", "import", File(0), Sheet(records)}).err, c.error));
+        EXPECT_EQ(FolderContents(plate), before);
     }
     // The row of an error is the line its record begins on.
-    const std::string text = "file,RUN.GAIN:long\nA01.tkv,\"x\ny\"\nA02.tkv,1,2\n";
-    WriteAll(dir.File("m.csv"), Bytes(text.begin(), text.end()));
-    const ToolRun lines = Tool({"sheet", "import", File(0), dir.File("m.csv")});
+    const ToolRun lines = Tool(
+        {"sheet", "import", File(0), Sheet("file,RUN.GAIN:long\nA01.tkv,\"x\ny\"\nA02.tkv,1,2\n")});
     EXPECT_TRUE(Contains(lines.err, "row 2, column 2: Can't convert"));
     EXPECT_TRUE(Contains(lines.err, "row 4: 3 fields"));
 }
