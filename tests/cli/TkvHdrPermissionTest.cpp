@@ -121,10 +121,8 @@ TEST(TkvHdrPermissionTest, WritingVerbsRefuseWhenTheInstrumentForbidsEditing) {
           {"delete", file, "RUN.GAIN"},
           {"resave", file},
           {"apply", file, "RUN.GAIN", "long", "6"},
-          {"sheet", "import", file, sheet}}) {
-        const ToolRun r = Exits(1, args);
-        EXPECT_TRUE(Contains(r.err, "editing is not allowed on this instrument"));
-    }
+          {"sheet", "import", file, sheet}})
+        EXPECT_TRUE(Contains(Exits(1, args).err, "editing is not allowed on this instrument"));
     EXPECT_EQ(ReadAll(file), before) << "nothing was written";
     EXPECT_EQ(Tool({"get", file, "RUN.GAIN"}).out, "5\n");
     EXPECT_EQ(Tool({"apply", "--dry-run", file, "RUN.GAIN", "long", "6"}).status, 0);
