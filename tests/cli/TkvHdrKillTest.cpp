@@ -20,7 +20,7 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/RunTool.h"
+#include "cli/CliSupport.h"
 #include "platform/FileSystem.h"
 #include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/RunTool.h"
+#include "cli/CliSupport.h"
 #include "document/InstrumentEditPermission.h"
 #include "platform/NativeSettings.h"
 #include "support/DocumentFixture.h"

@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include "cli/RunTool.h"
+#include "cli/CliSupport.h"
 #include "format/StandardHeader.h"
 #include "support/TestFiles.h"
 #include "support/TestSystem.h"

@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-#include "cli/RunTool.h"
+#include "cli/CliSupport.h"
 #include "document/FolderUndo.h"
 #include "platform/FileError.h"
 #include "platform/RandomAccessFile.h"
