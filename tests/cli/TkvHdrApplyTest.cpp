@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "cli/CliSupport.h"
-#include "support/DocumentFixture.h"
 
 namespace {
 

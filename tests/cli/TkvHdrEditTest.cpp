@@ -1,14 +1,11 @@
 // tkvhdr's verbs that read and change single entries, and export/import.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 #include <sstream>
 
 #include "cli/CliSupport.h"
 #include "cli/HeaderJson.h"
-#include "format/ExtendedHeaderCodec.h"
-#include "support/DocumentFixture.h"
 
 namespace {
 

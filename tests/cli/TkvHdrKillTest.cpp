@@ -23,7 +23,6 @@
 #include "cli/CliSupport.h"
 #include "platform/FileSystem.h"
 #include "platform/RewriteJournal.h"
-#include "support/DocumentFixture.h"
 
 #ifndef _WIN32
 extern char** environ;

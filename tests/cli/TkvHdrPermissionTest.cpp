@@ -10,7 +10,6 @@
 #include "cli/CliSupport.h"
 #include "document/InstrumentEditPermission.h"
 #include "platform/NativeSettings.h"
-#include "support/DocumentFixture.h"
 
 #ifdef _WIN32
 #include <windows.h>

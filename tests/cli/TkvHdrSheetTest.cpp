@@ -9,7 +9,6 @@
 #include "cli/HeaderJson.h"
 #include "format/ItemCodec.h"
 #include "format/SheetTable.h"
-#include "support/DocumentFixture.h"
 
 namespace {
 

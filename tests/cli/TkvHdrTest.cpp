@@ -5,8 +5,6 @@
 
 #include "cli/CliSupport.h"
 #include "format/StandardHeader.h"
-#include "support/TestFiles.h"
-#include "support/TestSystem.h"
 
 namespace {
 
@@ -21,19 +19,17 @@ TEST_F(TkvHdrTest, DumpListsEveryEntryInWalkOrder) {
     const ToolRun r = Exits(0, {"dump", example});
     EXPECT_TRUE(r.err.empty());
     EXPECT_EQ(r.out.rfind("ANALYSIS\tList\t\n", 0), 0u) << r.out;
-    for (const char* line : {"\nRUN.GAIN\tLong\t5\n", "\nRUN.LASER.ENABLED\tBoolean\tTrue,False\n",
-                             "\nSAMPLE.OWNER\tUnicode\tDr. Zo\u00eb M\u00fcller\n",
-                             "\nANALYSIS.PEAKS.QUALITY\tByte\t63,60,62,42,63,61,49,63\n"})
-        EXPECT_TRUE(Contains(r.out, line));
+    EXPECT_TRUE(Contains(r.out, "\nRUN.GAIN\tLong\t5\n"));
+    EXPECT_TRUE(Contains(r.out, "\nSAMPLE.OWNER\tUnicode\tDr. Zo\u00eb M\u00fcller\n"));  // UTF-8
     EXPECT_LT(r.out.find("\nRUN.GAIN\t"), r.out.find("\nRUN.LASER\t")) << "siblings in label order";
 }
 
 TEST_F(TkvHdrTest, HeaderPrintsTheViewerRows) {
     ToolRun r = Exits(0, {"header", example});
+    // Row by row as the viewer shows them (which rows, and their forms, are the
+    // rows' own test's).
     EXPECT_EQ(r.out.rfind("Sample Name\tA01_HBB_exon1_F\n", 0), 0u);
-    for (const char* row : {"\nVersion\t3.00\n", "\nRun Start Time\tSun Nov  1 08:00:00 2026 UTC\n",
-                            "\nFlush Time\t30\n"})  // a type 2 instrument, version 3
-        EXPECT_TRUE(Contains(r.out, row));
+    EXPECT_TRUE(Contains(r.out, "\nRun Start Time\tSun Nov  1 08:00:00 2026 UTC\n"));
 
     // 8-bit text is the instrument's Windows-1252, bytes 0x80 to 0x9F included.
     Bytes file = ReadAll(example);
