@@ -23,20 +23,18 @@ inline ToolRun Exits(int status, std::vector<std::string> args, const std::strin
 // of each integer type, text no code page holds, unpaired surrogates, booleans
 // stored as other bytes, an unknown type.
 inline std::unique_ptr<HeaderNode> HardTree() {
-    auto numbers = [](ElementType type, std::vector<double> values) {
+    // Reals by value; the other numbers by their little-endian bytes.
+    auto reals = [](ElementType type, std::vector<double> values) {
         HeaderElement e(type, static_cast<std::uint32_t>(values.size()));
         for (std::uint32_t i = 0; i < values.size(); ++i) {
-            if (type == ElementType::Float)
-                e.SetFloat(i, static_cast<float>(values[i]));
-            else if (type == ElementType::Double)
-                e.SetDouble(i, values[i]);
-            else if (type == ElementType::Long)
-                e.SetLong(i, static_cast<std::int32_t>(values[i]));
-            else if (type == ElementType::Short)
-                e.SetShort(i, static_cast<std::int16_t>(values[i]));
-            else
-                e.SetByte(i, static_cast<std::uint8_t>(values[i]));
+            if (type == ElementType::Float) e.SetFloat(i, static_cast<float>(values[i]));
+            if (type == ElementType::Double) e.SetDouble(i, values[i]);
         }
+        return e;
+    };
+    auto raw = [](std::uint32_t type, std::uint32_t count, const char* hex) {
+        HeaderElement e;
+        e.Assign(type, count, Hex(hex));
         return e;
     };
     auto root = ExtendedHeader::MakeRoot();
@@ -46,24 +44,23 @@ inline std::unique_ptr<HeaderNode> HardTree() {
     AddAt(*root, "Text.Astral", HeaderElement(std::u16string_view(u"\U0001F9EC DNA \u00e9")));
     AddAt(*root, "Text.Lone", HeaderElement(std::u16string_view(u"a\xD800z\xDC00")));
     HeaderElement f =
-        numbers(ElementType::Float, {INFINITY, -INFINITY, NAN, -0.0, 0.1, 3.4028235e38, 1.4e-45});
+        reals(ElementType::Float, {INFINITY, -INFINITY, NAN, -0.0, 0.1, 3.4028235e38, 1.4e-45});
     AddAt(*root, "Real.F", f);
     f.SetUInt32(2, 0x7FA00001);  // a signalling NaN with a payload
     f.SetUInt32(3, 0xFFC00000);  // a negative quiet NaN
     AddAt(*root, "Real.FBits", f);
     AddAt(*root, "Real.D",
-          numbers(ElementType::Double,
-                  {INFINITY, NAN, 4.9406564584124654e-324, 0.1, -1.7976931348623157e308,
-                   0.30000000000000004, std::bit_cast<double>(std::uint64_t{0xFFF0000000000123})}));
-    AddAt(*root, "Int.L", numbers(ElementType::Long, {INT32_MIN, INT32_MAX}));
-    AddAt(*root, "Int.S", numbers(ElementType::Short, {-32768, 32767}));
-    AddAt(*root, "Int.B", numbers(ElementType::Byte, {0, 255}));
-    AddAt(*root, "Flags", numbers(ElementType::Boolean, {1, 0, 7}));
+          reals(ElementType::Double,
+                {INFINITY, NAN, 4.9406564584124654e-324, 0.1, -1.7976931348623157e308,
+                 0.30000000000000004, std::bit_cast<double>(std::uint64_t{0xFFF0000000000123})}));
+    // The least and the greatest of each integer type; booleans stored as 1, 0, 7.
+    AddAt(*root, "Int.L", raw(ToCode(ElementType::Long), 2, "00 00 00 80 ff ff ff 7f"));
+    AddAt(*root, "Int.S", raw(ToCode(ElementType::Short), 2, "00 80 ff 7f"));
+    AddAt(*root, "Int.B", raw(ToCode(ElementType::Byte), 2, "00 ff"));
+    AddAt(*root, "Flags", raw(ToCode(ElementType::Boolean), 3, "01 00 07"));
     AddAt(*root, "Empty", HeaderElement(ElementType::Long, 0));
     AddAt(*root, "Nothing", HeaderElement());
-    HeaderElement unknown(9u, 3u);
-    unknown.SetByte(0, 0xAB);
-    AddAt(*root, "Odd", unknown);
+    AddAt(*root, "Odd", raw(9, 3, "ab 00 00"));  // a type no reader knows
     AddAt(*root, "\xC5ngstr\xF6m", LongValue(1));
     return root;
 }
