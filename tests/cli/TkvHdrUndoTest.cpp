@@ -18,7 +18,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Files = std::map<std::string, Bytes>;
 
 class TkvHdrUndoTest : public ::testing::Test {
   protected:
@@ -72,7 +71,6 @@ TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
     const std::string csv = dir.File("s.csv");
     WriteAll(csv, Bytes(text.begin(), text.end()));
     ASSERT_EQ(Tool({"sheet", "import", File(0), csv}).status, 0);
-    ASSERT_NE(FolderContents(plate), applied);
 
     const ToolRun list = Exits(0, {"undo", "--list", plate.string()});
     EXPECT_LT(list.out.find("tkvhdr sheet import s.csv, 23 files)"), list.out.find("2\t"))
@@ -80,8 +78,8 @@ TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
     EXPECT_TRUE(Contains(list.out, "tkvhdr apply RUN.GAIN QC.BATCH, 24 files)"));
 
     // A file of the folder names it too.
-    const ToolRun first = Exits(0, {"undo", File(3)});
-    EXPECT_TRUE(Contains(first.out, "23 restored, 0 unchanged, 0 left alone, 0 missing, 0 failed"));
+    EXPECT_TRUE(Contains(Exits(0, {"undo", File(3)}).out,
+                         "23 restored, 0 unchanged, 0 left alone, 0 missing, 0 failed"));
     EXPECT_EQ(FolderContents(plate), applied);
     EXPECT_TRUE(Contains(Tool({"undo", plate.string()}).out, "24 restored"));
     EXPECT_EQ(FolderContents(plate), pristine) << "no journal or other file is left behind";
@@ -216,13 +214,11 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
 
     // Without HOME and XDG_STATE_HOME there is no private state folder: the save
     // goes ahead and keeps no record anywhere (no shared folder stands in).
-    const char* home = std::getenv("HOME");
-    const std::string savedHome = home ? home : "";
+    const std::string home = std::getenv("HOME");  // the test run's own (CoreTestMain)
     UnsetEnv("HOME");
-    UnsetEnv(kStateHome);
+    UnsetEnv(kStateHome);  // TearDown puts it back
     const ToolRun r = Apply("31");
-    if (home) SetEnv("HOME", savedHome);
-    SetEnv(kStateHome, dir.Path() / "state");
+    SetEnv("HOME", home);
     EXPECT_TRUE(Contains(r.err, "This save cannot be undone"));
     EXPECT_TRUE(Contains(r.err, "no undo record is kept"));
     EXPECT_FALSE(fs::exists("/tmp/.local/state/tkv-editor/undo"));
@@ -239,8 +235,7 @@ TEST_F(TkvHdrUndoTest, AFailedFolderReadOrABusyFileKeepsTheRecordForAnotherUndo)
     {
         // The undo place cannot be listed: nothing is undone, and it says so.
         FailOn fail(RandomAccessFile::FaultInjector::Op::List, "/undo");
-        const ToolRun r = Exits(1, {"undo", plate.string()});
-        EXPECT_TRUE(Contains(r.err, "cannot be read"));
+        EXPECT_TRUE(Contains(Exits(1, {"undo", plate.string()}).err, "cannot be read"));
         EXPECT_TRUE(FolderContents(plate) == applied);
     }
     RandomAccessFile::SetLockWait(0);
@@ -256,8 +251,7 @@ TEST_F(TkvHdrUndoTest, AFailedFolderReadOrABusyFileKeepsTheRecordForAnotherUndo)
         // A record's own folder cannot be listed: its batches are found all the same.
         FailOn fail(RandomAccessFile::FaultInjector::Op::List,
                     "/" + RecordFolders()[0].filename().string());
-        const ToolRun r = Exits(0, {"undo", plate.string()});
-        EXPECT_TRUE(Contains(r.out, "1 restored, 23 unchanged"));
+        EXPECT_TRUE(Contains(Exits(0, {"undo", plate.string()}).out, "1 restored, 23 unchanged"));
     }
     EXPECT_TRUE(FolderContents(plate) == pristine);
 }
