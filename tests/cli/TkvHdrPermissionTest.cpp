@@ -7,10 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/CliSupport.h"
 #include "document/InstrumentEditPermission.h"
 #include "platform/NativeSettings.h"
-#include "support/DocumentFixture.h"
-#include "support/ToolRunner.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -94,59 +93,45 @@ TEST(InstrumentEditPermissionTest, TheFirstKeywordLineDecides) {
     EXPECT_TRUE(InstrumentEditPermission(std::string("/no/such/folder")).IsEditAllowed());
 }
 
-class TkvHdrPermissionTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        TKV_POSIX_ONLY(
-            "the instrument settings are INI files under XDG_CONFIG_DIRS (Windows: the registry)");
-        const char* old = std::getenv("XDG_CONFIG_DIRS");
-        saved = old ? std::optional<std::string>(old) : std::nullopt;
-        fs::create_directories(dir.Path() / "xdg" / "Corvandel");
-        fs::create_directories(dir.Path() / "system");
-        std::ofstream(dir.Path() / "xdg" / "Corvandel" / "Tessarin.conf")
-            << "[General]\nDataSystemPath=" << (dir.Path() / "system").string() << "\n";
-        SetEnv("XDG_CONFIG_DIRS", dir.Path() / "xdg");
-        file = dir.File("a.tkv");
-        ASSERT_EQ(Tool({"example", file}).status, 0);
-    }
-    void TearDown() override {
-        if (saved)
-            SetEnv("XDG_CONFIG_DIRS", *saved);
-        else
-            UnsetEnv("XDG_CONFIG_DIRS");
-    }
-    void Config(const std::string& text) {
-        std::ofstream(dir.Path() / "system" / "Tessarin.ini") << text;
-    }
-
+// With the instrument forbidding edits, every verb that writes refuses and
+// writes nothing; reading and a dry run still work.
+TEST(TkvHdrPermissionTest, WritingVerbsRefuseWhenTheInstrumentForbidsEditing) {
+    TKV_POSIX_ONLY(
+        "the instrument settings are INI files under XDG_CONFIG_DIRS (Windows: the registry)");
     TempDir dir;
-    std::string file;
-    std::optional<std::string> saved;
-};
-
-TEST_F(TkvHdrPermissionTest, WritingVerbsRefuseWhenTheInstrumentForbidsEditing) {
-    Config("[Edit]\nALLOW EDIT NO\n");
-    const std::string sheet = dir.File("in.csv"), rows = "file,RUN.GAIN:long\r\na.tkv,6\r\n";
+    const char* old = std::getenv("XDG_CONFIG_DIRS");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    fs::create_directories(dir.Path() / "xdg" / "Corvandel");
+    fs::create_directories(dir.Path() / "system");
+    std::ofstream(dir.Path() / "xdg" / "Corvandel" / "Tessarin.conf")
+        << "[General]\nDataSystemPath=" << (dir.Path() / "system").string() << "\n";
+    SetEnv("XDG_CONFIG_DIRS", dir.Path() / "xdg");
+    auto config = [&](const char* text) {
+        std::ofstream(dir.Path() / "system" / "Tessarin.ini") << text;
+    };
+    const std::string file = dir.File("a.tkv"), sheet = dir.File("in.csv"),
+                      rows = "file,RUN.GAIN:long\r\na.tkv,6\r\n";
+    ASSERT_EQ(Tool({"example", file}).status, 0);
     WriteAll(sheet, Bytes(rows.begin(), rows.end()));
+    config("[Edit]\nALLOW EDIT NO\n");
     const Bytes before = ReadAll(file);
     for (std::vector<std::string> args :
          {std::vector<std::string>{"set", file, "RUN.GAIN", "long", "6"},
           {"delete", file, "RUN.GAIN"},
           {"resave", file},
           {"apply", file, "RUN.GAIN", "long", "6"},
-          {"sheet", "import", file, sheet}}) {
-        const ToolRun r = Tool(args);
-        EXPECT_EQ(r.status, 1) << args[0];
-        EXPECT_NE(r.err.find("editing is not allowed on this instrument"), std::string::npos)
-            << r.err;
-    }
+          {"sheet", "import", file, sheet}})
+        EXPECT_TRUE(Contains(Exits(1, args).err, "editing is not allowed on this instrument"));
     EXPECT_EQ(ReadAll(file), before) << "nothing was written";
-    // Reading, and a dry run that writes nothing, still work.
     EXPECT_EQ(Tool({"get", file, "RUN.GAIN"}).out, "5\n");
     EXPECT_EQ(Tool({"apply", "--dry-run", file, "RUN.GAIN", "long", "6"}).status, 0);
-    Config("ALLOW EDIT YES\n");
+    config("ALLOW EDIT YES\n");
     EXPECT_EQ(Tool({"set", file, "RUN.GAIN", "long", "6"}).status, 0);
     EXPECT_EQ(Tool({"get", file, "RUN.GAIN"}).out, "6\n");
+    if (saved)
+        SetEnv("XDG_CONFIG_DIRS", *saved);
+    else
+        UnsetEnv("XDG_CONFIG_DIRS");
 }
 
 }  // namespace
