@@ -14,6 +14,8 @@
 #include <windows.h>
 
 #include <process.h>
+
+#include "platform/win32/Win32.h"
 #endif
 
 namespace {
@@ -39,7 +41,7 @@ class Scratch {
   public:
     const std::string base = "Software\\tkv-tests-" + std::to_string(::_getpid());
     const std::string place = base + "\\Classes";
-    ~Scratch() { ::RegDeleteTreeW(HKEY_CURRENT_USER, Wide(base).c_str()); }
+    ~Scratch() { ::RegDeleteTreeW(HKEY_CURRENT_USER, win32::Wide(base).c_str()); }
 
     Association Of(const std::string& extension) const {
         const std::string typeId = Value(extension, nullptr);
@@ -49,7 +51,7 @@ class Scratch {
     }
     // Another program takes the extension over.
     void PlantForeign(const std::string& extension) const {
-        const std::wstring key = Wide(place + "\\" + extension);
+        const std::wstring key = win32::Wide(place + "\\" + extension);
         for (const auto& [name, value] :
              {std::pair{L"", L"Other.Viewer"}, std::pair{L"Content Type", L"application/x-other"}})
             ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, value,
@@ -58,23 +60,14 @@ class Scratch {
     }
 
   private:
-    static std::wstring Wide(const std::string& text) {
-        std::wstring out(text.size(), L'\0');
-        out.resize(::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         out.data(), static_cast<int>(out.size())));
-        return out;
-    }
     // A text value straight from the registry, as the shell reads it.
     std::string Value(const std::string& key, const wchar_t* name) const {
         wchar_t text[512];
         DWORD bytes = sizeof text;
-        if (::RegGetValueW(HKEY_CURRENT_USER, Wide(place + "\\" + key).c_str(), name, RRF_RT_REG_SZ,
-                           nullptr, text, &bytes) != ERROR_SUCCESS)
+        if (::RegGetValueW(HKEY_CURRENT_USER, win32::Wide(place + "\\" + key).c_str(), name,
+                           RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS)
             return {};
-        std::string out(bytes * 2, '\0');
-        out.resize(::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(),
-                                         static_cast<int>(out.size()), nullptr, nullptr));
-        return out.substr(0, out.find('\0'));
+        return win32::Narrow(std::wstring(text));
     }
 };
 #else
