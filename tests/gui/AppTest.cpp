@@ -275,8 +275,8 @@ TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
         EXPECT_EQ(r.status, 1) << "tkvhdr, " << layout.what;
         EXPECT_TRUE(Contains(r.err, "editing is not allowed"));
     }
-    ::setenv("XDG_CONFIG_DIRS", saved.c_str(), 1);
     EXPECT_TRUE(once.IsEditAllowed()) << "the answer is worked out once per run";
+    ::setenv("XDG_CONFIG_DIRS", saved.c_str(), 1);
 }
 
 TEST(HelpTest, TheHelpWindowShowsTheContentsAndAPageAndAMissingFileShowsNothing) {
