@@ -1,6 +1,6 @@
 // The application object: the command line, start-up without a window for
-// embedding, the editing permission from the instrument's configuration, the
-// start-up folder, content-type registration and the help file.
+// embedding, the editing permission from the instrument's configuration,
+// content-type registration, the channel to a running editor and the help file.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -33,11 +33,10 @@ CCommandLineInfo Parse(std::vector<std::string> args) {
 
 TEST(CommandLineTest, FileAndStandardSwitchesInEitherForm) {
     EXPECT_EQ(Parse({}).m_nShellCommand, CCommandLineInfo::FileNew);
-    auto open = Parse({"/data/A01.tkv"});
+    const auto open = Parse({"/embedding.tkv"});  // a path, not a switch
     EXPECT_EQ(open.m_nShellCommand, CCommandLineInfo::FileOpen);
-    EXPECT_EQ(open.m_strFileName, "/data/A01.tkv");
+    EXPECT_EQ(open.m_strFileName, "/embedding.tkv");
     EXPECT_EQ(Parse({"/p"}).m_nShellCommand, CCommandLineInfo::FilePrint);
-    EXPECT_EQ(Parse({"/embedding.tkv"}).m_strFileName, "/embedding.tkv") << "a path, not a switch";
     for (const char* s : {"/Embedding", "-Embedding", "-embedding", "/EMBEDDING"})
         EXPECT_TRUE(Parse({s}).m_bRunEmbedded) << s;
     for (const char* s : {"/Automation", "-automation"})
@@ -45,7 +44,6 @@ TEST(CommandLineTest, FileAndStandardSwitchesInEitherForm) {
     for (const char* s : {"/Unregister", "-unregserver", "/UNREGSERVER"})
         EXPECT_EQ(Parse({s}).m_nShellCommand, CCommandLineInfo::AppUnregister) << s;
     EXPECT_EQ(Parse({"-dde"}).m_nShellCommand, CCommandLineInfo::FileDDE);
-    EXPECT_EQ(Parse({"/p", "a.tkv"}).m_nShellCommand, CCommandLineInfo::FilePrint);
     auto printTo = Parse({"/pt", "a.tkv", "Printer", "Driver", "Port"});
     EXPECT_EQ(printTo.m_nShellCommand, CCommandLineInfo::FilePrintTo);
     EXPECT_EQ(printTo.m_strPortName, "Port");
@@ -55,36 +53,18 @@ class AppTest : public GuiTest {
   protected:
     void SetUp() override {
         GuiTest::SetUp();
-        cwd = fs::current_path();
-        dataHome = std::getenv("XDG_DATA_HOME");
         fs::remove_all(dataHome);
     }
-    void TearDown() override {
-        fs::current_path(cwd);
-        GuiTest::TearDown();
-    }
-    void WriteConfig(const std::string& text) {
-        const fs::path sys = dir.Path() / "instrument";
-        fs::create_directories(sys);
-        std::ofstream(sys / "Tessarin.ini", std::ios::binary) << text;
-        SystemSettings().setValue("DataSystemPath", QString::fromStdString(sys.string()));
-    }
-    bool Allowed() {
-        CTKVEditorApp fresh(&messages);
-        return fresh.IsEditAllowed();
-    }
-    std::string dataHome;
-    fs::path cwd;
+    const std::string dataHome = std::getenv("XDG_DATA_HOME");
 };
 
 TEST_F(AppTest, EmbeddingOrAutomationShowsNoWindowAndRegistersNothing) {
     for (const char* flag : {"-Embedding", "/Automation"}) {
-        app = std::make_unique<CTKVEditorApp>(&messages);
         ::testing::internal::CaptureStderr();
-        EXPECT_FALSE(app->InitInstance({flag}));
-        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(Start({flag}));
+        EXPECT_TRUE(Contains(::testing::internal::GetCapturedStderr(),
+                             "embedding and automation are not available"));
         EXPECT_EQ(app->ExitCode(), 2);
-        EXPECT_TRUE(Contains(err, "embedding and automation are not available"));
         EXPECT_EQ(app->MainFrame(), nullptr);
         EXPECT_FALSE(fs::exists(dataHome)) << "nothing registered";
     }
@@ -94,35 +74,20 @@ TEST_F(AppTest, StartRegistersBothContentTypesAndUnregisterRemovesThem) {
     // What is written is FileTypeRegistryTest's: here, that the editor does it.
     ASSERT_TRUE(Start({}));
     const fs::path packages = fs::path(dataHome) / "mime" / "packages";
-    std::string names;
-    for (const auto& e : fs::directory_iterator(packages))
-        names += e.path().filename().string() + " ";
-    EXPECT_NE(names.find("tkv-editor-tkv.xml"), std::string::npos) << names;
-    EXPECT_NE(names.find("tkv-editor-pkv.xml"), std::string::npos) << names;
+    for (const char* type : {"tkv-editor-tkv.xml", "tkv-editor-pkv.xml"})
+        EXPECT_TRUE(fs::exists(packages / type)) << type;
     app.reset();
-    app = std::make_unique<CTKVEditorApp>(&messages);
-    EXPECT_FALSE(app->InitInstance({"/Unregister"}));
+    EXPECT_FALSE(Start({"/Unregister"}));
     EXPECT_EQ(app->ExitCode(), 0);
     EXPECT_TRUE(fs::is_empty(packages));
     EXPECT_FALSE(fs::exists(fs::path(dataHome) / "applications" / "tkv-editor.desktop"));
 }
 
 TEST_F(AppTest, AFileThatCannotBeOpenedEndsStartUp) {
-    app = std::make_unique<CTKVEditorApp>(&messages);
-    EXPECT_FALSE(app->InitInstance({dir.File("missing.tkv")}));
+    EXPECT_FALSE(Start({dir.File("missing.tkv")}));
     EXPECT_EQ(app->ExitCode(), 1);
-    ASSERT_FALSE(messages.shown.empty());
-    EXPECT_TRUE(Contains(messages.shown.back(), "Failed to open document."));
-}
-
-TEST_F(AppTest, EditPermissionFromTheInstrumentConfiguration) {
-    EXPECT_TRUE(Allowed()) << "no instrument key: editing is allowed";
-    // The answer is worked out once per run.
-    WriteConfig("ALLOW EDIT NO\n");
-    CTKVEditorApp once(&messages);
-    EXPECT_FALSE(once.IsEditAllowed());
-    WriteConfig("ALLOW EDIT YES\n");
-    EXPECT_FALSE(once.IsEditAllowed());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(Contains(messages.shown[0], "Failed to open document."));
 }
 
 TEST_F(AppTest, TheToolReadsTheInstrumentSettingsAsQtWritesThem) {
@@ -184,9 +149,7 @@ TEST_F(ChannelTest, AFileOpenedWhileTheEditorRunsOpensInItsWindow) {
         if (!withRuntime) ::unsetenv("XDG_RUNTIME_DIR");
         ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
         // Without a runtime folder: a folder of its own that nobody else may enter.
-        if (!withRuntime) {
-            EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_all);
-        }
+        EXPECT_TRUE(withRuntime || fs::status(own).permissions() == fs::perms::owner_all);
         // A second start with a file (a relative name, as a shell passes it) hands
         // it over and ends; this window opens it.
         QProcess second;
@@ -206,7 +169,7 @@ TEST_F(ChannelTest, AFileOpenedWhileTheEditorRunsOpensInItsWindow) {
 }
 
 // Another user (nobody) listening at `socketPath`: returns its process and the
-// read end of a pipe that gets whatever reaches the listener.
+// read end of a pipe that gets whatever reaches the listener's first caller.
 std::pair<pid_t, int> ForeignListener(const fs::path& socketPath) {
     int heard[2];
     if (::pipe(heard) != 0) return {-1, -1};
@@ -222,14 +185,12 @@ std::pair<pid_t, int> ForeignListener(const fs::path& socketPath) {
             ::chmod(socketPath.c_str(), 0777) != 0 || ::listen(server, 4) != 0)
             ::_exit(3);
         if (::write(heard[1], "ready\n", 6) != 6) ::_exit(4);
-        for (;;) {
-            const int client = ::accept(server, nullptr, nullptr);
-            char buffer[4096];
-            const ssize_t n = ::read(client, buffer, sizeof buffer);
-            if (n > 0 && ::write(heard[1], buffer, static_cast<std::size_t>(n)) != n) ::_exit(5);
-            if (::write(client, "OK\n", 3) != 3) ::_exit(6);
-            ::close(client);
-        }
+        const int client = ::accept(server, nullptr, nullptr);
+        char buffer[4096];
+        const ssize_t n = ::read(client, buffer, sizeof buffer);
+        if (n > 0 && ::write(heard[1], buffer, static_cast<std::size_t>(n)) != n) ::_exit(5);
+        if (::write(client, "OK\n", 3) != 3) ::_exit(6);
+        ::pause();  // until killed
     }
     ::close(heard[1]);
     char ready[6];
@@ -267,14 +228,10 @@ TEST_F(ChannelTest, ThePathOfAFileGoesToNoListenerOfAnotherUser) {
         ASSERT_GE(heard, 0);
         EXPECT_FALSE(CInstanceChannel::Forward(QStringLiteral("/private/secret.tkv"), 1000));
         pollfd wait{heard, POLLIN, 0};
-        std::string got;
-        char buffer[4096];
-        while (::poll(&wait, 1, 200) > 0) {
-            const ssize_t n = ::read(heard, buffer, sizeof buffer);
-            if (n <= 0) break;
-            got.append(buffer, static_cast<std::size_t>(n));
-        }
-        EXPECT_FALSE(Contains(got, "secret")) << "the other user heard " << got;
+        std::string got(4096, '\0');
+        const ssize_t n = ::poll(&wait, 1, 200) > 0 ? ::read(heard, got.data(), got.size()) : 0;
+        got.resize(static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        EXPECT_FALSE(Contains(got, "secret"));
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         ::close(heard);
@@ -303,6 +260,8 @@ TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
     const std::string saved = std::getenv("XDG_CONFIG_DIRS");
     const std::string sample = dir.File("a.tkv");
     ASSERT_EQ(Tool({"example", sample}).status, 0);
+    CTKVEditorApp once(&messages);
+    EXPECT_TRUE(once.IsEditAllowed()) << "no instrument key: editing is allowed";
     for (const auto& layout : layouts) {
         fs::remove_all(first);
         fs::remove_all(second);
@@ -311,13 +270,13 @@ TEST_F(AppTest, EditorAndToolReadTheInstrumentSettingsAlike) {
         std::ofstream(first / "Corvandel" / "Tessarin.conf") << "[General]\nOther=1\n";
         std::ofstream(layout.file) << layout.text;
         ::setenv("XDG_CONFIG_DIRS", (first.string() + ":" + second.string()).c_str(), 1);
-        EXPECT_FALSE(Allowed()) << "the editor, " << layout.what;
+        EXPECT_FALSE(CTKVEditorApp(&messages).IsEditAllowed()) << "the editor, " << layout.what;
         const ToolRun r = Tool({"set", sample, "RUN.GAIN", "long", "6"});
         EXPECT_EQ(r.status, 1) << "tkvhdr, " << layout.what;
         EXPECT_TRUE(Contains(r.err, "editing is not allowed"));
     }
+    EXPECT_TRUE(once.IsEditAllowed()) << "the answer is worked out once per run";
     ::setenv("XDG_CONFIG_DIRS", saved.c_str(), 1);
-    EXPECT_TRUE(Allowed());
 }
 
 TEST(HelpTest, TheHelpWindowShowsTheContentsAndAPageAndAMissingFileShowsNothing) {

@@ -15,7 +15,9 @@
 #include <QUrl>
 
 #include "GuiFixture.h"
+#include "ScriptedRunner.h"
 #include "app/StandardHeaderDlg.h"
+#include "dialogs/NumberDlg.h"
 #include "format/ItemCodec.h"
 #include "format/StandardHeaderRows.h"
 #include "res/Resource.h"
@@ -32,10 +34,6 @@ class FrameTest : public GuiTest {
         return path;
     }
 };
-
-constexpr int kEditingCommands[] = {ID_EDIT_CUT,        ID_EDIT_PASTE,    ID_INSERT_STRING,
-                                    ID_INSERT_BOOLEAN,  ID_INSERT_NUMBER, ID_INSERT_LIST,
-                                    ID_EDIT_ALL_SAMPLES};
 
 TEST_F(FrameTest, EachPanesSelectionEnablesTheCommandsByItsRules) {
     OpenSample();
@@ -111,29 +109,25 @@ TEST_F(FrameTest, WithoutEditingEveryChangeIsDisabledButCopyAndTheViewOnlyDialog
         for (QWidget* pane : {static_cast<QWidget*>(&Tree()), static_cast<QWidget*>(&List())}) {
             Frame().SetActiveView(pane);
             pane == &Tree() ? ClickTree("B") : ClickList("B");
-            for (int id : kEditingCommands) EXPECT_FALSE(Enabled(id)) << id;
+            for (int id : {ID_EDIT_CUT, ID_EDIT_PASTE, ID_INSERT_STRING, ID_INSERT_BOOLEAN,
+                           ID_INSERT_NUMBER, ID_INSERT_LIST, ID_EDIT_ALL_SAMPLES})
+                EXPECT_FALSE(Enabled(id)) << id;
             EXPECT_TRUE(Enabled(ID_EDIT_COPY));
             EXPECT_TRUE(Enabled(ID_VIEW_STANDARD_HEADER));
         }
+        // Edit opens the dialog view only: OK disabled, and pressed it changes nothing.
+        ScriptedRunner runner;
+        Tree().SetDialogRunner(&runner);
+        runner.Then<CNumberDlg>([](CNumberDlg& d) { d.m_editValues->setText("8"); });
         ClickTree("A");
-        EXPECT_TRUE(Enabled(ID_EDIT_ENTRY)) << "the dialogs open read-only";
+        Frame().SetActiveView(&Tree());
+        ASSERT_TRUE(Frame().Commands().Execute(ID_EDIT_ENTRY));
+        EXPECT_EQ(runner.okEnabled, std::vector<bool>{false});
+        EXPECT_FALSE(Doc().IsModified());
         // A disabled command does nothing even from its accelerator.
         EXPECT_FALSE(Frame().Commands().Execute(ID_EDIT_CUT));
         app.reset();
     }
-}
-
-TEST_F(FrameTest, ADocumentWithoutAPathHasNoViewerAndNoFolderEdit) {
-    ASSERT_TRUE(Start({}));
-    ClickTree("Extended Header");
-    EXPECT_FALSE(Enabled(ID_VIEW_STANDARD_HEADER));
-    EXPECT_FALSE(Enabled(ID_EDIT_ALL_SAMPLES));
-    EXPECT_TRUE(Enabled(ID_INSERT_STRING));
-    // A double click on "Standard Header" opens nothing.
-    const QModelIndex sh = TreeIndexOf("Standard Header");
-    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, Tree().ItemRect(sh).center());
-    QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {}, Tree().ItemRect(sh).center());
-    EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
 }
 
 TEST_F(FrameTest, ViewerShowsTheRowsAndCopiesTheSelection) {
@@ -172,10 +166,9 @@ TEST_F(FrameTest, ReloadInsteadOfSaveShowsTheFileAsItIsNow) {
 
     messages.answers = {MessageAnswer::Reload};
     EXPECT_FALSE(Frame().DoFileSave());
-    EXPECT_EQ(TreeTexts(),
-              (std::vector<std::string>{"Standard Header", "  Extended Header", "    RUN (List)",
-                                        "      OPERATOR (ASCII)", "    Z (Long)"}));
-    EXPECT_EQ(ListLabels(), (std::vector<std::string>{"RUN", "RUN.OPERATOR", "Z"}));
+    EXPECT_EQ(TreeTexts(), (Texts{"Standard Header", "  Extended Header", "    RUN (List)",
+                                  "      OPERATOR (ASCII)", "    Z (Long)"}));
+    EXPECT_EQ(ListLabels(), (Texts{"RUN", "RUN.OPERATOR", "Z"}));
     EXPECT_FALSE(Doc().IsModified());
 
     // A file that no longer opens: the message, and the document as the user left it.
@@ -184,7 +177,7 @@ TEST_F(FrameTest, ReloadInsteadOfSaveShowsTheFileAsItIsNow) {
     messages.answers = {MessageAnswer::Reload};
     messages.shown.clear();
     EXPECT_FALSE(Frame().DoFileSave());
-    EXPECT_EQ(messages.shown, std::vector<std::string>{"File is too short to be an TKV file !"});
+    EXPECT_EQ(messages.shown, Texts{"File is too short to be an TKV file !"});
     ASSERT_NE(At("Z"), nullptr);
     EXPECT_EQ(At("Z")->value.GetLong(0), 2);
     EXPECT_TRUE(Doc().IsModified());
@@ -210,8 +203,12 @@ QString ProposedName(Action action) {
 
 TEST_F(FrameTest, AFailedOpenByAnyRouteLeavesNothingThatCanBeSavedOverTheEarlierFile) {
     ASSERT_TRUE(Start({}));
-    const std::string keep = PutFile("keep.tkv", *SampleTree());
+    const std::string keep = PutFile("keep.pkv", *SampleTree());
     const Bytes kept = ReadAll(keep);
+    // Save As proposes the document's own name, its extension too.
+    ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(keep)));
+    EXPECT_EQ(ProposedName([&] { Frame().Commands().Execute(ID_FILE_SAVE_AS); }).toStdString(),
+              keep);
     Bytes cut;  // a block that ends inside its last value
     ItemCodec::EncodeAsciiItem(cut, "GAIN");
     ItemCodec::EncodeItem(cut, LongValue(1));
@@ -244,12 +241,19 @@ TEST_F(FrameTest, AFailedOpenByAnyRouteLeavesNothingThatCanBeSavedOverTheEarlier
             ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(keep)));
             EditValue(Doc(), At("A"), LongValue(8));
             WriteAll(dir.File(name), bytes);
-            messages.answers = {MessageAnswer::No};  // to "Save changes to keep.tkv?"
+            messages.answers = {MessageAnswer::No};  // to "Save changes to keep.pkv?"
             messages.shown.clear();
             open(dir.File(name));
             EXPECT_EQ(messages.shown.size(), 1u) << "the reader's message";
             EXPECT_EQ(Doc().GetPathName(), "");
             EXPECT_EQ(Frame().windowTitle(), "Untitled - Header Editor");
+            // Without a path: no viewer, by command or double click, and no folder edit.
+            ClickTree("Standard Header");
+            EXPECT_FALSE(Enabled(ID_VIEW_STANDARD_HEADER));
+            EXPECT_FALSE(Enabled(ID_EDIT_ALL_SAMPLES));
+            QTest::mouseDClick(Tree().viewport(), Qt::LeftButton, {},
+                               Tree().ItemRect(TreeIndexOf("Standard Header")).center());
+            EXPECT_EQ(Frame().StandardHeaderDlg(), nullptr);
             // Save asks for a name (cancelled here), and closing asks nothing.
             messages.asked.clear();
             const QString proposed = ProposedName([&] { EXPECT_FALSE(Frame().DoFileSave()); });
@@ -258,16 +262,6 @@ TEST_F(FrameTest, AFailedOpenByAnyRouteLeavesNothingThatCanBeSavedOverTheEarlier
             EXPECT_TRUE(messages.asked.empty());
             EXPECT_EQ(ReadAll(keep), kept);
         }
-    }
-}
-
-TEST_F(FrameTest, SaveAsProposesTheDocumentsOwnName) {
-    ASSERT_TRUE(Start({}));
-    for (const char* name : {"a.tkv", "b.pkv"}) {
-        const std::string path = PutFile(name, *SampleTree());
-        ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(path)));
-        EXPECT_EQ(ProposedName([&] { Frame().Commands().Execute(ID_FILE_SAVE_AS); }).toStdString(),
-                  path);
     }
 }
 

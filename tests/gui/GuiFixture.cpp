@@ -1,7 +1,6 @@
 #include "GuiFixture.h"
 
 #include <QMenu>
-#include <QTimer>
 #include <functional>
 
 #include "format/HeaderFile.h"
@@ -20,7 +19,7 @@ void GuiTest::TearDown() {
     SystemSettings().clear();
 }
 
-bool GuiTest::Start(const std::vector<std::string>& args) {
+bool GuiTest::Start(const Texts& args) {
     app = std::make_unique<CTKVEditorApp>(&messages);
     const bool ok = app->InitInstance(args);
     if (ok) {
@@ -58,8 +57,8 @@ std::string GuiTest::Stored(const std::string& name, const std::string& path) {
     return node ? TextCodec::ToUtf8(node->value.Format(10)) : "(none)";
 }
 
-std::vector<std::string> GuiTest::TreeTexts() {
-    std::vector<std::string> out;
+Texts GuiTest::TreeTexts() {
+    Texts out;
     std::function<void(const std::vector<std::unique_ptr<TreeItem>>&, int)> walk =
         [&](const std::vector<std::unique_ptr<TreeItem>>& items, int depth) {
             for (const auto& item : items) {
@@ -71,8 +70,8 @@ std::vector<std::string> GuiTest::TreeTexts() {
     return out;
 }
 
-std::vector<std::string> GuiTest::TreeRows() {
-    std::vector<std::string> out;
+Texts GuiTest::TreeRows() {
+    Texts out;
     QAbstractItemModel* m = Tree().model();
     for (int r = 0; r < m->rowCount(); ++r) {
         const QModelIndex i = m->index(r, 0);
@@ -82,8 +81,8 @@ std::vector<std::string> GuiTest::TreeRows() {
     return out;
 }
 
-std::vector<std::string> GuiTest::ListLabels() {
-    std::vector<std::string> out;
+Texts GuiTest::ListLabels() {
+    Texts out;
     QAbstractItemModel* m = List().model();
     for (int r = 0; r < m->rowCount(); ++r)
         out.push_back(m->index(r, 0).data().toString().toStdString());
@@ -91,24 +90,9 @@ std::vector<std::string> GuiTest::ListLabels() {
 }
 
 QModelIndex GuiTest::ListIndexOf(const std::string& label) {
-    QAbstractItemModel* m = List().model();
-    for (int r = 0; r < m->rowCount(); ++r)
-        if (m->index(r, 0).data().toString().toStdString() == label) return m->index(r, 0);
-    return {};
-}
-
-std::string GuiTest::ListValue(const std::string& label) {
-    const QModelIndex i = ListIndexOf(label);
-    return i.sibling(i.row(), 1).data().toString().toStdString();
-}
-
-int GuiTest::ListImage(const std::string& label) {
-    const QModelIndex i = ListIndexOf(label);
-    return List().Model().RowAt(i.row()).image;
-}
-
-HeaderNode* GuiTest::TreeSelection() {
-    return Tree().GetEntryOfItem(Tree().GetSelectedItem());
+    const auto labels = ListLabels();
+    const auto at = std::find(labels.begin(), labels.end(), label);
+    return at == labels.end() ? QModelIndex() : List().model()->index(int(at - labels.begin()), 0);
 }
 
 QModelIndex GuiTest::TreeIndexOf(const std::string& path) {

@@ -18,13 +18,15 @@
 #include "views/RightView.h"
 #include "views/TKVEditorView.h"
 
+using Texts = std::vector<std::string>;
+
 class GuiTest : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
 
     // Starts the editor with these arguments; false when start-up ended it.
-    bool Start(const std::vector<std::string>& args);
+    bool Start(const Texts& args);
     // A sample file with the given tree in the test folder.
     std::string PutFile(const std::string& name, const HeaderNode& root);
     // The default tree of the tests: A, B with C, a Boolean, a string.
@@ -39,13 +41,17 @@ class GuiTest : public ::testing::Test {
     std::string Stored(const std::string& name, const std::string& path);
 
     // Texts of the tree's items in display order, indented by two blanks a level.
-    std::vector<std::string> TreeTexts();
+    Texts TreeTexts();
     // The rows the tree shows (its open items), indented the same way.
-    std::vector<std::string> TreeRows();
-    std::vector<std::string> ListLabels();
-    std::string ListValue(const std::string& label);
-    int ListImage(const std::string& label);
-    HeaderNode* TreeSelection();
+    Texts TreeRows();
+    Texts ListLabels();
+    std::string ListValue(const std::string& label) {
+        return ListIndexOf(label).siblingAtColumn(1).data().toString().toStdString();
+    }
+    int ListImage(const std::string& label) {
+        return List().Model().RowAt(ListIndexOf(label).row()).image;
+    }
+    HeaderNode* TreeSelection() { return Tree().GetEntryOfItem(Tree().GetSelectedItem()); }
     HeaderNode* ListSelection() { return List().GetSelectedEntry(); }
     // The row of a shown item ("Standard Header", "Extended Header" or an entry's
     // path; invalid for one not shown).

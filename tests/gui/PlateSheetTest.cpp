@@ -22,7 +22,8 @@ class PlateSheetTest : public GuiTest {
         return std::string(1, static_cast<char>('A' + i / 12)) + (i % 12 < 9 ? "0" : "") +
                std::to_string(i % 12 + 1);
     }
-    void MakePlate() {
+    void SetUp() override {
+        GuiTest::SetUp();
         for (int i = 0; i < 96; ++i) {
             auto root = ExtendedHeader::MakeRoot();
             AddAt(*root, "RUN.GAIN", LongValue(5));
@@ -30,19 +31,15 @@ class PlateSheetTest : public GuiTest {
             WriteAll(dir.File(Well(i) + ".tkv"),
                      SampleFile(*root, SampleRecord(), 300, static_cast<std::uint32_t>(i)));
         }
+        ASSERT_TRUE(Start({dir.File("A01.tkv")}));
     }
     std::string Stored(int i, const std::string& path) {
         return GuiTest::Stored(Well(i) + ".tkv", path);
     }
-    QAction* Action(CPlateSheetWindow& sheet, const char* name) {
-        return sheet.findChild<QAction*>(name);
-    }
 };
 
 TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
-    MakePlate();
     const auto before = FolderContents(dir.Path());
-    ASSERT_TRUE(Start({dir.File("A01.tkv")}));
     ASSERT_TRUE(Frame().Commands().Execute(ID_VIEW_PLATE_SHEET));
     CPlateSheetWindow* sheet = Frame().PlateSheet();
     ASSERT_NE(sheet, nullptr);
@@ -58,7 +55,7 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     auto paste = [&](const QString& text, int row, int column) {
         QApplication::clipboard()->setText(text);
         sheet->Table()->setCurrentIndex(model.index(row, column));
-        Action(*sheet, "Paste")->trigger();
+        sheet->findChild<QAction*>("Paste")->trigger();
     };
 
     // A spreadsheet's copy of two columns: new names, the gains as they are.
@@ -68,7 +65,7 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     paste(block, 0, 1);
     ASSERT_EQ(sheet->Preview().rowCount(), 96);
     EXPECT_EQ(sheet->Preview().Table().rows[95],
-              (std::vector<std::string>{"H12.tkv", "SAMPLE.NAME", "S95", "Sample H12, lot 7"}));
+              (Texts{"H12.tkv", "SAMPLE.NAME", "S95", "Sample H12, lot 7"}));
     EXPECT_TRUE(model.index(7, 1).data(Qt::BackgroundRole).isValid()) << "changed: highlighted";
     EXPECT_FALSE(model.index(7, 2).data(Qt::BackgroundRole).isValid()) << "the same gain";
 
@@ -81,7 +78,7 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
     EXPECT_EQ(sheet->Preview().rowCount(), 96);
     EXPECT_FALSE(model.setData(model.index(3, 2), "many", Qt::EditRole));
 
-    Action(*sheet, "Apply")->trigger();
+    sheet->findChild<QAction*>("Apply")->trigger();
     const QString summary = "Plate sheet: 96 fields written in 96 files, 0 failed";
     EXPECT_EQ(sheet->statusBar()->currentMessage(), summary);
     EXPECT_EQ(Frame().statusBar()->currentMessage(), summary);
@@ -96,7 +93,7 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
 
     // Undo Last Folder Save puts every file back byte for byte.
     messages.answers = {MessageAnswer::Yes};
-    Action(*sheet, "UndoFolderSave")->trigger();
+    sheet->findChild<QAction*>("UndoFolderSave")->trigger();
     EXPECT_TRUE(Contains(messages.shown.back(), "96 files were put back"));
     EXPECT_EQ(FolderContents(dir.Path()), before);
     EXPECT_EQ(model.index(40, 1).data().toString(), "S40");
@@ -108,8 +105,6 @@ TEST_F(PlateSheetTest, APasted96RowBlockIsPreviewedAppliedAndUndone) {
 }
 
 TEST_F(PlateSheetTest, ASampleSheetBringsItsColumnsAndValuesAndNamesItsFaults) {
-    MakePlate();
-    ASSERT_TRUE(Start({dir.File("A01.tkv")}));
     Frame().ShowPlateSheet();
     CPlateSheetWindow& sheet = *Frame().PlateSheet();
     ASSERT_TRUE(sheet.AddColumn("RUN.GAIN"));
@@ -141,7 +136,7 @@ TEST_F(PlateSheetTest, ASampleSheetBringsItsColumnsAndValuesAndNamesItsFaults) {
     EXPECT_EQ(error, "the value is longer than an item can hold");
     // Names of A01 and A06 (A04 keeps its own), lots of A01 and A04 (A06's did not parse).
     EXPECT_EQ(sheet.Preview().rowCount(), 4);
-    Action(sheet, "Apply")->trigger();
+    sheet.findChild<QAction*>("Apply")->trigger();
     EXPECT_EQ(Stored(0, "QC.LOT"), "0");
     EXPECT_EQ(Stored(3, "QC.LOT"), "3");
     EXPECT_EQ(Stored(5, "SAMPLE.NAME"), "N5");

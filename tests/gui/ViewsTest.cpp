@@ -9,13 +9,13 @@
 
 namespace {
 
-using Texts = std::vector<std::string>;
-
 class ViewsTest : public GuiTest {
   protected:
     void SetUp() override {
         GuiTest::SetUp();
-        ASSERT_TRUE(Start({PutFile("A01.tkv", *SampleTree())}));
+        auto root = SampleTree();
+        AddAt(*root, "B-X", LongValue(3));
+        ASSERT_TRUE(Start({PutFile("A01.tkv", *root)}));
         // Both models are checked for consistency after every change, as long as they live.
         for (QAbstractItemModel* m : {Tree().model(), List().model()})
             new QAbstractItemModelTester(m, QAbstractItemModelTester::FailureReportingMode::Fatal,
@@ -32,52 +32,37 @@ class ViewsTest : public GuiTest {
     }
 };
 
-TEST_F(ViewsTest, TreeAndListShowTheOpenFile) {
-    EXPECT_EQ(TreeTexts(),
-              (Texts{"Standard Header", "  Extended Header", "    A (Long)", "    B (List)",
-                     "      C (ASCII)", "      FLAGS (Boolean)", "    D (Float)"}));
+TEST_F(ViewsTest, TreeAndListShowTheOpenFileAndFollowInsertionsAndDeletions) {
+    EXPECT_EQ(TreeTexts(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
+                                  "    B (List)", "      C (ASCII)", "      FLAGS (Boolean)",
+                                  "    B-X (Long)", "    D (Float)"}));
     // Every list that holds entries stands open after the fill, and nothing is selected.
     EXPECT_EQ(TreeRows(), TreeTexts());
     EXPECT_EQ(Tree().GetSelectedItem(), nullptr);
-    // The "Standard Header" item carries the record, not an entry.
-    EXPECT_EQ(Tree().StandardHeaderItem()->data, &Doc().m_standardHeader);
+    // The "Standard Header" item carries no entry.
     EXPECT_EQ(Tree().GetEntryOfItem(Tree().StandardHeaderItem()), nullptr);
-    // The list: every entry by its path, with its value.
-    EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B.C", "B.FLAGS", "D"}));
-    for (const auto& [label, value] : std::vector<std::pair<std::string, std::string>>{
-             {"A", "7"}, {"B", ""}, {"B.C", "text"}, {"B.FLAGS", "True,False,True"}, {"D", "2.5"}})
-        EXPECT_EQ(ListValue(label), value) << label;
-}
-
-TEST_F(ViewsTest, BothPanesSortAsLabelsCompareAndALaterDeleteTakesOnlyTheListsRows) {
-    auto root = ExtendedHeader::MakeRoot();
-    AddAt(*root, "gamma", LongValue(1));
-    AddAt(*root, "gain", LongValue(2));
-    AddAt(*root, "B.C", LongValue(3));
-    AddAt(*root, "B-X", LongValue(4));
-    ASSERT_TRUE(Frame().OpenDocumentFile(QString::fromStdString(PutFile("sort.tkv", *root))));
-    // Letters compare without case; '-' sorts before '.', so B-X lies between B and B.C.
-    EXPECT_EQ(ListLabels(), (Texts{"B", "B-X", "B.C", "gain", "gamma"}));
-    EXPECT_EQ(TreeTexts(),
-              (Texts{"Standard Header", "  Extended Header", "    B (List)", "      C (Long)",
-                     "    B-X (Long)", "    gain (Long)", "    gamma (Long)"}));
-    HeaderNode* c = At("B.C");
+    // The list: every entry by its path, with its value. '-' sorts before '.', so B-X
+    // lies between B and B.C.
+    EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B-X", "B.C", "B.FLAGS", "D"}));
+    Texts values;
+    for (const std::string& label : ListLabels()) values.push_back(ListValue(label));
+    EXPECT_EQ(values, (Texts{"7", "", "3", "text", "True,False,True", "2.5"}));
+    // Inserted entries get their items and rows at their sorted place, shown.
+    Add("B", "A", true);
+    Add("B.A", "X", false);
+    EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B-X", "B.A", "B.A.X", "B.C", "B.FLAGS", "D"}));
+    EXPECT_EQ(ListValue("B.A.X"), "42");
+    EXPECT_EQ(TreeRows(),
+              (Texts{"Standard Header", "  Extended Header", "    A (Long)", "    B (List)",
+                     "      A (List)", "        X (Long)", "      C (ASCII)",
+                     "      FLAGS (Boolean)", "    B-X (Long)", "    D (Float)"}));
+    // A delete takes its list's rows and no others.
+    HeaderNode* x = At("B.A.X");
     Doc().DeleteEntry(At("B"));
-    EXPECT_EQ(ListLabels(), (Texts{"B-X", "gain", "gamma"}));
-    EXPECT_EQ(TreeTexts(), (Texts{"Standard Header", "  Extended Header", "    B-X (Long)",
-                                  "    gain (Long)", "    gamma (Long)"}));
-    EXPECT_EQ(Tree().FindItemOfEntry(c), nullptr);
-}
-
-TEST_F(ViewsTest, InsertedEntriesGetItemsAndRowsAtTheirSortedPlace) {
-    Add("B", "E", true);
-    Add("B.E", "X", false);
-    EXPECT_EQ(ListLabels(), (Texts{"A", "B", "B.C", "B.E", "B.E.X", "B.FLAGS", "D"}));
-    EXPECT_EQ(ListValue("B.E.X"), "42");
-    EXPECT_EQ(TreeTexts(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
-                                  "    B (List)", "      C (ASCII)", "      E (List)",
-                                  "        X (Long)", "      FLAGS (Boolean)", "    D (Float)"}));
-    EXPECT_EQ(TreeRows(), TreeTexts()) << "the new items are shown";
+    EXPECT_EQ(ListLabels(), (Texts{"A", "B-X", "D"}));
+    EXPECT_EQ(TreeRows(), (Texts{"Standard Header", "  Extended Header", "    A (Long)",
+                                 "    B-X (Long)", "    D (Float)"}));
+    EXPECT_EQ(Tree().FindItemOfEntry(x), nullptr);
 }
 
 // Siblings sort as labels compare, an item after its equals inserted before it.
@@ -143,19 +128,12 @@ TEST(EntryTreeModelTest, RowsFollowRandomChangesAsAFreshWalkWouldShowThem) {
     }
 }
 
-TEST_F(ViewsTest, ClicksInEitherPaneSelectTheSameEntryInTheOther) {
-    ClickTree("B.C");
-    EXPECT_EQ(TreeSelection(), At("B.C"));
-    EXPECT_EQ(ListSelection(), At("B.C"));
+// A click in either pane selects the same entry in the other: the filter and the
+// right-click tests show it both ways, and the root item leaving the list as it was.
+TEST_F(ViewsTest, TheStandardHeaderItemAndTheKeyboardMoveOnePaneOnly) {
     ClickList("D");
-    EXPECT_EQ(ListSelection(), At("D"));
-    EXPECT_EQ(TreeSelection(), At("D"));
-    // The "Standard Header" and root items leave the list where it was.
     ClickTree("Standard Header");
     EXPECT_EQ(ListSelection(), At("D"));
-    ClickTree("Extended Header");
-    EXPECT_EQ(ListSelection(), At("D"));
-    // Moving with the keyboard moves one pane only.
     ClickTree("A");
     QTest::keyClick(Tree().viewport(), Qt::Key_Down);
     QTest::keyClick(&Tree(), Qt::Key_Down);
@@ -215,13 +193,13 @@ TEST_F(ViewsTest, TheFilterNarrowsTheListAndThePanesStayTogether) {
     QTest::keyClick(&Frame(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(QApplication::focusWidget(), box) << "Ctrl+F goes to the filter box";
     // Paths and values, without regard to case: "b.c" by its value "text", "B.FLAGS"
-    // by its path; "A" (7) and "D" (2.5) are not shown.
+    // by its path; "A" (7), "B-X" (3) and "D" (2.5) are not shown.
     QTest::keyClicks(box, "Ex");
     EXPECT_EQ(ListLabels(), (Texts{"B.C"}));
     box->setText("b.");
     EXPECT_EQ(ListLabels(), (Texts{"B.C", "B.FLAGS"}));
     EXPECT_TRUE(Frame().FilterPane()->isVisibleTo(&Frame()));
-    EXPECT_EQ(Frame().FilterPane()->text(), "2 of 5 entries");
+    EXPECT_EQ(Frame().FilterPane()->text(), "2 of 6 entries");
 
     // A row shown selects its entry in the tree; a tree entry filtered out leaves
     // no row of the list selected.
@@ -236,7 +214,7 @@ TEST_F(ViewsTest, TheFilterNarrowsTheListAndThePanesStayTogether) {
     // longer matches takes its row away, a removed list takes its rows.
     Add("B", "ZZ", false);
     EXPECT_EQ(ListLabels(), (Texts{"B.C", "B.FLAGS", "B.ZZ"}));
-    EXPECT_EQ(Frame().FilterPane()->text(), "3 of 6 entries");
+    EXPECT_EQ(Frame().FilterPane()->text(), "3 of 7 entries");
     box->setText("text");
     EXPECT_EQ(ListLabels(), (Texts{"B.C"}));
     EditValue(Doc(), At("B.C"), HeaderElement(std::string_view("other")));
@@ -245,14 +223,14 @@ TEST_F(ViewsTest, TheFilterNarrowsTheListAndThePanesStayTogether) {
     EXPECT_EQ(ListLabels(), (Texts{"D"}));
     box->setText("b");
     Doc().DeleteEntry(At("B"));
-    EXPECT_TRUE(ListLabels().empty());
-    EXPECT_EQ(Frame().FilterPane()->text(), "0 of 2 entries");
+    EXPECT_EQ(ListLabels(), (Texts{"B-X"}));
+    EXPECT_EQ(Frame().FilterPane()->text(), "1 of 3 entries");
 
     // Esc empties the box and brings every row back.
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Escape);
     EXPECT_TRUE(box->text().isEmpty());
-    EXPECT_EQ(ListLabels(), (Texts{"A", "D"}));
+    EXPECT_EQ(ListLabels(), (Texts{"A", "B-X", "D"}));
     EXPECT_FALSE(Frame().FilterPane()->isVisibleTo(&Frame()));
 }
 
