@@ -56,12 +56,11 @@ class CrashSafetyTest : public ::testing::Test {
         const fs::path base = dir.Path() / s.name;
         Lay(s, base / "new");
         const Files oldFiles = FolderContents(base / "new");
-        int operations = 0;
-        {
+        const int operations = [&] {
             InjectedFaults counting;
             Perform(s, base / "new");
-            operations = counting.count;
-        }
+            return counting.count;
+        }();
         const Files newFiles = FolderContents(base / "new");
         ASSERT_NE(oldFiles, newFiles) << "the operation must change something";
         ASSERT_GT(operations, 2);

@@ -103,12 +103,10 @@ TEST_F(JournalRecoveryTest, AFileChangedByAnotherProgramAfterTheCrashIsNeverTouc
             edit(theirs);
             WriteAll(File(replace ? "a.new" : "a.tkv"), theirs);
             if (replace) fs::rename(File("a.new"), File("a.tkv"));
-            const Bytes other = ReadAll(File("b.tkv"));
             // A plain read of another file of the folder recovers the folder.
             const ToolRun run = Tool({"dump", File("b.tkv")});
             EXPECT_EQ(run.status, 0);
             EXPECT_EQ(ReadAll(File("a.tkv")), theirs) << "the other program's bytes were lost";
-            EXPECT_EQ(ReadAll(File("b.tkv")), other);
             EXPECT_TRUE(
                 Contains(run.err, File("a.tkv") +
                                       (replace ? " was replaced by another file"
@@ -202,7 +200,6 @@ Bytes PlantedJournal(const fs::path& folder, const std::string& name, const Byte
     e.device = st.device;
     e.inode = st.inode;
     e.oldLength = stale.size();
-    e.tailStart = 0;
     // The file as it is now counts as a torn mix: its first piece "new", the rest old.
     Bytes newTail(now.begin(), now.begin() + 512);
     RewriteJournal::HashNewTail(e, {{std::span<const std::uint8_t>(newTail)}});

@@ -122,7 +122,6 @@ TEST_F(WriteTruthTest, HardAndSymbolicLinksMakeOneRewriteAndOneLine) {
     EXPECT_TRUE(Contains(run.out, "updated: " + File("A01.tkv") + " (also " + File("A04.tkv") +
                                       ", " + File("A00.tkv") + ")\n"));
     EXPECT_TRUE(Contains(run.out, "3 updated, 0 unchanged, 0 skipped, 0 failed"));
-    EXPECT_FALSE(Contains(run.out, "another program"));
     EXPECT_EQ(Gain("A00.tkv"), "9\n");
     EXPECT_TRUE(fs::is_symlink(File("A00.tkv")));
     EXPECT_EQ(fs::hard_link_count(File("A01.tkv")), 2u);
