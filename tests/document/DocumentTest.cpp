@@ -7,12 +7,18 @@
 #include <filesystem>
 
 #include "format/ExtendedHeaderCodec.h"
-#include "format/ItemCodec.h"
 #include "format/XorWords.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"
 
 namespace {
+
+// What a save of `tree` must leave: the first `dataSize` bytes of `old`, the
+// tree's block right behind them, and the record the saved file `now` holds.
+Bytes Saved(const Bytes& old, std::size_t dataSize, const HeaderNode& tree, const Bytes& now) {
+    return MakeFileBytes(Bytes(old.begin(), old.begin() + static_cast<std::ptrdiff_t>(dataSize)),
+                         EncodeExtendedHeaderBlock(tree), RecordOf(now));
+}
 
 class DocumentTest : public ::testing::Test {
   protected:
@@ -90,9 +96,7 @@ TEST_F(DocumentTest, OpenTitleNewAndSaveNew) {
     InsertLeaf(doc, "Gain", LongValue(5));
     ASSERT_TRUE(doc.DoSave(dir.File("new.tkv")));
     const Bytes out = ReadAll(dir.File("new.tkv"));
-    const Bytes block = EncodeExtendedHeaderBlock(*doc.m_pRoot);
-    ASSERT_EQ(out.size(), block.size() + 632);
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), out.begin()));
+    EXPECT_EQ(out, Saved({}, 0, *doc.m_pRoot, out));
     EXPECT_EQ(RecordOf(out).version, 1.1f);
 }
 
@@ -108,15 +112,10 @@ TEST_F(DocumentTest, FailedOpensReportOnceAndKeepTheRecord) {
         << "a file that cannot be opened changes nothing";
     EXPECT_EQ(doc.GetPathName(), good);
 
-    // A block that fails part way through: B is read, then A (stored after B)
-    // cannot be looked up. Nothing of it stays.
-    Bytes block;
-    for (const auto& [label, value] : {std::pair{"B", 1}, std::pair{"A", 2}}) {
-        ItemCodec::EncodeAsciiItem(block, label);
-        ItemCodec::EncodeItem(block, LongValue(value));
-    }
-    block.push_back(ItemCodec::kEndItem);
-    while (block.size() % 4) block.push_back(0);
+    // A block that fails part way through: B = 1 is read, then A = 2 (stored
+    // after B) cannot be looked up. Nothing of it stays.
+    const Bytes block =
+        Hex("05 02 42 00 B1 04 01 00 00 00 05 02 41 00 B1 04 02 00 00 00 FC 00 00 00");
     const std::string unordered = dir.File("unordered.tkv");
     WriteAll(unordered, MakeFileBytes(PatternBytes(10, 1), block, SampleRecord()));
     // Every hint a view gets meanwhile finds nothing of the file (or the old tree).
@@ -134,17 +133,14 @@ TEST_F(DocumentTest, FailedOpensReportOnceAndKeepTheRecord) {
     EXPECT_EQ(doc.GetPathName(), "");
 }
 
-// The stored block of a file.
-std::span<const std::uint8_t> BlockOf(const Bytes& file) {
-    const StandardHeader r = RecordOf(file);
-    return std::span(file).subspan(file.size() - r.extendedHeaderOffset, r.extendedHeaderLength);
-}
-
 // What a file's checksum holds beyond its two headers' words (kept by every save).
 std::uint32_t DataWord(const Bytes& file) {
+    const StandardHeader record = RecordOf(file);
     const auto recordBytes = std::span(file).last(StandardHeader::kSize);
-    return RecordOf(file).checksum ^ XorWords(recordBytes.first(StandardHeader::kChecksumOffset)) ^
-           XorWords(BlockOf(file));
+    const auto block = std::span(file).subspan(file.size() - record.extendedHeaderOffset,
+                                               record.extendedHeaderLength);
+    return record.checksum ^ XorWords(recordBytes.first(StandardHeader::kChecksumOffset)) ^
+           XorWords(block);
 }
 
 // A save writes the tree behind the untouched sample data. Large values are held
@@ -173,14 +169,13 @@ TEST_F(DocumentTest, SaveWritesTheTreeBehindTheUntouchedData) {
     ASSERT_TRUE(doc.DoSave(path));
 
     const Bytes after = ReadAll(path);
-    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 5001, after.begin()));
     EXPECT_EQ(DataWord(after), DataWord(before));
     EXPECT_EQ(RecordOf(after), doc.m_standardHeader);
-    // The block holds the tree as edited, encoded whole from copies of its values.
+    // The untouched data, then the tree as edited, encoded whole from copies of its values.
     FindAt(*root, "Trace.A")->value.SetShort(7, -7);
     FindAt(*root, "Name")->value = HeaderElement(std::string_view("abc"));
     AddAt(*root, "Run.Extra", HeaderElement(std::u16string_view(u"\u00e9t\u00e9")));
-    EXPECT_TRUE(std::ranges::equal(BlockOf(after), EncodeExtendedHeaderBlock(*root)));
+    EXPECT_EQ(after, Saved(before, 5001, *root, after));
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -200,20 +195,18 @@ TEST_F(DocumentTest, SaveAsCopiesANewNameAndKeepsAnotherFilesDataAndRecord) {
     EXPECT_EQ(doc.GetPathName(), b);
     EXPECT_FALSE(doc.IsReadOnly());
     const Bytes src = ReadAll(a), copy = ReadAll(b);
-    EXPECT_TRUE(std::equal(src.begin(), src.begin() + 3000, copy.begin()));
+    EXPECT_EQ(copy, Saved(src, 3000, *doc.m_pRoot, copy));
     EXPECT_EQ(StandardHeader::Text(RecordOf(copy).sampleName), "a.tkv");
     EXPECT_EQ(RecordOf(copy).unnamed520, RecordOf(src).unnamed520);
-    EXPECT_TRUE(std::ranges::equal(BlockOf(copy), EncodeExtendedHeaderBlock(*doc.m_pRoot)));
 
     const std::string other = MakeFile("other.tkv", 9, 5000);
     const Bytes otherBefore = ReadAll(other);
     HeaderTree::Remove(*doc.m_pRoot, FindAt(*doc.m_pRoot, "Name"));
     ASSERT_TRUE(doc.DoSave(other));
     const Bytes after = ReadAll(other);
-    EXPECT_TRUE(std::equal(otherBefore.begin(), otherBefore.begin() + 5000, after.begin()));
     EXPECT_EQ(StandardHeader::Text(RecordOf(after).sampleName), "other.tkv");
     EXPECT_EQ(doc.m_standardHeader, RecordOf(after));
-    EXPECT_TRUE(std::ranges::equal(BlockOf(after), EncodeExtendedHeaderBlock(*doc.m_pRoot)));
+    EXPECT_EQ(after, Saved(otherBefore, 5000, *doc.m_pRoot, after));
 }
 
 // A save that cannot be done says why in one message and changes no file, nor
