@@ -156,9 +156,11 @@ TEST_F(JournalRecoveryTest, ATornFileIsPutBackWhereItNowLiesAndNotInACopy) {
         Contains(run.err, copiedA + " was replaced by another file after an interrupted rewrite"));
 }
 
-// A journal that may not be read now (its state folder open to others) or whose
-// file cannot be put back now (a full disk) is kept for the next open.
-TEST_F(JournalRecoveryTest, AJournalThatCannotBeAppliedNowIsKeptForTheNextOpen) {
+// A journal that may not be read now (a folder of the state folder open to
+// others) or whose file cannot be put back now (a full disk) is kept for the
+// next open. Into a state folder others may write (a journal there could be
+// taken away, or a link swapped in) no journal goes either, and nothing is written.
+TEST_F(JournalRecoveryTest, AJournalThatCannotBeAppliedNowIsKeptAndNoneGoesToASharedStateFolder) {
     TKV_POSIX_ONLY("fork, to leave a journal as a crash does, and mode bits");
     const std::string path = File("a.tkv");
     const Bytes before = ReadAll(path);
@@ -170,10 +172,19 @@ TEST_F(JournalRecoveryTest, AJournalThatCannotBeAppliedNowIsKeptForTheNextOpen) 
     ASSERT_EQ(kept(), 1u);
     const Bytes torn = ReadAll(path);
     ASSERT_NE(torn, before);
-    fs::permissions(state, fs::perms::all);
+    fs::permissions(state.parent_path(), fs::perms::all);
     RewriteJournal::Recover(folder.string());
     EXPECT_EQ(ReadAll(path), torn) << "a journal others may have put there is not applied";
-    fs::permissions(state, fs::perms::owner_all, fs::perm_options::replace);
+    {
+        const Bytes other = ReadAll(File("b.tkv"));
+        InjectedFaults plate(InjectedFaults::Action::Fail, 0,
+                             InjectedFaults::On(InjectedFaults::Op::Create, "/plate/"), EACCES);
+        const ToolRun run = Tool({"set", File("b.tkv"), "RUN.GAIN", "long", "7"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Contains(run.err, "is not private"));
+        EXPECT_EQ(ReadAll(File("b.tkv")), other);
+    }
+    fs::permissions(state.parent_path(), fs::perms::owner_all, fs::perm_options::replace);
     {
         InjectedFaults full(InjectedFaults::Action::Fail, 1,
                             InjectedFaults::On(InjectedFaults::Op::Write, path));

@@ -248,29 +248,4 @@ TEST_F(WriteTruthTest, WithoutAJournalPlaceTheUserChoosesToWriteUnprotected) {
     EXPECT_FALSE(JournalLeft());
 }
 
-TEST_F(WriteTruthTest, AJournalGoesToTheStateFolderOnlyWhileNobodyElseMayWriteThere) {
-    TKV_POSIX_ONLY("mode bits on the state folder and its parents (Windows: access lists)");
-    // The files' folder refuses a journal; the state folder takes it.
-    const std::string state = (dir.Path() / "state").string();
-    InjectedFaults refuse(
-        InjectedFaults::Action::Fail, 0,
-        [&](Op op, const std::string& path) {
-            return op == Op::Create && Contains(path, ".tkvjtmp-") && !Contains(path, state);
-        },
-        EACCES);
-    EXPECT_EQ(Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "6"}).status, 0);
-    EXPECT_EQ(Gain("A01.tkv"), "6\n");
-    // Once another user may write a folder of it, no journal goes there (it
-    // could be taken away, or a link swapped in), and nothing is written.
-    for (const fs::path& open : {fs::path(state), fs::path(state) / "tkv-editor"}) {
-        fs::permissions(open, fs::perms::all);
-        const Bytes before = ReadAll(File("A01.tkv"));
-        const ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "7"});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(Contains(run.err, "is not private"));
-        EXPECT_EQ(ReadAll(File("A01.tkv")), before);
-        fs::permissions(open, fs::perms::owner_all, fs::perm_options::replace);
-    }
-}
-
 }  // namespace
