@@ -70,7 +70,7 @@ class FolderEditTest : public ::testing::Test {
     std::map<std::string, Bytes> before;
 };
 
-TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
+TEST_F(FolderEditTest, SaveAsksAndAppliesPendingEntriesToEveryFileOfTheFolder) {
     auto standard = ExtendedHeader::MakeRoot();
     AddAt(*standard, "Run.Gain", LongValue(5));
     AddAt(*standard, "Run.Temp", FloatValue(60));
@@ -110,17 +110,26 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
     doc.SetModified(true);
     doc.SetFolderEditMode(true);
     EXPECT_FALSE(doc.IsModified());
-    HeaderNode* gain = FindAt(*doc.m_pRoot, "Run.Gain");
-    EditValue(doc, gain, LongValue(9));
-    InsertList(doc, "New");
-    InsertLeaf(doc, "New.X", HeaderElement(std::u16string_view(u"x\u20ac")));
-    // Not pending: a deletion and a paste reach no file.
+    // Not pending: a deletion and a paste reach no file. With nothing pending a
+    // Save succeeds, asks nothing, writes nothing and leaves the flag.
     doc.DeleteEntry(FindAt(*doc.m_pRoot, "Sample"));
     doc.SetCopiedEntry(*FindAt(*doc.m_pRoot, "Run"));
     auto pasted = doc.GetCopiedEntry()->DeepCopy();
     pasted->label = "RUN2";
     HeaderTree::Insert(*doc.m_pRoot, std::move(pasted), doc.m_pRoot.get());
     ASSERT_TRUE(doc.IsModified());
+    EXPECT_TRUE(doc.DoSave(a));
+    EXPECT_TRUE(messages.asked.empty());
+    EXPECT_TRUE(doc.IsModified());
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
+    InsertList(doc, "New");
+    InsertLeaf(doc, "New.X", HeaderElement(std::u16string_view(u"x\u20ac")));
+    // Cancel writes nothing either.
+    messages.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(doc.DoSave(a));
+    for (const auto& [name, bytes] : before) EXPECT_TRUE(Unchanged(name)) << name;
+    messages.asked.clear();
+    messages.tables.clear();
 
     std::vector<std::pair<std::size_t, std::size_t>> progress, eachOnce;
     doc.m_folderProgress = [&](std::size_t d, std::size_t t) { progress.emplace_back(d, t); };
@@ -174,35 +183,19 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
 
     EXPECT_EQ(doc.m_standardHeader, RecordOf(ReadAll(a))) << "the document keeps its file's record";
 
+    // No saves this document only; its entries stay pending for the folder.
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(10));
+    const auto afterYes = FolderContents(dir.Path());
+    messages.answers = {MessageAnswer::No};
+    EXPECT_TRUE(doc.DoSave(a));
+    auto now = FolderContents(dir.Path());
+    EXPECT_NE(now.at("a.tkv"), afterYes.at("a.tkv"));
+    now["a.tkv"] = afterYes.at("a.tkv");
+    EXPECT_EQ(now, afterYes);
+    EXPECT_TRUE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
+
     doc.SetFolderEditMode(false);
     EXPECT_TRUE(doc.IsModified()) << "leaving the mode brings back the flag saved on entering it";
-}
-
-TEST_F(FolderEditTest, NothingPendingWritesNothingAndNoAndCancelAnswers) {
-    auto standard = ExtendedHeader::MakeRoot();
-    AddAt(*standard, "Run.Gain", LongValue(5));
-    const std::string a = Put("a.tkv", *standard, SampleRecord());
-    Put("b.tkv", *standard, SampleRecord());
-    ASSERT_TRUE(doc.OpenDocumentFile(a));
-    doc.SetFolderEditMode(true);
-    doc.DeleteEntry(FindAt(*doc.m_pRoot, "Run.Gain"));
-    ASSERT_TRUE(doc.IsModified());
-    EXPECT_TRUE(doc.DoSave(a)) << "nothing pending: success";
-    EXPECT_TRUE(messages.asked.empty());
-    EXPECT_TRUE(doc.IsModified()) << "the flag is left as it was";
-    EXPECT_TRUE(Unchanged("a.tkv"));
-
-    InsertLeaf(doc, "Run.Gain", LongValue(6));
-    messages.answers = {MessageAnswer::Cancel};
-    EXPECT_FALSE(doc.DoSave(a));
-    EXPECT_TRUE(Unchanged("a.tkv"));
-    EXPECT_TRUE(Unchanged("b.tkv"));
-
-    messages.answers = {MessageAnswer::No};
-    EXPECT_TRUE(doc.DoSave(a)) << "No saves this document only";
-    EXPECT_FALSE(Unchanged("a.tkv"));
-    EXPECT_TRUE(Unchanged("b.tkv"));
-    EXPECT_TRUE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot)) << "still pending for the folder";
 }
 
 TEST_F(FolderEditTest, PendingBookkeepingAndTheModeSwitch) {
