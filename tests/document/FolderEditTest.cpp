@@ -54,14 +54,9 @@ class FolderEditTest : public ::testing::Test {
         repaired.version = std::max(r.version, 1.1f);
         repaired.magicNumber = StandardHeader::kMagic;
         const std::uint32_t dataWord = r.checksum ^ RecordWord(repaired) ^ XorWords(BlockOf(old));
-        repaired.extendedHeaderLength = static_cast<std::uint32_t>(block.size());
-        repaired.extendedHeaderOffset = static_cast<std::uint32_t>(block.size() + 632);
-        repaired.checksum = RecordWord(repaired) ^ XorWords(block) ^ dataWord;
-        Bytes out(old.begin(), old.end() - static_cast<std::ptrdiff_t>(r.extendedHeaderOffset));
-        out.insert(out.end(), block.begin(), block.end());
-        const auto rb = repaired.ToBytes();
-        out.insert(out.end(), rb.begin(), rb.end());
-        return out;
+        StandardHeader placed = RecordOf(MakeFileBytes({}, block, repaired));  // Offset, Length
+        placed.checksum = RecordWord(placed) ^ XorWords(block) ^ dataWord;
+        return MakeFileBytes(Bytes(old.begin(), old.end() - r.extendedHeaderOffset), block, placed);
     }
 
     bool Unchanged(const std::string& name) { return ReadAll(dir.File(name)) == before.at(name); }
@@ -75,7 +70,7 @@ class FolderEditTest : public ::testing::Test {
     std::map<std::string, Bytes> before;
 };
 
-TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
+TEST_F(FolderEditTest, SaveAsksAndAppliesPendingEntriesToEveryFileOfTheFolder) {
     auto standard = ExtendedHeader::MakeRoot();
     AddAt(*standard, "Run.Gain", LongValue(5));
     AddAt(*standard, "Run.Temp", FloatValue(60));
@@ -115,24 +110,29 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
     doc.SetModified(true);
     doc.SetFolderEditMode(true);
     EXPECT_FALSE(doc.IsModified());
-    HeaderNode* gain = FindAt(*doc.m_pRoot, "Run.Gain");
-    EditValue(doc, gain, LongValue(9));
-    InsertList(doc, "New");
-    InsertLeaf(doc, "New.X", HeaderElement(std::u16string_view(u"x\u20ac")));
-    // Not pending: a deletion and a paste reach no file.
+    // Not pending: a deletion and a paste reach no file. With nothing pending a
+    // Save succeeds, asks nothing, writes nothing and leaves the flag.
     doc.DeleteEntry(FindAt(*doc.m_pRoot, "Sample"));
     doc.SetCopiedEntry(*FindAt(*doc.m_pRoot, "Run"));
     auto pasted = doc.GetCopiedEntry()->DeepCopy();
     pasted->label = "RUN2";
     HeaderTree::Insert(*doc.m_pRoot, std::move(pasted), doc.m_pRoot.get());
     ASSERT_TRUE(doc.IsModified());
+    EXPECT_TRUE(doc.DoSave(a));
+    EXPECT_TRUE(messages.asked.empty());
+    EXPECT_TRUE(doc.IsModified());
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(9));
+    InsertList(doc, "New");
+    InsertLeaf(doc, "New.X", HeaderElement(std::u16string_view(u"x\u20ac")));
+    // Cancel writes nothing either.
+    messages.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(doc.DoSave(a));
+    for (const auto& [name, bytes] : before) EXPECT_TRUE(Unchanged(name)) << name;
+    messages.asked.clear();
+    messages.tables.clear();
 
-    std::vector<std::size_t> done;
-    std::size_t total = 0;
-    doc.m_folderProgress = [&](std::size_t d, std::size_t t) {
-        done.push_back(d);
-        total = t;
-    };
+    std::vector<std::pair<std::size_t, std::size_t>> progress, eachOnce;
+    doc.m_folderProgress = [&](std::size_t d, std::size_t t) { progress.emplace_back(d, t); };
     messages.answers = {MessageAnswer::Yes};
     ASSERT_TRUE(doc.DoSave(a));
     EXPECT_EQ(messages.asked,
@@ -151,10 +151,8 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
                                              {"e.tkv", "New.X", "", "x\u20ac"},
                                              {"e.tkv", "Run.Gain", "", "9"}}));
     // Every file counts as done once, skipped, failed and unchanged ones too.
-    EXPECT_EQ(total, 8u);
-    EXPECT_EQ(done.size(), total);
-    EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
-    EXPECT_EQ(done.back(), total);
+    for (std::size_t k = 1; k <= 8; ++k) eachOnce.emplace_back(k, 8);
+    EXPECT_EQ(progress, eachOnce);
     EXPECT_EQ(messages.shown,
               std::vector<std::string>{
                   "Some files in this folder were read-only and were not modified."});
@@ -185,35 +183,19 @@ TEST_F(FolderEditTest, SaveAppliesPendingEntriesToEveryFileOfTheFolder) {
 
     EXPECT_EQ(doc.m_standardHeader, RecordOf(ReadAll(a))) << "the document keeps its file's record";
 
+    // No saves this document only; its entries stay pending for the folder.
+    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(10));
+    const auto afterYes = FolderContents(dir.Path());
+    messages.answers = {MessageAnswer::No};
+    EXPECT_TRUE(doc.DoSave(a));
+    auto now = FolderContents(dir.Path());
+    EXPECT_NE(now.at("a.tkv"), afterYes.at("a.tkv"));
+    now["a.tkv"] = afterYes.at("a.tkv");
+    EXPECT_EQ(now, afterYes);
+    EXPECT_TRUE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot));
+
     doc.SetFolderEditMode(false);
     EXPECT_TRUE(doc.IsModified()) << "leaving the mode brings back the flag saved on entering it";
-}
-
-TEST_F(FolderEditTest, NothingPendingWritesNothingAndNoAndCancelAnswers) {
-    auto standard = ExtendedHeader::MakeRoot();
-    AddAt(*standard, "Run.Gain", LongValue(5));
-    const std::string a = Put("a.tkv", *standard, SampleRecord());
-    Put("b.tkv", *standard, SampleRecord());
-    ASSERT_TRUE(doc.OpenDocumentFile(a));
-    doc.SetFolderEditMode(true);
-    doc.DeleteEntry(FindAt(*doc.m_pRoot, "Run.Gain"));
-    ASSERT_TRUE(doc.IsModified());
-    EXPECT_TRUE(doc.DoSave(a)) << "nothing pending: success";
-    EXPECT_TRUE(messages.asked.empty());
-    EXPECT_TRUE(doc.IsModified()) << "the flag is left as it was";
-    EXPECT_TRUE(Unchanged("a.tkv"));
-
-    InsertLeaf(doc, "Run.Gain", LongValue(6));
-    messages.answers = {MessageAnswer::Cancel};
-    EXPECT_FALSE(doc.DoSave(a));
-    EXPECT_TRUE(Unchanged("a.tkv"));
-    EXPECT_TRUE(Unchanged("b.tkv"));
-
-    messages.answers = {MessageAnswer::No};
-    EXPECT_TRUE(doc.DoSave(a)) << "No saves this document only";
-    EXPECT_FALSE(Unchanged("a.tkv"));
-    EXPECT_TRUE(Unchanged("b.tkv"));
-    EXPECT_TRUE(CTKVEditorDoc::HasPendingChanges(*doc.m_pRoot)) << "still pending for the folder";
 }
 
 TEST_F(FolderEditTest, PendingBookkeepingAndTheModeSwitch) {

@@ -44,26 +44,30 @@ class WriteTruthTest : public ::testing::Test {
     ToolRun ApplyGain(const std::string& value) {
         return Tool({"apply", File("A01.tkv"), "RUN.GAIN", "long", value});
     }
+    // The editor sets the gain of the file it has open and saves it.
+    bool SaveGain(int gain) {
+        EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(gain));
+        return doc.DoSave(doc.GetPathName());
+    }
 
     TempDir dir;
     fs::path folder;
     RecordingMessages messages;
     SettablePermission permission;
+    CTKVEditorDoc doc{messages, permission};
 };
 
 // ------------------------------------------------------------ lost updates
 
 TEST_F(WriteTruthTest, TheEditorNeverSilentlyOverwritesAScriptsChange) {
-    CTKVEditorDoc doc(messages, permission);
     ASSERT_TRUE(doc.OpenDocumentFile(File("A01.tkv")));
     const auto script = [&](const char* gain) {
         ASSERT_EQ(Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", gain}).status, 0);
     };
     const auto save = [&](int gain, std::deque<MessageAnswer> answers) {
-        EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(gain));
         messages.answers = std::move(answers);
         messages.asked.clear();
-        return doc.DoSave(doc.GetPathName());
+        return SaveGain(gain);
     };
     const std::vector<std::string> question = {
         File("A01.tkv") + " was changed by another program since it was opened."};
@@ -121,8 +125,6 @@ TEST_F(WriteTruthTest, HardAndSymbolicLinksMakeOneRewriteAndOneLine) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_TRUE(Contains(run.out, "updated: " + File("A01.tkv") + " (also " + File("A04.tkv") +
                                       ", " + File("A00.tkv") + ")\n"));
-    EXPECT_TRUE(Contains(run.out, "3 updated, 0 unchanged, 0 skipped, 0 failed"));
-    EXPECT_FALSE(Contains(run.out, "another program"));
     EXPECT_EQ(Gain("A00.tkv"), "9\n");
     EXPECT_TRUE(fs::is_symlink(File("A00.tkv")));
     EXPECT_EQ(fs::hard_link_count(File("A01.tkv")), 2u);
@@ -156,13 +158,11 @@ TEST_F(WriteTruthTest, EachFailurePointReportsWhatTheFilesHold) {
     }
     EXPECT_EQ(ReadAll(a), before);
     EXPECT_FALSE(JournalLeft());
-    CTKVEditorDoc doc(messages, permission);
     ASSERT_TRUE(doc.OpenDocumentFile(a));
-    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(8));
     {
         // The editor's close fails after the bytes went out: saved, and said so.
         FailAt eio(Op::Close, a);
-        EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
+        EXPECT_TRUE(SaveGain(8));
     }
     EXPECT_FALSE(doc.IsModified());
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -236,42 +236,15 @@ TEST_F(WriteTruthTest, WithoutAJournalPlaceTheUserChoosesToWriteUnprotected) {
     EXPECT_GT(refuse.Seen(Op::Flush, File("A03.tkv")), 0);
     EXPECT_TRUE(Contains(run.out, "(written without a journal)"));
 
-    CTKVEditorDoc doc(messages, permission);
     ASSERT_TRUE(doc.OpenDocumentFile(File("A01.tkv")));
-    EditValue(doc, FindAt(*doc.m_pRoot, "Run.Gain"), LongValue(7));
     messages.answers = {MessageAnswer::No};
-    EXPECT_FALSE(doc.DoSave(doc.GetPathName()));
+    EXPECT_FALSE(SaveGain(7));
     ASSERT_EQ(messages.asked.size(), 1u);
     EXPECT_TRUE(Contains(messages.asked[0], "Save without crash protection?"));
     messages.answers = {MessageAnswer::Yes};
     EXPECT_TRUE(doc.DoSave(doc.GetPathName()));
     EXPECT_EQ(Gain("A01.tkv"), "7\n");
     EXPECT_FALSE(JournalLeft());
-}
-
-TEST_F(WriteTruthTest, AJournalGoesToTheStateFolderOnlyWhileNobodyElseMayWriteThere) {
-    TKV_POSIX_ONLY("mode bits on the state folder and its parents (Windows: access lists)");
-    // The files' folder refuses a journal; the state folder takes it.
-    const std::string state = (dir.Path() / "state").string();
-    InjectedFaults refuse(
-        InjectedFaults::Action::Fail, 0,
-        [&](Op op, const std::string& path) {
-            return op == Op::Create && Contains(path, ".tkvjtmp-") && !Contains(path, state);
-        },
-        EACCES);
-    EXPECT_EQ(Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "6"}).status, 0);
-    EXPECT_EQ(Gain("A01.tkv"), "6\n");
-    // Once another user may write a folder of it, no journal goes there (it
-    // could be taken away, or a link swapped in), and nothing is written.
-    for (const fs::path& open : {fs::path(state), fs::path(state) / "tkv-editor"}) {
-        fs::permissions(open, fs::perms::all);
-        const Bytes before = ReadAll(File("A01.tkv"));
-        const ToolRun run = Tool({"set", File("A01.tkv"), "RUN.GAIN", "long", "7"});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(Contains(run.err, "is not private"));
-        EXPECT_EQ(ReadAll(File("A01.tkv")), before);
-        fs::permissions(open, fs::perms::owner_all, fs::perm_options::replace);
-    }
 }
 
 }  // namespace
