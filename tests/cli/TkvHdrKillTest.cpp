@@ -174,11 +174,10 @@ std::vector<std::string> WriterArgs(const std::string& verb, const fs::path& fol
     const std::string p0 = (folder / "P0.tkv").string();
     if (verb == "resave") return {TKVHDR_BINARY, "resave", p0};
     if (verb != "sheet") return {TKVHDR_BINARY, verb, p0, label, "long", value};
-    const std::string table = (folder.parent_path() / (label + ".csv")).string(),
-                      text = "file," + label + ":long\nP0.tkv," + value + "\nP1.tkv," + value +
+    const std::string text = "file," + label + ":long\nP0.tkv," + value + "\nP1.tkv," + value +
                              "\nP2.tkv," + value + "\n";
-    WriteAll(table, Bytes(text.begin(), text.end()));
-    return {TKVHDR_BINARY, "sheet", "import", p0, table};
+    return {TKVHDR_BINARY, "sheet", "import", p0,
+            WriteText((folder.parent_path() / (label + ".csv")).string(), text)};
 }
 
 void Race(const fs::path& base, const std::string (&verbs)[2], int rounds) {

@@ -16,15 +16,12 @@ namespace fs = std::filesystem;
 using Records = SheetTable::Records;
 
 TEST(SheetTableTest, QuotesSeparatorsAndLineBreaksRoundTrip) {
-    const Records records{{"file", "A:ascii"},          {"A01.tkv", "plain"},
-                          {"A02.tkv", "comma, inside"}, {"A03.tkv", "say \"hi\""},
-                          {"A04.tkv", "two\nlines"},    {"A05.tkv", ""}};
+    // A CR alone ends a line too.
+    const Records records{{"plain", "comma, inside", "say \"hi\""}, {"two\nlines", "", "cr\ronly"}};
     for (char sep : {',', '\t'}) {
         const std::string text = SheetTable::Write(records, sep);
         EXPECT_EQ(SheetTable::Parse(text, sep), records) << text;
     }
-    EXPECT_EQ(SheetTable::Write({{"a,b", "c"}}, ','), "\"a,b\",c\r\n");
-    EXPECT_EQ(SheetTable::Write({{"a\rb", "c"}}, ','), "\"a\rb\",c\r\n") << "a CR ends a line too";
     // LF line ends, a final line without one, and a spreadsheet's byte order mark.
     EXPECT_EQ(SheetTable::Parse("\xEF\xBB\xBFx,y\n1,\"2\"", ','),
               (Records{{"x", "y"}, {"1", "2"}}));
@@ -87,8 +84,7 @@ class TkvHdrSheetTest : public ::testing::Test {
     std::string File(int i) const { return (plate / (Well(i) + ".tkv")).string(); }
     // A sheet file, given as its text or its records.
     std::string Sheet(const std::string& text, const std::string& name = "s.csv") {
-        WriteAll(dir.File(name), Bytes(text.begin(), text.end()));
-        return dir.File(name);
+        return WriteText(dir.File(name), text);
     }
     std::string Sheet(const Records& records, const std::string& name = "s.csv") {
         return Sheet(SheetTable::Write(records, SheetTable::SeparatorFor(name)), name);
@@ -129,9 +125,8 @@ TEST_F(TkvHdrSheetTest, ImportThenExportGivesBackEveryFilesOwnValues) {
     EXPECT_EQ(FieldLines(dry.out), FieldLines(in.out)) << "the dry run named the fields it changes";
     EXPECT_TRUE(Contains(in.out, "96 updated, 0 unchanged, 0 skipped, 0 failed"));
     EXPECT_TRUE(Contains(in.out, "H12.tkv\trun.Gain\t5\t95\n"));
-    const std::string dump = Tool({"dump", File(95)}).out;
-    EXPECT_TRUE(Contains(dump, "\nRUN.GAIN\tLong\t95\n"));
-    EXPECT_TRUE(Contains(dump, "\nQC.FLAGS\tBoolean\t"));
+    EXPECT_TRUE(Contains(Tool({"dump", File(95)}).out, "\nQC.FLAGS\tBoolean\t"))
+        << "new labels in capitals";
     EXPECT_EQ(in.out.find("X.pkv"), std::string::npos);
     std::vector<std::string> args{"sheet", "export", File(0)};
     for (std::size_t c = 1; c < values[0].size(); ++c)

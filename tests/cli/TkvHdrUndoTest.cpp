@@ -68,9 +68,7 @@ TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
     // A sheet gives every file its own name; the third file has no change.
     std::string text = "file,SAMPLE.NAME:ascii\n";
     for (int i = 0; i < 24; ++i) text += Name(i) + "," + (i == 2 ? "S2" : "new " + Name(i)) + "\n";
-    const std::string csv = dir.File("s.csv");
-    WriteAll(csv, Bytes(text.begin(), text.end()));
-    ASSERT_EQ(Tool({"sheet", "import", File(0), csv}).status, 0);
+    ASSERT_EQ(Tool({"sheet", "import", File(0), WriteText(dir.File("s.csv"), text)}).status, 0);
 
     const ToolRun list = Exits(0, {"undo", "--list", plate.string()});
     EXPECT_LT(list.out.find("tkvhdr sheet import s.csv, 23 files)"), list.out.find("2\t"))
