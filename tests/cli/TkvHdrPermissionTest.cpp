@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "cli/CliSupport.h"
 #include "document/InstrumentEditPermission.h"
@@ -71,19 +70,16 @@ TEST(InstrumentEditPermissionTest, TheFirstKeywordLineDecides) {
 // With the instrument forbidding edits, every verb that writes refuses and
 // writes nothing; reading and a dry run still work.
 TEST(TkvHdrPermissionTest, WritingVerbsRefuseWhenTheInstrumentForbidsEditing) {
-    TKV_POSIX_ONLY(
-        "the instrument settings are INI files under XDG_CONFIG_DIRS (Windows: the registry)");
+    TKV_POSIX_ONLY("the settings are INI files under XDG_CONFIG_DIRS (Windows: the registry)");
     TempDir dir;
     // Unset and empty both mean the system's default folders.
     const std::string saved = std::getenv("XDG_CONFIG_DIRS") ? std::getenv("XDG_CONFIG_DIRS") : "";
     fs::create_directories(dir.Path() / "xdg" / "Corvandel");
     fs::create_directories(dir.Path() / "system");
-    std::ofstream(dir.Path() / "xdg" / "Corvandel" / "Tessarin.conf")
-        << "[General]\nDataSystemPath=" << (dir.Path() / "system").string() << "\n";
+    WriteText(dir.File("xdg/Corvandel/Tessarin.conf"),
+              "[General]\nDataSystemPath=" + dir.File("system") + "\n");
     SetEnv("XDG_CONFIG_DIRS", dir.Path() / "xdg");
-    auto config = [&](const char* text) {
-        std::ofstream(dir.Path() / "system" / "Tessarin.ini") << text;
-    };
+    auto config = [&](const char* text) { WriteText(dir.File("system/Tessarin.ini"), text); };
     const std::string file = dir.File("a.tkv"),
                       sheet = WriteText(dir.File("in.csv"), "file,RUN.GAIN:long\na.tkv,6\n");
     ASSERT_EQ(Tool({"example", file}).status, 0);

@@ -159,7 +159,6 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
 #ifndef _WIN32
     // Each way a record may come from someone else or be damaged; the save itself
     // is genuine, so only the check of the record can stop its undo.
-    const uid_t nobody = 65534;
     struct Plant {
         const char* what;
         std::function<void(const fs::path& record)> plant;
@@ -175,11 +174,11 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
         };
     };
     const std::vector<Plant> plants = {
-        {"owned by another user",
-         [&](const fs::path& record) {
+        {"owned by another user (nobody, 65534)",
+         [](const fs::path& record) {
              for (const auto& f : fs::recursive_directory_iterator(record))
-                 ASSERT_EQ(::chown(f.path().c_str(), nobody, nobody), 0);
-             ASSERT_EQ(::chown(record.c_str(), nobody, nobody), 0);
+                 ASSERT_EQ(::chown(f.path().c_str(), 65534, 65534), 0);
+             ASSERT_EQ(::chown(record.c_str(), 65534, 65534), 0);
          }},
         {"a batch others may write", chmod("batch-000001", 0606)},
         {"an info the group may write", chmod("info", 0620)},
