@@ -14,11 +14,27 @@
 // A folder's regular files by name, with their bytes (as FolderContents gives them).
 using Files = std::map<std::string, Bytes>;
 
+// Writes `text` to the file at `path`, and gives the path.
+inline std::string WriteText(const std::string& path, const std::string& text) {
+    WriteAll(path, Bytes(text.begin(), text.end()));
+    return path;
+}
+
 // Runs tkvhdr, which must end with `status` (what it said is shown when not).
 inline ToolRun Exits(int status, std::vector<std::string> args, const std::string& input = "") {
     ToolRun r = Tool(std::move(args), input);
     EXPECT_EQ(r.status, status) << r.out << r.err;
     return r;
+}
+
+// Runs tkvhdr, which must end with `status` and leave `file` as it was; gives
+// what it said on standard error.
+inline std::string FailsUnchanged(const std::string& file, std::vector<std::string> args,
+                                  int status, const std::string& input = "") {
+    const Bytes before = ReadAll(file);
+    const std::string verb = args[0], err = Exits(status, std::move(args), input).err;
+    EXPECT_EQ(ReadAll(file), before) << verb << " failed and changed " << file;
+    return err;
 }
 
 // A tree with every hard case of the written forms (JSON, sheet cells): reals

@@ -12,14 +12,6 @@ namespace {
 class TkvHdrEditTest : public ::testing::Test {
   protected:
     void SetUp() override { Exits(0, {"example", file}); }
-    // Runs a command that must fail with `status` and leave the file as it was.
-    std::string FailsUnchanged(std::vector<std::string> args, int status,
-                               const std::string& input = "") {
-        const Bytes before = ReadAll(file);
-        const std::string err = Exits(status, std::move(args), input).err;
-        EXPECT_EQ(ReadAll(file), before) << "a failed command changes nothing";
-        return err;
-    }
     // Every front end that writes: each gets `path` (with its TYPE and VALUE)
     // its own way.
     std::vector<std::pair<std::string, std::vector<std::string>>> FrontEnds(
@@ -30,30 +22,28 @@ class TkvHdrEditTest : public ::testing::Test {
         HeaderJson::Json json = {{labels.back(), {{"type", "ASCII"}, {"value", value}}}};
         for (std::size_t k = labels.size() - 1; k-- > 0;)
             json = {{labels[k], {{"type", "List"}, {"entries", json}}}};
-        const std::string jsonFile = dir.File("in.json"), sheet = dir.File("in.csv");
         const std::string jsonText =
-                              json.dump(-1, ' ', false, HeaderJson::Json::error_handler_t::ignore),
-                          sheetText = "file," + path + ":" + type + "\r\na.tkv," + value + "\r\n";
-        WriteAll(jsonFile, Bytes(jsonText.begin(), jsonText.end()));
-        WriteAll(sheet, Bytes(sheetText.begin(), sheetText.end()));
+            json.dump(-1, ' ', false, HeaderJson::Json::error_handler_t::ignore);
         return {{"set", {"set", file, path, type, value}},
                 {"apply", {"apply", file, path, type, value}},
-                {"import", {"import", file, jsonFile}},
-                {"sheet import", {"sheet", "import", file, sheet}}};
+                {"import", {"import", file, WriteText(dir.File("in.json"), jsonText)}},
+                {"sheet import",
+                 {"sheet", "import", file,
+                  WriteText(dir.File("in.csv"),
+                            "file," + path + ":" + type + "\na.tkv," + value + "\n")}}};
     }
     TempDir dir;
     std::string file = dir.File("a.tkv");
 };
 
 TEST_F(TkvHdrEditTest, GetShowsValuesAsTheListDoesAndSetAndDeleteChangeThemAsTheEditorDoes) {
-    EXPECT_EQ(Tool({"get", file, "RUN.GAIN"}).out, "5\n");
-    EXPECT_EQ(Tool({"get", file, "run.gain"}).out, "5\n") << "labels match without regard to case";
+    // (A plain get, and labels matched without regard to case, are the script test's.)
     EXPECT_EQ(Tool({"get", "--hex", file, "ANALYSIS.PEAKS.QUALITY"}).out,
               "0x3f,0x3c,0x3e,0x2a,0x3f,0x3d,0x31,0x3f\n");
     EXPECT_EQ(Tool({"get", file, "RUN.RAMP_VOLTAGES", "--hex"}).out, "1.2,2.4,4.8,8.5,13.2\n");
-    EXPECT_EQ(Tool({"get", file, "SAMPLE.OWNER"}).out, "Dr. Zo\u00eb M\u00fcller\n");
     EXPECT_EQ(Tool({"get", file, "RUN"}).out, "\n");
-    EXPECT_TRUE(Contains(FailsUnchanged({"get", file, "RUN.NOPE"}, 1), "No entry 'RUN.NOPE'"));
+    EXPECT_TRUE(
+        Contains(FailsUnchanged(file, {"get", file, "RUN.NOPE"}, 1), "No entry 'RUN.NOPE'"));
     EXPECT_EQ(Tool({"get", "--bogus", file, "RUN"}).status, 2);
 
     // Set inserts and replaces as the editor does.
@@ -61,8 +51,7 @@ TEST_F(TkvHdrEditTest, GetShowsValuesAsTheListDoesAndSetAndDeleteChangeThemAsThe
     ASSERT_EQ(Tool({"set", file, "Run.Gain", "SHORT", "7"}).status, 0)
         << "replacing may change the type";
     const std::string dump = Tool({"dump", file}).out;
-    EXPECT_TRUE(Contains(dump, "RUN.NEW\tList\t\n"));  // new labels in upper case
-    EXPECT_TRUE(Contains(dump, "RUN.NEW.DEPTH\tLong\t16,-3\n"));
+    EXPECT_TRUE(Contains(dump, "RUN.NEW.DEPTH\tLong\t16,-3\n"));  // new labels in upper case
     EXPECT_TRUE(Contains(dump, "RUN.GAIN\tShort\t7\n"));
     // What goes in comes back out; ASCII holds what Windows-1252 holds.
     for (auto [label, type, value, shown] :
@@ -74,10 +63,8 @@ TEST_F(TkvHdrEditTest, GetShowsValuesAsTheListDoesAndSetAndDeleteChangeThemAsThe
     }
     // Delete removes a whole list.
     Exits(0, {"delete", file, "analysis.peaks"});
-    const std::string out = Tool({"dump", file}).out;
-    EXPECT_EQ(out.find("ANALYSIS.PEAKS"), std::string::npos);
-    EXPECT_TRUE(Contains(out, "ANALYSIS.BASECALLER"));
-    EXPECT_TRUE(Contains(FailsUnchanged({"delete", file, "ANALYSIS.PEAKS"}, 1), "No entry"));
+    EXPECT_TRUE(Contains(Tool({"dump", file}).out, "ANALYSIS.BASECALLER"));
+    EXPECT_TRUE(Contains(FailsUnchanged(file, {"delete", file, "ANALYSIS.PEAKS"}, 1), "No entry"));
 }
 
 TEST_F(TkvHdrEditTest, SetRefusesBadInputAndChangesNothing) {
@@ -101,7 +88,7 @@ TEST_F(TkvHdrEditTest, SetRefusesBadInputAndChangesNothing) {
     for (const auto& c : cases) {
         std::vector<std::string> args{"set", file};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        EXPECT_TRUE(Contains(FailsUnchanged(args, c.status), c.message));
+        EXPECT_TRUE(Contains(FailsUnchanged(file, args, c.status), c.message));
     }
 }
 
@@ -125,18 +112,16 @@ TEST_F(TkvHdrEditTest, LabelsAndTextTheReaderRefusesAreRefusedByEveryFrontEnd) {
             if (name == "import" && text)
                 continue;  // JSON has its own escapes; its parser refuses bad UTF-8
             SCOPED_TRACE(name + " " + c.value);
-            const std::string err = FailsUnchanged(args, 1);
+            const std::string err = FailsUnchanged(file, args, 1);
             EXPECT_TRUE(Contains(err, c.message));
-            if (name == "sheet import" && text) {
-                EXPECT_TRUE(Contains(err, "row 2, column 2"));
-            }
+            EXPECT_TRUE(Contains(err, name == "sheet import" && text ? "row 2, column 2" : ""));
         }
 }
 
 // Export, change the file, import: the same bytes come back (the example file's
 // round trip is the script test's).
 TEST_F(TkvHdrEditTest, ExportImportRoundTripsEveryKindOfValue) {
-    const std::string hard = dir.File("hard.tkv"), jsonFile = dir.File("hard.json");
+    const std::string hard = dir.File("hard.tkv");
     WriteAll(hard, SampleFile(*HardTree(), SampleRecord(), 100, 5));
     ASSERT_EQ(Tool({"resave", hard}).status, 0);
     const Bytes stored = ReadAll(hard);
@@ -146,26 +131,25 @@ TEST_F(TkvHdrEditTest, ExportImportRoundTripsEveryKindOfValue) {
                              "\"units\""})  // unpaired surrogates as code units
         EXPECT_TRUE(Contains(json.out, part));
     auto changeThenImport = [&](const std::string& text) {
-        WriteAll(jsonFile, Bytes(text.begin(), text.end()));
         Exits(0, {"set", hard, "Int.L", "long", "0"});
         Exits(0, {"delete", hard, "Real"});
-        Exits(0, {"import", hard, jsonFile});
+        Exits(0, {"import", hard, WriteText(dir.File("hard.json"), text)});
         EXPECT_EQ(ReadAll(hard), stored);
     };
     changeThenImport(json.out);
 
     // Export writes an entry's type before its values; any order of keys reads
     // the same.
-    std::function<nlohmann::ordered_json(const nlohmann::ordered_json&)> reversed =
-        [&](const nlohmann::ordered_json& j) {
-            if (!j.is_object()) return j;
-            nlohmann::ordered_json r = nlohmann::ordered_json::object();
-            std::vector<std::pair<std::string, nlohmann::ordered_json>> members;
-            for (const auto& [key, value] : j.items()) members.emplace_back(key, reversed(value));
-            for (auto it = members.rbegin(); it != members.rend(); ++it) r[it->first] = it->second;
-            return r;
-        };
-    const std::string valuesFirst = reversed(nlohmann::ordered_json::parse(json.out)).dump();
+    using Json = nlohmann::ordered_json;
+    std::function<Json(const Json&)> reversed = [&](const Json& j) {
+        if (!j.is_object()) return j;
+        Json r = Json::object();
+        const auto& members = j.get_ref<const Json::object_t&>();  // in their order
+        for (auto it = members.rbegin(); it != members.rend(); ++it)
+            r[it->first] = reversed(it->second);
+        return r;
+    };
+    const std::string valuesFirst = reversed(Json::parse(json.out)).dump();
     ASSERT_LT(valuesFirst.find("\"values\""), valuesFirst.find("\"type\""));
     changeThenImport(valuesFirst);
 }
@@ -173,7 +157,7 @@ TEST_F(TkvHdrEditTest, ExportImportRoundTripsEveryKindOfValue) {
 TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     auto refuse = [&](const std::string& json, const std::string& expect) {
         SCOPED_TRACE(json.substr(0, 200));
-        EXPECT_TRUE(Contains(FailsUnchanged({"import", file, "-"}, 1, json), expect));
+        EXPECT_TRUE(Contains(FailsUnchanged(file, {"import", file, "-"}, 1, json), expect));
     };
     refuse("{", "JSON: ");
     refuse("[]", "entries must be a JSON object");
@@ -208,12 +192,12 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
     // labels, and keys of 100,000 characters.
     std::string path = "A";
     for (int k = 0; k < 100000; ++k) path += ".A";
-    EXPECT_LT(FailsUnchanged({"set", file, path, "long", "1"}, 1).size(), 1000u);
+    EXPECT_LT(FailsUnchanged(file, {"set", file, path, "long", "1"}, 1).size(), 1000u);
     const std::string key(100000, 'K'), lower(100000, 'k');
     for (const std::string& json : {"{\"" + key + "\": {\"type\": \"Long\", \"values\": [1]}, \"" +
                                         lower + "\": {\"type\": \"Long\", \"values\": [1]}}",
                                     "{\"A\": {\"type\": \"Long\", \"" + key + "\": 1}}"})
-        EXPECT_LT(FailsUnchanged({"import", file, "-"}, 1, json).size(), 1000u);
+        EXPECT_LT(FailsUnchanged(file, {"import", file, "-"}, 1, json).size(), 1000u);
     std::string deep;  // nesting no header can have, refused before it costs memory
     for (int k = 0; k < 100000; ++k) deep += "{\"a\":";
     refuse(deep, "nests deeper than a header can");
@@ -225,7 +209,7 @@ TEST_F(TkvHdrEditTest, ImportRefusesInvalidJsonAndChangesNothing) {
         path101 += ".L";
         json101 = R"({"L": {"type": "List", "entries": )" + json101 + "}}";
     }
-    EXPECT_TRUE(Contains(FailsUnchanged({"set", file, path101, "long", "1"}, 1),
+    EXPECT_TRUE(Contains(FailsUnchanged(file, {"set", file, path101, "long", "1"}, 1),
                          "nests lists more than 100 deep"));
     refuse(json101, "lists nest more than 100 deep");
     ASSERT_EQ(Tool({"set", file, path101.substr(2), "long", "1"}).status, 0) << "100 lists hold";

@@ -54,7 +54,7 @@ int Wait(pid_t pid) {
 }
 
 std::vector<std::string> ApplyArgs(const fs::path& folder) {
-    return {TKVHDR_BINARY, "apply", (folder / "S000.tkv").string(), "RUN.GAIN", "long", "9",
+    return {TKVHDR_BINARY, "apply", (folder / "S100.tkv").string(), "RUN.GAIN", "long", "9",
             "QC.BATCH",    "ascii", std::string(200, 'b')};
 }
 
@@ -68,9 +68,7 @@ class TkvHdrKillTest : public ::testing::Test {
             auto root = ExtendedHeader::MakeRoot();
             AddAt(*root, "Run.Gain", LongValue(i));
             AddAt(*root, "Sample.Well", HeaderElement(std::string_view("A01")));
-            char name[16];
-            std::snprintf(name, sizeof name, "S%03d.tkv", i);
-            WriteAll((pristine / name).string(),
+            WriteAll((pristine / ("S" + std::to_string(100 + i) + ".tkv")).string(),
                      SampleFile(*root, SampleRecord(), 2048, static_cast<std::uint32_t>(i)));
         }
         oldFiles = FolderContents(pristine);
@@ -118,7 +116,7 @@ class TkvHdrKillTest : public ::testing::Test {
             }
             ::kill(pid, SIGKILL);
             kills += WIFSIGNALED(Wait(pid));
-            ASSERT_EQ(Wait(Spawn({TKVHDR_BINARY, "dump", (work / "S001.tkv").string()})), 0);
+            ASSERT_EQ(Wait(Spawn({TKVHDR_BINARY, "dump", (work / "S101.tkv").string()})), 0);
             const Files after = FolderContents(work);
             ASSERT_EQ(after.size(), oldFiles.size())
                 << "round " << rounds << ": a journal was left";
@@ -174,11 +172,10 @@ std::vector<std::string> WriterArgs(const std::string& verb, const fs::path& fol
     const std::string p0 = (folder / "P0.tkv").string();
     if (verb == "resave") return {TKVHDR_BINARY, "resave", p0};
     if (verb != "sheet") return {TKVHDR_BINARY, verb, p0, label, "long", value};
-    const std::string table = (folder.parent_path() / (label + ".csv")).string(),
-                      text = "file," + label + ":long\nP0.tkv," + value + "\nP1.tkv," + value +
+    const std::string text = "file," + label + ":long\nP0.tkv," + value + "\nP1.tkv," + value +
                              "\nP2.tkv," + value + "\n";
-    WriteAll(table, Bytes(text.begin(), text.end()));
-    return {TKVHDR_BINARY, "sheet", "import", p0, table};
+    return {TKVHDR_BINARY, "sheet", "import", p0,
+            WriteText((folder.parent_path() / (label + ".csv")).string(), text)};
 }
 
 void Race(const fs::path& base, const std::string (&verbs)[2], int rounds) {
@@ -200,10 +197,7 @@ void Race(const fs::path& base, const std::string (&verbs)[2], int rounds) {
         bool succeeded[2];
         for (int w = 0; w < 2; ++w)
             ASSERT_GT(pids[w] = Spawn(WriterArgs(verbs[w], folder, labels[w], value)), 0);
-        for (int w = 0; w < 2; ++w) {
-            const int status = Wait(pids[w]);
-            succeeded[w] = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        }
+        for (int w = 0; w < 2; ++w) succeeded[w] = Wait(pids[w]) == 0;  // exited with 0
         bothLanded += succeeded[0] && succeeded[1];
         for (auto& [name, lines] : held) {
             const std::set<std::string> now = DumpLines((folder / name).string());

@@ -16,15 +16,16 @@ namespace fs = std::filesystem;
 using Records = SheetTable::Records;
 
 TEST(SheetTableTest, QuotesSeparatorsAndLineBreaksRoundTrip) {
-    const Records records{{"file", "A:ascii"},          {"A01.tkv", "plain"},
-                          {"A02.tkv", "comma, inside"}, {"A03.tkv", "say \"hi\""},
-                          {"A04.tkv", "two\nlines"},    {"A05.tkv", ""}};
+    // A first field that begins with a byte order mark keeps it (a fuzzer's
+    // finding: read, it was taken for the file's own).
+    const Records records{{"\xEF\xBB\xBF-first", "comma, inside", "say \"hi\""},
+                          {"two\nlines", "", "last"}};
     for (char sep : {',', '\t'}) {
         const std::string text = SheetTable::Write(records, sep);
         EXPECT_EQ(SheetTable::Parse(text, sep), records) << text;
     }
-    EXPECT_EQ(SheetTable::Write({{"a,b", "c"}}, ','), "\"a,b\",c\r\n");
-    EXPECT_EQ(SheetTable::Write({{"a\rb", "c"}}, ','), "\"a\rb\",c\r\n") << "a CR ends a line too";
+    // This reader keeps a lone CR; a spreadsheet ends a line there.
+    EXPECT_EQ(SheetTable::Write({{"a\rb", "c"}}, ','), "\"a\rb\",c\r\n");
     // LF line ends, a final line without one, and a spreadsheet's byte order mark.
     EXPECT_EQ(SheetTable::Parse("\xEF\xBB\xBFx,y\n1,\"2\"", ','),
               (Records{{"x", "y"}, {"1", "2"}}));
@@ -45,24 +46,6 @@ TEST(SheetTableTest, QuotesSeparatorsAndLineBreaksRoundTrip) {
     // Rows are counted by the line each record begins on.
     EXPECT_EQ(error("a\n\"open\nstill"), "2:1");
     EXPECT_EQ(error("a\n\"two\nlines\",b\"c\n"), "2:2");
-}
-
-// The fuzzers' findings (tests/data/sheet-*): the first byte picks the separator;
-// a table that reads writes back to the same records.
-TEST(SheetTableTest, FuzzFindingsReadAndWriteBack) {
-    int checked = 0;
-    for (const auto& entry : fs::directory_iterator(TKV_TEST_DATA)) {
-        if (entry.path().filename().string().rfind("sheet-", 0) != 0) continue;
-        const Bytes bytes = ReadAll(entry.path().string());
-        ASSERT_FALSE(bytes.empty());
-        const char separator = bytes[0] % 2 ? '\t' : ',';
-        const Records records =
-            SheetTable::Parse(std::string(bytes.begin() + 1, bytes.end()), separator);
-        EXPECT_EQ(SheetTable::Parse(SheetTable::Write(records, separator), separator), records)
-            << entry.path();
-        ++checked;
-    }
-    EXPECT_GT(checked, 0);
 }
 
 class TkvHdrSheetTest : public ::testing::Test {
@@ -87,8 +70,7 @@ class TkvHdrSheetTest : public ::testing::Test {
     std::string File(int i) const { return (plate / (Well(i) + ".tkv")).string(); }
     // A sheet file, given as its text or its records.
     std::string Sheet(const std::string& text, const std::string& name = "s.csv") {
-        WriteAll(dir.File(name), Bytes(text.begin(), text.end()));
-        return dir.File(name);
+        return WriteText(dir.File(name), text);
     }
     std::string Sheet(const Records& records, const std::string& name = "s.csv") {
         return Sheet(SheetTable::Write(records, SheetTable::SeparatorFor(name)), name);
@@ -129,9 +111,7 @@ TEST_F(TkvHdrSheetTest, ImportThenExportGivesBackEveryFilesOwnValues) {
     EXPECT_EQ(FieldLines(dry.out), FieldLines(in.out)) << "the dry run named the fields it changes";
     EXPECT_TRUE(Contains(in.out, "96 updated, 0 unchanged, 0 skipped, 0 failed"));
     EXPECT_TRUE(Contains(in.out, "H12.tkv\trun.Gain\t5\t95\n"));
-    const std::string dump = Tool({"dump", File(95)}).out;
-    EXPECT_TRUE(Contains(dump, "\nRUN.GAIN\tLong\t95\n"));
-    EXPECT_TRUE(Contains(dump, "\nQC.FLAGS\tBoolean\t"));
+    EXPECT_TRUE(Contains(Tool({"dump", File(95)}).out, "\nQC.FLAGS\tBoolean\t"));  // capitals
     EXPECT_EQ(in.out.find("X.pkv"), std::string::npos);
     std::vector<std::string> args{"sheet", "export", File(0)};
     for (std::size_t c = 1; c < values[0].size(); ++c)
@@ -149,18 +129,19 @@ TEST_F(TkvHdrSheetTest, EverySheetErrorIsNamedAndNothingIsWritten) {
     TKV_POSIX_ONLY("paths are shown escaped, a backslash as two");
     Records records{{"file", "RUN.GAIN:long", "SAMPLE.WELL:ascii"}};
     for (int i = 0; i < 94; ++i) records.push_back({Well(i) + ".tkv", "1", ""});  // not H11, H12
-    records[3] = {"A03.tkv", "1,x", ""};             // row 4: value index 1 fails
-    records[5] = {"A05.tkv", "1"};                   // row 6: too few fields
-    records.push_back({"Z99.tkv", "1", ""});         // row 96: no such file
-    records.push_back({"A01.tkv", "2", ""});         // row 97: a second row
-    records.push_back({"H12.tkv", "", "\xC4\x80"});  // row 98: Windows-1252 cannot hold it
+    // A row is the line its record begins on: A03's takes lines 4 and 5.
+    records[3] = {"A03.tkv", "1,x", "two\nlines"};   // row 4: value index 1 fails
+    records[5] = {"A05.tkv", "1"};                   // row 7: too few fields
+    records.push_back({"Z99.tkv", "1", ""});         // row 97: no such file
+    records.push_back({"A01.tkv", "2", ""});         // row 98: a second row
+    records.push_back({"H12.tkv", "", "\xC4\x80"});  // row 99: Windows-1252 cannot hold it
     const auto before = FolderContents(plate);
     const ToolRun r = Exits(1, {"sheet", "import", File(0), Sheet(records)});
     const std::string s = ShownPath(dir.File("s.csv"));
     for (const std::string& e :
-         {s + ": row 4, column 2: Can't convert element at index 1", s + ": row 6: 2 fields",
-          s + ": row 96, column 1: no file 'Z99.tkv'",
-          s + ": row 97, column 1: 'A01.tkv' has row 2", s + ": row 98, column 3: The ASCII text",
+         {s + ": row 4, column 2: Can't convert element at index 1", s + ": row 7: 2 fields",
+          s + ": row 97, column 1: no file 'Z99.tkv'",
+          s + ": row 98, column 1: 'A01.tkv' has row 2", s + ": row 99, column 3: The ASCII text",
           s + ": no row for H11.tkv", std::string("nothing was written")})
         EXPECT_TRUE(Contains(r.err, e));
     EXPECT_EQ(FolderContents(plate), before);
@@ -205,9 +186,8 @@ TEST_F(TkvHdrSheetTest, ExportedSheetImportsUnchangedAndOneCorrectedCellChangesO
     EXPECT_EQ(FieldLines(Exits(0, {"sheet", "import", File(0), Sheet(records)}).out),
               "C06.tkv\tSAMPLE.WELL\tC07-corrected\tC06\nC07.tkv\tRUN.GAIN\t5\t8\n");
     // Columns that import would refuse are refused.
-    const ToolRun dup = Exits(2, {"sheet", "export", File(0), "RUN.GAIN", "run.gain"});
-    EXPECT_TRUE(Contains(dup.err, "'run.gain' is column 2 already"));
-    EXPECT_EQ(dup.out, "");
+    EXPECT_TRUE(Contains(Exits(2, {"sheet", "export", File(0), "RUN.GAIN", "run.gain"}).err,
+                         "'run.gain' is column 2 already"));
     // Asking for a type: the files that store another say so.
     const ToolRun typed =
         Exits(1, {"sheet", "export", File(0), "RUN.GAIN:long", "SAMPLE.WELL:long"});
@@ -250,11 +230,6 @@ TEST_F(TkvHdrSheetTest, APlanWithAnyFailingCellWritesNothing) {
         EXPECT_TRUE(Contains(Exits(1, {"sheet", "import", File(0), Sheet(records)}).err, c.error));
         EXPECT_EQ(FolderContents(plate), before);
     }
-    // The row of an error is the line its record begins on.
-    const ToolRun lines = Tool(
-        {"sheet", "import", File(0), Sheet("file,RUN.GAIN:long\nA01.tkv,\"x\ny\"\nA02.tkv,1,2\n")});
-    EXPECT_TRUE(Contains(lines.err, "row 2, column 2: Can't convert"));
-    EXPECT_TRUE(Contains(lines.err, "row 4: 3 fields"));
 }
 
 TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
@@ -267,24 +242,22 @@ TEST_F(TkvHdrSheetTest, LinksAreOneFileAndOddNamesAreEscapedAlike) {
     WriteAll((plate / "k\\nx.tkv").string(), ReadAll(File(3)));
     WriteAll((plate / "k\nx.tkv").string(), ReadAll(File(4)));
     WriteAll((plate / "n\xC2\x85x.tkv").string(), ReadAll(File(5)));  // a C1 control, U+0085
-    for (const char* format : {"csv", "tsv", "json"}) {
+    std::string csv;
+    for (const std::string format : {"csv", "tsv", "json"}) {
         SCOPED_TRACE(format);
-        const ToolRun r = Exits(0, {"sheet", "export", "--format", format, File(0), "SAMPLE.WELL"});
-        const std::string name = std::string(format) == "json"
-                                     ? HeaderJson::Json::parse(r.out)[96]["file"].get<std::string>()
-                                     : r.out;
-        EXPECT_TRUE(Contains(name, "Y\\x01\\xFF.tkv"));
-        EXPECT_EQ(r.out.find("Z01.tkv"), std::string::npos) << r.out;
+        const std::string out =
+            Exits(0, {"sheet", "export", "--format", format, File(0), "SAMPLE.WELL"}).out;
+        EXPECT_TRUE(Contains(
+            format == "json" ? HeaderJson::Json::parse(out)[96]["file"].get<std::string>() : out,
+            "Y\\x01\\xFF.tkv"));
+        EXPECT_EQ(out.find("Z01.tkv"), std::string::npos) << out;
+        if (format == "csv") csv = out;
     }
-    const ToolRun out = Tool({"sheet", "export", File(0), "SAMPLE.WELL"});
-    EXPECT_TRUE(Contains(out.out, "\nn\\xC2\\x85x.tkv,A06\r"));
-    Records records = SheetTable::Parse(out.out, ',');
-    for (auto& record : records)
-        if (record[0] == "A01.tkv" || record[0] == "A02.tkv" || record[0] == "Y\\x01\\xFF.tkv" ||
-            record[0] == "k\\\\nx.tkv" || record[0] == "k\\nx.tkv")
-            record[1] += "!";
-    const ToolRun in = Exits(0, {"sheet", "import", File(0), Sheet(records)});
-    EXPECT_EQ(in.err.find("another program"), std::string::npos) << in.err;
+    EXPECT_TRUE(Contains(csv, "\nn\\xC2\\x85x.tkv,A06\r"));
+    Records records = SheetTable::Parse(csv, ',');
+    for (std::size_t k = 1; k < records.size(); ++k) records[k][1] += "!";
+    EXPECT_FALSE(
+        Contains(Exits(0, {"sheet", "import", File(0), Sheet(records)}).err, "another program"));
     for (auto [name, well] : {std::pair{"Z01.tkv", "A01!\n"},
                               {"Z02.tkv", "A02!\n"},
                               {"Y\x01\xFF.tkv", "A03!\n"},

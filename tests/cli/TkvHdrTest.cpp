@@ -19,16 +19,12 @@ TEST_F(TkvHdrTest, DumpAndHeaderPrintWhatTheViewsShow) {
     const ToolRun r = Exits(0, {"dump", example});
     EXPECT_TRUE(r.err.empty());
     EXPECT_EQ(r.out.rfind("ANALYSIS\tList\t\n", 0), 0u) << r.out;
-    EXPECT_TRUE(Contains(r.out, "\nRUN.GAIN\tLong\t5\n"));
     EXPECT_TRUE(Contains(r.out, "\nSAMPLE.OWNER\tUnicode\tDr. Zo\u00eb M\u00fcller\n"));  // UTF-8
     EXPECT_LT(r.out.find("\nRUN.GAIN\t"), r.out.find("\nRUN.LASER\t")) << "siblings in label order";
 
     // The header's rows as the viewer shows them (which rows, and their forms,
-    // are the rows' own test's).
-    const std::string header = Exits(0, {"header", example}).out;
-    EXPECT_EQ(header.rfind("Sample Name\tA01_HBB_exon1_F\n", 0), 0u);
-    EXPECT_TRUE(Contains(header, "\nRun Start Time\tSun Nov  1 08:00:00 2026 UTC\n"));
-    // 8-bit text is the instrument's Windows-1252, bytes 0x80 to 0x9F included.
+    // are the rows' own test's): 8-bit text is the instrument's Windows-1252,
+    // bytes 0x80 to 0x9F included.
     Bytes file = ReadAll(example);
     const std::string name = "J\x92Marsh \x96 \x80";
     std::copy(name.begin(), name.end() + 1, file.end() - StandardHeader::kSize + 24);
@@ -41,13 +37,10 @@ TEST_F(TkvHdrTest, ResaveChangesNoByteAndFailuresPrintTheMessageAndChangeNothing
     const Bytes before = ReadAll(example);
     Exits(0, {"resave", example});
     EXPECT_EQ(ReadAll(example), before);
-    // Runs a command that must end with `status`, say `message` and leave `file` as it was.
+    // A command that must end with `status`, say `message` and leave `file` as it was.
     auto fails = [](int status, std::vector<std::string> args, const std::string& file,
                     const std::string& message) {
-        SCOPED_TRACE(args[0] + " " + file);
-        const Bytes before = ReadAll(file);
-        EXPECT_TRUE(Contains(Exits(status, std::move(args)).err, message));
-        EXPECT_EQ(ReadAll(file), before);
+        EXPECT_TRUE(Contains(FailsUnchanged(file, std::move(args), status), message));
     };
     const std::string shortFile = dir.File("short.tkv"), broken = dir.File("broken.tkv");
     WriteAll(shortFile, Bytes(100, 1));
@@ -55,7 +48,6 @@ TEST_F(TkvHdrTest, ResaveChangesNoByteAndFailuresPrintTheMessageAndChangeNothing
     Bytes bytes = ReadAll(example);
     bytes[bytes.size() - 632 - 956] = 0xFD;  // the first label becomes an invalid End item
     WriteAll(broken, bytes);
-    fails(1, {"dump", broken}, broken, "Failed to parse Extended Header info !\n");
     fails(1, {"resave", broken}, broken, "Failed to parse Extended Header info !\n");
     fails(1, {"dump", dir.File("none.tkv")}, example, "none.tkv: " + NoSuchFileText());
     fails(1, {"example", example}, example, "");  // an existing file is never overwritten

@@ -32,7 +32,7 @@ class TkvHdrUndoTest : public ::testing::Test {
                                          static_cast<std::uint32_t>(i)));
         }
     }
-    void TearDown() override { SetEnv(kStateHome, saved); }
+    void TearDown() override { ResetStateHome(); }
     static std::string Name(int i) { return "F" + std::to_string(10 + i) + ".tkv"; }
     std::string File(int i) const { return (plate / Name(i)).string(); }
     // A folder save that must succeed.
@@ -50,7 +50,6 @@ class TkvHdrUndoTest : public ::testing::Test {
         return out;
     }
 
-    std::string saved = std::getenv(kStateHome) ? std::getenv(kStateHome) : "";
     TempDir dir;
     fs::path plate = dir.Path() / "plate";
 };
@@ -68,9 +67,7 @@ TEST_F(TkvHdrUndoTest, EachUndoTakesBackOneSaveByteForByteNewestFirst) {
     // A sheet gives every file its own name; the third file has no change.
     std::string text = "file,SAMPLE.NAME:ascii\n";
     for (int i = 0; i < 24; ++i) text += Name(i) + "," + (i == 2 ? "S2" : "new " + Name(i)) + "\n";
-    const std::string csv = dir.File("s.csv");
-    WriteAll(csv, Bytes(text.begin(), text.end()));
-    ASSERT_EQ(Tool({"sheet", "import", File(0), csv}).status, 0);
+    ASSERT_EQ(Tool({"sheet", "import", File(0), WriteText(dir.File("s.csv"), text)}).status, 0);
 
     const ToolRun list = Exits(0, {"undo", "--list", plate.string()});
     EXPECT_LT(list.out.find("tkvhdr sheet import s.csv, 23 files)"), list.out.find("2\t"))
@@ -162,7 +159,6 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
 #ifndef _WIN32
     // Each way a record may come from someone else or be damaged; the save itself
     // is genuine, so only the check of the record can stop its undo.
-    const uid_t nobody = 65534;
     struct Plant {
         const char* what;
         std::function<void(const fs::path& record)> plant;
@@ -178,11 +174,11 @@ TEST_F(TkvHdrUndoTest, RecordsNotTrustedAreNamedAndNeverUndone) {
         };
     };
     const std::vector<Plant> plants = {
-        {"owned by another user",
-         [&](const fs::path& record) {
+        {"owned by another user (nobody, 65534)",
+         [](const fs::path& record) {
              for (const auto& f : fs::recursive_directory_iterator(record))
-                 ASSERT_EQ(::chown(f.path().c_str(), nobody, nobody), 0);
-             ASSERT_EQ(::chown(record.c_str(), nobody, nobody), 0);
+                 ASSERT_EQ(::chown(f.path().c_str(), 65534, 65534), 0);
+             ASSERT_EQ(::chown(record.c_str(), 65534, 65534), 0);
          }},
         {"a batch others may write", chmod("batch-000001", 0606)},
         {"an info the group may write", chmod("info", 0620)},
