@@ -2,11 +2,8 @@
 // What the command-line tests share: tkvhdr run with the exit status it must
 // end with, and a header with every hard case of the written forms.
 
-#include <gtest/gtest.h>
-
 #include <bit>
 #include <cmath>
-#include <memory>
 
 #include "support/DocumentFixture.h"
 #include "support/ToolRunner.h"

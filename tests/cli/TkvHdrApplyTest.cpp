@@ -1,10 +1,6 @@
 // tkvhdr apply: the editor's folder-wide edit, from a script.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
-
-#include <filesystem>
-#include <map>
 
 #include "cli/CliSupport.h"
 

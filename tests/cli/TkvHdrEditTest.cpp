@@ -1,8 +1,4 @@
 // tkvhdr's verbs that read and change single entries, and export/import.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <sstream>
 
 #include "cli/CliSupport.h"
 #include "cli/HeaderJson.h"

@@ -2,7 +2,6 @@
 // random moments leaves every file its old or its new self after the next open;
 // two writers at once both land (or one refuses), never destroying a header; a
 // link swapped in by another process never redirects a write out of the folder.
-#include <gtest/gtest.h>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -14,15 +13,11 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <random>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "cli/CliSupport.h"
-#include "platform/FileSystem.h"
-#include "platform/RewriteJournal.h"
 
 #ifndef _WIN32
 extern char** environ;

@@ -1,10 +1,6 @@
 // The instrument's permission to edit, read without Qt: the configuration file's
 // rule, and tkvhdr refusing to rewrite sample files when the instrument forbids
 // editing (on Windows, the system settings read from the registry).
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
 
 #include "cli/CliSupport.h"
 #include "document/InstrumentEditPermission.h"

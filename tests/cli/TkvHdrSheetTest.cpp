@@ -1,13 +1,8 @@
 // Plate sheets: the table format, and tkvhdr sheet export/import over a plate of
 // generated files, each file getting its own values.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <sstream>
 
 #include "cli/CliSupport.h"
 #include "cli/HeaderJson.h"
-#include "format/ItemCodec.h"
 #include "format/SheetTable.h"
 
 namespace {

@@ -1,10 +1,8 @@
 // tkvhdr driven as a script drives it (in-process: same code as the binary).
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include "cli/CliSupport.h"
-#include "format/StandardHeader.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 // Undo of folder saves: tkvhdr undo over a plate that apply and sheet import
 // wrote, with files that other programs changed in between.
-#include <gtest/gtest.h>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -8,11 +7,7 @@
 #include <unistd.h>
 #endif
 
-#include <filesystem>
-
 #include "cli/CliSupport.h"
-#include "document/FolderUndo.h"
-#include "platform/RandomAccessFile.h"
 #include "support/InjectedFaults.h"
 
 namespace {

@@ -1,16 +1,11 @@
 // Every rewrite survives a failure or a crash at any file operation: after
 // recovery each file is exactly its old or its new self.
-#include <gtest/gtest.h>
 
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
-#include <filesystem>
-#include <functional>
-
-#include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"
 

@@ -1,12 +1,7 @@
 // The document: open, save, titles, read-only, copy buffer, delete and hints.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <filesystem>
-
-#include "format/ExtendedHeaderCodec.h"
 #include "format/XorWords.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"

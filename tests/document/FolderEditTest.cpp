@@ -1,13 +1,10 @@
 // The folder-wide edit: pending bookkeeping, cancel, and the merge into every
 // sample file of the folder.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <filesystem>
 
-#include "format/ExtendedHeaderCodec.h"
 #include "format/XorWords.h"
 #include "support/DocumentFixture.h"
 

@@ -1,7 +1,6 @@
 // The recovery of an interrupted rewrite puts back only what this program left
 // half-written, and nothing else: files changed by others since, journals moved,
 // copied or planted, and journals that are not journals at all.
-#include <gtest/gtest.h>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -11,13 +10,8 @@
 #endif
 
 #include <algorithm>
-#include <filesystem>
-#include <functional>
 #include <tuple>
 
-#include "platform/FileError.h"
-#include "platform/FileSystem.h"
-#include "platform/RewriteJournal.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"
 #include "support/ToolRunner.h"

@@ -1,12 +1,7 @@
 // Writers that meet other writers, failing disks and missing journal places:
 // nothing another program wrote is overwritten unasked, one file under several
 // names is rewritten once, and every report says what the file really holds.
-#include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "platform/FileSystem.h"
-#include "platform/RandomAccessFile.h"
 #include "support/DocumentFixture.h"
 #include "support/InjectedFaults.h"
 #include "support/ToolRunner.h"

@@ -1,9 +1,6 @@
 // The item and path layers of the Extended Header block.
-#include <gtest/gtest.h>
 
-#include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
-#include "format/ItemCodec.h"
 #include "support/TestFiles.h"
 #include "support/Trees.h"
 

@@ -2,15 +2,12 @@
 // encoding equals setting every leaf at its path into an empty block, and
 // decoding equals enumerating each level and looking every entry up from the
 // top, on well-formed blocks and on mutated, truncated and reordered ones.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <random>
 
-#include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
-#include "format/ItemCodec.h"
 #include "format/XorWords.h"
 #include "support/ReferenceCodec.h"
 #include "support/TestFiles.h"

@@ -1,22 +1,18 @@
 // Reading the headers of a file and rewriting them in place; files that are not
 // what they claim give a clear failure, no crash, no hang, and no allocation
 // beyond what the file holds.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #ifndef _WIN32
 #include <unistd.h>
 #endif
 
-#include <filesystem>
 #include <utility>
 
-#include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderError.h"
 #include "format/HeaderFile.h"
 #include "format/XorWords.h"
 #include "platform/AlreadyReported.h"
-#include "platform/FileError.h"
 #include "platform/RandomAccessFile.h"
 #include "support/DocumentFixture.h"
 

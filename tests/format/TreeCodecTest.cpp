@@ -1,9 +1,7 @@
 // Whole-tree decoding and encoding of the Extended Header block.
-#include <gtest/gtest.h>
 
 #include "format/ExtendedHeaderCodec.h"
 #include "format/HeaderError.h"
-#include "format/ItemCodec.h"
 #include "support/ReferenceCodec.h"
 #include "support/TestFiles.h"
 #include "support/Trees.h"

@@ -9,13 +9,10 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTextBrowser>
 #include <QTreeWidget>
 #include <fstream>
 
 #include "GuiFixture.h"
-#include "app/ChmFile.h"
-#include "app/CommandLineInfo.h"
 #include "app/HelpWindow.h"
 #include "app/InstanceChannel.h"
 #include "platform/NativeSettings.h"

@@ -1,9 +1,7 @@
 // The entry dialogs: the label check and its messages, the edit and view-only
 // modes, and the Number dialog's display base and parsing.
-#include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 

@@ -3,13 +3,10 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <functional>
-#include <map>
 
 #include <QClipboard>
 #include <QFileDialog>
 #include <QMimeData>
-#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
@@ -18,7 +15,6 @@
 #include "ScriptedRunner.h"
 #include "app/StandardHeaderDlg.h"
 #include "dialogs/NumberDlg.h"
-#include "format/ItemCodec.h"
 #include "format/StandardHeaderRows.h"
 #include "res/Resource.h"
 

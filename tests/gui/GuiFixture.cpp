@@ -1,9 +1,7 @@
 #include "GuiFixture.h"
 
 #include <QMenu>
-#include <functional>
 
-#include "format/HeaderFile.h"
 #include "platform/RandomAccessFile.h"
 #include "platform/TextCodec.h"
 

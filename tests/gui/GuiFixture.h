@@ -2,18 +2,13 @@
 // A running editor for GUI tests: the application object started on a file (or
 // none) with scripted messages, and helpers to read both panes.
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
-#include <QPointer>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
-#include <memory>
 
 #include "app/MainFrame.h"
 #include "app/TKVEditorApp.h"
-#include "document/TKVEditorDoc.h"
 #include "support/DocumentFixture.h"
 #include "views/RightView.h"
 #include "views/TKVEditorView.h"

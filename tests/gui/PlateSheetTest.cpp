@@ -1,14 +1,10 @@
 // The plate sheet window: a spreadsheet's block pasted over a 96-well plate,
 // previewed field by field, applied, read back file by file and undone.
 #include <QAbstractItemModelTester>
-#include <QAction>
 #include <QClipboard>
 #include <QStatusBar>
-#include <QTableView>
-#include <filesystem>
 
 #include "GuiFixture.h"
-#include "format/ItemCodec.h"
 #include "platform/TextCodec.h"
 #include "platform/qt/MessageTableModel.h"
 #include "res/Resource.h"

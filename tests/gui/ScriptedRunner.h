@@ -3,12 +3,10 @@
 // notes whether OK is enabled, and hands it to the next scripted step, which fills fields
 // and presses OK (OnOK) or Cancel. With no step left the dialog is cancelled.
 
-#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <deque>
 #include <functional>
-#include <vector>
 
 #include "dialogs/DialogRunner.h"
 #include "dialogs/EntryDialog.h"

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
-#include <vector>
 
 #include "model/HeaderElement.h"
 #include "platform/TextCodec.h"

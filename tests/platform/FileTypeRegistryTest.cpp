@@ -1,11 +1,8 @@
 // The editor's file types for the user, registered into a scratch place and
 // read back as the desktop reads them: on Windows the registry's values under a
 // scratch key, elsewhere the text of the data folder's files.
-#include <gtest/gtest.h>
 
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "platform/FileTypeRegistry.h"
 #include "support/TestFiles.h"

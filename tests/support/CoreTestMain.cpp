@@ -1,16 +1,12 @@
 // The core tests keep whatever the programs keep for the user (rewrite journals
 // that find no place beside their files, undo records of folder saves) in a
 // temporary home, never in the home of whoever runs them.
-#include <gtest/gtest.h>
 
 #ifdef _WIN32
 #include <process.h>
 #else
 #include <unistd.h>
 #endif
-
-#include <cstdlib>
-#include <filesystem>
 
 #include "support/TestSystem.h"
 

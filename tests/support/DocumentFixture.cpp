@@ -1,8 +1,5 @@
 #include "support/DocumentFixture.h"
 
-#include "format/BlockPath.h"
-#include "format/ExtendedHeaderCodec.h"
-
 namespace {
 // A leaf with `value`, or a list without one.
 std::unique_ptr<HeaderNode> NewEntry(std::string_view label, std::optional<HeaderElement> value) {

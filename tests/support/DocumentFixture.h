@@ -2,11 +2,6 @@
 // Helpers for document tests: views that record the hints they get, sample files
 // with a given tree, and the edits the editing commands make.
 
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "document/TKVEditorDoc.h"
 #include "platform/View.h"
 #include "support/RecordingMessages.h"

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <functional>
-#include <string>
 #include <utility>
 #include <vector>
 

@@ -3,8 +3,6 @@
 // questions from a script.
 
 #include <deque>
-#include <string>
-#include <vector>
 
 #include "platform/UserMessages.h"
 

@@ -1,10 +1,6 @@
 #include "support/ReferenceCodec.h"
 
-#include <string>
-
-#include "format/BlockPath.h"
 #include "format/ExtendedHeaderCodec.h"
-#include "format/ItemCodec.h"
 
 namespace {
 

@@ -3,9 +3,6 @@
 // enumerate each level, then look every entry up again from the top. Quadratic,
 // and kept only to check the fast decoder against.
 
-#include <cstdint>
-#include <span>
-
 #include "model/HeaderNode.h"
 
 bool ReferenceDecodeExtendedHeader(std::span<const std::uint8_t> block, HeaderNode& root);

@@ -1,8 +1,5 @@
 #include "support/TestFiles.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "support/TestSystem.h"
 
 #ifdef _WIN32

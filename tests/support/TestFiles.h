@@ -1,10 +1,8 @@
 #pragma once
 // Temporary folders and sample files built byte by byte for tests.
 
-#include <cstdint>
 #include <filesystem>
 #include <map>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -46,6 +44,6 @@ Bytes PatternBytes(std::size_t n, std::uint32_t seed);
 // reads EXPECT_TRUE(Contains(run.out, "...")) with no text of its own.
 inline ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
     if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "\"" << part << "\" is not in:\n" << text.substr(0, 4000);
+    return ::testing::AssertionFailure() << "\"" << part << "\" is not in:\n"
+                                         << text.substr(0, 4000);
 }

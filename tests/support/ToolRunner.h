@@ -2,8 +2,6 @@
 // Runs tkvhdr in-process (the same code as the binary) and collects what it says.
 
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "cli/TkvHdr.h"
 

@@ -2,9 +2,7 @@
 // The tests' one tree builder: values, entries added by dotted path (lists made
 // on the way) or under a given list (for labels a path cannot spell), and look-up.
 
-#include <cstdint>
 #include <optional>
-#include <string>
 
 #include "model/HeaderNode.h"
 
