@@ -9,6 +9,14 @@ RandomAccessFile::~RandomAccessFile() {
     Abort();
 }
 
+void RandomAccessFile::StartOpen(const std::string& path) {
+    Abort();
+    m_strPath = path;
+    m_inFolder.reset();
+    m_nPosition = 0;
+    m_bWritten = false;
+}
+
 void RandomAccessFile::CheckOpen() const {
     if (m_handle == kNoHandle) throw FileError(m_strPath, "The file is not open.");
 }

@@ -124,6 +124,9 @@ class RandomAccessFile {
 
   private:
     void CheckOpen() const;
+    // Closes what this object holds and makes it a fresh object for `path`:
+    // the first step of every open, on either system.
+    void StartOpen(const std::string& path);
     // The system's side: reads at `position` (0: the end), writes at `position`
     // (at least one byte, or throws), sets the length, flushes, closes.
     std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t n);

@@ -63,10 +63,7 @@ std::optional<FileStamp> FileStamp::Of(const std::string& path) {
 
 void RandomAccessFile::OpenInFolder(NativeHandle folder, const std::string& name,
                                     const std::string& path, Mode mode, const Options& options) {
-    Abort();
-    m_strPath = path;
-    m_inFolder.reset();
-    m_nPosition = 0;
+    StartOpen(path);
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;  // non-blocking: a FIFO must not hang the open
     if (!options.followLinks) flags |= O_NOFOLLOW;
     switch (mode) {

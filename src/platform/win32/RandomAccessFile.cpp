@@ -127,11 +127,7 @@ std::optional<FileStamp> FileStamp::Of(const std::string& path) {
 
 void RandomAccessFile::OpenInFolder(NativeHandle folder, const std::string& name,
                                     const std::string& path, Mode mode, const Options& options) {
-    Abort();
-    m_strPath = path;
-    m_inFolder.reset();
-    m_nPosition = 0;
-    m_bWritten = false;
+    StartOpen(path);
     DWORD access = GENERIC_READ | GENERIC_WRITE;
     DWORD disposition = OPEN_EXISTING;
     switch (mode) {
